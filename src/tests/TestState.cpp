@@ -1,0 +1,45 @@
+#include "tests/TestState.h"
+
+#include <cstring>
+
+bool ResultShown = false;
+QDateTime ResultShownAt;
+double VswrMv = VswrNotMeasured;
+double VswrGmv = VswrNotMeasured;
+QString VswrPacked;
+bool VswrFromDb = false;
+QString VswrTextMv;
+QString VswrTextGmv;
+QString ParamBlock2[3];
+uint8_t BlockNumDigits[BlockCount][BlockDigits] = {};
+bool EndWaitRequest = false;
+QString TestDirection;
+int SelectedTest = 0;
+bool NumberIsTrain = false;
+QString LastResultHex;
+bool PeriodicByTrain = false;
+uint8_t PeriodicChannel = 0;
+
+void ClearBlockNumDigits() {
+    std::memset(BlockNumDigits, 0, sizeof BlockNumDigits);
+}
+
+void ResetTestState() {
+    ResultShown = false;
+    ResultShownAt = QDateTime();
+    VswrMv = VswrGmv = VswrNotMeasured;
+    VswrPacked.clear();
+    VswrFromDb = false;
+    VswrTextMv.clear();
+    VswrTextGmv.clear();
+    for (auto& p : ParamBlock2)
+        p.clear();
+    ClearBlockNumDigits();
+    EndWaitRequest = false;
+    TestDirection.clear();
+    SelectedTest = 0;
+    NumberIsTrain = false;
+    LastResultHex.clear();
+    PeriodicByTrain = false;
+    PeriodicChannel = 0;
+}
