@@ -1,0 +1,101 @@
+#include "app/Application.h"
+
+#include "app/TAboutBox.h"
+#include "app/TMainForm.h"
+#include "journal/TFDB.h"
+#include "journal/TFDB23.h"
+#include "journal/TFDBRV.h"
+#include "journal/TFSelectDlg.h"
+#include "journal/TForm2.h"
+#include "journal/TfBlockNum.h"
+#include "journal/TfBlockNumRep.h"
+#include "link/TFevery.h"
+#include "params/TFParam.h"
+#include "params/TFSPC.h"
+#include "params/TfAnsu.h"
+#include "platform/DialogPresenter.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+#include "tests/TFTestDlg.h"
+#include "voice/TFCall.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcApp, "vesk.app")
+
+TVeskApplication::TVeskApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TVeskApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        qCWarning(lcApp) << "error in a handler:" << ExceptionText(e);
+        ShowError(ExceptionText(e));
+    } catch (...) {
+        ShowError("Внутренняя ошибка программы");
+    }
+    return false;
+}
+
+void InitApplication() {
+    InstallDialogPresenter();
+    QApplication::setApplicationName("ВЕСК-4ТЦ");
+    QApplication::setApplicationDisplayName("ВЕСК-4ТЦ");
+    qApp->setProperty("HelpFile", "Vesk_Help.hlp");
+}
+
+namespace {
+template <typename T> void create(T*& instance) {
+    if (!instance)
+        instance = new T(MainForm);
+}
+template <typename T> void destroy(T*& instance) {
+    delete instance;
+    instance = nullptr;
+}
+} // namespace
+
+void CreateForms() {
+    MainForm = new TMainForm;
+    SetMainView(MainForm);
+    SetMainFormReceiver(MainForm);
+    MainForm->FormCreate();
+    create(FParam);
+    create(Fevery);
+    create(FTestDlg);
+    create(AboutBox);
+    create(FSPC);
+    create(FCall);
+    create(Form2);
+    create(FDB);
+    create(FDB23);
+    create(FSelectDlg);
+    create(FDBRV);
+    create(fBlockNum);
+    create(fBlockNumRep);
+    create(fAnsu);
+}
+
+void DestroyForms() {
+    if (!MainForm)
+        return;
+    MainForm->FormDestroy();
+    destroy(fAnsu);
+    destroy(fBlockNumRep);
+    destroy(fBlockNum);
+    destroy(FDBRV);
+    destroy(FSelectDlg);
+    destroy(FDB23);
+    destroy(FDB);
+    destroy(Form2);
+    destroy(FCall);
+    destroy(FSPC);
+    destroy(AboutBox);
+    destroy(FTestDlg);
+    destroy(Fevery);
+    destroy(FParam);
+    SetMainFormReceiver(nullptr);
+    SetMainView(nullptr);
+    delete MainForm;
+    MainForm = nullptr;
+}

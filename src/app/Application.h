@@ -1,0 +1,20 @@
+#pragma once
+// The application object and the start sequence of the program's windows.
+
+#include <QApplication>
+
+/// Shows an error that escapes an event handler and lets the program go on.
+class TVeskApplication : public QApplication {
+    Q_OBJECT
+public:
+    TVeskApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+/// Application-wide set-up done before any window: Russian dialogs, title, help file name.
+void InitApplication();
+/// Creates every window once, in the start-up order; the main window runs its
+/// creation handler before any other window exists.
+void CreateForms();
+/// Destroys the windows in reverse order (tests; the program ends with the application).
+void DestroyForms();

@@ -1,0 +1,220 @@
+// State routines and simple menu commands of the main window.
+#include "app/TAboutBox.h"
+#include "app/TGauge.h"
+#include "app/TMainForm.h"
+#include "app/TShape.h"
+#include "app/UVesk.h"
+#include "journal/TFDB.h"
+#include "journal/TFDB23.h"
+#include "journal/TFDBRV.h"
+#include "journal/TfBlockNum.h"
+#include "link/Transport.h"
+#include "params/TFParam.h"
+#include "params/TFSPC.h"
+#include "params/TfAnsu.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+#include "platform/HelpFile.h"
+#include "voice/TFCall.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <cmath>
+
+namespace {
+void setCell(QTableWidget* grid, int row, int column, const QString& text) {
+    if (auto* it = grid->item(row, column))
+        it->setText(text);
+    else
+        grid->setItem(row, column, new QTableWidgetItem(text));
+}
+} // namespace
+
+void TMainForm::AddMessageRow(const QString& text, bool withChannel) {
+    if (text.isEmpty())
+        return;
+    const QTime now = Clock().Now().time();
+    // Age of the last row, across midnight when the clock has wrapped.
+    qint64 s = std::llround(LastMessageTime.isValid() ? LastMessageTime.msecsTo(now) / 1000.0
+                                                      : QTime(0, 0).msecsTo(now) / 1000.0);
+    if (s < 0)
+        s += 86400;
+    if ((s > 60 && MessageCount > 200) || MessageCount > 1000)
+        ClearMessageGrid();
+    LastMessageTime = now;
+    if (StringGrid1->rowCount() - 1 <= MessageCount)
+        StringGrid1->setRowCount(StringGrid1->rowCount() + 5);
+    ++MessageCount;
+    StringGrid1->setCurrentCell(MessageCount,
+                                StringGrid1->currentColumn() < 0 ? 1 : StringGrid1->currentColumn());
+    setCell(StringGrid1, MessageCount, 0, QString::number(MessageCount));
+    setCell(StringGrid1, MessageCount, 1, withChannel ? ChannelName(CurrentChannel) : QString());
+    setCell(StringGrid1, MessageCount, 2, text);
+    StringGrid1->scrollToItem(StringGrid1->item(MessageCount, 0));
+}
+
+void TMainForm::ClearMessageGrid() {
+    QMutexLocker lock(RxLock);
+    for (int r = 1; r <= MessageCount && r < StringGrid1->rowCount(); ++r)
+        for (int c = 0; c < 3; ++c)
+            setCell(StringGrid1, r, c, QString());
+    StringGrid1->setCurrentCell(1, 1);
+    MessageCount = 0;
+    StringGrid1->setRowCount(20);
+}
+
+void TMainForm::UpdateServiceMenus(bool flag) {
+    const bool ok = flag && !MechanicNumber.isEmpty() && MechanicNumber == ServiceAccessCode;
+    for (QAction* a : {N31, N6, mAnsu, mPeriodicTest2, mPeriodicTest3})
+        a->setEnabled(ok);
+    mPeriodicTest2->setVisible(ok);
+    mPeriodicTest3->setVisible(ok);
+}
+
+void TMainForm::EnableTestControls(bool flag) {
+    for (QMenu* m : {IPort, IVesk, ITest})
+        setMenuEnabled(m, flag);
+    const auto actions = ToolBar1->actions();
+    for (int i = 0; i <= 5 && i < actions.size(); ++i)
+        actions[i]->setEnabled(flag);
+    N9->setEnabled(flag);
+    UpdateServiceMenus(flag);
+}
+
+void TMainForm::EnableLinkMenus(bool flag) {
+    setMenuEnabled(IPort, true);
+    for (QMenu* m : {IVesk, ITest, N5})
+        setMenuEnabled(m, flag);
+    const auto actions = ToolBar1->actions();
+    for (int i = 0; i <= 7 && i < actions.size(); ++i)
+        actions[i]->setEnabled(flag);
+}
+
+void TMainForm::ResetResultPanel() {
+    if (Label25->text() != "Результаты тестирования") {
+        Label25->setText("Результаты тестирования");
+        ELIU->hide();
+        LLIU->hide();
+    }
+    BitBtn5->hide();
+    LBadSch_MW->hide();
+    LBadUM_MW->hide();
+    LBadUM_GMW->hide();
+}
+
+void TMainForm::ClearMeasurements() {
+    for (QLineEdit* e : {ELevm, ELevg, Edit2, Edit3})
+        e->clear();
+    for (auto& d : MeasuredDeviation)
+        d = "00";
+    ResetFlagPairs();
+}
+
+void TMainForm::Err_kan(uint8_t kan, int kind) {
+    if (kan < 1 || kan > 3 || kind < 1 || kind > 2)
+        return;
+    DataErrorFlags |= 1u << (2 * kan + (kind - 1));
+}
+
+void TMainForm::IResetClick() {
+    DataErrorFlags = 0;
+    LDataErr->hide();
+    Gauge2->SetProgress(0);
+    Gauge3->SetProgress(0);
+    Gauge4->SetProgress(0);
+    ClearMessageGrid();
+    ClearMeasurements();
+    EnableTestControls(true);
+    SendReset();
+    SetStatusText(1, QString());
+    TestWaiting = false;
+    shPusk->SetBrushColor(Qt::red);
+}
+
+void TMainForm::N2Click() {
+    const bool wasEnabled = Timer1->isActive();
+    Timer1->stop();
+    FParam->show();
+    const ushort third = ConfigWord.size() >= 3 ? ConfigWord.at(2).unicode() : 0;
+    if (third & 2) {
+        if (!wasEnabled)
+            Timer1->setInterval(1500);
+        Timer1->start();
+    }
+}
+
+void TMainForm::ICall1Click(QObject* sender) {
+    LBadUM_MW->hide();
+    LBadUM_GMW->hide();
+    FCall->cbDiap->setCurrentIndex(int(CurrentChannel) - 1);
+    const int tag = sender ? sender->property("tag").toInt() : 0;
+    FCall->bCall->setProperty("tag", tag);
+    FCall->setWindowTitle(tag == 0 ? "Вызов ТЧМ" : "Вызов ДСП");
+    FCall->exec();
+}
+
+void TMainForm::ComboChange(QObject* sender) {
+    auto* combo = qobject_cast<QComboBox*>(sender);
+    if (!combo)
+        throw EVeskError("Неверный источник выбора канала");
+    eRange->setText(combo->currentText());
+    const int i = combo->findText(combo->currentText());
+    int channel = (combo == FCall->cbDiapMV) ? i + 3 : i + 1;
+    if (fAnsu->isVisible())
+        channel = i;
+    if (channel < 0 || channel > 255)
+        throw ERangeError("Номер канала вне допустимого диапазона");
+    CurrentChannel = uint8_t(channel);
+}
+
+void TMainForm::ToolButton10Click() {
+    FDB->show();
+}
+
+void TMainForm::ToolButton11Click() {
+    FDB23->show();
+}
+
+void TMainForm::iBlockNumClick() {
+    fBlockNum->show();
+}
+
+void TMainForm::mAnsuClick() {
+    fAnsu->exec();
+}
+
+void TMainForm::N31Click() {
+    if (!MechanicNumber.isEmpty() && MechanicNumber == ServiceAccessCode)
+        FSPC->exec();
+    else
+        MessageDlg("У Вас нет разрешения на выполнение этого режима", TMsgDlgType::Warning, mbCancel, this);
+}
+
+void TMainForm::N4Click() {
+    AboutBox->exec();
+}
+
+void TMainForm::N3Click() {
+    OpenHelpFile("Vesk_Help.hlp");
+}
+
+void TMainForm::BitBtn1Click() {
+    ClearMessageGrid();
+}
+
+void TMainForm::BitBtn2Click() {
+    ClearMeasurements();
+}
+
+void TMainForm::N12Click() {
+    FDBRV->exec();
+}

@@ -1,0 +1,24 @@
+#pragma once
+// "Options.dat" (the serial port name, one CR LF line, current folder) and the
+// database alias of the journal.
+
+#include <QString>
+#include <cstdint>
+
+inline constexpr const char* OptionsFileName = "Options.dat";
+
+/// Creates "Options.dat" anew with the name and a CR LF. Raises EFileError.
+void WriteOptions(const QString& name);
+
+struct TOptions {
+    QString PortName;
+    uint8_t PortDigit = 0; // fourth character minus '0'; 0 when the line is shorter or not a digit
+};
+/// Reads the first line of "Options.dat". Raises EFileError when it cannot be read.
+TOptions ReadOptions();
+
+/// Makes sure the alias "dbVesk" exists and points at the program's folder.
+void EnsureDbAlias();
+/// The folder of the alias "dbVesk" (with its trailing '/'), where the tables live;
+/// the program's folder when the alias is not set.
+QString JournalFolder();

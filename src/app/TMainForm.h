@@ -1,0 +1,248 @@
+#pragma once
+// The main window: menus, tool bar, device state panel, message grid, measurements,
+// the three result panels and the status bar. Its components are public, by the names
+// the other windows and subsystems use. Handlers of other subsystems are defined in
+// their folders (src/link/MainFormLink.cpp, src/tests/MainFormTests.cpp, ...).
+
+#include "app/MainView.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <cstdint>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class QTableWidget;
+class QTextEdit;
+class QTimer;
+class QToolBar;
+class TGauge;
+class TShape;
+
+/// The program's main window; lives for the whole run.
+class TMainForm : public QMainWindow, public IMainView {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Main menu.
+    QMenu* iDevice;
+    QAction* iTCPselect;
+    QAction* iComSelect;
+    QMenu* iTCP;
+    QAction* iConnect;
+    QAction* iDisconnect;
+    QMenu* IPort;
+    QMenu* inom;
+    QAction* COM11;
+    QAction* N8;
+    QAction* mClosePort;
+    QMenu* IVesk;
+    QAction* IReset;
+    QAction* N2;
+    QAction* N1;
+    QAction* ICall1;
+    QAction* ICall2;
+    QMenu* ITest;
+    QAction* N14;
+    QAction* ITest1;
+    QAction* ITest2;
+    QAction* ITest3;
+    QMenu* IDB;
+    QAction* N11;
+    QAction* N231;
+    QMenu* N5;
+    QAction* iBlockNum;
+    QAction* N13;
+    QAction* N6;
+    QAction* N7;
+    QAction* N9;
+    QAction* N31;
+    QAction* N15;
+    QAction* mPeriodicTest2;
+    QAction* mPeriodicTest3;
+    QAction* mAnsu;
+    QMenu* N4;
+    QAction* N3;
+    QAction* N10;
+
+    // Tool bar; its actions in position order (separators included).
+    QToolBar* ToolBar1;
+    QAction* ToolButton1;
+    QAction* ToolButton2;
+    QAction* ToolButton3;
+    QAction* ToolButton5;
+    QAction* ToolButton6;
+    QAction* ToolButton7;
+    QAction* ToolButton9;
+    QAction* ToolButton8;
+    QAction* ToolButton4;
+    QAction* ToolButton10;
+    QAction* ToolButton11;
+    QAction* ToolButton12;
+    QAction* ToolButton13;
+
+    // Panel1: device state.
+    QFrame* Panel1;
+    QLabel* Label7;
+    TGauge* Gauge1;
+    QLineEdit* eRange;
+    QLineEdit* Edit1;
+    QLabel* LDataErr;
+    QLineEdit* Edit5;
+    QLineEdit* Edit6;
+    TShape* Shape2;
+    TShape* Shape3;
+    TShape* shPusk;
+    TShape* shStatMsg;
+    TShape* shSaveSound;
+    TShape* shUnSaveSound;
+
+    // Panel2: received messages.
+    QFrame* Panel2;
+    QTableWidget* StringGrid1;
+    QPushButton* BitBtn1;
+
+    // Panel3: measurements.
+    QFrame* Panel3;
+    QLineEdit* ELevm;
+    QLineEdit* ELevg;
+    QLineEdit* Edit2;
+    QLineEdit* Edit3;
+    QPushButton* BitBtn2;
+
+    // Panel4: device self-test result.
+    QFrame* Panel4;
+    QLabel* Label24;
+    QLabel* LSoob1;
+    QLabel* LResult;
+    TGauge* Gauge2;
+    QLabel* LTest1;
+    QTextEdit* RichEdit1;
+    QPushButton* BitBtn3;
+
+    // Panel5: tests 2 and 3 result.
+    QFrame* Panel5;
+    QLabel* Label19;
+    QLabel* Label20;
+    TGauge* Gauge3;
+    QLabel* Label21;
+    QLabel* Label22;
+    QLabel* Label23;
+    QTextEdit* RichEdit2;
+    QPushButton* BitBtn4;
+
+    // Panel6: test 1 and alarms.
+    QFrame* Panel6;
+    QLabel* Label25;
+    QLabel* LLIU;
+    QLineEdit* ELIU;
+    QLabel* LBadSch_MW;
+    QLabel* LBadUM_MW;
+    QLabel* LBadUM_GMW;
+    TGauge* Gauge4;
+    QLabel* Label27;
+    QPushButton* BitBtn5;
+
+    QStatusBar* StatusBar1;
+    QTimer* Timer1;
+    QTimer* Timer2;
+
+    /// Text of a status bar panel (0 the link, 1 the test start time or upload progress).
+    QString StatusText(int panel) const;
+    void SetStatusText(int panel, const QString& text);
+    /// Enabled state of a tool-bar position.
+    bool ToolPositionEnabled(int position) const;
+
+    // Start-up (this folder).
+    void FormCreate();
+    void FormShow();
+
+    // State routines of the main window (IMainView).
+    void AddMessageRow(const QString& text, bool withChannel) override;
+    void ClearMessageGrid() override;
+    void EnableTestControls(bool flag) override;
+    void EnableLinkMenus(bool flag) override;
+    void UpdateServiceMenus(bool flag) override;
+    void ResetResultPanel() override;
+    void ClearMeasurements() override;
+    void Err_kan(uint8_t kan, int kind) override;
+    void ShowPSHs() override {}
+
+    // Menu commands of this folder.
+    void IResetClick();
+    void N2Click();
+    void ICall1Click(QObject* sender);
+    void ComboChange(QObject* sender);
+    void ToolButton10Click();
+    void ToolButton11Click();
+    void iBlockNumClick();
+    void mAnsuClick();
+    void N31Click();
+    void N4Click();
+    void N3Click();
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void N12Click();
+
+    // Link (src/link/MainFormLink.cpp).
+    void IPortClick();
+    void ICom4Click(QAction* item);
+    void N8Click();
+    void mClosePortClick();
+    void iTCPselectClick();
+    void iComSelectClick();
+    void iConnectClick();
+    void iDisconnectClick();
+    void IEveryClick();
+    void SetLinkMenus(bool flag);
+    void WMSocketEvent();
+    void HReadDone();
+    void bOpebFileInClick();
+    void bCloseFileInClick();
+    void FormClose();
+    void FormDestroy();
+
+    // Tests (src/tests/MainFormTests.cpp).
+    void ITest1Click();
+    void ToolButton1Click();
+    void ITest2Click();
+    void ITest3Click();
+    void BitBtn3Click();
+    void BitBtn4Click();
+    void BitBtn5Click();
+    void N9Click();
+    void mPeriodicTest2Click();
+    void mPeriodicTest3Click();
+    void Timer1Timer();
+    void WriteToTable1(const QString& event, const QString& code, const QString& word);
+    void WriteToTable2(const QString& event, const QString& code, const QString& word,
+                       const QString& direction);
+    void WMDeviceTest1();
+    void WMDeviceTest23();
+
+    // Sound-file upload timer (src/voice).
+    void Timer2Timer();
+
+protected:
+    bool event(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void buildMenus();
+    void buildToolBar();
+    void buildPanels();
+    void connectHandlers();
+    void setMenuEnabled(QMenu* menu, bool on);
+
+    bool shown_ = false;
+};
+
+extern TMainForm* MainForm;

@@ -1,0 +1,22 @@
+// The operator's program of the test station.
+#include "app/Application.h"
+#include "app/TMainForm.h"
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        platform.isEmpty()) {
+        std::fprintf(stderr, "Нет графического дисплея: запустите программу в сеансе рабочего стола "
+                             "или так: xvfb-run ./build/vesk\n");
+        return 2;
+    }
+    TVeskApplication app(argc, argv);
+    InitApplication();
+    CreateForms();
+    MainForm->show();
+    const int rc = app.exec();
+    DestroyForms();
+    return rc;
+}

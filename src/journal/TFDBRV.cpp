@@ -1,0 +1,7 @@
+#include "journal/TFDBRV.h"
+
+TFDBRV* FDBRV = nullptr;
+
+TFDBRV::TFDBRV(QWidget* parent) : QDialog(parent) {
+    setObjectName("FDBRV");
+}

@@ -1,0 +1,66 @@
+#include "platform/Clock.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+
+namespace {
+TClock systemClock;
+TClock* current = &systemClock;
+} // namespace
+
+qint64 TClock::MonotonicMs() const {
+    static QElapsedTimer timer = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return timer.elapsed();
+}
+
+QDateTime TClock::Now() const {
+    return QDateTime::currentDateTime();
+}
+
+qint64 TFakeClock::MonotonicMs() const {
+    const qint64 v = mono_;
+    if (step_ > 0) {
+        mono_ += step_;
+        now_ = now_.addMSecs(step_);
+    }
+    return v;
+}
+
+QDateTime TFakeClock::Now() const {
+    return now_;
+}
+
+void TFakeClock::Advance(qint64 ms) {
+    mono_ += ms;
+    now_ = now_.addMSecs(ms);
+}
+
+TClock& Clock() {
+    return *current;
+}
+
+void SetClock(TClock* clock) {
+    current = clock ? clock : &systemClock;
+}
+
+void Delay(int ms) {
+    const qint64 start = Clock().MonotonicMs();
+    for (;;) {
+        const qint64 passed = Clock().MonotonicMs() - start;
+        if (passed >= ms)
+            return;
+        if (!QCoreApplication::instance())
+            return;
+        // One pass of the event loop, sleeping until an event or a short timer.
+        QEventLoop loop;
+        QTimer::singleShot(int(std::clamp<qint64>(ms - passed, 1, 10)), &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}

@@ -1,0 +1,132 @@
+#include "platform/Dialogs.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcDialogs, "vesk.dialogs")
+
+namespace {
+
+TDialogPresenter presenter;
+TInputPresenter inputPresenter;
+TDialogPresenter hook;
+TInputPresenter inputHook;
+
+// The buttons in the order a dialog lays them out.
+constexpr TMsgDlgBtn allButtons[] = {mbYes,   mbNo,  mbOK,      mbCancel,   mbAbort, mbRetry,
+                                     mbIgnore, mbAll, mbNoToAll, mbYesToAll, mbHelp};
+
+} // namespace
+
+QString DialogCaption(TMsgDlgType type) {
+    switch (type) {
+    case TMsgDlgType::Warning:
+        return QStringLiteral("Предупреждение");
+    case TMsgDlgType::Error:
+        return QStringLiteral("Ошибка");
+    case TMsgDlgType::Information:
+        return QStringLiteral("Информация");
+    case TMsgDlgType::Confirmation:
+        return QStringLiteral("Подтверждение");
+    case TMsgDlgType::Custom:
+        break;
+    }
+    return {};
+}
+
+QString ButtonText(TMsgDlgBtn button) {
+    switch (button) {
+    case mbYes:
+        return QStringLiteral("&Да");
+    case mbNo:
+        return QStringLiteral("&Нет");
+    case mbOK:
+        return QStringLiteral("OK");
+    case mbCancel:
+        return QStringLiteral("Отмена");
+    case mbAbort:
+        return QStringLiteral("&Прервать");
+    case mbRetry:
+        return QStringLiteral("По&вторить");
+    case mbIgnore:
+        return QStringLiteral("&Игнорировать");
+    case mbAll:
+        return QStringLiteral("&Все");
+    case mbNoToAll:
+        return QStringLiteral("H&ет для Всех"); // the first letter is a Latin H, as the station has always shown it
+    case mbYesToAll:
+        return QStringLiteral("Д&а для Всех");
+    case mbHelp:
+        return QStringLiteral("&Помощь");
+    }
+    return {};
+}
+
+int ButtonResult(TMsgDlgBtn button) {
+    switch (button) {
+    case mbYes:
+        return mrYes;
+    case mbNo:
+        return mrNo;
+    case mbOK:
+        return mrOk;
+    case mbCancel:
+        return mrCancel;
+    case mbAbort:
+        return mrAbort;
+    case mbRetry:
+        return mrRetry;
+    case mbIgnore:
+        return mrIgnore;
+    case mbAll:
+        return mrAll;
+    case mbNoToAll:
+        return mrNoToAll;
+    case mbYesToAll:
+        return mrYesToAll;
+    case mbHelp:
+        break; // the help button does not close the dialog with a result
+    }
+    return mrNone;
+}
+
+QList<TMsgDlgBtn> DialogButtons(int buttons) {
+    QList<TMsgDlgBtn> list;
+    for (TMsgDlgBtn b : allButtons)
+        if (buttons & b)
+            list.append(b);
+    return list;
+}
+
+int MessageDlg(const QString& text, TMsgDlgType type, int buttons, QWidget* parent) {
+    const TDialogRecord record{type, DialogCaption(type), text, buttons};
+    if (hook)
+        return hook(record, parent);
+    if (presenter)
+        return presenter(record, parent);
+    qCWarning(lcDialogs).noquote() << record.Caption << text;
+    const QList<TMsgDlgBtn> list = DialogButtons(buttons);
+    return list.isEmpty() ? int(mrNone) : ButtonResult(list.first());
+}
+
+void ShowError(const QString& message, QWidget* parent) {
+    MessageDlg(message, TMsgDlgType::Error, mbOK, parent);
+}
+
+bool InputQuery(const QString& caption, const QString& prompt, QString& value, QWidget* parent) {
+    if (inputHook)
+        return inputHook(caption, prompt, value, parent);
+    if (inputPresenter)
+        return inputPresenter(caption, prompt, value, parent);
+    qCWarning(lcDialogs).noquote() << "no input dialog for" << caption << prompt;
+    return false;
+}
+
+void SetDialogPresenter(TDialogPresenter p, TInputPresenter input) {
+    presenter = std::move(p);
+    inputPresenter = std::move(input);
+}
+
+void SetDialogHook(TDialogPresenter h, TInputPresenter input) {
+    hook = std::move(h);
+    inputHook = std::move(input);
+}

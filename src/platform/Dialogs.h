@@ -1,0 +1,73 @@
+#pragma once
+// Message dialogs with Russian captions and buttons. Core code asks through these
+// functions; the window layer installs the presenter that really shows a dialog.
+// Tests install a hook that records the dialog and answers it.
+
+#include <QList>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+enum class TMsgDlgType { Warning, Error, Information, Confirmation, Custom };
+
+// Standard buttons, combinable.
+enum TMsgDlgBtn : int {
+    mbYes = 1 << 0,
+    mbNo = 1 << 1,
+    mbOK = 1 << 2,
+    mbCancel = 1 << 3,
+    mbAbort = 1 << 4,
+    mbRetry = 1 << 5,
+    mbIgnore = 1 << 6,
+    mbAll = 1 << 7,
+    mbNoToAll = 1 << 8,
+    mbYesToAll = 1 << 9,
+    mbHelp = 1 << 10,
+};
+
+// Results of a dialog.
+enum TModalResult : int {
+    mrNone = 0,
+    mrOk = 1,
+    mrCancel = 2,
+    mrAbort = 3,
+    mrRetry = 4,
+    mrIgnore = 5,
+    mrYes = 6,
+    mrNo = 7,
+    mrAll = 8,
+    mrNoToAll = 9,
+    mrYesToAll = 10,
+};
+
+struct TDialogRecord {
+    TMsgDlgType Type;
+    QString Caption; // Russian caption of the type ("Предупреждение", ...)
+    QString Text;
+    int Buttons;
+};
+
+/// Caption of a dialog kind; empty for Custom.
+QString DialogCaption(TMsgDlgType type);
+/// Text of one standard button ("&Да", ...).
+QString ButtonText(TMsgDlgBtn button);
+/// The modal result a button gives.
+int ButtonResult(TMsgDlgBtn button);
+/// The buttons of a set, in the order a dialog lays them out.
+QList<TMsgDlgBtn> DialogButtons(int buttons);
+
+/// Shows a modal message dialog and returns the modal result of the button pressed.
+int MessageDlg(const QString& text, TMsgDlgType type, int buttons, QWidget* parent = nullptr);
+/// The application's error display: an error dialog with the message and OK.
+void ShowError(const QString& message, QWidget* parent = nullptr);
+
+/// Asks a line of text (input box); returns false when cancelled.
+bool InputQuery(const QString& caption, const QString& prompt, QString& value, QWidget* parent = nullptr);
+
+using TDialogPresenter = std::function<int(const TDialogRecord&, QWidget*)>;
+using TInputPresenter = std::function<bool(const QString&, const QString&, QString&, QWidget*)>;
+/// Installed by the window layer at start-up.
+void SetDialogPresenter(TDialogPresenter presenter, TInputPresenter input);
+/// Test hook: when set it is asked instead of the presenter. nullptr removes it.
+void SetDialogHook(TDialogPresenter hook, TInputPresenter input = nullptr);

@@ -1,0 +1,507 @@
+#include "platform/Table.h"
+
+#include "platform/Errors.h"
+
+#include <QAtomicInteger>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUrl>
+
+Q_LOGGING_CATEGORY(lcTable, "vesk.table")
+
+namespace {
+
+const QString dateFormat = QStringLiteral("yyyy-MM-dd");
+const QString timeFormat = QStringLiteral("HH:mm:ss.zzz");
+
+QString Quoted(QString name) { return u'"' + name.replace(u'"', QStringLiteral("\"\"")) + u'"'; }
+
+QString ColumnType(TFieldType type) {
+    switch (type) {
+    case TFieldType::Integer:
+    case TFieldType::SmallInt:
+        return QStringLiteral("INTEGER");
+    case TFieldType::Float:
+        return QStringLiteral("REAL");
+    case TFieldType::String:
+    case TFieldType::Date:
+    case TFieldType::Time:
+    case TFieldType::Memo:
+        break;
+    }
+    return QStringLiteral("TEXT");
+}
+
+// SQLite is given a file: URI so that "mode=rw" can forbid it to create a missing file.
+QString SqliteUri(const QString& path, bool create) {
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded) +
+           (create ? QStringLiteral("?mode=rwc") : QStringLiteral("?mode=rw"));
+}
+
+// Dates and times given to Select and Exec as parameters compare with the stored texts.
+QVariant BindValue(const QVariant& v) {
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate().isValid() ? QVariant(v.toDate().toString(dateFormat)) : QVariant();
+    if (v.typeId() == QMetaType::QTime)
+        return v.toTime().isValid() ? QVariant(v.toTime().toString(timeFormat)) : QVariant();
+    return v;
+}
+
+bool IsBlank(const QVariant& v) {
+    return !v.isValid() || v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isEmpty());
+}
+
+QAtomicInteger<quint64> connectionCount;
+
+} // namespace
+
+TTable::TTable(QString folder, QString fileName, QList<TFieldDef> fields, QStringList primaryKey)
+    : folder_(std::move(folder)), fileName_(std::move(fileName)), fields_(std::move(fields)),
+      key_(std::move(primaryKey)),
+      connection_(QStringLiteral("vesk.table.%1").arg(connectionCount.fetchAndAddRelaxed(1))) {}
+
+TTable::~TTable() { Close(); }
+
+QString TTable::FilePath() const { return folder_.isEmpty() ? fileName_ : QDir(folder_).filePath(fileName_); }
+
+QString TTable::TableName() const { return QFileInfo(fileName_).completeBaseName(); }
+
+int TTable::FieldIndex(const QString& name) const {
+    for (int i = 0; i < fields_.size(); ++i)
+        if (fields_[i].Name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+bool TTable::Exists() const { return QFileInfo(FilePath()).isFile(); }
+
+QSqlDatabase TTable::Database() const { return QSqlDatabase::database(connection_, false); }
+
+QString TTable::quotedTable() const { return Quoted(TableName()); }
+
+void TTable::openConnection(bool fresh) {
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+        db.setDatabaseName(SqliteUri(FilePath(), fresh));
+        if (db.open()) {
+            QSqlQuery pragma(db);
+            if (pragma.exec(QStringLiteral("PRAGMA synchronous=FULL")))
+                return;
+            error = pragma.lastError().text();
+        } else {
+            error = db.lastError().text();
+        }
+    }
+    closeConnection();
+    throw EVeskError(error);
+}
+
+void TTable::closeConnection() {
+    insert_.reset();
+    if (!QSqlDatabase::contains(connection_))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+void TTable::CreateTable() {
+    const auto fail = [this](const QString& reason) {
+        return EVeskError(QStringLiteral("Не удалось создать таблицу %1: %2").arg(fileName_, reason));
+    };
+    const QString path = FilePath();
+    const QFileInfo info(path);
+    // An existing file holds the journal: it is never replaced, whatever it contains.
+    if (info.exists() || info.isSymLink())
+        throw fail(QStringLiteral("файл %1 уже существует").arg(path));
+    if (fields_.isEmpty())
+        throw fail(QStringLiteral("не заданы поля"));
+
+    QStringList columns;
+    for (const TFieldDef& f : fields_)
+        columns.append(Quoted(f.Name) + u' ' + ColumnType(f.Type) +
+                       (f.Required ? QStringLiteral(" NOT NULL") : QString()));
+    if (!key_.isEmpty()) {
+        QStringList keyColumns;
+        for (const QString& k : key_) {
+            if (FieldIndex(k) < 0)
+                throw fail(QStringLiteral("поле ключа %1 не найдено среди полей").arg(k));
+            keyColumns.append(Quoted(k));
+        }
+        columns.append(QStringLiteral("PRIMARY KEY(%1)").arg(keyColumns.join(u',')));
+    }
+
+    // The empty file is made first, exclusively: what this call made is what it may remove
+    // again, and a file another process made at the same moment is left alone.
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        throw fail(file.errorString());
+    file.close();
+
+    try {
+        openConnection(false);
+        QSqlQuery create(Database());
+        if (!create.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quotedTable(), columns.join(QStringLiteral(", ")))))
+            throw EVeskError(create.lastError().text());
+    } catch (const EVeskError& e) {
+        closeConnection();
+        QFile::remove(path);
+        throw fail(e.Message());
+    }
+    closeConnection();
+    qCInfo(lcTable) << "created" << path;
+}
+
+void TTable::Open() {
+    if (active_)
+        return;
+    const auto fail = [this](const QString& reason) {
+        return EVeskError(QStringLiteral("Не удалось открыть таблицу %1: %2").arg(fileName_, reason));
+    };
+    const QString path = FilePath();
+    if (!QFileInfo(path).isFile())
+        throw fail(QStringLiteral("файл %1 не найден").arg(path));
+    try {
+        openConnection(false);
+    } catch (const EVeskError& e) {
+        throw fail(e.Message());
+    }
+
+    QSqlQuery info(Database());
+    QStringList present;
+    if (info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quotedTable())))
+        while (info.next())
+            present.append(info.value(1).toString());
+    QString reason;
+    if (info.lastError().isValid())
+        reason = info.lastError().text();
+    else if (present.isEmpty())
+        reason = QStringLiteral("в файле нет таблицы %1").arg(TableName());
+    for (int i = 0; reason.isEmpty() && i < fields_.size(); ++i)
+        if (!present.contains(fields_[i].Name, Qt::CaseInsensitive))
+            reason = QStringLiteral("в таблице нет поля %1").arg(fields_[i].Name);
+    info = QSqlQuery();
+    if (!reason.isEmpty()) {
+        closeConnection();
+        throw fail(reason);
+    }
+    active_ = true;
+}
+
+void TTable::OpenOrCreate() {
+    if (active_)
+        return;
+    if (!QFileInfo::exists(FilePath()))
+        CreateTable();
+    Open();
+}
+
+void TTable::Close() {
+    closeConnection();
+    active_ = false;
+}
+
+QVariant TTable::toStored(int column, const QVariant& v) const {
+    const TFieldDef& f = fields_[column];
+    if (IsBlank(v))
+        return QVariant();
+    const auto bad = [&] {
+        return ERangeError(QStringLiteral("недопустимое значение \"%1\" поля %2").arg(v.toString(), f.Name));
+    };
+    switch (f.Type) {
+    case TFieldType::String:
+    case TFieldType::Memo: {
+        QString s = v.toString();
+        if (f.Type == TFieldType::String && f.Size > 0 && s.size() > f.Size) {
+            qsizetype n = f.Size;
+            if (s[n - 1].isHighSurrogate())
+                --n; // never split a character in two
+            s.truncate(n);
+        }
+        return s.isEmpty() ? QVariant() : QVariant(s);
+    }
+    case TFieldType::Date: {
+        QDate d = v.typeId() == QMetaType::QDateTime ? v.toDateTime().date()
+                  : v.typeId() == QMetaType::QDate   ? v.toDate()
+                                                     : QDate::fromString(v.toString(), dateFormat);
+        if (!d.isValid())
+            throw bad();
+        return d.toString(dateFormat);
+    }
+    case TFieldType::Time: {
+        QTime t;
+        if (v.typeId() == QMetaType::QDateTime)
+            t = v.toDateTime().time();
+        else if (v.typeId() == QMetaType::QTime)
+            t = v.toTime();
+        else
+            for (const QString& format : {timeFormat, QStringLiteral("HH:mm:ss"), QStringLiteral("HH:mm")})
+                if ((t = QTime::fromString(v.toString(), format)).isValid())
+                    break;
+        if (!t.isValid())
+            throw bad();
+        return t.toString(timeFormat);
+    }
+    case TFieldType::Integer:
+    case TFieldType::SmallInt: {
+        bool ok = false;
+        const qlonglong n = v.toLongLong(&ok);
+        const qlonglong limit = f.Type == TFieldType::SmallInt ? 32767 : 2147483647;
+        if (!ok || n > limit || n < -limit - 1)
+            throw bad();
+        return n;
+    }
+    case TFieldType::Float: {
+        bool ok = false;
+        const double x = v.toDouble(&ok);
+        if (!ok)
+            throw bad();
+        return x;
+    }
+    }
+    return v;
+}
+
+QVariant TTable::fromStored(int column, const QVariant& v) const {
+    const TFieldType type = fields_[column].Type;
+    if (type == TFieldType::String || type == TFieldType::Memo)
+        return v.isNull() ? QString() : v.toString();
+    if (v.isNull())
+        return QVariant();
+    switch (type) {
+    case TFieldType::Date:
+        return QDate::fromString(v.toString(), dateFormat);
+    case TFieldType::Time: {
+        const QTime t = QTime::fromString(v.toString(), timeFormat);
+        return t.isValid() ? t : QTime::fromString(v.toString(), QStringLiteral("HH:mm:ss"));
+    }
+    case TFieldType::Integer:
+    case TFieldType::SmallInt: {
+        const qlonglong n = v.toLongLong();
+        return n == int(n) ? QVariant(int(n)) : QVariant(n);
+    }
+    case TFieldType::Float:
+        return v.toDouble();
+    default:
+        return v;
+    }
+}
+
+void TTable::insertRow(const TRow& values, const QString& action) {
+    const auto fail = [&](const QString& reason) {
+        return EVeskError(QStringLiteral("%1 %2: %3").arg(action, fileName_, reason));
+    };
+    if (!active_)
+        throw fail(QStringLiteral("таблица не открыта"));
+    if (values.size() > fields_.size())
+        throw ERangeError(QStringLiteral("%1 %2: значений (%3) больше, чем полей (%4)")
+                              .arg(action, fileName_)
+                              .arg(values.size())
+                              .arg(fields_.size()));
+    QVariantList stored;
+    for (int i = 0; i < fields_.size(); ++i) {
+        try {
+            stored.append(i < values.size() ? toStored(i, values[i]) : QVariant());
+        } catch (const ERangeError& e) {
+            throw ERangeError(QStringLiteral("%1 %2: %3").arg(action, fileName_, e.Message()));
+        }
+    }
+    if (!insert_) {
+        QStringList names;
+        for (const TFieldDef& f : fields_)
+            names.append(Quoted(f.Name));
+        auto query = std::make_unique<QSqlQuery>(Database());
+        const QString marks = QStringList(fields_.size(), QStringLiteral("?")).join(u',');
+        if (!query->prepare(
+                QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(quotedTable(), names.join(u','), marks)))
+            throw fail(query->lastError().text());
+        insert_ = std::move(query);
+    }
+    for (int i = 0; i < stored.size(); ++i)
+        insert_->bindValue(i, stored[i]);
+    const bool ok = insert_->exec();
+    const QString error = insert_->lastError().text();
+    insert_->finish();
+    if (!ok)
+        throw fail(error);
+}
+
+void TTable::Append(const TRow& values) {
+    insertRow(values, QStringLiteral("Не удалось записать строку в таблицу"));
+}
+
+QString TTable::keyCondition() const {
+    QStringList parts;
+    for (const QString& k : key_)
+        parts.append(Quoted(k) + QStringLiteral(" IS ?"));
+    return parts.join(QStringLiteral(" AND "));
+}
+
+QVariantList TTable::storedKey(const TRow& key, const QString& action) const {
+    if (key_.isEmpty())
+        throw EVeskError(QStringLiteral("%1 %2: у таблицы нет первичного ключа").arg(action, fileName_));
+    if (key.size() != key_.size())
+        throw ERangeError(QStringLiteral("%1 %2: ключ из %3 значений, а нужно %4")
+                              .arg(action, fileName_)
+                              .arg(key.size())
+                              .arg(key_.size()));
+    QVariantList stored;
+    for (int i = 0; i < key_.size(); ++i) {
+        const int column = FieldIndex(key_[i]);
+        if (column < 0)
+            throw EVeskError(QStringLiteral("%1 %2: поле ключа %3 не найдено").arg(action, fileName_, key_[i]));
+        try {
+            stored.append(toStored(column, key[i]));
+        } catch (const ERangeError& e) {
+            throw ERangeError(QStringLiteral("%1 %2: %3").arg(action, fileName_, e.Message()));
+        }
+    }
+    return stored;
+}
+
+std::optional<TRow> TTable::FindKey(const TRow& key) {
+    const QVariantList stored = storedKey(key, QStringLiteral("Не удалось найти строку в таблице"));
+    QStringList names;
+    for (const TFieldDef& f : fields_)
+        names.append(Quoted(f.Name));
+    const QList<TRow> rows =
+        Select(QStringLiteral("SELECT %1 FROM %2 WHERE %3 LIMIT 1").arg(names.join(u','), quotedTable(), keyCondition()),
+               stored);
+    if (rows.isEmpty())
+        return std::nullopt;
+    return rows.first();
+}
+
+void TTable::Post(const TRow& values) {
+    const QString action = QStringLiteral("Не удалось записать строку в таблицу");
+    if (key_.isEmpty()) {
+        insertRow(values, action);
+        return;
+    }
+    const auto fail = [&](const QString& reason) {
+        return EVeskError(QStringLiteral("%1 %2: %3").arg(action, fileName_, reason));
+    };
+    if (!active_)
+        throw fail(QStringLiteral("таблица не открыта"));
+    TRow key;
+    for (const QString& k : key_) {
+        const int column = FieldIndex(k);
+        key.append(column >= 0 && column < values.size() ? values[column] : QVariant());
+    }
+    const QVariantList keyValues = storedKey(key, action);
+    QVariantList stored;
+    QStringList assignments;
+    for (int i = 0; i < fields_.size(); ++i) {
+        try {
+            stored.append(i < values.size() ? toStored(i, values[i]) : QVariant());
+        } catch (const ERangeError& e) {
+            throw ERangeError(QStringLiteral("%1 %2: %3").arg(action, fileName_, e.Message()));
+        }
+        assignments.append(Quoted(fields_[i].Name) + QStringLiteral("=?"));
+    }
+
+    // UPDATE, else INSERT, rather than INSERT OR REPLACE: the row keeps its place, and a blank
+    // (NULL) key part still finds its row, as it does for FindKey.
+    QSqlDatabase db = Database();
+    if (!db.transaction())
+        throw fail(db.lastError().text());
+    try {
+        QSqlQuery update(db);
+        if (!update.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                                .arg(quotedTable(), assignments.join(u','), keyCondition())))
+            throw fail(update.lastError().text());
+        for (const QVariant& v : stored + keyValues)
+            update.addBindValue(v);
+        if (!update.exec())
+            throw fail(update.lastError().text());
+        if (update.numRowsAffected() == 0)
+            insertRow(values, action);
+        if (!db.commit())
+            throw fail(db.lastError().text());
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+}
+
+bool TTable::DeleteKey(const TRow& key) {
+    const QString action = QStringLiteral("Не удалось удалить строку из таблицы");
+    const QVariantList stored = storedKey(key, action);
+    const auto fail = [&](const QString& reason) {
+        return EVeskError(QStringLiteral("%1 %2: %3").arg(action, fileName_, reason));
+    };
+    if (!active_)
+        throw fail(QStringLiteral("таблица не открыта"));
+    QSqlQuery query(Database());
+    if (!query.prepare(QStringLiteral("DELETE FROM %1 WHERE %2").arg(quotedTable(), keyCondition())))
+        throw fail(query.lastError().text());
+    for (const QVariant& v : stored)
+        query.addBindValue(v);
+    if (!query.exec())
+        throw fail(query.lastError().text());
+    return query.numRowsAffected() > 0;
+}
+
+QList<TRow> TTable::Select(const QString& sql, const QVariantList& binds) {
+    const auto fail = [this](const QString& reason) {
+        return EVeskError(QStringLiteral("Не удалось прочитать таблицу %1: %2").arg(fileName_, reason));
+    };
+    if (!active_)
+        throw fail(QStringLiteral("таблица не открыта"));
+    QSqlQuery query(Database());
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throw fail(query.lastError().text());
+    for (const QVariant& v : binds)
+        query.addBindValue(BindValue(v));
+    if (!query.exec())
+        throw fail(query.lastError().text());
+
+    const QSqlRecord record = query.record();
+    QList<int> columns;
+    for (int i = 0; i < record.count(); ++i)
+        columns.append(FieldIndex(record.fieldName(i)));
+    QList<TRow> rows;
+    while (query.next()) {
+        TRow row;
+        row.reserve(columns.size());
+        for (int i = 0; i < columns.size(); ++i)
+            row.append(columns[i] >= 0 ? fromStored(columns[i], query.value(i)) : query.value(i));
+        rows.append(row);
+    }
+    if (query.lastError().isValid())
+        throw fail(query.lastError().text());
+    return rows;
+}
+
+QList<TRow> TTable::AllRows() {
+    QStringList names;
+    for (const TFieldDef& f : fields_)
+        names.append(Quoted(f.Name));
+    return Select(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(names.join(u','), quotedTable()));
+}
+
+int TTable::Exec(const QString& sql, const QVariantList& binds) {
+    const auto fail = [this](const QString& reason) {
+        return EVeskError(QStringLiteral("Не удалось изменить таблицу %1: %2").arg(fileName_, reason));
+    };
+    if (!active_)
+        throw fail(QStringLiteral("таблица не открыта"));
+    QSqlQuery query(Database());
+    if (!query.prepare(sql))
+        throw fail(query.lastError().text());
+    for (const QVariant& v : binds)
+        query.addBindValue(BindValue(v));
+    if (!query.exec())
+        throw fail(query.lastError().text());
+    return query.numRowsAffected();
+}

@@ -1,0 +1,5 @@
+#include "tests/TFTestDlg.h"
+
+TFTestDlg* FTestDlg = nullptr;
+
+TFTestDlg::TFTestDlg(QWidget* parent) : QDialog(parent) { setObjectName("FTestDlg"); }

@@ -1,0 +1,19 @@
+#pragma once
+// Voice call window (instance FCall); filled in with its subsystem.
+
+#include <QDialog>
+
+class QComboBox;
+class QPushButton;
+
+/// Created once at start-up, opened modal by the call commands.
+class TFCall : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFCall(QWidget* parent = nullptr);
+    QComboBox* cbDiap;   // band: "ГМВ1", "ГМВ2", "МВ1" ... "МВ4"
+    QComboBox* cbDiapMV; // МВ only: "МВ1", "МВ2", "МВ3"
+    QPushButton* bCall;  // its "tag" property: 0 ТЧМ call, 1 ДСП call
+};
+
+extern TFCall* FCall;
