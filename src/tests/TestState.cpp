@@ -1,5 +1,7 @@
 #include "tests/TestState.h"
 
+#include "platform/Clock.h"
+
 #include <cstring>
 
 bool ResultShown = false;
@@ -19,6 +21,21 @@ bool NumberIsTrain = false;
 QString LastResultHex;
 bool PeriodicByTrain = false;
 uint8_t PeriodicChannel = 0;
+
+namespace {
+std::function<void()> panelCloser;
+} // namespace
+
+void SetResultPanelCloser(std::function<void()> closer) {
+    panelCloser = std::move(closer);
+}
+
+void CloseShownResultOnBusy() {
+    if (!ResultShown || !ResultShownAt.isValid())
+        return;
+    if (ResultShownAt.msecsTo(Clock().Now()) > 1000 && panelCloser)
+        panelCloser();
+}
 
 void ClearBlockNumDigits() {
     std::memset(BlockNumDigits, 0, sizeof BlockNumDigits);

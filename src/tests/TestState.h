@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 /// Tests 2/3 result on screen since ResultShownAt (read by the busy event).
 extern bool ResultShown;
@@ -49,6 +50,13 @@ extern uint8_t PeriodicChannel;
 
 /// Wait limits in seconds by RunningTest (index 1..3; index 0 unused, 4 spare).
 inline constexpr int TestTimeout[5] = {0, 20, 115, 115, 115};
+
+/// The busy event's part in the result panel (the first busy event after a heartbeat):
+/// when a tests 2/3 result has been on screen for more than 1 s the result panel is
+/// closed. While a test wait runs the panel is only hidden and the wait goes on.
+void CloseShownResultOnBusy();
+/// Installed by the main window; called by CloseShownResultOnBusy.
+void SetResultPanelCloser(std::function<void()> closer);
 
 /// Empties every field above to its start-up value (tests use it between cases).
 void ResetTestState();
