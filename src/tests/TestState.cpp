@@ -2,8 +2,6 @@
 
 #include "platform/Clock.h"
 
-#include <cstring>
-
 bool ResultShown = false;
 QDateTime ResultShownAt;
 double VswrMv = VswrNotMeasured;
@@ -13,7 +11,6 @@ bool VswrFromDb = false;
 QString VswrTextMv;
 QString VswrTextGmv;
 QString ParamBlock2[3];
-uint8_t BlockNumDigits[BlockCount][BlockDigits] = {};
 bool EndWaitRequest = false;
 QString TestDirection;
 int SelectedTest = 0;
@@ -37,10 +34,6 @@ void CloseShownResultOnBusy() {
         panelCloser();
 }
 
-void ClearBlockNumDigits() {
-    std::memset(BlockNumDigits, 0, sizeof BlockNumDigits);
-}
-
 void ResetTestState() {
     ResultShown = false;
     ResultShownAt = QDateTime();
@@ -51,7 +44,6 @@ void ResetTestState() {
     VswrTextGmv.clear();
     for (auto& p : ParamBlock2)
         p.clear();
-    ClearBlockNumDigits();
     EndWaitRequest = false;
     TestDirection.clear();
     SelectedTest = 0;

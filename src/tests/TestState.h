@@ -26,13 +26,6 @@ extern QString VswrTextGmv;
 /// Device block of three values of up to 2 hex digits (item 0 from frame EA sub-kind 2).
 extern QString ParamBlock2[3];
 
-/// Factory-number digits of the radio station's 8 blocks (frame F8), 16 digits each.
-inline constexpr int BlockCount = 8;
-inline constexpr int BlockDigits = 16;
-extern uint8_t BlockNumDigits[BlockCount][BlockDigits];
-/// Zeroes BlockNumDigits (free event, after each tests 2/3 answer).
-void ClearBlockNumDigits();
-
 /// Set by the no-confirmation event 0xAB; read and cleared by the test waits.
 extern bool EndWaitRequest;
 /// "От ВЕСК" or "От РВ": who started the tests 2/3 run being waited for.
