@@ -48,14 +48,17 @@ QMessageBox::Icon Icon(TMsgDlgType type) {
     return QMessageBox::NoIcon;
 }
 
-QWidget* Owner(QWidget* parent) { return parent ? parent : QApplication::activeWindow(); }
+QWidget* Owner(QWidget* parent) {
+    return parent ? parent : QApplication::activeWindow();
+}
 
 // Runs a dialog on the window thread even when asked from another thread.
 template <typename F> auto OnGuiThread(F&& show) {
     if (QThread::currentThread() == qApp->thread())
         return show();
     decltype(show()) result{};
-    QMetaObject::invokeMethod(qApp, [&] { result = show(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        qApp, [&] { result = show(); }, Qt::BlockingQueuedConnection);
     return result;
 }
 
@@ -95,9 +98,9 @@ int ShowMessage(const TDialogRecord& record, QWidget* parent) {
 
     box.exec();
     QAbstractButton* clicked = box.clickedButton();
-    if (!clicked || !buttons.contains(clicked))
-        return mrCancel;
-    return ButtonResult(buttons.value(clicked));
+    if (!clicked)
+        clicked = esc;
+    return clicked && buttons.contains(clicked) ? ButtonResult(buttons.value(clicked)) : int(mrCancel);
 }
 
 bool AskText(const QString& caption, const QString& prompt, QString& value, QWidget* parent) {

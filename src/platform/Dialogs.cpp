@@ -12,7 +12,7 @@ TDialogPresenter hook;
 TInputPresenter inputHook;
 
 // The buttons in the order a dialog lays them out.
-constexpr TMsgDlgBtn allButtons[] = {mbYes,   mbNo,  mbOK,      mbCancel,   mbAbort, mbRetry,
+constexpr TMsgDlgBtn allButtons[] = {mbYes,    mbNo,  mbOK,      mbCancel,   mbAbort, mbRetry,
                                      mbIgnore, mbAll, mbNoToAll, mbYesToAll, mbHelp};
 
 } // namespace
@@ -52,7 +52,8 @@ QString ButtonText(TMsgDlgBtn button) {
     case mbAll:
         return QStringLiteral("&Все");
     case mbNoToAll:
-        return QStringLiteral("H&ет для Всех"); // the first letter is a Latin H, as the station has always shown it
+        // The first letter is a Latin H, as the station has always shown it.
+        return QStringLiteral("H&ет для Всех");
     case mbYesToAll:
         return QStringLiteral("Д&а для Всех");
     case mbHelp:

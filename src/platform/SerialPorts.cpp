@@ -64,17 +64,24 @@ QString OpenErrorText(const QString& path, int error) {
     case EWOULDBLOCK:
         return QStringLiteral("Порт %1 занят другой программой").arg(path);
     default:
-        return QStringLiteral("Не удалось открыть порт %1: %2").arg(path, QString::fromLocal8Bit(strerror(error)));
+        return QStringLiteral("Не удалось открыть порт %1: %2")
+            .arg(path, QString::fromLocal8Bit(strerror(error)));
     }
 }
 
 } // namespace
 
-QString SysDir() { return DirFromEnv("VESK_SYS_DIR", QStringLiteral("/sys")); }
+QString SysDir() {
+    return DirFromEnv("VESK_SYS_DIR", QStringLiteral("/sys"));
+}
 
-QString DevDir() { return DirFromEnv("VESK_DEV_DIR", QStringLiteral("/dev")); }
+QString DevDir() {
+    return DirFromEnv("VESK_DEV_DIR", QStringLiteral("/dev"));
+}
 
-QString SerialDevicePath(const QString& portName) { return QDir(DevDir()).filePath(portName); }
+QString SerialDevicePath(const QString& portName) {
+    return QDir(DevDir()).filePath(portName);
+}
 
 QList<TSerialPortEntry> SerialPortMap() {
     QList<TSerialPortEntry> ports;
@@ -141,4 +148,11 @@ int OpenSerialDevice(const QString& path, QString* errorText) {
     if (::ioctl(fd, TIOCMBIS, &lines) != 0)
         qCDebug(lcSerialPorts) << "modem lines refused on" << path;
     return fd;
+}
+
+void CloseSerialDevice(int fd) {
+    if (fd < 0)
+        return;
+    ::ioctl(fd, TIOCNXCL);
+    ::close(fd);
 }

@@ -21,9 +21,14 @@ QList<TSerialPortEntry> SerialPortMap();
 /// First port whose driver is the station's USB adapter driver (cp210x), or empty.
 QString FindAdapterPort();
 /// The port that stands for the default "COM1".
-inline QString DefaultPortName() { return QStringLiteral("ttyS0"); }
+inline QString DefaultPortName() {
+    return QStringLiteral("ttyS0");
+}
 
 /// Opens a serial device raw, 115200 8N1, CLOCAL|CREAD, no flow control, exclusive,
 /// non-blocking, DTR and RTS raised (a refusal of the modem lines is not an error).
 /// Returns the descriptor or -1; errorText then holds the system's text of the error.
 int OpenSerialDevice(const QString& path, QString* errorText = nullptr);
+/// Gives up the exclusive use and closes a descriptor from OpenSerialDevice. A terminal
+/// that outlives the descriptor (a pseudo-terminal) would otherwise stay closed to others.
+void CloseSerialDevice(int fd);

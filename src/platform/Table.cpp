@@ -19,7 +19,9 @@ namespace {
 const QString dateFormat = QStringLiteral("yyyy-MM-dd");
 const QString timeFormat = QStringLiteral("HH:mm:ss.zzz");
 
-QString Quoted(QString name) { return u'"' + name.replace(u'"', QStringLiteral("\"\"")) + u'"'; }
+QString Quoted(QString name) {
+    return u'"' + name.replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
 
 QString ColumnType(TFieldType type) {
     switch (type) {
@@ -65,11 +67,17 @@ TTable::TTable(QString folder, QString fileName, QList<TFieldDef> fields, QStrin
       key_(std::move(primaryKey)),
       connection_(QStringLiteral("vesk.table.%1").arg(connectionCount.fetchAndAddRelaxed(1))) {}
 
-TTable::~TTable() { Close(); }
+TTable::~TTable() {
+    Close();
+}
 
-QString TTable::FilePath() const { return folder_.isEmpty() ? fileName_ : QDir(folder_).filePath(fileName_); }
+QString TTable::FilePath() const {
+    return folder_.isEmpty() ? fileName_ : QDir(folder_).filePath(fileName_);
+}
 
-QString TTable::TableName() const { return QFileInfo(fileName_).completeBaseName(); }
+QString TTable::TableName() const {
+    return QFileInfo(fileName_).completeBaseName();
+}
 
 int TTable::FieldIndex(const QString& name) const {
     for (int i = 0; i < fields_.size(); ++i)
@@ -78,11 +86,17 @@ int TTable::FieldIndex(const QString& name) const {
     return -1;
 }
 
-bool TTable::Exists() const { return QFileInfo(FilePath()).isFile(); }
+bool TTable::Exists() const {
+    return QFileInfo(FilePath()).isFile();
+}
 
-QSqlDatabase TTable::Database() const { return QSqlDatabase::database(connection_, false); }
+QSqlDatabase TTable::Database() const {
+    return QSqlDatabase::database(connection_, false);
+}
 
-QString TTable::quotedTable() const { return Quoted(TableName()); }
+QString TTable::quotedTable() const {
+    return Quoted(TableName());
+}
 
 void TTable::openConnection(bool fresh) {
     QString error;
@@ -150,7 +164,8 @@ void TTable::CreateTable() {
     try {
         openConnection(false);
         QSqlQuery create(Database());
-        if (!create.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quotedTable(), columns.join(QStringLiteral(", ")))))
+        if (!create.exec(QStringLiteral("CREATE TABLE %1 (%2)")
+                             .arg(quotedTable(), columns.join(QStringLiteral(", ")))))
             throw EVeskError(create.lastError().text());
     } catch (const EVeskError& e) {
         closeConnection();
@@ -321,8 +336,8 @@ void TTable::insertRow(const TRow& values, const QString& action) {
             names.append(Quoted(f.Name));
         auto query = std::make_unique<QSqlQuery>(Database());
         const QString marks = QStringList(fields_.size(), QStringLiteral("?")).join(u',');
-        if (!query->prepare(
-                QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(quotedTable(), names.join(u','), marks)))
+        if (!query->prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                .arg(quotedTable(), names.join(u','), marks)))
             throw fail(query->lastError().text());
         insert_ = std::move(query);
     }
@@ -358,7 +373,8 @@ QVariantList TTable::storedKey(const TRow& key, const QString& action) const {
     for (int i = 0; i < key_.size(); ++i) {
         const int column = FieldIndex(key_[i]);
         if (column < 0)
-            throw EVeskError(QStringLiteral("%1 %2: поле ключа %3 не найдено").arg(action, fileName_, key_[i]));
+            throw EVeskError(
+                QStringLiteral("%1 %2: поле ключа %3 не найдено").arg(action, fileName_, key_[i]));
         try {
             stored.append(toStored(column, key[i]));
         } catch (const ERangeError& e) {
@@ -373,9 +389,9 @@ std::optional<TRow> TTable::FindKey(const TRow& key) {
     QStringList names;
     for (const TFieldDef& f : fields_)
         names.append(Quoted(f.Name));
-    const QList<TRow> rows =
-        Select(QStringLiteral("SELECT %1 FROM %2 WHERE %3 LIMIT 1").arg(names.join(u','), quotedTable(), keyCondition()),
-               stored);
+    const QList<TRow> rows = Select(QStringLiteral("SELECT %1 FROM %2 WHERE %3 LIMIT 1")
+                                        .arg(names.join(u','), quotedTable(), keyCondition()),
+                                    stored);
     if (rows.isEmpty())
         return std::nullopt;
     return rows.first();

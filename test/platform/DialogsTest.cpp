@@ -1,0 +1,105 @@
+#include "platform/Dialogs.h"
+#include "platform/DialogPresenter.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+class DialogsTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        SetDialogHook(nullptr);
+        SetDialogPresenter(nullptr, nullptr);
+    }
+};
+
+// Waits (in the event loop of the modal dialog) for the dialog to appear, then acts on it.
+template <typename W> void WhenShown(std::function<void(W*)> act) {
+    QTimer::singleShot(0, [act] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* w = qobject_cast<W*>(top); w && w->isVisible())
+                return act(w);
+        WhenShown<W>(act);
+    });
+}
+
+} // namespace
+
+TEST_F(DialogsTest, HookSeesRussianRecordAndAnswers) {
+    QList<TDialogRecord> seen;
+    SetDialogPresenter([](const TDialogRecord&, QWidget*) { return int(mrAbort); }, nullptr);
+    SetDialogHook([&](const TDialogRecord& r, QWidget*) {
+        seen.append(r);
+        return int(mrNo);
+    });
+
+    EXPECT_EQ(MessageDlg("Удалить?", TMsgDlgType::Confirmation, mbYes | mbNo | mbCancel), mrNo);
+    ShowError("Сбой");
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[0].Caption, "Подтверждение");
+    EXPECT_EQ(seen[0].Text, "Удалить?");
+    EXPECT_EQ(DialogButtons(seen[0].Buttons), QList<TMsgDlgBtn>({mbYes, mbNo, mbCancel}));
+    EXPECT_EQ(seen[1].Type, TMsgDlgType::Error);
+    EXPECT_EQ(seen[1].Buttons, int(mbOK));
+    EXPECT_TRUE(DialogCaption(TMsgDlgType::Custom).isEmpty());
+    EXPECT_EQ(ButtonText(mbNoToAll).at(0), QChar(u'H')); // Latin, not Cyrillic Н
+
+    SetDialogHook(nullptr);
+    EXPECT_EQ(MessageDlg("x", TMsgDlgType::Warning, mbOK), mrAbort); // the presenter again
+}
+
+TEST_F(DialogsTest, WithoutPresenterFirstButtonAnswers) {
+    EXPECT_EQ(MessageDlg("x", TMsgDlgType::Warning, mbNo | mbYes), mrYes);
+    EXPECT_EQ(MessageDlg("x", TMsgDlgType::Warning, mbCancel | mbRetry), mrCancel);
+    EXPECT_EQ(MessageDlg("x", TMsgDlgType::Warning, 0), mrNone);
+    QString value = "1234";
+    EXPECT_FALSE(InputQuery("Код", "Введите код", value));
+    EXPECT_EQ(value, "1234");
+
+    SetDialogHook(nullptr, [](const QString&, const QString& prompt, QString& v, QWidget*) {
+        v = prompt + "!";
+        return true;
+    });
+    EXPECT_TRUE(InputQuery("Код", "Введите код", value));
+    EXPECT_EQ(value, "Введите код!");
+}
+
+TEST_F(DialogsTest, PresenterShowsRussianMessageBox) {
+    InstallDialogPresenter();
+    QString title;
+    QStringList texts;
+    WhenShown<QMessageBox>([&](QMessageBox* box) {
+        title = box->windowTitle();
+        QAbstractButton* no = nullptr;
+        for (QAbstractButton* b : box->buttons()) {
+            texts << b->text();
+            if (b->text() == "&Нет")
+                no = b;
+        }
+        if (no)
+            no->click();
+        else
+            box->reject();
+    });
+    EXPECT_EQ(MessageDlg("Удалить?", TMsgDlgType::Confirmation, mbYes | mbNo | mbCancel), mrNo);
+    EXPECT_EQ(title, "Подтверждение");
+    texts.sort();
+    EXPECT_EQ(texts, QStringList({"&Да", "&Нет", "Отмена"}));
+
+    WhenShown<QMessageBox>([](QMessageBox* box) { box->close(); }); // the close box, as Esc
+    EXPECT_EQ(MessageDlg("?", TMsgDlgType::Confirmation, mbYes | mbNo), mrNo);
+
+    WhenShown<QInputDialog>([](QInputDialog* d) {
+        d->setTextValue("5678");
+        d->accept();
+    });
+    QString value = "1234";
+    EXPECT_TRUE(InputQuery("Код", "Введите код", value));
+    EXPECT_EQ(value, "5678");
+}

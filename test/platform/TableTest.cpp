@@ -1,0 +1,210 @@
+#include "platform/Table.h"
+#include "platform/Errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QList<TFieldDef> JournalFields() {
+    return {{"Date", TFieldType::Date},        {"Time", TFieldType::Time},
+            {"Event", TFieldType::String, 10}, {"Mehanik", TFieldType::String, 13},
+            {"Kind", TFieldType::SmallInt},    {"Vswr", TFieldType::Float},
+            {"Note", TFieldType::Memo}};
+}
+
+QList<TFieldDef> BlockFields() {
+    return {{"Loko", TFieldType::String, 8, true},
+            {"Block1", TFieldType::String, 16},
+            {"Block2", TFieldType::String, 16},
+            {"Kind", TFieldType::SmallInt}};
+}
+
+// Reads the file through a connection of its own, as another program would.
+QList<QStringList> RawRows(const QString& path, const QString& sql) {
+    QList<QStringList> rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "raw");
+        db.setDatabaseName(path);
+        db.setConnectOptions("QSQLITE_OPEN_READONLY");
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (!q.exec(sql))
+                rows.append({"error", q.lastError().text()});
+            while (q.next()) {
+                QStringList row;
+                for (int i = 0; i < q.record().count(); ++i)
+                    row << q.value(i).toString();
+                rows.append(row);
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase("raw");
+    return rows;
+}
+
+QString Raised(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const EVeskError& e) {
+        return e.Message();
+    }
+    return {};
+}
+
+class TableTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir_;
+};
+
+} // namespace
+
+TEST_F(TableTest, AppendsAndReadsBackInStoredForms) {
+    TTable table(dir_.path(), "tests1.DB", JournalFields());
+    EXPECT_EQ(table.TableName(), "tests1");
+    table.OpenOrCreate();
+    ASSERT_TRUE(table.Active());
+
+    const QDate date(2026, 1, 15);
+    const QTime time(9, 5, 7, 30);
+    table.Append({date, time, "Тест 1 и ещё много слов", "", 2, 1.5, "заметка"});
+    table.Append({QVariant(), QVariant(), "Запись"}); // the rest left out: stored as NULL
+
+    const QList<TRow> rows = table.AllRows();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0], TRow({date, time, "Тест 1 и е", QString(), 2, 1.5, "заметка"}));
+    EXPECT_EQ(rows[1][2], "Запись");
+    EXPECT_FALSE(rows[1][0].toDate().isValid());
+    EXPECT_TRUE(rows[1][4].isNull());
+    EXPECT_EQ(rows[1][3].typeId(), QMetaType::QString);
+
+    // Dates and times are plain texts in the file and blanks are NULL, for any other reader.
+    EXPECT_EQ(RawRows(table.FilePath(), "SELECT Date, Time, typeof(Mehanik), typeof(Kind), "
+                                        "typeof(Note) FROM tests1 ORDER BY rowid"),
+              QList<QStringList>({{"2026-01-15", "09:05:07.030", "null", "integer", "text"},
+                                  {"", "", "null", "null", "null"}}));
+    EXPECT_EQ(table.Select("PRAGMA synchronous"), QList<TRow>({{2}})); // FULL: a row survives a power cut
+
+    // Parameters of Select take dates as the program holds them.
+    const QList<TRow> found = table.Select("SELECT Event, count(*) AS n FROM tests1 WHERE Date = ?", {date});
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(found[0], TRow({"Тест 1 и е", 1}));
+    EXPECT_EQ(table.Exec("DELETE FROM tests1 WHERE Date IS NULL"), 1);
+}
+
+TEST_F(TableTest, RejectedRowsAreNotStored) {
+    TTable table(dir_.path(), "BlockNum.DB", BlockFields(), {"Loko", "Block1", "Block2"});
+    table.OpenOrCreate();
+    table.Append({"1234567", "1", "2", 2});
+
+    EXPECT_TRUE(Raised([&] {
+                    table.Append({"1234567", "1", "2", 1});
+                }).startsWith("Не удалось записать строку в таблицу BlockNum.DB: "));
+    EXPECT_THROW(table.Append({"1234568", "1", "2", 40000}), ERangeError);
+    EXPECT_THROW(table.Append({"", "1"}), EVeskError); // the required locomotive left blank
+    EXPECT_THROW(table.Append({"1234568", "1", "2", 1, "extra"}), ERangeError);
+    EXPECT_EQ(table.AllRows().size(), 1);
+
+    TTable dates(dir_.path(), "d.DB", {{"d", TFieldType::Date}, {"t", TFieldType::Time}});
+    dates.OpenOrCreate();
+    EXPECT_THROW(dates.Append({"31.02.2026"}), ERangeError);
+    dates.Append({"2026-02-28", "10:11"});
+    EXPECT_EQ(dates.AllRows(), QList<TRow>({{QDate(2026, 2, 28), QTime(10, 11)}}));
+
+    table.Close();
+    EXPECT_THROW(table.Append({"7654321"}), EVeskError);
+}
+
+TEST_F(TableTest, KeyedRowsWithBlankKeyPartsAreFoundAndReplaced) {
+    TTable table(dir_.path(), "BlockNum.DB", BlockFields(), {"Loko", "Block1", "Block2"});
+    table.OpenOrCreate();
+    table.Post({"1234567", "1111", "", 2});
+    table.Post({"1234567", "1111", "", 1}); // same key with a blank part: the row is replaced
+    table.Post({"1234567", "2222", "", 2});
+    EXPECT_EQ(table.AllRows(),
+              QList<TRow>({{"1234567", "1111", QString(), 1}, {"1234567", "2222", QString(), 2}}));
+
+    const std::optional<TRow> row = table.FindKey({"1234567", "2222", ""});
+    ASSERT_TRUE(row.has_value());
+    EXPECT_EQ(row->at(3), 2);
+    EXPECT_FALSE(table.FindKey({"1234567", "3333", ""}).has_value());
+    EXPECT_THROW(table.FindKey({"1234567"}), ERangeError);
+
+    EXPECT_TRUE(table.DeleteKey({"1234567", "1111", QVariant()}));
+    EXPECT_FALSE(table.DeleteKey({"1234567", "1111", QVariant()}));
+    EXPECT_EQ(table.AllRows().size(), 1);
+}
+
+TEST_F(TableTest, ExistingFileIsNeverRecreatedAndMissingOneNeverMade) {
+    TTable missing(dir_.path(), "Test23.DB", JournalFields());
+    EXPECT_FALSE(missing.Exists());
+    EXPECT_TRUE(Raised([&] { missing.Open(); }).startsWith("Не удалось открыть таблицу Test23.DB: "));
+    EXPECT_FALSE(QFile::exists(missing.FilePath()));
+    EXPECT_FALSE(missing.Active());
+
+    {
+        TTable first(dir_.path() + "/", "Test23.DB", JournalFields());
+        first.OpenOrCreate();
+        first.Append({QDate(2026, 1, 1), QTime(1, 2, 3), "Тест 2"});
+    }
+    TTable again(dir_.path(), "Test23.DB", JournalFields());
+    EXPECT_THROW(again.CreateTable(), EVeskError);
+    again.OpenOrCreate();
+    EXPECT_EQ(again.AllRows().size(), 1);
+
+    // A file of another kind, or of another table, is refused and left as it was.
+    QFile junk(dir_.path() + "/junk.DB");
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'x'));
+    junk.close();
+    TTable notDb(dir_.path(), "junk.DB", JournalFields());
+    EXPECT_THROW(notDb.Open(), EVeskError);
+    EXPECT_THROW(notDb.OpenOrCreate(), EVeskError);
+    EXPECT_EQ(QFileInfo(junk.fileName()).size(), 4096);
+
+    ASSERT_TRUE(QFile::copy(again.FilePath(), dir_.path() + "/other.DB"));
+    TTable otherName(dir_.path(), "other.DB", JournalFields());
+    EXPECT_THROW(otherName.Open(), EVeskError);
+    QList<TFieldDef> wider = JournalFields();
+    wider.append({"Extra", TFieldType::String, 5});
+    TTable otherColumns(dir_.path(), "Test23.DB", wider);
+    EXPECT_TRUE(Raised([&] { otherColumns.Open(); }).contains("Extra"));
+}
+
+TEST_F(TableTest, UnwritablePlaceRaisesAndLeavesNothing) {
+    QFile blocker(dir_.path() + "/not-a-folder");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    TTable table(blocker.fileName(), "tests1.DB", JournalFields());
+    EXPECT_TRUE(Raised([&] { table.CreateTable(); }).startsWith("Не удалось создать таблицу tests1.DB: "));
+    EXPECT_THROW(table.OpenOrCreate(), EVeskError);
+    EXPECT_FALSE(table.Active());
+
+    TTable noParent(dir_.path() + "/no/such/folder", "tests1.DB", JournalFields());
+    EXPECT_THROW(noParent.OpenOrCreate(), EVeskError);
+    EXPECT_FALSE(QDir(dir_.path() + "/no").exists());
+}
+
+TEST_F(TableTest, CyrillicNamesAndUriCharactersInPath) {
+    const QString folder = dir_.path() + "/журнал #1 %20?";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QList<TFieldDef> fields{{"Lokomotiv", TFieldType::String, 7},
+                                  {"OslablenieM", TFieldType::SmallInt},
+                                  {"OslablenieG", TFieldType::SmallInt}};
+    {
+        TTable table(folder, "РВ.db", fields, {"Lokomotiv"});
+        EXPECT_EQ(table.TableName(), "РВ");
+        table.OpenOrCreate();
+        table.Post({"0001234", -5, 7});
+        table.Post({"0001234", 3, 4});
+    }
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList({"РВ.db"}));
+    TTable reopened(folder, "РВ.db", fields, {"Lokomotiv"});
+    reopened.Open();
+    EXPECT_EQ(reopened.FindKey({"0001234"}), std::optional<TRow>(TRow({"0001234", 3, 4})));
+}
