@@ -127,6 +127,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     Timer2->setObjectName("Timer2");
 
     connectHandlers();
+    MessageCount = 0;
+    LastMessageTime = QTime();
     setFixedSize(680, 447 + menuBar()->sizeHint().height());
 }
 

@@ -1,6 +1,7 @@
 // Placeholder until the link lands.
 #include "link/Transport.h"
-QString FindUsbSerialPort() { return {}; }
+#include "platform/SerialPorts.h"
+QString FindUsbSerialPort() { return FindAdapterPort(); }
 bool OpenComPort(const QString&) { return false; }
 QString LastOpenErrorText() { return {}; }
 

@@ -1,0 +1,243 @@
+// State routines and simple commands of the main window.
+#include "app/TAboutBox.h"
+#include "app/TGauge.h"
+#include "app/TMainForm.h"
+#include "app/TShape.h"
+#include "app/UVesk.h"
+#include "platform/Clock.h"
+#include "platform/Errors.h"
+#include "support/AppFixture.h"
+#include "voice/TFCall.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+
+namespace {
+
+class MainFormTest : public TAppFixture {
+protected:
+    void SetUp() override {
+        TAppFixture::SetUp();
+        clock_.SetNow(QDateTime(QDate(2026, 3, 1), QTime(10, 0, 0)));
+        SetClock(&clock_);
+        Start();
+    }
+    void addRows(int n) {
+        for (int i = 0; i < n; ++i)
+            MainForm->AddMessageRow("Строка", false);
+    }
+    QString cell(int row, int column) const {
+        auto* it = MainForm->StringGrid1->item(row, column);
+        return it ? it->text() : QString();
+    }
+    TFakeClock clock_;
+};
+
+TEST_F(MainFormTest, MessageGridClearsOnlyWhenFullOrOldAndFull) {
+    addRows(200);
+    clock_.Advance(120'000);
+    MainForm->AddMessageRow("после паузы", true);
+    EXPECT_EQ(MessageCount, 201) << "200 rows never clear on age alone";
+    EXPECT_EQ(cell(201, 0), "201");
+    EXPECT_EQ(cell(201, 1), "ГМВ1");
+
+    clock_.Advance(60'000);
+    MainForm->AddMessageRow("ровно 60 с", false);
+    EXPECT_EQ(MessageCount, 202) << "exactly 60 s is not old";
+    EXPECT_TRUE(cell(202, 1).isEmpty());
+
+    clock_.Advance(61'000);
+    MainForm->AddMessageRow("61 с", false);
+    EXPECT_EQ(MessageCount, 1);
+    EXPECT_EQ(cell(1, 2), "61 с");
+    EXPECT_EQ(MainForm->StringGrid1->rowCount(), 20);
+
+    MainForm->AddMessageRow("", true);
+    EXPECT_EQ(MessageCount, 1) << "an empty text adds nothing";
+}
+
+TEST_F(MainFormTest, MessageGridClearsAfterThousandRowsAndGrowsByFive) {
+    EXPECT_EQ(MainForm->StringGrid1->rowCount(), 20);
+    addRows(19);
+    EXPECT_EQ(MainForm->StringGrid1->rowCount(), 20);
+    addRows(1);
+    EXPECT_EQ(MainForm->StringGrid1->rowCount(), 25);
+    addRows(5);
+    EXPECT_EQ(MainForm->StringGrid1->rowCount(), 30);
+
+    addRows(1001 - MessageCount);
+    EXPECT_EQ(MessageCount, 1001);
+    addRows(1);
+    EXPECT_EQ(MessageCount, 1);
+}
+
+TEST_F(MainFormTest, MessageAgeIsCountedAcrossMidnight) {
+    clock_.SetNow(QDateTime(QDate(2026, 3, 1), QTime(23, 59, 50)));
+    addRows(201);
+    clock_.Advance(30'000); // 00:00:20
+    addRows(1);
+    EXPECT_EQ(MessageCount, 202) << "30 s across midnight is not old";
+    clock_.Advance(61'000);
+    addRows(1);
+    EXPECT_EQ(MessageCount, 1);
+}
+
+TEST_F(MainFormTest, AccessRuleNeedsFlagAndExactMechanicNumber) {
+    const auto privileged = {MainForm->N31, MainForm->N6, MainForm->mAnsu, MainForm->mPeriodicTest2,
+                             MainForm->mPeriodicTest3};
+    const struct {
+        const char* mechanic;
+        bool flag;
+        bool unlocked;
+    } cases[] = {{"6093", true, true}, {"6093", false, false}, {"06093", true, false},
+                 {"609", true, false}, {"", true, false},      {"6094", true, false}};
+    for (const auto& c : cases) {
+        MechanicNumber = c.mechanic;
+        MainForm->UpdateServiceMenus(c.flag);
+        for (QAction* a : privileged)
+            EXPECT_EQ(a->isEnabled(), c.unlocked) << c.mechanic << " " << a->objectName().toStdString();
+        EXPECT_EQ(MainForm->mPeriodicTest2->isVisible(), c.unlocked);
+        EXPECT_EQ(MainForm->mPeriodicTest3->isVisible(), c.unlocked);
+        EXPECT_FALSE(MainForm->iBlockNum->isVisible());
+    }
+    MechanicNumber.clear();
+}
+
+TEST_F(MainFormTest, TestAndLinkSwitchesWorkByToolBarPosition) {
+    MechanicNumber = "6093";
+    MainForm->EnableLinkMenus(true);
+    MainForm->EnableTestControls(false);
+    for (int pos = 0; pos <= 5; ++pos)
+        EXPECT_FALSE(MainForm->ToolPositionEnabled(pos)) << pos;
+    EXPECT_TRUE(MainForm->ToolPositionEnabled(7)) << "the reset button stays usable during a test";
+    EXPECT_TRUE(MainForm->ToolPositionEnabled(9));
+    EXPECT_FALSE(MainForm->ITest->menuAction()->isEnabled());
+    EXPECT_FALSE(MainForm->IVesk->menuAction()->isEnabled());
+    EXPECT_FALSE(MainForm->IPort->menuAction()->isEnabled());
+    EXPECT_TRUE(MainForm->IDB->menuAction()->isEnabled());
+    EXPECT_FALSE(MainForm->N9->isEnabled());
+    EXPECT_FALSE(MainForm->N31->isEnabled()) << "privileged items are off while a test runs";
+
+    MainForm->EnableTestControls(true);
+    EXPECT_TRUE(MainForm->N31->isEnabled());
+    EXPECT_TRUE(MainForm->ToolPositionEnabled(5));
+
+    MainForm->EnableLinkMenus(false);
+    for (int pos = 0; pos <= 7; ++pos)
+        EXPECT_FALSE(MainForm->ToolPositionEnabled(pos)) << pos;
+    EXPECT_TRUE(MainForm->ToolPositionEnabled(9));
+    EXPECT_TRUE(MainForm->ToolPositionEnabled(10));
+    EXPECT_TRUE(MainForm->IPort->menuAction()->isEnabled());
+    EXPECT_FALSE(MainForm->N5->menuAction()->isEnabled());
+    MechanicNumber.clear();
+}
+
+TEST_F(MainFormTest, ResetCommandClearsErrorsGridMeasurementsAndWait) {
+    DataErrorFlags = 0x0C;
+    MainForm->LDataErr->show();
+    MainForm->Gauge2->SetProgress(50);
+    MainForm->ELevm->setText("3,5");
+    MeasuredDeviation[1] = "35";
+    addRows(3);
+    TestWaiting = true;
+    MainForm->SetStatusText(1, "Начат");
+    MainForm->EnableTestControls(false);
+
+    MainForm->IResetClick();
+    EXPECT_EQ(DataErrorFlags, 0u);
+    EXPECT_FALSE(MainForm->LDataErr->isVisible());
+    EXPECT_EQ(MainForm->Gauge2->Progress(), 0);
+    EXPECT_TRUE(MainForm->ELevm->text().isEmpty());
+    EXPECT_EQ(MeasuredDeviation[1], "00");
+    EXPECT_EQ(MessageCount, 0);
+    EXPECT_FALSE(TestWaiting);
+    EXPECT_TRUE(MainForm->StatusText(1).isEmpty());
+    EXPECT_TRUE(MainForm->ITest->menuAction()->isEnabled());
+    EXPECT_EQ(MainForm->shPusk->BrushColor(), QColor(Qt::red));
+}
+
+TEST_F(MainFormTest, DataErrorBitsByChannelSetAndKind) {
+    DataErrorFlags = 0;
+    MainForm->Err_kan(1, 1);
+    MainForm->Err_kan(2, 2);
+    MainForm->Err_kan(3, 1);
+    MainForm->Err_kan(4, 1);
+    MainForm->Err_kan(1, 3);
+    EXPECT_EQ(DataErrorFlags, 4u | 32u | 64u);
+}
+
+TEST_F(MainFormTest, RightsCheckRefusesWithWarningAndCancelOnly) {
+    MechanicNumber = "1111";
+    MainForm->N31Click();
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Caption, QString("Предупреждение"));
+    EXPECT_EQ(dialogs_[0].Text, QString("У Вас нет разрешения на выполнение этого режима"));
+    EXPECT_EQ(dialogs_[0].Buttons, int(mbCancel));
+    MechanicNumber.clear();
+}
+
+TEST_F(MainFormTest, ParametersCommandSwitchesTheHourlyTimerByConfigWord) {
+    ConfigWord = "01111111";
+    MainForm->Timer1->start(2000);
+    MainForm->N2Click();
+    EXPECT_FALSE(MainForm->Timer1->isActive());
+
+    ConfigWord = "01211111";
+    MainForm->N2Click();
+    EXPECT_TRUE(MainForm->Timer1->isActive());
+    EXPECT_EQ(MainForm->Timer1->interval(), 1500);
+
+    MainForm->Timer1->setInterval(3'600'000);
+    MainForm->N2Click();
+    EXPECT_EQ(MainForm->Timer1->interval(), 3'600'000) << "a running timer keeps its interval";
+}
+
+TEST_F(MainFormTest, ChannelChoiceFromCombos) {
+    FCall->cbDiapMV->setCurrentIndex(1);
+    MainForm->ComboChange(FCall->cbDiapMV);
+    EXPECT_EQ(CurrentChannel, 4);
+    EXPECT_EQ(MainForm->eRange->text(), "МВ2");
+    FCall->cbDiap->setCurrentIndex(0);
+    MainForm->ComboChange(FCall->cbDiap);
+    EXPECT_EQ(CurrentChannel, 1);
+    EXPECT_THROW(MainForm->ComboChange(MainForm), EVeskError);
+}
+
+TEST_F(MainFormTest, CallWithNoBandLeavesTheBandUnchosen) {
+    CurrentChannel = 0;
+    QTimer::singleShot(0, FCall, &QDialog::reject);
+    MainForm->ICall1Click(MainForm->ICall2);
+    EXPECT_EQ(FCall->cbDiap->currentIndex(), -1);
+    EXPECT_EQ(FCall->windowTitle(), "Вызов ДСП");
+    EXPECT_EQ(FCall->bCall->property("tag").toInt(), 1);
+}
+
+TEST_F(MainFormTest, AboutWindowShowsTheProgramVersion) {
+    AboutBox->FormShow();
+    EXPECT_EQ(AboutBox->Version->text(), QString("Версия : " VESK_VERSION));
+}
+
+TEST_F(MainFormTest, EveryNamedComponentExistsAndTheWindowRenders) {
+    for (const char* name :
+         {"Label7",    "Gauge1",     "eRange",   "Edit1",     "LDataErr",    "Edit5",         "Edit6",
+          "Shape2",    "Shape3",     "shPusk",   "shStatMsg", "shSaveSound", "shUnSaveSound", "StringGrid1",
+          "BitBtn1",   "ELevm",      "ELevg",    "Edit2",     "Edit3",       "BitBtn2",       "Panel4",
+          "RichEdit1", "Gauge2",     "Panel5",   "Gauge3",    "RichEdit2",   "Panel6",        "Gauge4",
+          "BitBtn5",   "StatusBar1", "ToolBar1", "Timer1",    "Timer2"})
+        EXPECT_NE(MainForm->findChild<QObject*>(name), nullptr) << name;
+    EXPECT_EQ(MainForm->Edit1->text(), "MB2");
+    EXPECT_EQ(MainForm->Label7->text(), "ВЕСК свободен");
+    EXPECT_TRUE(MainForm->Panel6->isVisible());
+    EXPECT_FALSE(MainForm->Panel4->isVisible());
+    addRows(3);
+    const QString png = QString(VESK_BINARY_DIR) + "/main-window.png";
+    EXPECT_TRUE(MainForm->grab().save(png));
+}
+
+} // namespace
