@@ -69,7 +69,7 @@ QLineEdit* edit(QWidget* parent, const char* name, int x, int y, int w, bool rea
     auto* e = new QLineEdit(parent);
     e->setObjectName(name);
     e->setReadOnly(readOnly);
-    e->setGeometry(x, y, w, 21);
+    e->setGeometry(x, y, w, 20);
     return e;
 }
 
@@ -256,7 +256,7 @@ void TMainForm::buildPanels() {
     setCentralWidget(central);
 
     // Device state.
-    Panel1 = panel(central, "Panel1", QRect(0, 0, 330, 178));
+    Panel1 = panel(central, "Panel1", QRect(0, 0, 345, 178));
     Label7 = label(Panel1, "Label7", "ВЕСК свободен", 6, 6, 130, 20);
     Label7->setAlignment(Qt::AlignCenter);
     setBold(Label7, QColor(0, 255, 0), Qt::black);
@@ -276,71 +276,78 @@ void TMainForm::buildPanels() {
     LDataErr = label(Panel1, "LDataErr", "Пришли Неверные настройки", 180, 40, 145, 16);
     setBold(LDataErr, Qt::red);
     LDataErr->hide();
-    label(Panel1, nullptr, "Каналы дежурного приема  ВЕСК   МВ:", 6, 100);
-    Edit5 = edit(Panel1, "Edit5", 212, 98, 28);
+    // Rows of a label followed by its field: each widget goes right after the previous one.
+    auto row = [](int y, std::initializer_list<QWidget*> widgets) {
+        int x = 6;
+        for (QWidget* w : widgets) {
+            w->move(x, y + (qobject_cast<QLabel*>(w) ? 2 : (w->height() < 20 ? 2 : 0)));
+            x += w->width() + 3;
+        }
+    };
+    Edit5 = edit(Panel1, "Edit5", 0, 0, 22);
     Edit5->setText("1");
-    label(Panel1, nullptr, "ГМВ:", 246, 100);
-    Edit6 = edit(Panel1, "Edit6", 278, 98, 28);
+    Edit6 = edit(Panel1, "Edit6", 0, 0, 22);
     Edit6->setText("1");
-    label(Panel1, nullptr, "Включение передачи МВ:", 6, 128);
-    Shape2 = shape(Panel1, "Shape2", 150, 128);
-    label(Panel1, nullptr, "ГМВ:", 176, 128);
-    Shape3 = shape(Panel1, "Shape3", 206, 128);
-    shPusk = shape(Panel1, "shPusk", 6, 152);
-    label(Panel1, nullptr, "СБРОС-РАБОТА", 26, 152);
-    shStatMsg = shape(Panel1, "shStatMsg", 130, 152);
-    label(Panel1, nullptr, "НЧ-П", 150, 152);
-    shSaveSound = shape(Panel1, "shSaveSound", 190, 152);
-    label(Panel1, nullptr, "НЧ-З", 210, 152);
-    shUnSaveSound = shape(Panel1, "shUnSaveSound", 250, 152);
-    label(Panel1, nullptr, "НЧ-В", 270, 152);
+    row(98, {label(Panel1, nullptr, "Каналы дежурного приема  ВЕСК   МВ:", 0, 0), Edit5,
+             label(Panel1, nullptr, "ГМВ:", 0, 0), Edit6});
+    Shape2 = shape(Panel1, "Shape2", 0, 0);
+    Shape3 = shape(Panel1, "Shape3", 0, 0);
+    row(126, {label(Panel1, nullptr, "Включение передачи МВ:", 0, 0), Shape2,
+              label(Panel1, nullptr, "ГМВ:", 0, 0), Shape3});
+    shPusk = shape(Panel1, "shPusk", 0, 0);
+    shStatMsg = shape(Panel1, "shStatMsg", 0, 0);
+    shSaveSound = shape(Panel1, "shSaveSound", 0, 0);
+    shUnSaveSound = shape(Panel1, "shUnSaveSound", 0, 0);
+    row(152, {shPusk, label(Panel1, nullptr, "СБРОС-РАБОТА", 0, 0), shStatMsg,
+              label(Panel1, nullptr, "НЧ-П", 0, 0), shSaveSound, label(Panel1, nullptr, "НЧ-З", 0, 0),
+              shUnSaveSound, label(Panel1, nullptr, "НЧ-В", 0, 0)});
 
     // Received messages.
-    Panel2 = panel(central, "Panel2", QRect(0, 178, 330, 224));
+    Panel2 = panel(central, "Panel2", QRect(0, 178, 345, 224));
     label(Panel2, nullptr, "Принимаемые сообщения:", 6, 4);
     StringGrid1 = new QTableWidget(20, 3, Panel2);
     StringGrid1->setObjectName("StringGrid1");
-    StringGrid1->setGeometry(4, 22, 322, 198);
+    StringGrid1->setGeometry(4, 22, 337, 198);
     StringGrid1->verticalHeader()->hide();
     StringGrid1->horizontalHeader()->hide();
     StringGrid1->verticalHeader()->setDefaultSectionSize(21);
     StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     StringGrid1->setSelectionMode(QAbstractItemView::ContiguousSelection);
     StringGrid1->setShowGrid(true);
-    BitBtn1 = button(Panel2, "BitBtn1", "", QRect(300, 2, 22, 20));
+    BitBtn1 = button(Panel2, "BitBtn1", "", QRect(315, 2, 22, 20));
     BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
     BitBtn1->setToolTip("Очистить таблицу");
 
     // Measurements.
-    Panel3 = panel(central, "Panel3", QRect(330, 0, 350, 80));
-    label(Panel3, nullptr, "Результаты оценки", 6, 4);
+    Panel3 = panel(central, "Panel3", QRect(345, 0, 335, 82));
+    label(Panel3, nullptr, "Результаты оценки", 6, 2);
     const QString hint = "'Приведенная' девиация";
-    label(Panel3, nullptr, "Девиация:", 6, 26)->setToolTip(hint);
-    label(Panel3, nullptr, "МВ", 80, 10);
-    label(Panel3, nullptr, "ГМВ", 140, 10);
-    ELevm = edit(Panel3, "ELevm", 70, 24, 50);
-    ELevg = edit(Panel3, "ELevg", 130, 24, 50);
-    label(Panel3, nullptr, "кГц", 186, 26)->setToolTip(hint);
-    label(Panel3, nullptr, "RSSI:", 6, 52)->setToolTip(hint);
-    Edit2 = edit(Panel3, "Edit2", 70, 50, 50);
-    Edit3 = edit(Panel3, "Edit3", 130, 50, 50);
-    label(Panel3, nullptr, "мкВ", 186, 52)->setToolTip(hint);
-    BitBtn2 = button(Panel3, "BitBtn2", "", QRect(320, 4, 22, 20));
+    label(Panel3, nullptr, "МВ", 92, 18);
+    label(Panel3, nullptr, "ГМВ", 150, 18);
+    label(Panel3, nullptr, "Девиация:", 6, 36)->setToolTip(hint);
+    ELevm = edit(Panel3, "ELevm", 80, 34, 50);
+    ELevg = edit(Panel3, "ELevg", 140, 34, 50);
+    label(Panel3, nullptr, "кГц", 196, 36)->setToolTip(hint);
+    label(Panel3, nullptr, "RSSI:", 6, 58)->setToolTip(hint);
+    Edit2 = edit(Panel3, "Edit2", 80, 56, 50);
+    Edit3 = edit(Panel3, "Edit3", 140, 56, 50);
+    label(Panel3, nullptr, "мкВ", 196, 58)->setToolTip(hint);
+    BitBtn2 = button(Panel3, "BitBtn2", "", QRect(305, 4, 22, 20));
     BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
     BitBtn2->setToolTip("Очистить измерения");
 
-    const QRect resultArea(330, 80, 350, 322);
+    const QRect resultArea(345, 82, 335, 320);
     const QColor activeCaption = palette().color(QPalette::Highlight);
 
     // Device self-test result.
     Panel4 = panel(central, "Panel4", resultArea);
-    Label24 = label(Panel4, "Label24", "Тест ВЕСК : результаты тестирования", 2, 2, 346, 20);
+    Label24 = label(Panel4, "Label24", "Тест ВЕСК : результаты тестирования", 2, 2, 331, 20);
     setBold(Label24, Qt::white, activeCaption);
     LSoob1 = label(Panel4, "LSoob1", "Результат теста:", 6, 28);
     LResult = label(Panel4, "LResult", "ТестВЕСК:", 110, 28, 150);
     Gauge2 = new TGauge(TGauge::Pie, Panel4);
     Gauge2->setObjectName("Gauge2");
-    Gauge2->setGeometry(290, 24, 40, 40);
+    Gauge2->setGeometry(280, 24, 40, 40);
     Gauge2->SetBackColor(Qt::yellow);
     Gauge2->SetForeColor(QColor(0, 128, 0));
     LTest1 = label(Panel4, "LTest1", "", 6, 50, 270);
@@ -348,18 +355,18 @@ void TMainForm::buildPanels() {
     RichEdit1->setObjectName("RichEdit1");
     RichEdit1->setReadOnly(true);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    RichEdit1->setGeometry(4, 70, 342, 214);
-    BitBtn3 = button(Panel4, "BitBtn3", "OK", QRect(270, 290, 70, 25));
+    RichEdit1->setGeometry(4, 70, 327, 214);
+    BitBtn3 = button(Panel4, "BitBtn3", "OK", QRect(255, 290, 70, 25));
     Panel4->hide();
 
     // Tests 2 and 3 result.
     Panel5 = panel(central, "Panel5", resultArea);
-    Label19 = label(Panel5, "Label19", "", 2, 2, 346, 20);
+    Label19 = label(Panel5, "Label19", "", 2, 2, 331, 20);
     setBold(Label19, Qt::white, activeCaption);
     Label20 = label(Panel5, "Label20", "Результат", 6, 28);
     Gauge3 = new TGauge(TGauge::Pie, Panel5);
     Gauge3->setObjectName("Gauge3");
-    Gauge3->setGeometry(290, 24, 40, 40);
+    Gauge3->setGeometry(280, 24, 40, 40);
     Gauge3->SetBackColor(Qt::yellow);
     Gauge3->SetForeColor(QColor(0, 128, 0));
     Gauge3->hide();
@@ -369,13 +376,13 @@ void TMainForm::buildPanels() {
     RichEdit2 = new QTextEdit(Panel5);
     RichEdit2->setObjectName("RichEdit2");
     RichEdit2->setReadOnly(true);
-    RichEdit2->setGeometry(4, 70, 342, 214);
-    BitBtn4 = button(Panel5, "BitBtn4", "OK", QRect(270, 290, 70, 25));
+    RichEdit2->setGeometry(4, 70, 327, 214);
+    BitBtn4 = button(Panel5, "BitBtn4", "OK", QRect(255, 290, 70, 25));
     Panel5->hide();
 
     // Test 1 and alarms.
     Panel6 = panel(central, "Panel6", resultArea);
-    Label25 = label(Panel6, "Label25", "Результаты тестирования", 2, 2, 346, 20);
+    Label25 = label(Panel6, "Label25", "Результаты тестирования", 2, 2, 331, 20);
     setBold(Label25, Qt::white, activeCaption);
     LLIU = label(Panel6, "LLIU", "ЛИУ ГМВ:", 6, 34);
     ELIU = edit(Panel6, "ELIU", 80, 32, 80);
@@ -398,7 +405,7 @@ void TMainForm::buildPanels() {
     f.setBold(true);
     Label27->setFont(f);
     Label27->hide();
-    BitBtn5 = button(Panel6, "BitBtn5", "Отмена", QRect(260, 290, 80, 25));
+    BitBtn5 = button(Panel6, "BitBtn5", "Отмена", QRect(245, 290, 80, 25));
     BitBtn5->hide();
 }
 
