@@ -241,3 +241,19 @@ TEST_F(MainFormTest, EveryNamedComponentExistsAndTheWindowRenders) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainFormTest, ErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
+    // The channel choice raises for a sender that is not a combo box.
+    QTimer::singleShot(0, MainForm, [] { MainForm->ComboChange(MainForm); });
+    QTimer::singleShot(0, MainForm, [] { MainForm->AddMessageRow("дальше", false); });
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Caption, QString("Ошибка"));
+    EXPECT_EQ(dialogs_[0].Text, QString("Неверный источник выбора канала"));
+    EXPECT_EQ(MessageCount, 1) << "the next handler still runs";
+}
+
+} // namespace
