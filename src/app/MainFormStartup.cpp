@@ -38,6 +38,8 @@ void TMainForm::FormCreate() {
     // The receive lock and the defaults exist before anything that can fail.
     if (!RxLock)
         RxLock = new QRecursiveMutex;
+    SetStartupDefaults();
+    ResetTraceRings();
     step(this, [] { EnsureDbAlias(); });
     ComHandle = -1;
 
@@ -52,9 +54,6 @@ void TMainForm::FormCreate() {
     const int wide = fm.horizontalAdvance("ГМВ: Прием № локомотива и передача ППНЛ ");
     if (StringGrid1->columnWidth(2) < wide)
         StringGrid1->setColumnWidth(2, wide);
-
-    SetStartupDefaults();
-    ResetTraceRings();
 
     IPort->menuAction()->setVisible(iComSelect->isChecked());
     iTCP->menuAction()->setVisible(iTCPselect->isChecked());
