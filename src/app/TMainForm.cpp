@@ -198,6 +198,8 @@ void TMainForm::buildMenus() {
     mPeriodicTest2 = item(N5, "mPeriodicTest2", "Тест 2 раз в час");
     mPeriodicTest3 = item(N5, "mPeriodicTest3", "Тест 3 раз в час");
     mAnsu = item(N5, "mAnsu", "Настройка АНСУ");
+    mPeriodicTest2->setCheckable(true);
+    mPeriodicTest3->setCheckable(true);
     for (QAction* a : {mPeriodicTest2, mPeriodicTest3, mAnsu})
         a->setEnabled(false);
 
@@ -475,10 +477,10 @@ void TMainForm::setMenuEnabled(QMenu* menu, bool on) {
 bool TMainForm::event(QEvent* e) {
     switch (int(e->type()) - int(QEvent::User)) {
     case WM_DEVICE_TEST1:
-        WMDeviceTest1();
+        Test1();
         return true;
     case WM_DEVICE_TEST23:
-        WMDeviceTest23();
+        Test2();
         return true;
     case WM_SOCKET_EVENT:
         WMSocketEvent();

@@ -224,8 +224,18 @@ public:
     void WriteToTable1(const QString& event, const QString& code, const QString& word);
     void WriteToTable2(const QString& event, const QString& code, const QString& word,
                        const QString& direction);
-    void WMDeviceTest1();
-    void WMDeviceTest23();
+    void Test1(); // WM_DEVICE_TEST1
+    void Test2(); // WM_DEVICE_TEST23
+    void SelfTestRun();
+    void StartRadioTest(int test);
+    bool ShowTestDialog();
+    /// numberKind: 0 train, 1 locomotive, -1 as the test dialog chose.
+    void TestBegin(int numberKind = -1);
+    void TestRun23();
+    bool ShowTest1Dialog();
+    void TestBegin1();
+    /// The busy event's close of the tests 2/3 result panel (hides it only during a wait).
+    void CloseRadioResultPanel();
 
     // Sound-file upload timer (src/voice).
     void Timer2Timer();

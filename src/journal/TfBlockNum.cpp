@@ -1,5 +1,394 @@
 #include "journal/TfBlockNum.h"
 
+#include "app/Options.h"
+#include "journal/TfBlockNumRep.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
 TfBlockNum* fBlockNum = nullptr;
 
-TfBlockNum::TfBlockNum(QWidget* parent) : QDialog(parent) { setObjectName("fBlockNum"); }
+/// The grid's view of the data set: the grid's columns, the calculated source caption.
+class TBlockNumModel : public QAbstractTableModel {
+public:
+    explicit TBlockNumModel(TBlockNumTable* t, QObject* parent) : QAbstractTableModel(parent), t_(t) {
+        connect(t_, &TBlockNumTable::RowsChanged, this, [this] {
+            beginResetModel();
+            endResetModel();
+        });
+    }
+    int rowCount(const QModelIndex& = {}) const override { return t_->RowCount(); }
+    int columnCount(const QModelIndex& = {}) const override { return int(TfBlockNum::GridColumns().size()); }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole && role != Qt::EditRole)
+            return {};
+        const int column = TfBlockNum::GridColumns().value(index.column(), -1);
+        const TRow row = t_->Row(index.row());
+        if (column < 0)
+            return TBlockNumTable::KindCapt(row.value(bnKind));
+        const QVariant v = row.value(column);
+        if (role == Qt::DisplayRole && v.typeId() == QMetaType::QDate)
+            return v.toDate().toString("dd.MM.yyyy");
+        if (role == Qt::DisplayRole && v.typeId() == QMetaType::QTime)
+            return v.toTime().toString("hh:mm:ss");
+        if (role == Qt::EditRole && (column == bnD || column == bnLastD) && !v.isValid())
+            return QString();
+        return v;
+    }
+
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        const int column = TfBlockNum::GridColumns().value(index.column(), -1);
+        if (role != Qt::EditRole || column < 0)
+            return false;
+        QVariant v = value;
+        if ((column == bnD || column == bnLastD) && v.typeId() == QMetaType::QString &&
+            !v.toString().isEmpty()) {
+            QDate d = QDate::fromString(v.toString(), "dd.MM.yyyy");
+            v = d.isValid() ? QVariant(d) : QVariant(QDate::fromString(v.toString(), Qt::ISODate));
+        }
+        if ((column == bnT || column == bnLastT) && v.typeId() == QMetaType::QString &&
+            !v.toString().isEmpty())
+            v = QTime::fromString(v.toString(), v.toString().size() > 5 ? "hh:mm:ss" : "hh:mm");
+        try {
+            t_->SetCurrentIndex(index.row());
+            t_->SetValue(column, v);
+            return true;
+        } catch (const std::exception& e) {
+            ShowError(ExceptionText(e));
+            return false;
+        }
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        Qt::ItemFlags f = QAbstractTableModel::flags(index);
+        if (TfBlockNum::GridColumns().value(index.column(), -1) >= 0)
+            f |= Qt::ItemIsEditable;
+        return f;
+    }
+
+    QVariant headerData(int section, Qt::Orientation o, int role) const override {
+        if (o == Qt::Horizontal && role == Qt::DisplayRole)
+            return TfBlockNum::GridTitle(section);
+        return QAbstractTableModel::headerData(section, o, role);
+    }
+
+private:
+    TBlockNumTable* t_;
+};
+
+namespace {
+// Starting to edit a cell puts the row into edit state, past the edit guard.
+class TGuardDelegate : public QStyledItemDelegate {
+public:
+    TGuardDelegate(TBlockNumTable* t, QObject* parent) : QStyledItemDelegate(parent), t_(t) {}
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        try {
+            t_->SetCurrentIndex(index.row());
+            t_->Edit();
+        } catch (const std::exception& e) {
+            ShowError(ExceptionText(e));
+            return nullptr;
+        }
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    }
+
+private:
+    TBlockNumTable* t_;
+};
+} // namespace
+
+const QList<int>& TfBlockNum::GridColumns() {
+    static const QList<int> columns{
+        bnLoko,       bnLastD,      bnLastT,      bnBlock1,     bnBlock1 + 1, bnBlock1 + 2, bnBlock1 + 3,
+        bnBlock1 + 4, bnBlock1 + 5, bnBlock1 + 6, bnBlock1 + 7, bnD,          bnT,          -1};
+    return columns;
+}
+
+QString TfBlockNum::GridTitle(int gridColumn) {
+    const int c = GridColumns().value(gridColumn, -2);
+    switch (c) {
+    case bnLoko:
+        return "Локомотив";
+    case bnLastD:
+        return "Дата перезаписи";
+    case bnLastT:
+        return "Время перезаписи";
+    case bnD:
+        return "Дата внесения";
+    case bnT:
+        return "Время внесения";
+    case -1:
+        return "Источник";
+    default:
+        return c >= bnBlock1 && c < bnBlock1 + 8 ? QString("Блок%1").arg(c) : QString();
+    }
+}
+
+TfBlockNum::TfBlockNum(QWidget* parent) : QDialog(parent) {
+    setObjectName("fBlockNum");
+    setWindowTitle("Заводские номера блоков");
+    setWindowFlags(Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    resize(900, 480);
+
+    tblBlockNum = new TBlockNumTable(JournalFolder(), this);
+    tblBlockNum->setObjectName("tblBlockNum");
+
+    DBNavigator1 = new QWidget(this);
+    DBNavigator1->setObjectName("DBNavigator1");
+    auto* navLayout = new QHBoxLayout(DBNavigator1);
+    navLayout->setContentsMargins(0, 0, 0, 0);
+    navLayout->setSpacing(1);
+    const struct {
+        const char* name;
+        QStyle::StandardPixmap icon;
+        const char* hint;
+    } buttons[] = {
+        {"nbFirst", QStyle::SP_MediaSkipBackward, "Первая запись"},
+        {"nbPrior", QStyle::SP_MediaSeekBackward, "Предыдущая запись"},
+        {"nbNext", QStyle::SP_MediaSeekForward, "Следующая запись"},
+        {"nbLast", QStyle::SP_MediaSkipForward, "Последняя запись"},
+        {"nbInsert", QStyle::SP_FileDialogNewFolder, "Вставить  запись"},
+        {"nbDelete", QStyle::SP_TrashIcon, "Удалить  запись"},
+        {"nbEdit", QStyle::SP_FileDialogDetailedView, "Редактировать  запись"},
+        {"nbPost", QStyle::SP_DialogApplyButton, "Запомнить изменения"},
+        {"nbCancel", QStyle::SP_DialogCancelButton, "Отменить изменения"},
+    };
+    for (int i = 0; i < 9; ++i) {
+        auto* b = new QToolButton(DBNavigator1);
+        b->setObjectName(buttons[i].name);
+        b->setIcon(style()->standardIcon(buttons[i].icon));
+        b->setToolTip(buttons[i].hint);
+        navLayout->addWidget(b);
+        nav_.append(b);
+        connect(b, &QToolButton::clicked, this, [this, i] { NavigatorClick(TNavButton(i)); });
+    }
+    navLayout->addStretch();
+
+    model_ = new TBlockNumModel(tblBlockNum, this);
+    DBGrid1 = new QTableView(this);
+    DBGrid1->setObjectName("DBGrid1");
+    DBGrid1->setModel(model_);
+    DBGrid1->setItemDelegate(new TGuardDelegate(tblBlockNum, this));
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(20);
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& now) {
+                if (!now.isValid() || now.row() == tblBlockNum->CurrentIndex())
+                    return;
+                try {
+                    tblBlockNum->SetCurrentIndex(now.row());
+                } catch (const std::exception& e) {
+                    ShowError(ExceptionText(e), this);
+                    syncGridRow();
+                }
+            });
+    connect(tblBlockNum, &TBlockNumTable::CurrentChanged, this, [this] { syncGridRow(); });
+    connect(tblBlockNum, &TBlockNumTable::StateChanged, this, &TfBlockNum::DataSource1StateChange);
+
+    GroupBox1 = new QGroupBox("Параметры печати", this);
+    GroupBox1->setObjectName("GroupBox1");
+    cbIncludeRecords = new QComboBox(GroupBox1);
+    cbIncludeRecords->setObjectName("cbIncludeRecords");
+    cbIncludeRecords->addItems(
+        {"Выводить только текущие номера для каждого локомотива", "Выводить все номера "});
+    bPrint = new QPushButton("Печать", GroupBox1);
+    bPrint->setObjectName("bPrint");
+    auto* printLayout = new QVBoxLayout(GroupBox1);
+    printLayout->addWidget(cbIncludeRecords);
+    printLayout->addWidget(bPrint, 0, Qt::AlignLeft);
+    connect(bPrint, &QPushButton::clicked, this, &TfBlockNum::bPrintClick);
+
+    Label1 = new QLabel("Показать поля:", this);
+    Label1->setObjectName("Label1");
+    clbViewFields = new QListWidget(this);
+    clbViewFields->setObjectName("clbViewFields");
+    clbViewFields->setFlow(QListView::TopToBottom);
+    clbViewFields->setWrapping(true);
+    clbViewFields->setResizeMode(QListView::Adjust);
+    clbViewFields->setMaximumHeight(150);
+    connect(clbViewFields, &QListWidget::itemChanged, this, [this] { clbViewFieldsClickCheck(); });
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(GroupBox1, 1);
+    auto* fieldsBox = new QVBoxLayout;
+    fieldsBox->addWidget(Label1);
+    fieldsBox->addWidget(clbViewFields);
+    bottom->addLayout(fieldsBox, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(DBNavigator1);
+    layout->addWidget(DBGrid1, 1);
+    layout->addLayout(bottom);
+
+    FormCreate();
+}
+
+TfBlockNum::~TfBlockNum() {
+    if (BlockNumTable() == tblBlockNum)
+        SetBlockNumTable(nullptr);
+}
+
+QToolButton* TfBlockNum::NavigatorButton(TNavButton b) const {
+    return nav_.value(int(b));
+}
+
+void TfBlockNum::FormCreate() {
+    SetBlockNumTable(tblBlockNum);
+    try {
+        tblBlockNum->Open();
+    } catch (const std::exception& e) {
+        // Start-up goes on; every later import reports the closed table.
+        ShowError(ExceptionText(e), this);
+    }
+    cbIncludeRecords->setCurrentIndex(0);
+    const QSignalBlocker block(clbViewFields);
+    clbViewFields->clear();
+    for (int i = 0; i < GridColumns().size(); ++i) {
+        auto* item = new QListWidgetItem(GridTitle(i), clbViewFields);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(DBGrid1->isColumnHidden(i) ? Qt::Unchecked : Qt::Checked);
+    }
+    DataSource1StateChange();
+}
+
+void TfBlockNum::syncGridRow() {
+    const int row = tblBlockNum->CurrentIndex();
+    if (row < 0)
+        return;
+    const QModelIndex cur = DBGrid1->currentIndex();
+    if (cur.row() != row)
+        DBGrid1->setCurrentIndex(model_->index(row, cur.isValid() ? cur.column() : 0));
+}
+
+void TfBlockNum::DataSource1StateChange() {
+    const TDataState s = tblBlockNum->State();
+    bPrint->setEnabled(s != TDataState::Edit && s != TDataState::Insert);
+}
+
+void TfBlockNum::clbViewFieldsClickCheck() {
+    for (int i = 0; i < clbViewFields->count(); ++i)
+        DBGrid1->setColumnHidden(i, clbViewFields->item(i)->checkState() != Qt::Checked);
+}
+
+void TfBlockNum::NavigatorClick(TNavButton b) {
+    try {
+        TBlockNumTable* t = tblBlockNum;
+        switch (b) {
+        case TNavButton::First:
+            t->SetCurrentIndex(t->RowCount() > 0 ? 0 : -1);
+            break;
+        case TNavButton::Prior:
+            if (t->CurrentIndex() > 0)
+                t->SetCurrentIndex(t->CurrentIndex() - 1);
+            break;
+        case TNavButton::Next:
+            if (t->CurrentIndex() + 1 < t->RowCount())
+                t->SetCurrentIndex(t->CurrentIndex() + 1);
+            break;
+        case TNavButton::Last:
+            t->SetCurrentIndex(t->RowCount() - 1);
+            break;
+        case TNavButton::Insert:
+            t->Append();
+            break;
+        case TNavButton::Delete:
+            if (MessageDlg("Удалить запись?", TMsgDlgType::Confirmation, mbOK | mbCancel, this) == mrOk)
+                t->Delete();
+            break;
+        case TNavButton::Edit:
+            t->Edit();
+            break;
+        case TNavButton::Post:
+            t->Post();
+            break;
+        case TNavButton::Cancel:
+            t->Cancel();
+            break;
+        }
+    } catch (const std::exception& e) {
+        ShowError(ExceptionText(e), this);
+    }
+}
+
+bool TfBlockNum::FormCloseQuery() {
+    raise();
+    activateWindow();
+    const TDataState s = tblBlockNum->State();
+    if (s != TDataState::Edit && s != TDataState::Insert)
+        return true;
+    asking_ = true;
+    const int answer = MessageDlg("Редактирование строки не завершено. Сохранить изменения?",
+                                  TMsgDlgType::Warning, mbYes | mbNo | mbCancel, this);
+    asking_ = false;
+    if (answer == mrYes) {
+        try {
+            tblBlockNum->Post();
+            return true;
+        } catch (const std::exception& e) {
+            ShowError(ExceptionText(e), this);
+            return false;
+        }
+    }
+    if (answer == mrNo) {
+        tblBlockNum->Cancel();
+        return true;
+    }
+    return false;
+}
+
+void TfBlockNum::closeEvent(QCloseEvent* e) {
+    if (FormCloseQuery())
+        e->accept();
+    else
+        e->ignore();
+}
+
+void TfBlockNum::FormDeactivate() {
+    const TDataState s = tblBlockNum->State();
+    if (asking_ || (s != TDataState::Edit && s != TDataState::Insert))
+        return;
+    const TDataState before = s;
+    FormCloseQuery();
+    // Cancel (or a failed post) leaves the edit pending: the window comes back to the front.
+    if (tblBlockNum->State() == before) {
+        raise();
+        activateWindow();
+    }
+}
+
+void TfBlockNum::changeEvent(QEvent* e) {
+    QDialog::changeEvent(e);
+    if (e->type() == QEvent::ActivationChange && isVisible() && !isActiveWindow())
+        FormDeactivate();
+}
+
+void TfBlockNum::bPrintClick() {
+    try {
+        auto* report = new TfBlockNumRep(qApp);
+        report->Query1.SQL.clear();
+        report->Query1.SQL = BlockNumPrintQuery(cbIncludeRecords->currentIndex());
+        report->Query1.Open();
+        report->Preview(this);
+    } catch (const std::exception& e) {
+        ShowError(ExceptionText(e), this);
+    }
+}

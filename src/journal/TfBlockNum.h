@@ -1,13 +1,65 @@
 #pragma once
-// Window TfBlockNum (instance fBlockNum); filled in with its subsystem.
+// "Заводские номера блоков": the factory-numbers table with its navigator, editable grid,
+// column choice and print. Created once at start-up; its table stays open for the run and
+// the device import writes through it whether or not the window is ever shown.
+
+#include "journal/BlockNumTable.h"
 
 #include <QDialog>
 
-/// Created once at start-up, hidden until opened.
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+class QTableView;
+class QToolButton;
+class TBlockNumModel;
+
+/// The navigator's buttons, in their order.
+enum class TNavButton { First, Prior, Next, Last, Insert, Delete, Edit, Post, Cancel };
+
+/// The factory-numbers window (instance fBlockNum).
 class TfBlockNum : public QDialog {
     Q_OBJECT
 public:
     explicit TfBlockNum(QWidget* parent = nullptr);
+    ~TfBlockNum() override;
+
+    TBlockNumTable* tblBlockNum;
+    QWidget* DBNavigator1;
+    QTableView* DBGrid1;
+    QGroupBox* GroupBox1;
+    QComboBox* cbIncludeRecords;
+    QPushButton* bPrint;
+    QLabel* Label1;
+    QListWidget* clbViewFields;
+
+    QToolButton* NavigatorButton(TNavButton b) const;
+    /// Grid columns: the table column each shows (-1 for the source caption).
+    static const QList<int>& GridColumns();
+    static QString GridTitle(int gridColumn);
+
+    void FormCreate();
+    void DataSource1StateChange();
+    void clbViewFieldsClickCheck();
+    /// True when the window may close.
+    bool FormCloseQuery();
+    void FormDeactivate();
+    void bPrintClick();
+    void NavigatorClick(TNavButton b);
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+private:
+    void syncGridRow();
+
+    TBlockNumModel* model_;
+    QList<QToolButton*> nav_;
+    bool asking_ = false;
 };
 
 extern TfBlockNum* fBlockNum;

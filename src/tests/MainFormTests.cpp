@@ -1,18 +1,551 @@
-// Test handlers of the main window (placeholders until the test runner lands).
+// Test runs of the main window: the device self-test, test 1, tests 2 and 3, the results
+// the device starts by itself, the hourly tests, technological mode 1 and the journal rows.
+#include "app/Options.h"
+#include "app/TGauge.h"
 #include "app/TMainForm.h"
+#include "app/UVesk.h"
+#include "link/Builders.h"
+#include "link/Frame.h"
+#include "link/FrameDecoder.h"
+#include "link/TxBuffer.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+#include "tests/JournalWriters.h"
+#include "tests/ResultRender.h"
+#include "tests/TFTestDlg.h"
+#include "tests/TestRun.h"
+#include "tests/TestState.h"
 
-void TMainForm::ITest1Click() {}
-void TMainForm::ToolButton1Click() {}
-void TMainForm::ITest2Click() {}
-void TMainForm::ITest3Click() {}
-void TMainForm::BitBtn3Click() {}
-void TMainForm::BitBtn4Click() {}
-void TMainForm::BitBtn5Click() {}
-void TMainForm::N9Click() {}
-void TMainForm::mPeriodicTest2Click() {}
-void TMainForm::mPeriodicTest3Click() {}
-void TMainForm::Timer1Timer() {}
-void TMainForm::WriteToTable1(const QString&, const QString&, const QString&) {}
-void TMainForm::WriteToTable2(const QString&, const QString&, const QString&, const QString&) {}
-void TMainForm::WMDeviceTest1() {}
-void TMainForm::WMDeviceTest23() {}
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QMenu>
+#include <QPushButton>
+#include <QStyle>
+#include <QTextEdit>
+#include <QTimer>
+#include <algorithm>
+
+Q_LOGGING_CATEGORY(lcTests, "vesk.tests")
+
+namespace {
+
+// The busy event closes the shown tests 2/3 result through the main window.
+[[maybe_unused]] const bool closerInstalled = [] {
+    SetResultPanelCloser([] {
+        if (MainForm)
+            MainForm->CloseRadioResultPanel();
+    });
+    return true;
+}();
+
+const QString fromPc = QStringLiteral("От ВЕСК");
+const QString fromStation = QStringLiteral("От РВ");
+
+void SetTextColor(QLabel* label, const QColor& color) {
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, color);
+    label->setPalette(p);
+}
+
+// The panel button is a cancel button during a wait and an OK button after it.
+void SetAbortKind(QPushButton* b, bool abort) {
+    b->setText(abort ? QStringLiteral("Отмена") : QStringLiteral("OK"));
+    b->setIcon(b->style()->standardIcon(abort ? QStyle::SP_DialogCancelButton : QStyle::SP_DialogOkButton));
+}
+
+bool RefusedWhenBusy(QWidget* parent) {
+    if (!TestRunBusy())
+        return false;
+    MessageDlg("Идёт тест или обрабатывается результат теста, запущенного станцией. Дождитесь его окончания.",
+               TMsgDlgType::Warning, mbOK, parent);
+    return true;
+}
+
+// The queue still holds an unconsumed result of test n (the device-started messages
+// act only then).
+bool QueueHoldsResult(int n) {
+    const int count = std::clamp(ResultCount, 0, ResultQueueSize);
+    for (int i = 0; i < count; ++i)
+        if (ResultQueue[i].State == 2 && ResultQueue[i].Code == 0xE2 && ResultQueue[i].Nibbles[7] == n)
+            return true;
+    return false;
+}
+
+// Fills and sends the one transmit buffer as one sender.
+template <typename F> void SendCommand(F&& build) {
+    TTxLock lock(TxMutex());
+    TxBuffer.Len = 0;
+    build();
+    SendBuffer(TxBuffer, TxSent);
+}
+
+bool SelfTestPshBit() {
+    return ConfigWord.size() >= 2 && (ConfigWord[1].unicode() & 1);
+}
+bool HourlySelfTestBit() {
+    return ConfigWord.size() >= 3 && (ConfigWord[2].unicode() & 2);
+}
+
+} // namespace
+
+// ---- Self-test -------------------------------------------------------------------------
+
+void TMainForm::ITest1Click() {
+    if (RefusedWhenBusy(this))
+        return;
+    try {
+        ResultShown = false;
+        VswrMv = VswrNotMeasured;
+        VswrGmv = VswrNotMeasured;
+        EnableTestControls(false);
+        SendCommand([] {
+            PutTestFrame(1);
+            RunningTest = 1;
+            ClearResultQueue();
+        });
+    } catch (const std::exception& e) {
+        RunningTest = 0;
+        EnableTestControls(true);
+        ShowError(ExceptionText(e), this);
+        return;
+    }
+    SelfTestRun();
+}
+
+void TMainForm::SelfTestRun() {
+    TWaitGuard guard;
+    bool found = false;
+    try {
+        TestWaiting = true;
+        ClearMessageGrid();
+        ClearMeasurements();
+        LResult->clear();
+        Panel6->hide();
+        Panel5->hide();
+        Panel4->show();
+        SetAbortKind(BitBtn3, true);
+        WaitPass(0);
+        SetStatusText(1, "Начат " + DateTimeText(Clock().Now()));
+
+        const int limit = SelfTestPshBit() ? 80 : 20;
+        Gauge2->SetMaxValue(limit);
+        Gauge2->SetProgress(0);
+        RichEdit1->clear();
+        LTest1->clear();
+        LResult->clear();
+        const TWaitClock clock;
+        while (TestWaiting) {
+            for (const TFoundResult& r : ScanResults()) {
+                found = true;
+                const bool norma = SelfTestNorma(r.Code);
+                SetTextColor(LResult, norma ? ResultGreen : ResultRed);
+                LResult->setText(norma ? "Тест ВЕСК:НОРМА" : "Тест ВЕСК:БРАК");
+                LTest1->setText(r.Code);
+                ShowSelfTestResult(r.Code, RichEdit1->document());
+                WriteToTable1("Тест 1", r.Code, norma ? "Норма" : "Брак");
+                SetAbortKind(BitBtn3, false);
+                Gauge2->SetProgress(Gauge2->MaxValue());
+                EnableTestControls(true);
+            }
+            if (Gauge2->Progress() < Gauge2->MaxValue())
+                Gauge2->SetProgress(std::min(clock.ElapsedSeconds(), Gauge2->MaxValue()));
+            WaitPass();
+            if (Gauge2->Progress() >= Gauge2->MaxValue())
+                break;
+        }
+        RunningTest = 0;
+        if (!found && TestWaiting) {
+            SetTextColor(LResult, ResultRed);
+            LResult->setText("Нет ответа ");
+            ShowSelfTestResult("?", RichEdit1->document());
+            WriteToTable1("Тест 1", "?", "Брак");
+            SetAbortKind(BitBtn3, false);
+        }
+        WaitPass(0);
+    } catch (const std::exception& e) {
+        RunningTest = 0;
+        ShowError(ExceptionText(e), this);
+    }
+    EnableTestControls(true);
+}
+
+void TMainForm::Test1() {
+    // Acted on only for the device's own self-test result, still waiting in the queue.
+    if (TestWaitRunning())
+        return;
+    if (RunningTest != 1 || !QueueHoldsResult(1)) {
+        if (RunningTest == 1)
+            RunningTest = 0; // nothing of it is left to wait for
+        return;
+    }
+    ResultShown = false;
+    SelfTestRun();
+}
+
+// ---- Tests 2 and 3 ---------------------------------------------------------------------
+
+void TMainForm::ITest2Click() {
+    StartRadioTest(2);
+}
+
+void TMainForm::ITest3Click() {
+    StartRadioTest(3);
+}
+
+void TMainForm::StartRadioTest(int test) {
+    if (RefusedWhenBusy(this))
+        return;
+    ClearMessageGrid();
+    ClearMeasurements();
+    SelectedTest = test;
+    ResultShown = false;
+    if (ShowTestDialog())
+        TestBegin();
+}
+
+bool TMainForm::ShowTestDialog() {
+    if (!FTestDlg || FTestDlg->exec() != QDialog::Accepted)
+        return false;
+    Label20->clear();
+    Label21->setText("Результат теста:");
+    Panel5->show();
+    Panel4->hide();
+    Panel6->hide();
+    Label19->setText(QString("Тест %1 : результаты тестирования").arg(SelectedTest));
+    if (FTestDlg->RadioGroup1->currentIndex() == 1) {
+        Label22->clear();
+        Label23->setText("№ локомотива: " + LocoNumber);
+    } else {
+        Label22->setText("№ поезда: " + TrainNumber);
+        Label23->clear();
+    }
+    return true;
+}
+
+void TMainForm::TestBegin(int numberKind) {
+    // A device-started result may have come in while the dialog was open.
+    if (RefusedWhenBusy(this))
+        return;
+    const bool byTrain =
+        numberKind >= 0 ? numberKind == 0 : (FTestDlg && FTestDlg->RadioGroup1->currentIndex() == 0);
+    try {
+        RunningTest = uint8_t(std::clamp(SelectedTest, 2, 3));
+        ClearResultQueue();
+        ResultShown = false;
+        EnableTestControls(false);
+        SendCommand([byTrain] {
+            PutChannelByte();
+            NumberIsTrain = byTrain;
+            if (byTrain)
+                PutTrainFrame();
+            else
+                PutLocoFrame();
+            PutTestFrame(RunningTest);
+        });
+    } catch (const std::exception& e) {
+        RunningTest = 0;
+        EnableTestControls(true);
+        ShowError(ExceptionText(e), this);
+        return;
+    }
+    TestDirection = fromPc;
+    TestRun23();
+}
+
+void TMainForm::TestRun23() {
+    TWaitGuard guard;
+    try {
+        TestWaiting = true;
+        int answers = 0;
+        const int test = RunningTest;
+        const QString eventText = QString("Тест %1").arg(test);
+        SetAbortKind(BitBtn4, true);
+        SetStatusText(1, "Начат " + DateTimeText(Clock().Now()));
+
+        const int limit = TestTimeout[std::clamp(test, 1, 4)];
+        Gauge3->SetMaxValue(limit);
+        Gauge3->SetProgress(0);
+        Gauge3->show();
+        RichEdit2->clear();
+        const TWaitClock clock;
+        EndWaitRequest = false;
+        while (TestWaiting) {
+            for (const TFoundResult& r : ScanResults()) {
+                ++answers;
+                Label21->setText("Результат теста: " + r.Code);
+                QString hex;
+                const bool norma = RadioTestNorma(test, r.Code, &hex);
+                LastResultHex = hex;
+                SetTextColor(Label20, norma ? ResultGreen : ResultRed);
+                Label20->setText(QString("Тест%1:%2").arg(test).arg(norma ? "НОРМА" : "БРАК"));
+                // A panel the busy event hid during the wait shows the answer again.
+                Panel4->hide();
+                Panel6->hide();
+                Panel5->show();
+                ShowRadioTestResult(test, r.Code, ConfigWord, RichEdit2->document());
+                SetAbortKind(BitBtn4, false);
+                FlushBlockNumDigits(ResultBlockNums[r.Index]);
+                WriteToTable2(eventText, r.Code, norma ? "Норма" : "Брак", TestDirection);
+                AddMessageRow(QString(52, u'*'), false);
+            }
+            int elapsed = clock.ElapsedSeconds();
+            if (answers >= 1 || EndWaitRequest)
+                elapsed = limit;
+            Gauge3->SetProgress(std::min(elapsed, limit));
+            WaitPass();
+            if (elapsed >= limit)
+                break;
+        }
+        WaitPass(0);
+        if (answers == 0 && TestWaiting) {
+            SetTextColor(Label20, ResultRed);
+            Label20->setText("Нет ответа");
+            ShowRadioTestResult(test, "?", ConfigWord, RichEdit2->document());
+            SetAbortKind(BitBtn4, false);
+            WriteToTable2(eventText, "?", "Брак", TestDirection);
+        }
+    } catch (const std::exception& e) {
+        ShowError(ExceptionText(e), this);
+    }
+    EnableTestControls(true);
+    RunningTest = 0;
+}
+
+void TMainForm::Test2() {
+    // Acted on only for the device's own tests 2/3 result, still waiting in the queue.
+    if (TestWaitRunning())
+        return;
+    if ((RunningTest != 2 && RunningTest != 3) || !QueueHoldsResult(RunningTest)) {
+        if (RunningTest == 2 || RunningTest == 3)
+            RunningTest = 0;
+        return;
+    }
+    ResultShown = false;
+    Panel6->hide();
+    Panel4->hide();
+    Panel5->show();
+    Label19->setText(QString("Тест %1").arg(RunningTest));
+    Label22->setText("Номер поезда: " + (DeviceTrainNumber == "0000" ? QString("XXXX") : DeviceTrainNumber));
+    Label23->setText("Номер локомотива: " + DeviceLocoNumber);
+    TestDirection = fromStation;
+    TestRun23();
+}
+
+void TMainForm::CloseRadioResultPanel() {
+    if (TestWaitRunning()) {
+        // The busy event never ends a wait: the panel only steps aside.
+        Panel5->hide();
+        Panel4->hide();
+        Panel6->show();
+        return;
+    }
+    BitBtn4Click();
+}
+
+// ---- Test 1 ----------------------------------------------------------------------------
+
+void TMainForm::ToolButton1Click() {
+    if (RefusedWhenBusy(this))
+        return;
+    ClearMessageGrid();
+    ClearMeasurements();
+    SelectedTest = 1;
+    ResultShown = false;
+    if (ShowTest1Dialog())
+        TestBegin1();
+}
+
+bool TMainForm::ShowTest1Dialog() {
+    if (!FTestDlg)
+        return false;
+    FTestDlg->RadioGroup1->setCurrentIndex(1);
+    FTestDlg->RadioGroup1->setEnabled(false);
+    if (FTestDlg->exec() != QDialog::Accepted)
+        return false;
+    Label25->setText("Тестирование РВ по тесту 1");
+    Panel6->show();
+    Panel4->hide();
+    Panel5->hide();
+    Label27->setText("№ локомотива: " + LocoNumber);
+    Label27->show();
+    Gauge4->show();
+    return true;
+}
+
+void TMainForm::TestBegin1() {
+    if (RefusedWhenBusy(this))
+        return;
+    TWaitGuard guard;
+    constexpr int limit = 70;
+    try {
+        RunningTest = 1;
+        ClearResultQueue();
+        EnableTestControls(false);
+        SendCommand([] {
+            PutChannelByte();
+            NumberIsTrain = false;
+            PutLocoFrame();
+            PutTestFrame(6);
+        });
+        Gauge4->SetMaxValue(limit);
+        Gauge4->SetProgress(0);
+        Gauge4->show();
+        BitBtn5->show();
+        TestWaiting = true;
+        const TWaitClock clock;
+        for (;;) {
+            int progress = clock.ElapsedSeconds();
+            if (EndWaitRequest) {
+                EndWaitRequest = false;
+                progress = 3 * TestTimeout[1];
+            }
+            if (!TestWaiting)
+                progress = limit;
+            Gauge4->SetProgress(std::min(progress, limit));
+            WaitPass();
+            if (progress >= limit)
+                break;
+        }
+        BitBtn5->hide();
+        Gauge4->hide();
+        Label27->hide();
+        Label25->setText("Результаты тестирования");
+        SendCommand([] { PutTxByte(0xD0); });
+    } catch (const std::exception& e) {
+        ShowError(ExceptionText(e), this);
+    }
+    EnableTestControls(true);
+    ClearMessageGrid();
+    RunningTest = 0;
+}
+
+// ---- Panel buttons ---------------------------------------------------------------------
+
+void TMainForm::BitBtn3Click() {
+    TestWaiting = false;
+    Panel4->hide();
+    Panel5->hide();
+    Panel6->show();
+    WaitPass(0);
+}
+
+void TMainForm::BitBtn4Click() {
+    TestWaiting = false;
+    ResultShown = false;
+    Panel5->hide();
+    Panel4->hide();
+    Panel6->show();
+    WaitPass(0);
+    ClearMeasurements();
+    ClearMessageGrid();
+    SetStatusText(1, QString());
+}
+
+void TMainForm::BitBtn5Click() {
+    TestWaiting = false;
+    SetStatusText(1, QString());
+}
+
+// ---- Hourly tests and technological mode 1 ---------------------------------------------
+
+void TMainForm::Timer1Timer() {
+    Timer1->stop();
+    const bool item2 = mPeriodicTest2->isEnabled() && mPeriodicTest2->isChecked();
+    const bool item3 = mPeriodicTest3->isEnabled() && mPeriodicTest3->isChecked();
+    if (!HourlySelfTestBit() && !item2 && !item3) {
+        Timer1->start();
+        return;
+    }
+    // A test that runs, or a device result waiting for its handler, counts as busy.
+    if (!ITest->menuAction()->isEnabled() || TestRunBusy()) {
+        Timer1->setInterval(20000);
+        Timer1->start();
+        return;
+    }
+    Timer1->setInterval(3600000);
+    const bool ticked2 = mPeriodicTest2->isChecked();
+    const bool ticked3 = mPeriodicTest3->isChecked();
+    if (ticked2)
+        SelectedTest = 2;
+    if (ticked3)
+        SelectedTest = 3;
+    if (ticked2 || ticked3) {
+        ClearMessageGrid();
+        ClearMeasurements();
+        if (PeriodicTrain.isEmpty() && PeriodicLoco.isEmpty()) {
+            if (!ShowTestDialog())
+                return; // the timer stays off until an item is clicked again
+            PeriodicByTrain = FTestDlg->RadioGroup1->currentIndex() == 0;
+            PeriodicTrain = TrainNumber;
+            PeriodicLoco = LocoNumber;
+            PeriodicChannel = CurrentChannel;
+        }
+        CurrentChannel = PeriodicChannel;
+        LocoNumber = PeriodicLoco;
+        TrainNumber = PeriodicTrain;
+        Label20->clear();
+        Label21->setText("Результат теста:");
+        Panel5->show();
+        Panel4->hide();
+        Panel6->hide();
+        Label19->setText(QString("Тест %1 : результаты тестирования").arg(SelectedTest));
+        if (PeriodicByTrain) {
+            Label22->setText("№ поезда: " + TrainNumber);
+            Label23->clear();
+        } else {
+            Label22->clear();
+            Label23->setText("№ локомотива: " + LocoNumber);
+        }
+        ResultShown = false;
+        TestBegin(PeriodicByTrain ? 0 : 1);
+    }
+    if (HourlySelfTestBit())
+        ITest1Click();
+    Timer1->start();
+}
+
+void TMainForm::mPeriodicTest2Click() {
+    if (mPeriodicTest2->isChecked())
+        mPeriodicTest3->setChecked(false);
+    Timer1->setInterval(1000);
+    Timer1->start();
+}
+
+void TMainForm::mPeriodicTest3Click() {
+    if (mPeriodicTest3->isChecked())
+        mPeriodicTest2->setChecked(false);
+    Timer1->setInterval(1000);
+    Timer1->start();
+}
+
+void TMainForm::N9Click() {
+    if (Panel4->isHidden())
+        ResetResultPanel();
+    ClearMessageGrid();
+    ClearMeasurements();
+    try {
+        SendCommand([] { PutTestFrame(5); });
+    } catch (const std::exception& e) {
+        ShowError(ExceptionText(e), this);
+    }
+    LLIU->hide();
+    ELIU->hide();
+    Label25->setText("Технологический режим 1: измерение девиации");
+}
+
+// ---- Journal ---------------------------------------------------------------------------
+
+void TMainForm::WriteToTable1(const QString& event, const QString& code, const QString& word) {
+    ReportJournalFailure(Tests1FileName, AppendTests1Row(JournalFolder(), event, code, word));
+}
+
+void TMainForm::WriteToTable2(const QString& event, const QString& code, const QString& word,
+                              const QString& direction) {
+    const TJournalWrite write = AppendTest23Row(JournalFolder(), event, code, word, direction);
+    ResetToneFlags();
+    ReportJournalFailure(Test23FileName, write);
+}

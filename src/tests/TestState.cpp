@@ -2,6 +2,8 @@
 
 #include "platform/Clock.h"
 
+#include <utility>
+
 bool ResultShown = false;
 QDateTime ResultShownAt;
 double VswrMv = VswrNotMeasured;
@@ -20,18 +22,22 @@ bool PeriodicByTrain = false;
 uint8_t PeriodicChannel = 0;
 
 namespace {
-std::function<void()> panelCloser;
+// A function-local object: the main window installs its closer during static start-up.
+std::function<void()>& PanelCloser() {
+    static std::function<void()> closer;
+    return closer;
+}
 } // namespace
 
-void SetResultPanelCloser(std::function<void()> closer) {
-    panelCloser = std::move(closer);
+std::function<void()> SetResultPanelCloser(std::function<void()> closer) {
+    return std::exchange(PanelCloser(), std::move(closer));
 }
 
 void CloseShownResultOnBusy() {
     if (!ResultShown || !ResultShownAt.isValid())
         return;
-    if (ResultShownAt.msecsTo(Clock().Now()) > 1000 && panelCloser)
-        panelCloser();
+    if (ResultShownAt.msecsTo(Clock().Now()) > 1000 && PanelCloser())
+        PanelCloser()();
 }
 
 void ResetTestState() {

@@ -48,8 +48,8 @@ inline constexpr int TestTimeout[5] = {0, 20, 115, 115, 115};
 /// when a tests 2/3 result has been on screen for more than 1 s the result panel is
 /// closed. While a test wait runs the panel is only hidden and the wait goes on.
 void CloseShownResultOnBusy();
-/// Installed by the main window; called by CloseShownResultOnBusy.
-void SetResultPanelCloser(std::function<void()> closer);
+/// Installed by the main window; called by CloseShownResultOnBusy. Returns the one before.
+std::function<void()> SetResultPanelCloser(std::function<void()> closer);
 
 /// Empties every field above to its start-up value (tests use it between cases).
 void ResetTestState();

@@ -1,0 +1,355 @@
+#include "journal/BlockNumTable.h"
+
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcBlockNum, "vesk.blocknum")
+
+bool BlockNumImporting = false;
+
+namespace {
+
+TBlockNumTable* instance = nullptr;
+
+// The database layer's constraint texts in the operator's words.
+QString OperatorText(const QString& message) {
+    if (message.contains(QStringLiteral("UNIQUE constraint"), Qt::CaseInsensitive))
+        return QStringLiteral("Такой набор заводских номеров у этого локомотива уже есть (нарушение ключа)");
+    if (message.contains(QStringLiteral("NOT NULL constraint"), Qt::CaseInsensitive))
+        return QStringLiteral("Не заполнено обязательное поле «Локомотив»");
+    return message;
+}
+
+QVariant Stored(const QVariant& v) {
+    if (v.typeId() == QMetaType::QString && v.toString().isEmpty())
+        return QVariant();
+    return v;
+}
+
+int KindValue(const QVariant& v) {
+    bool ok = false;
+    const int k = v.toInt(&ok);
+    return ok ? k : 0;
+}
+
+} // namespace
+
+TBlockNumTable* BlockNumTable() {
+    return instance;
+}
+
+void SetBlockNumTable(TBlockNumTable* table) {
+    instance = table;
+}
+
+TBlockNumTable::TBlockNumTable(QString folder, QObject* parent)
+    : QObject(parent),
+      table_(std::move(folder), QString::fromLatin1(BlockNumFileName), Fields(), KeyFields()) {}
+
+TBlockNumTable::~TBlockNumTable() {
+    if (instance == this)
+        instance = nullptr;
+}
+
+QList<TFieldDef> TBlockNumTable::Fields() {
+    QList<TFieldDef> f{{"Loko", TFieldType::String, 8, true}};
+    for (int i = 1; i <= 8; ++i)
+        f.append({QStringLiteral("Block%1").arg(i), TFieldType::String, 16});
+    f.append({"d", TFieldType::Date});
+    f.append({"t", TFieldType::Time});
+    f.append({"Kind", TFieldType::SmallInt});
+    f.append({"LastD", TFieldType::Date});
+    f.append({"LastT", TFieldType::Time});
+    return f;
+}
+
+QStringList TBlockNumTable::KeyFields() {
+    QStringList k{"Loko"};
+    for (int i = 1; i <= 8; ++i)
+        k.append(QStringLiteral("Block%1").arg(i));
+    return k;
+}
+
+QString TBlockNumTable::KindCapt(const QVariant& kind) {
+    switch (KindValue(kind)) {
+    case KindByHand:
+        return QStringLiteral("Вручную");
+    case KindFromDevice:
+        return QStringLiteral("Автоматически");
+    default:
+        return {};
+    }
+}
+
+void TBlockNumTable::Open() {
+    table_.OpenOrCreate();
+    setState(TDataState::Browse);
+    Refresh();
+}
+
+void TBlockNumTable::Close() {
+    table_.Close();
+    rows_.clear();
+    current_ = -1;
+    setState(TDataState::Inactive);
+    emit RowsChanged();
+}
+
+bool TBlockNumTable::Active() const {
+    return table_.Active();
+}
+
+QString TBlockNumTable::FilePath() const {
+    return table_.FilePath();
+}
+
+void TBlockNumTable::checkActive() const {
+    if (!table_.Active())
+        throw EVeskError(QStringLiteral("Таблица %1 не открыта").arg(QString::fromLatin1(BlockNumFileName)));
+}
+
+void TBlockNumTable::setState(TDataState s) {
+    if (state_ == s)
+        return;
+    state_ = s;
+    emit StateChanged();
+}
+
+TRow TBlockNumTable::keyOf(const TRow& row) const {
+    return row.mid(0, 9);
+}
+
+int TBlockNumTable::RowCount() const {
+    return int(rows_.size());
+}
+
+void TBlockNumTable::SetCurrentIndex(int index) {
+    if (index == current_)
+        return;
+    if (state_ == TDataState::Edit || state_ == TDataState::Insert)
+        Post(); // leaving a changed row saves it, as a grid does
+    if (index < -1 || index >= RowCount())
+        throw ERangeError(QStringLiteral("Номер строки %1 вне таблицы").arg(index));
+    current_ = index;
+    emit CurrentChanged(current_);
+}
+
+TRow TBlockNumTable::Row(int index) const {
+    if (index == current_ && (state_ == TDataState::Edit || state_ == TDataState::Insert))
+        return buffer_;
+    return index >= 0 && index < RowCount() ? rows_[index] : TRow(bnColumnCount);
+}
+
+QVariant TBlockNumTable::Value(int column) const {
+    const TRow r = Row(current_);
+    return column >= 0 && column < r.size() ? r[column] : QVariant();
+}
+
+void TBlockNumTable::SetValue(int column, const QVariant& value) {
+    if (column < 0 || column >= bnColumnCount)
+        throw ERangeError(QStringLiteral("Номер поля %1 вне таблицы").arg(column));
+    if (state_ == TDataState::Browse)
+        Edit();
+    if (state_ != TDataState::Edit && state_ != TDataState::Insert)
+        throw EVeskError(QStringLiteral("Таблица не в режиме редактирования"));
+    buffer_[column] = value;
+    emit RowsChanged();
+}
+
+void TBlockNumTable::Edit() {
+    checkActive();
+    if (state_ == TDataState::Edit || state_ == TDataState::Insert)
+        return;
+    if (current_ < 0)
+        throw EVeskError(QStringLiteral("Нет строки для редактирования"));
+    // Rows that came from the device stay as the device reported them.
+    if (!BlockNumImporting && KindValue(rows_[current_][bnKind]) != KindByHand)
+        throw EVeskError(QStringLiteral("Пришедшую с устройства информацию менять нельзя"));
+    buffer_ = rows_[current_];
+    bufferKey_ = keyOf(buffer_);
+    setState(TDataState::Edit);
+}
+
+void TBlockNumTable::Append() {
+    checkActive();
+    if (state_ == TDataState::Edit || state_ == TDataState::Insert)
+        Post();
+    const QDateTime now = Clock().Now();
+    TRow row(bnColumnCount);
+    row[bnKind] = KindByHand;
+    row[bnD] = now.date();
+    row[bnT] = now.time();
+    rows_.append(row);
+    current_ = RowCount() - 1;
+    buffer_ = row;
+    bufferKey_.clear();
+    setState(TDataState::Insert);
+    emit RowsChanged();
+    emit CurrentChanged(current_);
+}
+
+void TBlockNumTable::Post() {
+    checkActive();
+    if (state_ != TDataState::Edit && state_ != TDataState::Insert)
+        return;
+    try {
+        if (state_ == TDataState::Insert) {
+            table_.Append(buffer_);
+        } else {
+            QStringList sets;
+            QVariantList binds;
+            const QList<TFieldDef> fields = Fields();
+            for (int i = 0; i < fields.size(); ++i) {
+                sets.append(QStringLiteral("\"%1\"=?").arg(fields[i].Name));
+                binds.append(Stored(buffer_[i]));
+            }
+            QStringList where;
+            for (int i = 0; i < 9; ++i) {
+                where.append(QStringLiteral("\"%1\" IS ?").arg(fields[i].Name));
+                binds.append(Stored(bufferKey_[i]));
+            }
+            table_.Exec(QStringLiteral("UPDATE \"BlockNum\" SET %1 WHERE %2")
+                            .arg(sets.join(u','), where.join(" AND ")),
+                        binds);
+        }
+    } catch (const EVeskError& e) {
+        throw EVeskError(OperatorText(e.Message()));
+    }
+    const TRow key = keyOf(buffer_);
+    setState(TDataState::Browse);
+    Refresh();
+    Locate(key);
+}
+
+void TBlockNumTable::Cancel() {
+    if (state_ == TDataState::Insert) {
+        rows_.removeAt(current_);
+        current_ = std::min(current_, RowCount() - 1);
+    }
+    if (state_ == TDataState::Edit || state_ == TDataState::Insert) {
+        buffer_.clear();
+        setState(TDataState::Browse);
+        emit RowsChanged();
+        emit CurrentChanged(current_);
+    }
+}
+
+void TBlockNumTable::Delete() {
+    checkActive();
+    if (state_ == TDataState::Insert) {
+        Cancel();
+        return;
+    }
+    if (state_ == TDataState::Edit)
+        Cancel();
+    if (current_ < 0)
+        return;
+    table_.DeleteKey(keyOf(rows_[current_]));
+    const int keep = current_;
+    Refresh();
+    current_ = std::min(keep, RowCount() - 1);
+    emit CurrentChanged(current_);
+}
+
+bool TBlockNumTable::Locate(const TRow& key) {
+    if (key.size() != 9)
+        throw ERangeError(QStringLiteral("Ключ заводских номеров: нужно 9 значений"));
+    for (int i = 0; i < RowCount(); ++i) {
+        bool same = true;
+        for (int k = 0; k < 9 && same; ++k)
+            same = rows_[i][k].toString() == key[k].toString();
+        if (same) {
+            current_ = i;
+            emit CurrentChanged(current_);
+            return true;
+        }
+    }
+    return false;
+}
+
+void TBlockNumTable::Refresh() {
+    checkActive();
+    const TRow key = current_ >= 0 && current_ < RowCount() ? keyOf(rows_[current_]) : TRow();
+    QStringList names;
+    for (const TFieldDef& f : Fields())
+        names.append(QStringLiteral("\"%1\"").arg(f.Name));
+    rows_ = table_.Select(QStringLiteral("SELECT %1 FROM \"BlockNum\" ORDER BY %2")
+                              .arg(names.join(u','), names.mid(0, 9).join(u',')));
+    current_ = rows_.isEmpty() ? -1 : 0;
+    emit RowsChanged();
+    if (!key.isEmpty())
+        Locate(key);
+    emit CurrentChanged(current_);
+}
+
+bool SaveBlockNums(const QString& loko, int kind, const QDateTime& when, const QStringList& blocks) {
+    TBlockNumTable* t = BlockNumTable();
+    // A row the operator is changing is finished first, by the operator's choice.
+    while (t && (t->State() == TDataState::Edit || t->State() == TDataState::Insert)) {
+        const int answer = MessageDlg(
+            "Получены данные со ВЕСК. Необходимо завершить редактирование строки. Сохранить изменения?",
+            TMsgDlgType::Warning, mbYes | mbNo);
+        try {
+            if (answer == mrYes)
+                t->Post();
+            else if (answer == mrNo)
+                t->Cancel();
+        } catch (const std::exception& e) {
+            qCWarning(lcBlockNum) << "pending edit:" << ExceptionText(e);
+        }
+    }
+
+    BlockNumImporting = true;
+    bool ok = false;
+    try {
+        if (!t)
+            throw EVeskError(
+                QStringLiteral("Таблица %1 не открыта").arg(QString::fromLatin1(BlockNumFileName)));
+        if (blocks.size() != 8)
+            throw ERangeError(QStringLiteral("Нужно 8 заводских номеров, получено %1").arg(blocks.size()));
+        TRow key{loko};
+        for (const QString& b : blocks)
+            key.append(b);
+        const QDateTime now = Clock().Now(); // one moment for LastD and LastT
+        if (t->Locate(key)) {
+            t->Edit();
+            t->SetValue(bnLastD, now.date());
+            t->SetValue(bnLastT, now.time());
+            t->SetValue(bnKind, kind);
+            t->Post();
+        } else {
+            t->Append();
+            t->SetValue(bnLoko, loko);
+            t->SetValue(bnD, when.date());
+            t->SetValue(bnT, when.time());
+            t->SetValue(bnLastD, now.date());
+            t->SetValue(bnLastT, now.time());
+            t->SetValue(bnKind, kind);
+            for (int i = 0; i < 8; ++i)
+                t->SetValue(bnBlock1 + i, blocks[i]);
+            t->Post();
+        }
+        ok = true;
+    } catch (const std::exception& e) {
+        if (t)
+            t->Cancel();
+        qCWarning(lcBlockNum) << "import failed:" << ExceptionText(e);
+        ShowError("Ошибка при записи заводских номеров: " + ExceptionText(e));
+    }
+    BlockNumImporting = false;
+    return ok;
+}
+
+QStringList BlockNumPrintQuery(int includeItem) {
+    if (includeItem == 0)
+        return {"select * from BlockNum b1",
+                "where",
+                "(select count(*) from BlockNum b2",
+                "where b2.Loko=b1.Loko and",
+                "(b2.Lastd>b1.Lastd or (b2.Lastd=b1.Lastd and b2.Lastt>b1.Lastt))",
+                ")=0"};
+    return {"select * from BlockNum"};
+}

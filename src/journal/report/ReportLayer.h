@@ -1,0 +1,196 @@
+#pragma once
+// A banded report over QPainter: a page header on every page, a title band on the first,
+// a column header band under the page header, and one detail band per data row. Bands
+// hold labels, data fields, page numbers and clipped rich-text boxes; hooks run at the
+// start of each page and before each band is printed. Pages are prepared once, into a
+// list of resolved texts and boxes, and then painted as often as a preview asks.
+
+#include "platform/Table.h"
+
+#include <QColor>
+#include <QFont>
+#include <QPageLayout>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QPagedPaintDevice;
+class QPainter;
+class QTextDocument;
+
+/// The rows a report walks: column names and rows in print order.
+struct TReportData {
+    QStringList Columns;
+    QList<TRow> Rows;
+    int ColumnIndex(const QString& name) const;
+};
+
+/// A query on a journal table of the alias folder, run on its own connection: the
+/// report's data source. SQL holds the text line by line, as it is built.
+class TReportQuery {
+public:
+    TReportQuery(QString folder, QString fileName, QList<TFieldDef> fields);
+    QStringList SQL;
+    /// Runs SQL and keeps its rows. Raises EVeskError when the table or the query fails.
+    void Open();
+    const TReportData& Data() const { return data_; }
+
+private:
+    QString folder_;
+    QString fileName_;
+    QList<TFieldDef> fields_;
+    TReportData data_;
+};
+
+/// Where preparation stands when a hook or an item is asked: page and row.
+struct TReportContext {
+    int Page = 0;      // 1-based
+    int RowIndex = -1; // data row of the detail band being printed; -1 outside it
+    const TReportData* Data = nullptr;
+    QVariant Value(const QString& column) const;
+};
+
+/// One resolved piece of a prepared page, in millimetres from the page's printable corner.
+struct TPreparedItem {
+    QRectF Rect;
+    QString Text;
+    QFont Font;
+    QColor Color;
+    Qt::Alignment Align;
+    bool PageTotal = false;             // Text holds "%2" to be replaced by the page count
+    std::shared_ptr<QTextDocument> Doc; // a rich-text box
+};
+
+struct TPreparedPage {
+    std::vector<TPreparedItem> Items;
+};
+
+/// A printed element of a band; its rectangle is in millimetres within the band.
+class TReportItem {
+public:
+    virtual ~TReportItem() = default;
+    QString Name;
+    QRectF Rect;
+    QFont Font;
+    QColor Color = Qt::black;
+    Qt::Alignment Align = Qt::AlignLeft | Qt::AlignVCenter;
+    virtual TPreparedItem Prepare(const TReportContext& context) const;
+
+protected:
+    virtual QString ResolveText(const TReportContext& context) const = 0;
+};
+
+/// Fixed text (a hook may change it before the band prints).
+class TReportLabel : public TReportItem {
+public:
+    QString Text;
+
+protected:
+    QString ResolveText(const TReportContext&) const override { return Text; }
+};
+
+/// The value of a column of the current row. Dates print as dd.MM.yyyy, times as hh:mm:ss.
+class TReportDataField : public TReportItem {
+public:
+    QString Column;
+    std::function<QString(const QVariant&)> Format; // optional
+
+protected:
+    QString ResolveText(const TReportContext& context) const override;
+};
+
+/// Page number: "%1" the page, "%2" the page count.
+class TReportPageNumber : public TReportItem {
+public:
+    QString Format = QStringLiteral("%1");
+    TPreparedItem Prepare(const TReportContext& context) const override;
+
+protected:
+    QString ResolveText(const TReportContext& context) const override;
+};
+
+/// A rich-text box clipped to its rectangle; hooks fill Document before the band prints.
+class TReportRichText : public TReportItem {
+public:
+    TReportRichText();
+    ~TReportRichText() override;
+    QTextDocument* Document() const { return doc_.get(); }
+    TPreparedItem Prepare(const TReportContext& context) const override;
+
+protected:
+    QString ResolveText(const TReportContext&) const override { return {}; }
+
+private:
+    std::unique_ptr<QTextDocument> doc_;
+};
+
+enum class TBandKind { PageHeader, Title, ColumnHeader, Detail };
+
+/// A horizontal strip of the page with its items.
+class TReportBand {
+public:
+    TReportBand(TBandKind kind, double heightMm) : Kind(kind), Height(heightMm) {}
+    TBandKind Kind;
+    double Height; // mm
+    bool Enabled = true;
+    /// The page header band on the first page too.
+    bool PrintOnFirstPage = true;
+    /// Runs before each printing of the band; returning false leaves the band out this time.
+    std::function<bool(TReportBand&, const TReportContext&)> BeforePrint;
+
+    TReportLabel* AddLabel(const QString& text, const QRectF& rectMm);
+    TReportDataField* AddField(const QString& column, const QRectF& rectMm);
+    TReportPageNumber* AddPageNumber(const QString& format, const QRectF& rectMm);
+    TReportRichText* AddRichText(const QRectF& rectMm);
+    const std::vector<std::unique_ptr<TReportItem>>& Items() const { return items_; }
+    /// The font new items take.
+    QFont Font;
+
+private:
+    template <typename T> T* add(T* item, const QRectF& rect);
+    std::vector<std::unique_ptr<TReportItem>> items_;
+};
+
+/// A report: page geometry, bands and data; prepared once, then painted or written to PDF.
+class TReport {
+public:
+    TReport();
+    ~TReport();
+    TReport(const TReport&) = delete;
+    TReport& operator=(const TReport&) = delete;
+
+    QPageLayout PageLayout; // A4 landscape by default
+    QFont Font;             // Arial 10 pt by default
+    QString Title;
+    bool PrintIfEmpty = true;
+    TReportData Data;
+    /// Runs when a page begins, before its bands.
+    std::function<void(int page)> OnStartPage;
+
+    TReportBand* AddBand(TBandKind kind, double heightMm);
+    TReportBand* Band(TBandKind kind) const;
+
+    /// Lays out every page once; later calls keep the first result.
+    void Prepare();
+    bool Prepared() const { return prepared_; }
+    int PageCount() const { return int(pages_.size()); }
+    const std::vector<TPreparedPage>& Pages() const { return pages_; }
+    /// The texts of a prepared page, top to bottom (rich-text boxes as plain text).
+    QStringList PageTexts(int index) const;
+
+    /// Paints the prepared pages on a paged device (a printer or a PDF writer), from the
+    /// device's current page; prepares first when needed.
+    void Print(QPagedPaintDevice* device);
+    /// Writes the report to a PDF file. Raises EFileError when the file cannot be written.
+    void ExportPdf(const QString& path);
+
+private:
+    void paintPage(QPainter& painter, QPagedPaintDevice* device, const TPreparedPage& page) const;
+
+    std::vector<std::unique_ptr<TReportBand>> bands_;
+    std::vector<TPreparedPage> pages_;
+    bool prepared_ = false;
+};

@@ -1,0 +1,148 @@
+#include "tests/JournalWriters.h"
+
+#include "app/UVesk.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+#include "tests/ResultRender.h"
+#include "tests/TestState.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcJournal, "vesk.journal")
+
+namespace {
+
+TFieldDef Str(const char* name, int size) {
+    return {QString::fromLatin1(name), TFieldType::String, size};
+}
+
+TJournalWrite Append(const QString& folder, const char* fileName, const QList<TFieldDef>& fields,
+                     const TRow& row) {
+    try {
+        TTable table(folder, QString::fromLatin1(fileName), fields);
+        table.OpenOrCreate();
+        table.Append(CutToWidths(fields, row));
+        table.Close();
+        return {true, {}};
+    } catch (const std::exception& e) {
+        qCWarning(lcJournal) << "row not saved in" << fileName << ExceptionText(e);
+        return {false, ExceptionText(e)};
+    }
+}
+
+} // namespace
+
+QList<TFieldDef> Tests1Fields() {
+    return {
+        {"Date", TFieldType::Date}, {"Time", TFieldType::Time}, Str("Event", 10),   Str("Mehanik", 13),
+        Str("ResultWord", 20),      Str("ResultCod", 7),        Str("ToolWord", 8), Str("PrmMv1", 3),
+        Str("PrdMv1", 3),           Str("PrmMv2", 3),           Str("PrdMv2", 3),   Str("PrmMv3", 3),
+        Str("PrdMv3", 3),           Str("DeviacD", 2),          Str("DeviacM", 2),  Str("DeviacG", 2),
+        Str("Deviacd2", 2),         Str("DeviacM2", 2),         Str("DeviacG2", 2), Str("Osl_mw", 2),
+        Str("osl_gmw", 2),          Str("reserv", 4),
+    };
+}
+
+QList<TFieldDef> Test23Fields() {
+    return {
+        {"Date", TFieldType::Date},
+        {"Time", TFieldType::Time},
+        Str("Event", 7),
+        Str("Direction", 7),
+        Str("Mehanik", 13),
+        Str("Train", 4),
+        Str("Loko", 8),
+        Str("ResultWord", 5),
+        Str("ResultCod", 7),
+        Str("DeviacD", 2),
+        Str("DeviacM", 2),
+        Str("DeviacG", 2),
+        Str("Sens_mw_itog", 10),
+        Str("Sens_mw_osl", 2),
+        Str("Sens_gmw_itog", 10),
+        Str("Sens_gmw_osl", 2),
+        Str("MesD", 5),
+        Str("MesG", 5),
+        Str("MesM", 5),
+    };
+}
+
+TRow CutToWidths(const QList<TFieldDef>& fields, TRow row) {
+    for (int i = 0; i < row.size() && i < fields.size(); ++i) {
+        if (fields[i].Type != TFieldType::String || fields[i].Size <= 0 ||
+            row[i].typeId() != QMetaType::QString)
+            continue;
+        QString s = row[i].toString();
+        if (s.size() > fields[i].Size) {
+            qsizetype n = fields[i].Size;
+            if (s[n - 1].isHighSurrogate())
+                --n;
+            row[i] = s.left(n);
+        }
+    }
+    return row;
+}
+
+TJournalWrite AppendTests1Row(const QString& folder, const QString& event, const QString& code,
+                              const QString& word) {
+    const QDateTime now = Clock().Now(); // one reading: date and time of the same moment
+    const TRow row{
+        now.date(),
+        now.time(),
+        event,
+        MechanicNumber,
+        word,
+        code,
+        ConfigWord,
+        MvChannels[1].Prm,
+        MvChannels[1].Prd,
+        MvChannels[2].Prm,
+        MvChannels[2].Prd,
+        MvChannels[3].Prm,
+        MvChannels[3].Prd,
+        Thresholds[0],
+        Thresholds[1],
+        Thresholds[2],
+        Thresholds[3],
+        Thresholds[4],
+        Thresholds[5],
+        ParamBlock2[1],
+        ParamBlock2[2],
+        VswrPacked,
+    };
+    return Append(folder, Tests1FileName, Tests1Fields(), row);
+}
+
+TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const QString& code,
+                              const QString& word, const QString& direction) {
+    const QDateTime now = Clock().Now();
+    const TRow row{
+        now.date(),
+        now.time(),
+        event,
+        direction,
+        MechanicNumber,
+        TrainNumber,
+        LocoNumber,
+        word,
+        code,
+        MeasuredDeviation[0],
+        MeasuredDeviation[1],
+        MeasuredDeviation[2],
+        FlagText(SensMv.Flag),
+        SensMv.Osl,
+        FlagText(SensGmv.Flag),
+        SensGmv.Osl,
+        ToneFlagsD,
+        ToneFlagsG,
+        ToneFlagsM,
+    };
+    return Append(folder, Test23FileName, Test23Fields(), row);
+}
+
+void ReportJournalFailure(const QString& fileName, const TJournalWrite& write) {
+    if (write.Ok)
+        return;
+    ShowError(QStringLiteral("Результат не сохранён в журнале «%1».\n%2").arg(fileName, write.Error));
+}

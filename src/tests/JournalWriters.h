@@ -1,0 +1,38 @@
+#pragma once
+// The two result tables of the journal and their writers: "tests1.DB" (device self-tests
+// and parameter sends) and "Test23.DB" (tests 2 and 3 of a locomotive radio station).
+// The column lists here are the one definition of both formats; the browsers and
+// reports read the same columns.
+
+#include "platform/Table.h"
+
+#include <QString>
+
+inline constexpr const char* Tests1FileName = "tests1.DB";
+inline constexpr const char* Test23FileName = "Test23.DB";
+
+/// Columns of "tests1.DB", in order.
+QList<TFieldDef> Tests1Fields();
+/// Columns of "Test23.DB", in order.
+QList<TFieldDef> Test23Fields();
+
+/// Outcome of one journal write; Error says why in Russian when Ok is false.
+struct TJournalWrite {
+    bool Ok = false;
+    QString Error;
+};
+
+/// Appends one "tests1.DB" row from the shared state at this moment (one reading of the
+/// clock for both the date and the time). The table is created when its file does not
+/// exist; an existing file is never re-created. Never raises.
+TJournalWrite AppendTests1Row(const QString& folder, const QString& event, const QString& code,
+                              const QString& word);
+/// Appends one "Test23.DB" row likewise. Does not touch the tone flags.
+TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const QString& code,
+                              const QString& word, const QString& direction);
+
+/// Tells the operator once, in Russian, that a row of the given table was not saved and why.
+void ReportJournalFailure(const QString& fileName, const TJournalWrite& write);
+
+/// Each value of row cut to the width of its string column, in characters.
+TRow CutToWidths(const QList<TFieldDef>& fields, TRow row);

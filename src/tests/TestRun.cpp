@@ -1,0 +1,124 @@
+#include "tests/TestRun.h"
+
+#include "app/UVesk.h"
+#include "journal/BlockNumTable.h"
+#include "platform/Clock.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+int waitDepth = 0;
+
+QChar HexChar(int v) {
+    return QChar(u"0123456789ABCDEF"[v & 15]);
+}
+
+int Digit(const QString& code, int i) {
+    return i < code.size() ? QString(code[i]).toInt(nullptr, 16) : 0;
+}
+} // namespace
+
+QString ResultCodeOf(const TFrame& frame) {
+    QString code;
+    for (int i = 0; i < 7; ++i)
+        code += HexChar(frame.Nibbles[i]);
+    return code;
+}
+
+QList<TFoundResult> ScanResults() {
+    QList<TFoundResult> found;
+    const int count = std::clamp(ResultCount, 0, ResultQueueSize);
+    for (int i = 0; i < count; ++i) {
+        TFrame& f = ResultQueue[i];
+        if (f.State != 2)
+            continue;
+        f.State = 0;
+        if (f.Code == 0xE2 && f.Count == 8)
+            found.append({i, ResultCodeOf(f)});
+    }
+    return found;
+}
+
+bool SelfTestNorma(const QString& code) {
+    for (int i = 0; i < 5; ++i)
+        if (Digit(code, i) != 0)
+            return false;
+    return true;
+}
+
+bool RadioTestNorma(int test, const QString& code, QString* verdictHex) {
+    const int n = test == 3 ? 1 : 4;
+    if (verdictHex)
+        *verdictHex = code.left(n);
+    bool norma = true;
+    for (int i = 0; i < n; ++i)
+        norma = norma && Digit(code, i) == 0;
+    if (test == 3)
+        norma = norma && Digit(code, 6) == 0;
+    return norma;
+}
+
+TWaitClock::TWaitClock() : start_(Clock().MonotonicMs()) {}
+
+int TWaitClock::ElapsedSeconds() const {
+    return int(std::llround((Clock().MonotonicMs() - start_) / 1000.0));
+}
+
+void WaitPass(int maxMs) {
+    if (!QCoreApplication::instance())
+        return;
+    if (maxMs <= 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        return;
+    }
+    // Sleeps in the event dispatcher until an event comes or the timer wakes it.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(maxMs);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+TWaitGuard::TWaitGuard() {
+    ++waitDepth;
+}
+
+TWaitGuard::~TWaitGuard() {
+    --waitDepth;
+}
+
+bool TestWaitRunning() {
+    return waitDepth > 0;
+}
+
+bool TestRunBusy() {
+    return RunningTest != 0 || waitDepth > 0;
+}
+
+QStringList BlockNumStrings(const TBlockNumDigits& digits) {
+    bool any = false;
+    QStringList blocks;
+    for (const auto& block : digits.Digits) {
+        QString s;
+        for (uint8_t d : block) {
+            any = any || d != 0;
+            s += HexChar(d);
+        }
+        blocks.append(s);
+    }
+    return any ? blocks : QStringList();
+}
+
+void FlushBlockNumDigits(const TBlockNumDigits& collected) {
+    const QStringList blocks = BlockNumStrings(collected);
+    if (!blocks.isEmpty())
+        SaveBlockNums(LocoNumber, KindFromDevice, Clock().Now(), blocks);
+    ClearBlockNumDigits();
+}
+
+QString DateTimeText(const QDateTime& moment) {
+    return moment.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+}

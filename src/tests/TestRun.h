@@ -1,0 +1,70 @@
+#pragma once
+// The widget-free parts of the test runs: reading results out of the queue, judging
+// them, timing the waits, pumping events between passes and the factory numbers that
+// a tests 2/3 answer brings.
+
+#include "link/Frame.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+/// The 7 uppercase hexadecimal digits of nibbles 0 to 6 of a result frame.
+QString ResultCodeOf(const TFrame& frame);
+
+/// One result taken from the queue: its place in the queue and its code.
+struct TFoundResult {
+    int Index = 0;
+    QString Code;
+};
+/// One scan of the queue: every complete entry is marked consumed; the E2 frames of 8
+/// digits among them are returned in queue order.
+QList<TFoundResult> ScanResults();
+
+/// Self-test verdict: НОРМА when digits 1 to 5 of the code are all zero.
+bool SelfTestNorma(const QString& code);
+/// Tests 2/3 verdict: test 2 looks at digits 1 to 4, test 3 at digit 1 and digit 7.
+/// verdictHex receives the digits the verdict was read from.
+bool RadioTestNorma(int test, const QString& code, QString* verdictHex = nullptr);
+
+/// Elapsed whole seconds of a wait on the monotonic clock (a wait across midnight or a
+/// clock change keeps counting upwards).
+class TWaitClock {
+public:
+    TWaitClock();
+    int ElapsedSeconds() const;
+
+private:
+    qint64 start_;
+};
+
+/// One pass of a wait: runs the pending events, sleeping up to maxMs when none is there
+/// (never a busy loop). maxMs 0 only runs what is pending.
+void WaitPass(int maxMs = 10);
+
+/// Counts the waits in progress (a device-started result may run one inside another
+/// handler's event pass).
+class TWaitGuard {
+public:
+    TWaitGuard();
+    ~TWaitGuard();
+    TWaitGuard(const TWaitGuard&) = delete;
+    TWaitGuard& operator=(const TWaitGuard&) = delete;
+};
+/// A test wait is in progress.
+bool TestWaitRunning();
+/// A test runs or a device-started result waits to be handled: no other test may start.
+bool TestRunBusy();
+
+/// The eight block strings of collected factory-number digits: 16 characters each, a
+/// digit 0-9 as itself and a non-decimal digit as its hexadecimal letter, so that a set
+/// always fits its column. Empty when every digit is zero.
+QStringList BlockNumStrings(const TBlockNumDigits& digits);
+/// Saves the factory numbers collected with a tests 2/3 answer (when any digit is not
+/// zero) and then empties BlockNumDigits.
+void FlushBlockNumDigits(const TBlockNumDigits& collected);
+
+/// Date and time as the status bar and the printed-at lines show them.
+QString DateTimeText(const QDateTime& moment);

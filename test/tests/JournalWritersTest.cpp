@@ -1,0 +1,166 @@
+// The journal writers: exact columns, one timestamp per row, values cut to their widths,
+// and a row that cannot be written is reported to the operator, never lost in silence.
+#include "tests/JournalWriters.h"
+#include "app/TMainForm.h"
+#include "app/UVesk.h"
+#include "platform/Clock.h"
+#include "platform/DbAlias.h"
+#include "support/AppFixture.h"
+#include "tests/ResultRender.h"
+#include "tests/TestState.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A clock whose time of day moves on at every reading, across midnight.
+class TTickingClock : public TClock {
+public:
+    QDateTime Now() const override {
+        const QDateTime r = now_;
+        now_ = now_.addMSecs(1);
+        return r;
+    }
+    mutable QDateTime now_{QDate(2026, 1, 15), QTime(23, 59, 59, 999)};
+};
+
+QStringList TableColumns(TTable& t) {
+    QStringList names;
+    for (const TRow& r : t.Select("PRAGMA table_info(\"" + t.TableName() + "\")"))
+        names.append(r.value(1).toString());
+    return names;
+}
+
+class JournalWritersTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        folder_ = dir_.path() + "/";
+        SetStartupDefaults();
+        ResetTestState();
+    }
+    void TearDown() override { SetClock(nullptr); }
+    QList<TRow> Rows(const char* file, const QList<TFieldDef>& fields) {
+        TTable t(folder_, file, fields);
+        t.Open();
+        return t.AllRows();
+    }
+    QTemporaryDir dir_;
+    QString folder_;
+};
+
+TEST_F(JournalWritersTest, SelfTestRowHasTheColumnsAndOneMomentForDateAndTime) {
+    TTickingClock clock;
+    SetClock(&clock);
+    MechanicNumber = "12345678901234567"; // longer than its 13 characters
+    ConfigWord = "01234567";
+    MvChannels[2].Prd = "456";
+    Thresholds[5] = "42";
+    VswrPacked = QString(QChar(35)) + QChar(12);
+    ASSERT_TRUE(AppendTests1Row(folder_, "Тест 1", "0000000", "Норма").Ok);
+
+    TTable t(folder_, Tests1FileName, Tests1Fields());
+    t.Open();
+    QStringList expected;
+    for (const TFieldDef& f : Tests1Fields())
+        expected.append(f.Name);
+    EXPECT_EQ(TableColumns(t), expected);
+    EXPECT_EQ(expected.size(), 22);
+    const QList<TRow> rows = t.AllRows();
+    ASSERT_EQ(rows.size(), 1);
+    const TRow& r = rows[0];
+    EXPECT_EQ(r[0].toDate(), QDate(2026, 1, 15));
+    EXPECT_EQ(r[1].toTime(), QTime(23, 59, 59, 999)) << "date and time come from one reading";
+    EXPECT_EQ(r[2].toString(), "Тест 1");
+    EXPECT_EQ(r[3].toString(), "1234567890123");
+    EXPECT_EQ(r[4].toString(), "Норма");
+    EXPECT_EQ(r[5].toString(), "0000000");
+    EXPECT_EQ(r[6].toString(), "01234567");
+    EXPECT_EQ(r[10].toString(), "456");
+    EXPECT_EQ(r[18].toString(), "42");
+    EXPECT_EQ(VswrTextFromPacked(r[21].toString().at(0)), "3,5");
+    EXPECT_EQ(VswrTextFromPacked(r[21].toString().at(1)), "1,2");
+}
+
+TEST_F(JournalWritersTest, ParameterSendRowAndTestsTwoThreeRow) {
+    ASSERT_TRUE(AppendTests1Row(folder_, "Запись", "", "").Ok);
+    const QList<TRow> rows1 = Rows(Tests1FileName, Tests1Fields());
+    ASSERT_EQ(rows1.size(), 1);
+    EXPECT_EQ(rows1[0][2].toString(), "Запись");
+    EXPECT_TRUE(rows1[0][4].toString().isEmpty());
+    EXPECT_TRUE(rows1[0][5].toString().isEmpty());
+
+    ToneFlagsD = "00010";
+    MeasuredDeviation[1] = "35";
+    ASSERT_TRUE(AppendTest23Row(folder_, "Тест 2", "?", "Брак", "От ВЕСК").Ok);
+    TTable t(folder_, Test23FileName, Test23Fields());
+    t.Open();
+    EXPECT_EQ(TableColumns(t).size(), 19);
+    const TRow r = t.AllRows().value(0);
+    EXPECT_EQ(r[2].toString(), "Тест 2");
+    EXPECT_EQ(r[3].toString(), "От ВЕСК");
+    EXPECT_EQ(r[5].toString(), "1234");
+    EXPECT_EQ(r[6].toString(), "1234567");
+    EXPECT_EQ(r[8].toString(), "?");
+    EXPECT_EQ(r[10].toString(), "35");
+    EXPECT_EQ(r[12].toString(), "0");
+    EXPECT_EQ(r[13].toString(), "00");
+    EXPECT_EQ(r[16].toString(), "00010");
+    EXPECT_EQ(ToneFlagsD, "00010") << "the core writer leaves the flags to the main window";
+}
+
+TEST_F(JournalWritersTest, AnExistingTableIsNeverRecreated) {
+    {
+        TTable other(folder_, Test23FileName, {{"X", TFieldType::String, 5}});
+        other.CreateTable();
+        other.Open();
+        other.Append({"keep"});
+    }
+    const TJournalWrite w = AppendTest23Row(folder_, "Тест 2", "0000000", "Норма", "От ВЕСК");
+    EXPECT_FALSE(w.Ok);
+    EXPECT_FALSE(w.Error.isEmpty());
+    TTable other(folder_, Test23FileName, {{"X", TFieldType::String, 5}});
+    other.Open();
+    ASSERT_EQ(other.AllRows().size(), 1);
+    EXPECT_EQ(other.AllRows()[0][0].toString(), "keep");
+}
+
+TEST(JournalCutTest, ValuesAreCutToTheirWidthsInCharacters) {
+    const TRow row = CutToWidths(Test23Fields(), {QVariant(), QVariant(), "Тест 2 длинный", "От ВЕСК и ещё"});
+    EXPECT_EQ(row[2].toString(), "Тест 2 ");
+    EXPECT_EQ(row[3].toString(), "От ВЕСК");
+}
+
+// The main window's writers in a place where no journal can exist.
+class JournalFailureTest : public TAppFixture {
+protected:
+    void SetUp() override {
+        TAppFixture::SetUp();
+        Start(false);
+        QFile plain(work_ + "/plain");
+        ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        // The alias folder lies under a regular file: it cannot be created, even by root.
+        SetAlias("dbVesk", "PARADOX", work_ + "/plain/journal/");
+        dialogs_.clear();
+    }
+};
+
+TEST_F(JournalFailureTest, OperatorIsToldOnceAndTheProgramGoesOn) {
+    ToneFlagsG = "11000";
+    MainForm->WriteToTable2("Тест 2", "0000000", "Норма", "От ВЕСК");
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Type, TMsgDlgType::Error);
+    EXPECT_TRUE(dialogs_[0].Text.contains("не сохранён")) << dialogs_[0].Text.toStdString();
+    EXPECT_TRUE(dialogs_[0].Text.contains("Test23.DB"));
+    EXPECT_EQ(ToneFlagsG, "00000") << "the flags are reset whether or not the row was written";
+
+    MainForm->WriteToTable1("Тест 1", "?", "Брак");
+    ASSERT_EQ(dialogs_.size(), 2);
+    EXPECT_TRUE(dialogs_[1].Text.contains("tests1.DB"));
+    EXPECT_FALSE(QFile::exists(work_ + "/plain/journal/tests1.DB"));
+}
+
+} // namespace
