@@ -9,6 +9,7 @@
 #include "journal/TForm2.h"
 #include "journal/TfBlockNum.h"
 #include "journal/TfBlockNumRep.h"
+#include "link/LinkView.h"
 #include "link/TFevery.h"
 #include "params/TFParam.h"
 #include "params/TFSPC.h"
@@ -59,6 +60,7 @@ void CreateForms() {
     MainForm = new TMainForm;
     SetMainView(MainForm);
     SetMainFormReceiver(MainForm);
+    InstallLinkView();
     MainForm->FormCreate();
     create(FParam);
     create(Fevery);

@@ -1,5 +1,6 @@
 #pragma once
-// A received frame and the queue of results of the running test.
+// A received frame, the queue of results of the running test and the factory-number
+// digits collected while a test runs.
 
 #include <cstdint>
 
@@ -11,9 +12,25 @@ struct TFrame {
     uint8_t Count = 0;
 };
 
+inline constexpr int BlockCount = 8;
+inline constexpr int BlockDigits = 16;
+/// Factory-number digits of the radio station's 8 blocks (frame F8), 16 digit values each.
+struct TBlockNumDigits {
+    uint8_t Digits[BlockCount][BlockDigits] = {};
+    bool IsEmpty() const;
+};
+/// Digits reported by frames F8 since the last free event or save.
+extern TBlockNumDigits BlockNumDigits;
+/// Zeroes BlockNumDigits (free event, after each tests 2/3 answer).
+void ClearBlockNumDigits();
+
 inline constexpr int ResultQueueSize = 10;
 /// Results of the running test, filled by the frame decoder, consumed by the wait loops.
 extern TFrame ResultQueue[ResultQueueSize];
 extern int ResultCount;
+/// BlockNumDigits as it stood when each queued result arrived. The free event that
+/// follows a result empties BlockNumDigits, possibly before the wait loop takes the
+/// result, so the runner saves the copy kept with the result it consumed.
+extern TBlockNumDigits ResultBlockNums[ResultQueueSize];
 /// Empties the queue (every test started from the PC does so when it sets RunningTest).
 void ClearResultQueue();

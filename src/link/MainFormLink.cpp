@@ -1,19 +1,224 @@
-// Link handlers of the main window (placeholders until the link lands).
+// The link commands of the main window: port menu, interface menu, TCP connect and
+// disconnect, the receive log buttons and the link's part of closing.
+#include "app/Options.h"
 #include "app/TMainForm.h"
+#include "app/UVesk.h"
+#include "journal/Attenuation.h"
+#include "link/Builders.h"
+#include "link/HexLog.h"
+#include "link/LinkLog.h"
+#include "link/LinkView.h"
+#include "link/TFevery.h"
+#include "link/Transport.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+#include "platform/SerialPorts.h"
 
-void TMainForm::IPortClick() {}
-void TMainForm::ICom4Click(QAction*) {}
-void TMainForm::N8Click() {}
-void TMainForm::mClosePortClick() {}
-void TMainForm::iTCPselectClick() {}
-void TMainForm::iComSelectClick() {}
-void TMainForm::iConnectClick() {}
-void TMainForm::iDisconnectClick() {}
-void TMainForm::IEveryClick() {}
-void TMainForm::SetLinkMenus(bool flag) { EnableLinkMenus(flag); }
-void TMainForm::WMSocketEvent() {}
-void TMainForm::HReadDone() {}
-void TMainForm::bOpebFileInClick() {}
-void TMainForm::bCloseFileInClick() {}
-void TMainForm::FormClose() {}
-void TMainForm::FormDestroy() {}
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QMenu>
+
+namespace {
+
+// Closes the serial port when one is open; true when it was.
+bool ClosePortIfOpen() {
+    if (!ComPortOpen())
+        return false;
+    CloseComPort();
+    return true;
+}
+
+void ShowOpenError(QWidget* owner) {
+    QString text = LastOpenErrorText();
+    if (text.isEmpty())
+        text = QStringLiteral("Не удалось открыть порт");
+    MessageDlg(text, TMsgDlgType::Error, mbOK, owner);
+}
+
+// Writes "Options.dat"; a failure is shown and the command goes on.
+void SaveOptions(QWidget* owner) {
+    try {
+        WriteOptions(PortName);
+    } catch (const std::exception& e) {
+        ShowError(ExceptionText(e), owner);
+    }
+}
+
+QString PortOfItem(const QAction* item) {
+    const QVariant data = item->data();
+    if (data.isValid() && !data.toString().isEmpty())
+        return data.toString();
+    QString name = item->text();
+    name.remove(u'&');
+    return name.trimmed();
+}
+
+} // namespace
+
+void TMainForm::IPortClick() {
+    inom->clear();
+    COM11 = nullptr;
+    auto* group = new QActionGroup(inom);
+    for (const TSerialPortEntry& port : SerialPortMap()) {
+        QAction* a = inom->addAction(port.PortName);
+        a->setObjectName(QStringLiteral("port_") + port.PortName);
+        a->setData(port.PortName);
+        a->setCheckable(true);
+        group->addAction(a);
+        if (ComPortOpen() && PortName.toUpper() == port.PortName.toUpper())
+            a->setChecked(true);
+    }
+}
+
+void TMainForm::ICom4Click(QAction* item) {
+    if (!item)
+        return;
+    if (TcpConnected)
+        iDisconnectClick();
+    if (ClosePortIfOpen())
+        Delay(300);
+    const QString name = PortOfItem(item);
+    if (OpenComPort(name)) {
+        EnableLinkMenus(true);
+        PortName = name;
+        item->setChecked(true);
+        SaveOptions(this);
+        SendReset();
+    } else {
+        ShowOpenError(this);
+        OpenComPort(PortName);
+    }
+    IPort->setTitle(QStringLiteral("Порт ") + PortName);
+    SetStatusText(0, QString());
+}
+
+void TMainForm::N8Click() {
+    if (PortName.isEmpty())
+        return;
+    if (ClosePortIfOpen())
+        Delay(300);
+    if (OpenComPort(PortName)) {
+        EnableLinkMenus(true);
+        SaveOptions(this);
+        SendReset();
+    } else {
+        ShowOpenError(this);
+    }
+    IPort->setTitle(QStringLiteral("Порт ") + PortName);
+    SetStatusText(0, QString());
+}
+
+void TMainForm::mClosePortClick() {
+    ClosePortIfOpen();
+    IPort->setTitle(QStringLiteral("Порт"));
+}
+
+void TMainForm::iTCPselectClick() {
+    iTCPselect->setChecked(true);
+    TcpSelected = iTCPselect->isChecked();
+    iTCP->menuAction()->setVisible(iTCPselect->isChecked());
+    IPort->menuAction()->setVisible(iComSelect->isChecked());
+    if (iTCPselect->isChecked()) {
+        PortName = QStringLiteral("TCP");
+        SaveOptions(this);
+        if (!TcpConnected)
+            EnableLinkMenus(false);
+    }
+}
+
+void TMainForm::iComSelectClick() {
+    iComSelect->setChecked(true);
+    TcpSelected = iTCPselect->isChecked();
+    IPort->menuAction()->setVisible(iComSelect->isChecked());
+    IPort->setTitle(QStringLiteral("Порт"));
+    iTCP->menuAction()->setVisible(iTCPselect->isChecked());
+}
+
+void TMainForm::iConnectClick() {
+    if (ComPortOpen())
+        mClosePortClick();
+    if (TcpConnected && MessageDlg(QStringLiteral("Соединение установлено. Разорвать?"), TMsgDlgType::Warning,
+                                   mbYes | mbNo, this) == mrNo)
+        return;
+    iDisconnectClick();
+    QString address = QString::fromLatin1(DeviceFactoryAddress);
+    if (!InputQuery(QStringLiteral("Enter IP"), QString(), address, this))
+        return;
+    SetStatusText(0, QStringLiteral("Поиск ") + address);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    LinkView().SetBusyCursor(true);
+    OpenConnection(address, DeviceTcpPort);
+    LinkView().SetBusyCursor(false);
+    if (TcpConnected) {
+        SetStatusText(0, QStringLiteral("Соединен с: ") + address);
+        EnableLinkMenus(true);
+        SendReset();
+    } else {
+        SetStatusText(0, QStringLiteral("Соединение не установлено"));
+    }
+}
+
+void TMainForm::iDisconnectClick() {
+    CloseConnection();
+    EnableLinkMenus(false);
+    SetStatusText(0, QString());
+}
+
+void TMainForm::IEveryClick() {
+    if (Fevery)
+        Fevery->show();
+}
+
+void TMainForm::SetLinkMenus(bool flag) {
+    EnableLinkMenus(flag);
+}
+
+void TMainForm::WMSocketEvent() {
+    HandleSocketInput();
+}
+
+void TMainForm::HReadDone() {
+    HandleReaderEnded();
+}
+
+void TMainForm::bOpebFileInClick() {
+    try {
+        RxLog.Open();
+    } catch (const std::exception& e) {
+        ShowError(ExceptionText(e), this);
+    }
+}
+
+void TMainForm::bCloseFileInClick() {
+    RxLog.Close();
+}
+
+void TMainForm::FormClose() {
+    if (TcpConnected) {
+        try {
+            CloseConnection();
+        } catch (...) {
+        }
+    }
+    try {
+        CloseAttenuationTable();
+    } catch (const std::exception& e) {
+        MessageDlg(ExceptionText(e), TMsgDlgType::Error, mbOK, this);
+    }
+}
+
+void TMainForm::FormDestroy() {
+    StopReader();
+    // The port is closed too, so that a window made again in the same process can open it.
+    CloseComPort();
+    CloseConnection();
+    RxLog.Close();
+    TxLog.Close();
+    try {
+        CloseAttenuationTable();
+    } catch (const std::exception& e) {
+        qCWarning(lcLink) << "closing the attenuation table:" << e.what();
+    }
+}

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <mutex>
 
 /// Transmit buffer: Data[0..Len-1] is sent by SendBuffer.
 struct TTxBuffer {
@@ -13,6 +14,16 @@ struct TTxBuffer {
 extern TTxBuffer TxBuffer;
 extern int32_t TxSent;
 
-/// Sends Buf over the selected transport; Sent receives the bytes handed over. One sender
-/// at a time (callers on other threads are serialised).
+/// Sends Buf over the selected transport; Sent receives the bytes handed over. Over TCP
+/// Buf.Len keeps its value; over the serial port it holds the bytes not sent. Nothing
+/// is raised: a failed send shows only in Sent.
 void SendBuffer(TTxBuffer& Buf, int32_t& Sent);
+
+/// Serialises the users of TxBuffer. SendBuffer takes it; a sender on another thread (the
+/// sound capture) holds it from setting Len to the end of its SendBuffer so that no other
+/// sender's bytes get mixed into its buffer. Re-entrant.
+std::recursive_mutex& TxMutex();
+using TTxLock = std::lock_guard<std::recursive_mutex>;
+
+/// Appends one byte at TxBuffer.Len; an index past 1024 raises ERangeError.
+void PutTxByte(uint8_t b);

@@ -1,0 +1,60 @@
+#include "journal/Attenuation.h"
+
+#include "app/Options.h"
+#include "platform/Errors.h"
+
+#include <QLoggingCategory>
+#include <memory>
+
+Q_LOGGING_CATEGORY(lcAttenuation, "vesk.journal.attenuation")
+
+namespace {
+std::unique_ptr<TTable> table;
+} // namespace
+
+QList<TFieldDef> AttenuationFields() {
+    return {
+        {QStringLiteral("Lokomotiv"), TFieldType::String, 7, false},
+        {QStringLiteral("OslablenieM"), TFieldType::SmallInt, 0, false},
+        {QStringLiteral("OslablenieG"), TFieldType::SmallInt, 0, false},
+    };
+}
+
+void OpenAttenuationTable() {
+    // Start-up opens it once; a second opening (a window made again) starts afresh.
+    table.reset();
+    table = std::make_unique<TTable>(JournalFolder(), QString::fromUtf8(AttenuationFileName),
+                                     AttenuationFields(), QStringList{QStringLiteral("Lokomotiv")});
+    try {
+        table->OpenOrCreate();
+    } catch (...) {
+        table.reset();
+        throw;
+    }
+}
+
+void CloseAttenuationTable() {
+    if (!table)
+        return;
+    std::unique_ptr<TTable> closing = std::move(table);
+    closing->Close();
+}
+
+TTable* AttenuationTable() {
+    return table && table->Active() ? table.get() : nullptr;
+}
+
+std::optional<TAttenuation> FindAttenuation(const QString& loco) {
+    TTable* t = AttenuationTable();
+    if (!t)
+        return std::nullopt;
+    try {
+        const std::optional<TRow> row = t->FindKey({loco});
+        if (!row || row->size() < 3)
+            return std::nullopt;
+        return TAttenuation{row->at(1).toInt(), row->at(2).toInt()};
+    } catch (const std::exception& e) {
+        qCWarning(lcAttenuation) << "lookup failed:" << e.what();
+        return std::nullopt;
+    }
+}

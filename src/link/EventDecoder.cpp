@@ -1,0 +1,289 @@
+#include "link/EventDecoder.h"
+
+#include "app/MainView.h"
+#include "app/UVesk.h"
+#include "journal/Attenuation.h"
+#include "link/Frame.h"
+#include "link/LinkView.h"
+#include "link/TxBuffer.h"
+#include "platform/Errors.h"
+#include "tests/TestState.h"
+
+#include <algorithm>
+#include <cstring>
+
+bool DeviceBusy = false;
+int HeartbeatTag = 1;
+int HeartbeatProgress = 0;
+
+namespace {
+
+// Sets one character of a tone-flag string; a flag already set changes nothing.
+inline void SetFlag(QString& flags, int position) {
+    if (flags.size() >= position && flags.at(position - 1) != u'1')
+        flags[position - 1] = u'1';
+}
+
+// The value of ConfigWord's character at position (1-based); -1 when absent or not a digit.
+int ConfigDigit(int position) {
+    if (ConfigWord.size() < position)
+        return -1;
+    const QChar c = ConfigWord.at(position - 1);
+    return (c >= u'0' && c <= u'9') ? c.unicode() - u'0' : -1;
+}
+
+void MoveToMvStandby() {
+    const int d = ConfigDigit(8);
+    if (d < 1 || d > 4)
+        throw ERangeError(QStringLiteral("Резервный канал МВ вне диапазона"));
+    if (CurrentChannel != 3 && CurrentChannel != 6)
+        CurrentChannel = uint8_t(d + 2);
+}
+
+void MoveToGmvStandby() {
+    const int d = ConfigDigit(7);
+    if (d < 1 || d > 2)
+        throw ERangeError(QStringLiteral("Резервный канал ГМВ вне диапазона"));
+    if (CurrentChannel != 1 && CurrentChannel != 2)
+        CurrentChannel = uint8_t(d);
+}
+
+void SetChannel(uint8_t channel) {
+    CurrentChannel = channel;
+    LinkView().SetChannelText(ChannelName(channel));
+}
+
+void DeviceFree() {
+    ClearBlockNumDigits();
+    LinkView().SetDeviceBusy(false);
+    if (RunningTest == 0)
+        MainView().EnableTestControls(true);
+    if (RunningTest != 1)
+        MainView().ResetResultPanel();
+}
+
+void DeviceBusyEvent() {
+    LinkView().SetDeviceBusy(true);
+    if (!DeviceBusy) {
+        DeviceBusy = true;
+        CloseShownResultOnBusy();
+    }
+    MainView().EnableTestControls(false);
+}
+
+void Heartbeat() {
+    HeartbeatProgress = std::clamp(HeartbeatProgress + 10 * HeartbeatTag, 0, 100);
+    if (HeartbeatProgress >= 100)
+        HeartbeatTag = -1;
+    if (HeartbeatProgress == 0)
+        HeartbeatTag = 1;
+    LinkView().SetHeartbeat(HeartbeatProgress);
+    LinkView().EnablePSH();
+    DeviceBusy = false;
+}
+
+void AttenuationRequest() {
+    int m = 0, g = 0;
+    const std::optional<TAttenuation> found = FindAttenuation(LocoNumber);
+    if (found) {
+        // The reply carries two decimal digits a band: larger values are sent as 99,
+        // negative ones as 0.
+        m = std::clamp(found->Mv, 0, 99);
+        g = std::clamp(found->Gmv, 0, 99);
+    }
+    {
+        TTxLock lock(TxMutex());
+        TxBuffer.Len = 0;
+        const uint8_t reply[10] = {0xF4,
+                                   0x80,
+                                   0x80,
+                                   0x80,
+                                   0x80,
+                                   uint8_t(0x80 + m / 10),
+                                   uint8_t(0x80 + m % 10),
+                                   uint8_t(0x80 + g / 10),
+                                   uint8_t(0x80 + g % 10),
+                                   0xF5};
+        for (uint8_t b : reply)
+            PutTxByte(b);
+        SendBuffer(TxBuffer, TxSent);
+    }
+    if (found)
+        MainView().AddMessageRow(QStringLiteral("Коррекция ослабления (МВ, ГМВ): %1 %2").arg(m).arg(g),
+                                 false);
+    else
+        MainView().AddMessageRow(QStringLiteral("Коррекция ослабления: ??"), false);
+}
+
+} // namespace
+
+QString EventText(uint8_t b) {
+    switch (b) {
+    case 0xA9:
+        return QStringLiteral("Норма запроса.Ждите окончания теста");
+    case 0xAB:
+        return QStringLiteral("Нет подтверждения");
+    case 0xAC:
+        return QStringLiteral("Нет ППНЛ");
+    case 0xAD:
+        return QStringLiteral("Совпал ППНЛ");
+    case 0xAE:
+        return QStringLiteral("Нет ППНК");
+    case 0xAF:
+        return QStringLiteral("Совпал ППНК");
+    case 0xB0:
+        return QStringLiteral("Наличие КС");
+    case 0xB1:
+        return QStringLiteral("Наличие тона 2772");
+    case 0xB2:
+        return QStringLiteral("Наличие тона 2941");
+    case 0xB3:
+        return QStringLiteral("Наличие тона 2272");
+    case 0xB4:
+        return QStringLiteral("Наличие тона 2941");
+    case 0xB5:
+        MoveToMvStandby();
+        return QStringLiteral("Наличие 700 гц первый раз");
+    case 0xB6:
+        MoveToMvStandby();
+        return QStringLiteral("Наличие 700 гц второй раз");
+    case 0xB7:
+        MoveToGmvStandby();
+        return QStringLiteral("Наличие 700 гц первый раз");
+    case 0xB8:
+        MoveToGmvStandby();
+        return QStringLiteral("Наличие 700 гц второй раз");
+    case 0xB9:
+        return QStringLiteral("Проверка НЧ РС");
+    case 0xBA:
+        return QStringLiteral("Прием № поезда и передача ППНП");
+    case 0xBB:
+        return QStringLiteral("МВ: Прием № поезда и передача ППНП");
+    case 0xBC:
+        return QStringLiteral("ГМВ:Прием № поезда и передача ППНП");
+    case 0xBE:
+        return QStringLiteral("МВ: Прием № локомотива и передача ППНЛ");
+    case 0xBF:
+        return QStringLiteral("ГМВ:Прием № локомотива и передача ППНЛ");
+    case 0xC7:
+        return QStringLiteral("ПРМ вызова 1");
+    case 0xC8:
+        return QStringLiteral("ПРМ вызова 2");
+    default:
+        return {};
+    }
+}
+
+void HandleEventByte(uint8_t b) {
+    const QString text = EventText(b);
+    if (!text.isEmpty())
+        MainView().AddMessageRow(text, true);
+    switch (b) {
+    case 0x91:
+    case 0x92:
+    case 0x93:
+    case 0x94:
+    case 0x95:
+    case 0x96:
+        SetChannel(uint8_t(b - 0x90));
+        break;
+    case 0x98:
+        LinkView().Beep();
+        LinkView().ShowAlarm(TAlarm::SchMv, true);
+        break;
+    case 0x99:
+        LinkView().Beep();
+        LinkView().ShowAlarm(TAlarm::UmMv, true);
+        break;
+    case 0x9A:
+        LinkView().Beep();
+        LinkView().ShowAlarm(TAlarm::UmGmv, true);
+        break;
+    case 0xA1:
+        LinkView().SetTransmitter(TBand::Mv, true);
+        LinkView().ShowAlarm(TAlarm::UmMv, false);
+        break;
+    case 0xA2:
+        LinkView().SetTransmitter(TBand::Gmv, true);
+        LinkView().ShowAlarm(TAlarm::UmGmv, false);
+        break;
+    case 0xA4:
+        LinkView().SetTransmitter(TBand::Mv, false);
+        break;
+    case 0xA5:
+        LinkView().SetTransmitter(TBand::Gmv, false);
+        break;
+    case 0xAB:
+        EndWaitRequest = true;
+        break;
+    case 0xB0:
+        SetFlag(ToneFlagsD, 5);
+        break;
+    case 0xB1:
+        SetFlag(ToneFlagsD, 4);
+        break;
+    case 0xB2:
+        SetFlag(ToneFlagsD, 3);
+        break;
+    case 0xB3:
+        SetFlag(ToneFlagsM, 5);
+        break;
+    case 0xB4:
+        SetFlag(ToneFlagsG, 5);
+        break;
+    case 0xB5:
+        SetFlag(ToneFlagsM, 4);
+        break;
+    case 0xB6:
+        SetFlag(ToneFlagsM, 3);
+        break;
+    case 0xB7:
+        SetFlag(ToneFlagsG, 4);
+        break;
+    case 0xB8:
+        SetFlag(ToneFlagsG, 3);
+        break;
+    case 0xBA:
+        SetFlag(ToneFlagsD, 2);
+        break;
+    case 0xBB:
+        SetFlag(ToneFlagsM, 2);
+        break;
+    case 0xBC:
+        SetFlag(ToneFlagsG, 2);
+        break;
+    case 0xBD:
+        SetFlag(ToneFlagsD, 1);
+        break;
+    case 0xBE:
+        SetFlag(ToneFlagsM, 1);
+        break;
+    case 0xBF:
+        SetFlag(ToneFlagsG, 1);
+        break;
+    case 0xC0:
+        DeviceFree();
+        break;
+    case 0xC9:
+        DeviceBusyEvent();
+        break;
+    case 0xCA:
+        LinkView().SetWorking();
+        LinkView().EnablePSH();
+        break;
+    case 0xCB:
+        Heartbeat();
+        break;
+    case 0xCC:
+        AttenuationRequest();
+        break;
+    default:
+        break;
+    }
+}
+
+void ResetEventDecoder() {
+    DeviceBusy = false;
+    HeartbeatTag = 1;
+    HeartbeatProgress = 0;
+}

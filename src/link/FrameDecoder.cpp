@@ -1,0 +1,378 @@
+#include "link/FrameDecoder.h"
+
+#include "app/MainView.h"
+#include "app/UVesk.h"
+#include "link/LinkView.h"
+#include "link/Receiver.h"
+#include "link/Sound.h"
+#include "platform/Errors.h"
+#include "tests/TestState.h"
+
+#include <cstring>
+
+QString DeviceTrainNumber;
+QString DeviceLocoNumber;
+TFrame ResultQueue[ResultQueueSize];
+int ResultCount = 0;
+TBlockNumDigits ResultBlockNums[ResultQueueSize];
+TBlockNumDigits BlockNumDigits;
+
+void ClearResultQueue() {
+    ResultCount = 0;
+}
+
+void ClearBlockNumDigits() {
+    BlockNumDigits = TBlockNumDigits{};
+}
+
+bool TBlockNumDigits::IsEmpty() const {
+    for (const auto& block : Digits)
+        for (uint8_t d : block)
+            if (d != 0)
+                return false;
+    return true;
+}
+
+namespace {
+
+// The digits each decoder reads: a shorter frame carries stale digits of an earlier one.
+constexpr int DecodedDigits = 8;
+
+// Text of nibbles from..to (inclusive) as hex characters; assigned only when it differs,
+// so a repeated report allocates nothing.
+void AssignHex(QString& dst, const TFrame& f, int from, int to) {
+    const int n = to - from + 1;
+    bool same = dst.size() == n;
+    for (int i = 0; same && i < n; ++i)
+        same = dst.at(i) == NibbleHexChar(f.Nibbles[from + i]);
+    if (same)
+        return;
+    QChar text[16];
+    for (int i = 0; i < n; ++i)
+        text[i] = NibbleHexChar(f.Nibbles[from + i]);
+    dst = QString(text, n);
+}
+
+QString HexText(const TFrame& f, int from, int to) {
+    QString s;
+    AssignHex(s, f, from, to);
+    return s;
+}
+
+QString DecText(const TFrame& f, int from, int to) {
+    QString s;
+    for (int i = from; i <= to; ++i)
+        s += QString::number(f.Nibbles[i]);
+    return s;
+}
+
+void QueueResult(const TFrame& f, int index) {
+    if (index < 0 || index >= ResultQueueSize)
+        throw ERangeError(QStringLiteral("Очередь результатов заполнена"));
+    ResultQueue[index] = f;
+    ResultBlockNums[index] = BlockNumDigits;
+    ResultCount = index + 1;
+}
+
+void DeviceStartedResult(const TFrame& f) {
+    const uint8_t test = f.Nibbles[7];
+    if (test < 1 || test > 3)
+        return;
+    RunningTest = test;
+    QueueResult(f, 0);
+    PostMainFormMessage(test == 1 ? WM_DEVICE_TEST1 : WM_DEVICE_TEST23);
+}
+
+// One МВ channel number of frame E4 from digits from..from+2; bad digits become '0'.
+QString MvNumber(const TFrame& f, int from, uint8_t slot, int kind) {
+    QChar text[3];
+    for (int i = 0; i < 3; ++i) {
+        const uint8_t d = f.Nibbles[from + i];
+        if (d <= 9) {
+            text[i] = QChar(u'0' + d);
+        } else {
+            text[i] = u'0';
+            MainView().Err_kan(slot, kind);
+        }
+    }
+    return QString(text, 3);
+}
+
+void MvChannelFrame(const TFrame& f) {
+    const uint8_t slot = f.Nibbles[1];
+    const QString prm = MvNumber(f, 2, slot, 1);
+    if (slot >= 1 && slot <= 4) {
+        if ((DataErrorFlags & 0xFC) == 0)
+            MvChannels[slot].Prm = prm;
+    } else {
+        DataErrorFlags |= 2;
+    }
+    const QString prd = MvNumber(f, 5, slot, 2);
+    if (slot >= 1 && slot <= 4) {
+        if ((DataErrorFlags & 0xFC) == 0)
+            MvChannels[slot].Prd = prd;
+    } else {
+        DataErrorFlags |= 2;
+    }
+    LinkView().ParamsFormShow();
+}
+
+void ConfigFrame(const TFrame& f) {
+    if (ConfigWord.size() < 8)
+        ConfigWord = ConfigWord.leftJustified(8, u'0');
+    for (int i = 0; i < 8; ++i) {
+        const uint8_t d = f.Nibbles[i];
+        if (d <= 9) {
+            if (ConfigWord.at(i) != QChar(u'0' + d))
+                ConfigWord[i] = QChar(u'0' + d);
+        } else {
+            DataErrorFlags |= 1;
+        }
+    }
+    ShowConfig();
+    LinkView().SetParamsConfigWord(ConfigWord);
+    if (ConfigWord == QLatin1String("01111111"))
+        DataErrorFlags |= 1;
+}
+
+void MeasurementFrame(const TFrame& f) {
+    const uint8_t* d = f.Nibbles;
+    if (d[0] != 0)
+        return;
+    switch (d[1]) {
+    case 0:
+    case 1: {
+        const int base = d[1] == 0 ? 0 : 3;
+        AssignHex(Thresholds[base + 0], f, 2, 3);
+        AssignHex(Thresholds[base + 1], f, 4, 5);
+        AssignHex(Thresholds[base + 2], f, 6, 7);
+        LinkView().ParamsFormShow();
+        break;
+    }
+    case 2:
+        AssignHex(ParamBlock2[0], f, 2, 3);
+        ParamBlock2[1].clear();
+        ParamBlock2[2].clear();
+        VswrMv = d[4] + d[5] / 10.0;
+        VswrGmv = d[6] + d[7] / 10.0;
+        break;
+    case 3:
+        AssignHex(MeasuredDeviation[0], f, 2, 3);
+        AssignHex(MeasuredDeviation[1], f, 4, 5);
+        AssignHex(MeasuredDeviation[2], f, 6, 7);
+        {
+            const QChar mv[3] = {NibbleHexChar(d[4]), u',', NibbleHexChar(d[5])};
+            const QChar gmv[3] = {NibbleHexChar(d[6]), u',', NibbleHexChar(d[7])};
+            LinkView().SetDeviation(QString(mv, 3), QString(gmv, 3));
+        }
+        break;
+    case 4:
+    case 5:
+        LinkView().SetRssi(d[1] == 4 ? TBand::Mv : TBand::Gmv, DecText(f, 4, 7));
+        break;
+    case 6:
+    case 7: {
+        const int level = d[5] * 100 + d[6] * 10 + d[7];
+        if (level > 255)
+            throw ERangeError(QStringLiteral("Уровень ПШ %1 вне диапазона").arg(level));
+        TPshSetting& p = PshSettings[d[1] == 6 ? 0 : 1];
+        p.Level = level;
+        p.Off = d[4] != 0;
+        MainView().ShowPSHs();
+        LinkView().CallShowPshs();
+        LinkView().ParamsShowPSHs();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void FactoryNumberFrame(const TFrame& f) {
+    const uint8_t* d = f.Nibbles;
+    for (int i = 0; i < 8; ++i)
+        if (d[i] > 9)
+            throw ERangeError(QStringLiteral("Заводской номер: цифра вне диапазона"));
+    const int a = d[0] * 10 + d[1], b = d[2] * 10 + d[3], c = d[4] * 10 + d[5], check = d[6] * 10 + d[7];
+    if ((a + b + c) % 100 != check)
+        return;
+    if (a < 10 || a > 41)
+        throw ERangeError(QStringLiteral("Заводской номер: блок %1 вне диапазона").arg(a));
+    const int block = (a - 10) / 4, quarter = (a - 10) % 4;
+    for (int i = 0; i < 4; ++i)
+        BlockNumDigits.Digits[block][quarter * 4 + i] = d[2 + i];
+    QString sb, sc;
+    IntToStrPad(b, 2, sb);
+    IntToStrPad(c, 2, sc);
+    MainView().AddMessageRow(QStringLiteral("Зав. номер %1 = %2%3").arg(a).arg(sb, sc), true);
+}
+
+// Returns false when the frame is not a sound command (wrong signature).
+bool SoundCommandFrame(TFrame& f) {
+    static constexpr uint8_t signature[7] = {0xF, 0x0, 0x5, 0xA, 0xF, 0x0, 0xF};
+    if (f.Count != 8)
+        return true;
+    if (std::memcmp(f.Nibbles, signature, sizeof signature) != 0)
+        return false;
+    const int n = f.Nibbles[7];
+    try {
+        HandleSoundCommand(n);
+    } catch (...) {
+        ClearFrame(f);
+        throw;
+    }
+    ClearFrame(f);
+    return true;
+}
+
+} // namespace
+
+int FrameNibblesValue(const TFrame& frame, QString& hex, int n) {
+    if (n == -1)
+        n = frame.Count;
+    if (n > 18)
+        throw ERangeError(QStringLiteral("Число цифр кадра вне диапазона"));
+    hex.clear();
+    uint32_t value = 0, weight = 1; // the weight wraps to 0 from the ninth digit on
+    for (int i = 0; i <= n - 3; ++i) {
+        value += frame.Nibbles[i] * weight;
+        weight *= 16;
+        hex += NibbleHexChar(frame.Nibbles[i]);
+    }
+    return int32_t(value);
+}
+
+void IntToStrPad(int value, int width, QString& s) {
+    s = QString::number(value);
+    while (s.size() < width)
+        s.prepend(u'0');
+}
+
+void ClearFrame(TFrame& frame) {
+    frame.Code = 0;
+    frame.Count = 0;
+}
+
+QString FormatTrainNumber(const TFrame& f) {
+    QString number = DecText(f, 2, 5);
+    if (number == QLatin1String("0000"))
+        number = QStringLiteral("XXXX");
+    QString s = QStringLiteral("Номер поезда: ") + number;
+    if (f.Nibbles[0] == 9 && f.Nibbles[1] == 7)
+        s += QStringLiteral(". Код теста1 р/c: ") + HexText(f, 6, 7);
+    return s;
+}
+
+QString FormatLocoNumber(const TFrame& f) {
+    return QStringLiteral("Номер локомотива: ") + DecText(f, 1, 7);
+}
+
+void FormatTrainNumber(QString& s) {
+    s = FormatTrainNumber(RxFrame);
+}
+
+void FormatLocoNumber(QString& s) {
+    s = FormatLocoNumber(RxFrame);
+}
+
+namespace {
+int ConfigBits() {
+    if (ConfigWord.size() < 8)
+        throw ERangeError(QStringLiteral("Служебное слово короче 8 цифр"));
+    const QChar c = ConfigWord.at(1);
+    if (c < u'0' || c > u'9')
+        throw ERangeError(QStringLiteral("Служебное слово: не цифра"));
+    return c.unicode() - u'0';
+}
+} // namespace
+
+void ShowConfig() {
+    const int bits = ConfigBits();
+    LinkView().SetStandbyChannels(ConfigWord.mid(7, 1), ConfigWord.mid(6, 1));
+    ApplyMvBlock();
+    LinkView().SetGmvGrey((bits & 4) != 0);
+}
+
+void ApplyMvBlock() {
+    LinkView().ApplyMvBlock((ConfigBits() & 2) != 0);
+}
+
+void ApplyGmvBlock() {
+    LinkView().ApplyGmvBlock((ConfigBits() & 4) != 0);
+}
+
+void HandleFrame(TFrame& f) {
+    // Results of the running test go to the queue whatever else is going on.
+    if (RunningTest != 0 && f.Code == 0xE2) {
+        if (f.Nibbles[7] == RunningTest)
+            QueueResult(f, ResultCount);
+        return;
+    }
+    bool refreshDataError = true;
+    if (!SoundTransferOn || f.Code == 0xFA) {
+        const bool shortFrame = f.Count < DecodedDigits;
+        switch (f.Code) {
+        case 0xE2:
+            DeviceStartedResult(f);
+            break;
+        case 0xE4:
+            if (shortFrame)
+                return;
+            MvChannelFrame(f);
+            break;
+        case 0xE8:
+            if (shortFrame)
+                return;
+            ConfigFrame(f);
+            break;
+        case 0xEA:
+            if (shortFrame)
+                return;
+            MeasurementFrame(f);
+            break;
+        case 0xEC:
+            if (shortFrame)
+                return;
+            AssignHex(DeviceTrainNumber, f, 2, 5);
+            MainView().AddMessageRow(FormatTrainNumber(f), true);
+            TrainNumber = DeviceTrainNumber;
+            break;
+        case 0xEE:
+            if (shortFrame)
+                return;
+            AssignHex(DeviceLocoNumber, f, 1, 7);
+            MainView().AddMessageRow(FormatLocoNumber(f), true);
+            LocoNumber = DeviceLocoNumber;
+            break;
+        case 0xF0:
+        case 0xF2: {
+            if (shortFrame)
+                return;
+            QString text = HexText(f, 0, 7);
+            if (f.Code == 0xF2)
+                text[1] = u' ';
+            LinkView().ShowSpecialResult(f.Code == 0xF0 ? 0 : 1, text);
+            LinkView().Beep();
+            break;
+        }
+        case 0xF6:
+            if (shortFrame)
+                return;
+            AssignHex(DeviceVersion, f, 2, 7);
+            LinkView().SetParamsVersion(DeviceVersion);
+            break;
+        case 0xF8:
+            if (shortFrame)
+                return;
+            FactoryNumberFrame(f);
+            break;
+        case 0xFA:
+            refreshDataError = SoundCommandFrame(f);
+            break;
+        default:
+            break;
+        }
+    }
+    if (refreshDataError)
+        LinkView().ShowDataError(DataErrorFlags != 0);
+}

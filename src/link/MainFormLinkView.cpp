@@ -1,0 +1,275 @@
+// The windows' side of the link: what the decoders change on the main window and on the
+// parameters, voice call, special mode and test parameters windows. Controls of windows
+// that are filled in by their own subsystems are found by their names, and their
+// routines (FormShow, ShowPSHs, ShowPshs, the playback routines) are called by name, so
+// this file does not change when those windows grow.
+#include "app/TGauge.h"
+#include "app/TMainForm.h"
+#include "app/TShape.h"
+#include "link/LinkView.h"
+#include "params/TFParam.h"
+#include "params/TFSPC.h"
+#include "tests/TFTestDlg.h"
+#include "voice/TFCall.h"
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+
+namespace {
+
+void SetEditColour(QWidget* w, QPalette::ColorRole source) {
+    if (!w)
+        return;
+    QPalette p = w->palette();
+    p.setColor(QPalette::Base, QApplication::palette().color(source));
+    w->setPalette(p);
+}
+
+template <typename T = QWidget> T* Child(QWidget* window, const char* name) {
+    return window ? window->findChild<T*>(QLatin1String(name)) : nullptr;
+}
+
+void SetEnabled(QWidget* window, std::initializer_list<const char*> names, bool on) {
+    for (const char* n : names)
+        if (QWidget* w = Child(window, n))
+            w->setEnabled(on);
+}
+
+void SetShown(QWidget* window, const char* name, bool shown) {
+    if (QWidget* w = Child(window, name))
+        w->setVisible(shown);
+}
+
+// Calls a routine of a window when the window declares it (as a slot or invokable).
+void Call(QObject* window, const char* routine) {
+    if (window && window->metaObject()->indexOfMethod(QByteArray(routine) + "()") >= 0)
+        QMetaObject::invokeMethod(window, routine, Qt::DirectConnection);
+}
+
+QColor LampColour(TLamp lamp) {
+    switch (lamp) {
+    case TLamp::Green:
+        return QColor(0, 128, 0);
+    case TLamp::Red:
+        return QColor(255, 0, 0);
+    case TLamp::White:
+        break;
+    }
+    return QColor(255, 255, 255);
+}
+
+class TMainFormLinkView : public ILinkView {
+public:
+    void SetDeviceBusy(bool busy) override {
+        if (!MainForm)
+            return;
+        QLabel* l = MainForm->Label7;
+        l->setText(busy ? QStringLiteral("ВЕСК занят") : QStringLiteral("ВЕСК свободен"));
+        l->setStyleSheet(QStringLiteral("color: %1; background-color: #000000;")
+                             .arg(busy ? QStringLiteral("#ffff00") : QStringLiteral("#00ff00")));
+    }
+    void SetChannelText(const QString& name) override {
+        if (MainForm)
+            MainForm->eRange->setText(name);
+    }
+    void SetTransmitter(TBand band, bool on) override {
+        if (MainForm)
+            (band == TBand::Mv ? MainForm->Shape2 : MainForm->Shape3)
+                ->SetBrushColor(on ? Qt::red : Qt::white);
+    }
+    QLabel* alarm(TAlarm a) const {
+        switch (a) {
+        case TAlarm::SchMv:
+            return MainForm->LBadSch_MW;
+        case TAlarm::UmMv:
+            return MainForm->LBadUM_MW;
+        case TAlarm::UmGmv:
+            break;
+        }
+        return MainForm->LBadUM_GMW;
+    }
+    void ShowAlarm(TAlarm a, bool shown) override {
+        if (MainForm)
+            alarm(a)->setVisible(shown);
+    }
+    bool AmplifierAlarmShown() const override {
+        return MainForm && (!MainForm->LBadUM_MW->isHidden() || !MainForm->LBadUM_GMW->isHidden());
+    }
+    void HideAmplifierAlarms() override {
+        if (MainForm) {
+            MainForm->LBadUM_MW->hide();
+            MainForm->LBadUM_GMW->hide();
+        }
+    }
+    void SetHeartbeat(int progress) override {
+        if (!MainForm)
+            return;
+        MainForm->Gauge1->SetProgress(progress);
+        MainForm->Gauge1->setProperty("tag", progress >= 100 ? -1
+                                             : progress == 0 ? 1
+                                                             : MainForm->Gauge1->property("tag"));
+    }
+    void SetWorking() override {
+        if (MainForm)
+            MainForm->shPusk->SetBrushColor(QColor(0, 128, 0));
+    }
+    void ShowDataError(bool shown) override {
+        if (MainForm)
+            MainForm->LDataErr->setVisible(shown);
+    }
+    void Beep() override { QApplication::beep(); }
+    void SetStandbyChannels(const QString& mv, const QString& gmv) override {
+        if (!MainForm)
+            return;
+        MainForm->Edit5->setText(mv);
+        MainForm->Edit6->setText(gmv);
+    }
+    void SetGmvGrey(bool grey) override {
+        if (!MainForm)
+            return;
+        for (QWidget* w : {static_cast<QWidget*>(MainForm->Edit6), static_cast<QWidget*>(MainForm->ELevg)})
+            SetEditColour(w, grey ? QPalette::Button : QPalette::Base);
+    }
+    void ApplyMvBlock(bool blocked) override {
+        if (MainForm) {
+            SetEditColour(MainForm->Edit5, blocked ? QPalette::Button : QPalette::Base);
+            for (QLineEdit* e : {MainForm->ELevm, MainForm->Edit2}) {
+                SetEditColour(e, blocked ? QPalette::Button : QPalette::Base);
+                e->setEnabled(!blocked);
+            }
+        }
+        if (auto* box = Child<QCheckBox>(FParam, "CheckBox4")) {
+            if (blocked)
+                box->setChecked(false);
+            box->setEnabled(!blocked);
+        }
+        SetEnabled(FParam,
+                   {"MaskEdit4", "MaskEdit10", "MvEdit0", "MvEdit1", "MvEdit2", "MvEdit3", "MvEdit4",
+                    "MvEdit5", "gbPSH_mv"},
+                   !blocked);
+        SetShown(FCall, "cbDiap", !blocked);
+        SetShown(FCall, "cbDiapMV", false);
+        SetShown(FCall, "cbDiapGMV", blocked);
+        SetShown(FTestDlg, "ComboBox1", !blocked);
+        SetShown(FTestDlg, "ComboBoxMW", false);
+        SetShown(FTestDlg, "ComboBoxGMW", blocked);
+    }
+    void ApplyGmvBlock(bool blocked) override {
+        if (MainForm) {
+            SetEditColour(MainForm->Edit6, blocked ? QPalette::Button : QPalette::Base);
+            for (QLineEdit* e : {MainForm->ELevg, MainForm->Edit3}) {
+                SetEditColour(e, blocked ? QPalette::Button : QPalette::Base);
+                e->setEnabled(!blocked);
+            }
+        }
+        if (auto* box = Child<QCheckBox>(FParam, "CheckBox3")) {
+            if (blocked)
+                box->setChecked(false);
+            box->setEnabled(!blocked);
+        }
+        SetEnabled(FParam, {"MaskEdit5", "MaskEdit11", "gbPHS_gmv"}, !blocked);
+        SetShown(FCall, "cbDiap", !blocked);
+        SetShown(FCall, "cbDiapGMV", false);
+        SetShown(FCall, "cbDiapMV", blocked);
+        SetShown(FTestDlg, "ComboBox1", !blocked);
+        SetShown(FTestDlg, "ComboBoxGMW", false);
+        SetShown(FTestDlg, "ComboBoxMW", blocked);
+    }
+    void SetDeviation(const QString& mv, const QString& gmv) override {
+        if (!MainForm)
+            return;
+        MainForm->ELevm->setText(mv);
+        MainForm->ELevg->setText(gmv);
+    }
+    void SetRssi(TBand band, const QString& text) override {
+        if (MainForm)
+            (band == TBand::Mv ? MainForm->Edit2 : MainForm->Edit3)->setText(text);
+    }
+    void ParamsFormShow() override { Call(FParam, "FormShow"); }
+    void ParamsShowPSHs() override { Call(FParam, "ShowPSHs"); }
+    void EnablePSH() override {
+        SetEnabled(FParam, {"gbPHS_gmv", "gbPSH_mv"}, true);
+        SetEnabled(FCall, {"gbPSH"}, true);
+    }
+    void SetParamsConfigWord(const QString& word) override {
+        if (auto* e = Child<QLineEdit>(FParam, "MaskEdit2"))
+            e->setText(word);
+    }
+    void SetParamsVersion(const QString& version) override {
+        if (auto* e = Child<QLineEdit>(FParam, "Edit1"))
+            e->setText(version);
+    }
+    void CallShowPshs() override { Call(FCall, "ShowPshs"); }
+    void SetCallChartTitle(const QString& title) override {
+        if (auto* view = Child<QChartView>(FCall, "Chart1"); view && view->chart())
+            view->chart()->setTitle(title);
+        else if (FCall)
+            if (auto* any = FCall->findChild<QChartView*>(); any && any->chart())
+                any->chart()->setTitle(title);
+    }
+    void StartVoicePlayback() override { Call(FCall, "StartVoicePlayback"); }
+    void StopVoicePlayback() override { Call(FCall, "StopVoicePlayback"); }
+    void PrimeVoicePlayback() override { Call(FCall, "PrimeVoicePlayback"); }
+    void StartUploadTimer() override {
+        if (!MainForm)
+            return;
+        MainForm->Timer2->setInterval(10);
+        MainForm->Timer2->setProperty("tag", 1);
+        MainForm->Timer2->start();
+    }
+    TShape* lamp(int which) const {
+        return which == 0   ? MainForm->shStatMsg
+               : which == 1 ? MainForm->shSaveSound
+                            : MainForm->shUnSaveSound;
+    }
+    void SetSoundLamps(TLamp statMsg, TLamp saveSound, TLamp unSaveSound) override {
+        SetSoundLamp(0, statMsg);
+        SetSoundLamp(1, saveSound);
+        SetSoundLamp(2, unSaveSound);
+    }
+    void SetSoundLamp(int which, TLamp colour) override {
+        if (MainForm && which >= 0 && which <= 2)
+            lamp(which)->SetBrushColor(LampColour(colour));
+    }
+    void ShowSpecialResult(int index, const QString& text) override {
+        auto* e = Child<QLineEdit>(FSPC, index == 0 ? "EResult1" : "EResult2");
+        if (!e)
+            return;
+        e->setText(text);
+        // The colour changes with every result so that a repeated value is still seen.
+        const bool black = e->property("resultColour").toString().isEmpty() ||
+                           e->property("resultColour").toString() == QLatin1String("#000000");
+        const QString colour = black ? QStringLiteral("#0000ff") : QStringLiteral("#000000");
+        e->setProperty("resultColour", colour);
+        e->setStyleSheet(QStringLiteral("color: %1;").arg(colour));
+    }
+    void SetStatusText(int panel, const QString& text) override {
+        if (MainForm)
+            MainForm->SetStatusText(panel, text);
+    }
+    void SetPortCaption(const QString& caption) override {
+        if (MainForm)
+            MainForm->IPort->setTitle(caption);
+    }
+    void SetBusyCursor(bool busy) override {
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+            return;
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else if (QApplication::overrideCursor())
+            QApplication::restoreOverrideCursor();
+    }
+};
+
+} // namespace
+
+void InstallLinkView() {
+    static TMainFormLinkView view;
+    SetLinkView(&view);
+}

@@ -1,0 +1,201 @@
+// The serial transport: port open and close, the reader thread, the serial write.
+#include "app/MainView.h"
+#include "app/UVesk.h"
+#include "link/LinkLog.h"
+#include "link/LinkView.h"
+#include "link/RxPump.h"
+#include "link/Transport.h"
+#include "link/TransportIo.h"
+#include "platform/SerialPorts.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+/// Reads the port in chunks on its own thread and pushes the bytes to the window thread.
+/// It ends when told to (through its wake-up descriptor) or when the port hangs up or
+/// fails; in the second case it tells the window thread, after its last bytes.
+class TReader {
+public:
+    TReader(int fd, unsigned generation) : fd_(fd), generation_(generation) {
+        wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        thread_ = std::thread([this] { run(); });
+    }
+    ~TReader() { Stop(); }
+
+    void Stop() {
+        if (thread_.joinable()) {
+            stop_ = true;
+            const uint64_t one = 1;
+            if (wake_ >= 0) [[maybe_unused]]
+                auto r = ::write(wake_, &one, sizeof one);
+            thread_.join();
+        }
+        if (wake_ >= 0) {
+            ::close(wake_);
+            wake_ = -1;
+        }
+    }
+
+private:
+    void run();
+
+    int fd_;
+    int wake_ = -1;
+    unsigned generation_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+std::unique_ptr<TReader> ReaderThread;
+unsigned readerGeneration = 0;
+QString lastOpenError;
+
+void ReaderEnded(unsigned generation, const QString& why);
+
+void TReader::run() {
+    uint8_t buf[4096];
+    QString why;
+    while (!stop_) {
+        pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_, POLLIN, 0}};
+        const int n = ::poll(fds, wake_ >= 0 ? 2 : 1, wake_ >= 0 ? -1 : 200);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            why = QString::fromLocal8Bit(strerror(errno));
+            break;
+        }
+        if (stop_ || (wake_ >= 0 && (fds[1].revents & POLLIN)))
+            return;
+        if (fds[0].revents & POLLNVAL) {
+            why = QStringLiteral("port closed");
+            break;
+        }
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+            const ssize_t got = ::read(fd_, buf, sizeof buf);
+            if (got > 0) {
+                // While the TCP interface is chosen the serial port is not the link.
+                if (!TcpSelected)
+                    PushReceivedBytes(buf, size_t(got));
+                continue;
+            }
+            if (got < 0 && errno == EINTR)
+                continue;
+            // A hung-up line that still reads "try again" must not spin.
+            if (got < 0 && errno == EAGAIN && !(fds[0].revents & (POLLHUP | POLLERR)))
+                continue;
+            why = got == 0 ? QStringLiteral("hang-up") : QString::fromLocal8Bit(strerror(errno));
+            break;
+        }
+    }
+    if (!stop_) {
+        const unsigned generation = generation_;
+        PostToWindowThread([generation, why] { ReaderEnded(generation, why); });
+    }
+}
+
+void ReaderEnded(unsigned generation, const QString& why) {
+    if (generation != readerGeneration || !ReaderThread)
+        return; // a reader that was stopped or replaced meanwhile
+    qCWarning(lcLink) << "serial reader ended:" << why;
+    DebugLog(QStringLiteral("Serial reader ended: %1").arg(why));
+    HandleReaderEnded();
+}
+
+void CloseFd() {
+    if (ComHandle >= 0) {
+        TTxLock lock(TxMutex());
+        ::close(ComHandle);
+        ComHandle = -1;
+    }
+}
+
+} // namespace
+
+QString FindUsbSerialPort() {
+    return FindAdapterPort();
+}
+
+QString LastOpenErrorText() {
+    return lastOpenError;
+}
+
+bool ComPortOpen() {
+    return ComHandle >= 0;
+}
+
+void StopReader() {
+    if (ReaderThread) {
+        ReaderThread->Stop();
+        ReaderThread.reset();
+    }
+}
+
+void CloseComPort() {
+    StopReader();
+    CloseFd();
+}
+
+bool OpenComPort(const QString& name) {
+    LinkView().SetBusyCursor(true);
+    CloseComPort();
+    QString error;
+    const int fd = name.isEmpty() ? -1 : OpenSerialDevice(SerialDevicePath(name), &error);
+    if (fd < 0) {
+        lastOpenError = name.isEmpty() ? QStringLiteral("Не выбран порт") : error;
+        ComHandle = -1;
+        LinkView().SetBusyCursor(false);
+        return false;
+    }
+    lastOpenError.clear();
+    ComHandle = fd;
+    ReaderThread = std::make_unique<TReader>(fd, ++readerGeneration);
+    LinkView().SetBusyCursor(false);
+    return true;
+}
+
+void HandleReaderEnded() {
+    DeliverPendingBytes();
+    CloseComPort();
+    MainView().EnableLinkMenus(false);
+    LinkView().SetPortCaption(QStringLiteral("Порт "));
+}
+
+int32_t ComWriteBuf(TTxBuffer& Buf) {
+    const int fd = ComHandle;
+    if (fd < 0 || Buf.Len <= 0)
+        return 0;
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + milliseconds(int64_t(Buf.Len) * 50);
+    int32_t written = 0;
+    while (written < Buf.Len) {
+        const ssize_t n = ::write(fd, Buf.Data + written, size_t(Buf.Len - written));
+        if (n > 0) {
+            written += int32_t(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN) {
+            DebugLog(QStringLiteral("ComWriteBuf: %1").arg(QString::fromLocal8Bit(strerror(errno))));
+            break;
+        }
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+        if (left <= 0)
+            break;
+        pollfd p{fd, POLLOUT, 0};
+        if (::poll(&p, 1, int(left)) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
+            if (!(p.revents & POLLOUT))
+                break;
+    }
+    Buf.Len -= written;
+    return written;
+}

@@ -1,0 +1,165 @@
+// The sound state of the link and the device's sound commands.
+#include "link/Sound.h"
+
+#include "link/Builders.h"
+#include "link/LinkLog.h"
+#include "link/LinkView.h"
+#include "platform/Errors.h"
+
+#include <QFile>
+
+uint8_t SoundRing[SoundRingSize];
+int32_t SoundWriteIdx = 0;
+int32_t SoundReadIdx = 0;
+uint8_t SoundHold[16];
+int32_t SoundHoldCount = 0;
+int32_t SoundFlags = 0;
+int32_t SoundMode = 0;
+bool SoundTransferOn = false;
+bool SoundFirstByte = false;
+
+namespace {
+inline int32_t Wrap(int32_t i) {
+    return ((i % SoundRingSize) + SoundRingSize) % SoundRingSize;
+}
+} // namespace
+
+QFile& SoundFile() {
+    static QFile file;
+    return file;
+}
+
+int SoundRingFill() {
+    return Wrap(SoundWriteIdx - SoundReadIdx);
+}
+
+void WriteSoundToFile(int count) {
+    if (count <= 0)
+        return;
+    if (count > 1024)
+        count = 1024;
+    char block[1024];
+    int32_t r = Wrap(SoundReadIdx);
+    for (int i = 0; i < count; ++i) {
+        block[i] = char(SoundRing[r]);
+        r = (r + 1 == SoundRingSize) ? 0 : r + 1;
+    }
+    // The block leaves the ring even when the write fails, so a failing file costs one
+    // error per block, not one per received byte.
+    SoundReadIdx = r;
+    QFile& f = SoundFile();
+    if (!f.isOpen())
+        return;
+    if (f.write(block, count) != count)
+        throw EFileError(QStringLiteral("Ошибка записи в файл %1: %2").arg(f.fileName(), f.errorString()));
+}
+
+bool StartFileSend() {
+    if (SoundMode != 2 && SoundMode != 3)
+        return true;
+    QFile& f = SoundFile();
+    // A transfer still running gives its file up to the new request.
+    if (f.isOpen())
+        f.close();
+    try {
+        if (SoundMode == 2) {
+            f.setFileName(QStringLiteral("phonems.pcm"));
+            SendCmdSnd(2);
+            LinkView().SetStatusText(1, QStringLiteral("Передача фонем"));
+            LinkView().SetSoundLamps(TLamp::White, TLamp::White, TLamp::Green);
+        } else {
+            f.setFileName(QStringLiteral("Title.pcm"));
+            SendCmdSnd(3);
+            LinkView().SetStatusText(1, QStringLiteral("Проверка НЧ"));
+            LinkView().SetSoundLamps(TLamp::Green, TLamp::White, TLamp::White);
+        }
+    } catch (const std::exception& e) {
+        qCWarning(lcLink) << "file send:" << e.what();
+        return false;
+    }
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    LinkView().StartUploadTimer();
+    return true;
+}
+
+void StopVoicePlayback() {
+    SoundFlags &= ~SoundReceiving;
+    LinkView().StopVoicePlayback();
+}
+
+void HandleSoundCommand(int n) {
+    QFile& f = SoundFile();
+    switch (n) {
+    case 0:
+        LinkView().StartVoicePlayback();
+        SoundFirstByte = true;
+        SoundFlags = SoundReceiving;
+        SoundTransferOn = true;
+        SoundMode = 0;
+        LinkView().SetCallChartTitle(QStringLiteral("Воспроизведение"));
+        break;
+    case 1:
+        SoundFlags = SoundReceiving;
+        SoundMode = 1;
+        SoundTransferOn = true;
+        SoundFirstByte = true;
+        LinkView().SetStatusText(1, QStringLiteral("Приём и сохранение звука"));
+        LinkView().SetSoundLamps(TLamp::White, TLamp::Green, TLamp::White);
+        if (f.isOpen())
+            f.close();
+        f.setFileName(QStringLiteral("phonems.pcm"));
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            LinkView().SetSoundLamp(1, TLamp::Red);
+            SoundFlags &= ~SoundReceiving;
+            LinkView().SetStatusText(1, QStringLiteral("Не удаётся открыть файл"));
+        }
+        break;
+    case 2:
+    case 3:
+        SoundFlags = SoundSending;
+        SoundMode = n;
+        if (!StartFileSend()) {
+            SoundFlags = 0;
+            SoundMode = 0;
+        }
+        break;
+    case 15:
+        SoundTransferOn = false;
+        if ((SoundFlags & SoundReceiving) && SoundMode == 0)
+            StopVoicePlayback();
+        if ((SoundFlags & SoundReceiving) && SoundMode == 1) {
+            SoundFlags = 0;
+            SoundMode = 0;
+            const int rest = SoundRingFill();
+            try {
+                if (rest > 0)
+                    WriteSoundToFile(rest);
+            } catch (...) {
+                f.close();
+                LinkView().SetStatusText(1, QString());
+                LinkView().SetSoundLamp(1, TLamp::White);
+                throw;
+            }
+            f.close();
+            LinkView().SetStatusText(1, QString());
+            LinkView().SetSoundLamp(1, TLamp::White);
+        }
+        if (!(SoundFlags & SoundSending))
+            LinkView().SetCallChartTitle(QString());
+        break;
+    default:
+        break;
+    }
+}
+
+void ResetSoundState() {
+    SoundWriteIdx = SoundReadIdx = 0;
+    SoundHoldCount = 0;
+    SoundFlags = 0;
+    SoundMode = 0;
+    SoundTransferOn = false;
+    SoundFirstByte = false;
+    if (SoundFile().isOpen())
+        SoundFile().close();
+}

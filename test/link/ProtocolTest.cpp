@@ -1,0 +1,1007 @@
+// The byte grammar, the event and frame decoders, the builders, the sound path, the hex
+// logs and the trace rings, without windows (recording views) and over real transports
+// where bytes must leave the program (the simulated station on 127.0.0.1 or a
+// pseudo-terminal).
+#include "LinkTestViews.h"
+#include "Station.h"
+
+#include "app/Options.h"
+#include "journal/Attenuation.h"
+#include "link/Builders.h"
+#include "link/EventDecoder.h"
+#include "link/FrameDecoder.h"
+#include "link/HexLog.h"
+#include "link/Receiver.h"
+#include "link/RxPump.h"
+#include "link/Sound.h"
+#include "link/TraceRing.h"
+#include "link/Transport.h"
+#include "link/TxBuffer.h"
+#include "platform/Clock.h"
+#include "platform/DbAlias.h"
+#include "platform/Errors.h"
+#include "tests/TestState.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+using vesksim::FromHex;
+using vesksim::TBytes;
+
+namespace {
+
+QString Hex(const QByteArray& bytes) {
+    return QString::fromStdString(vesksim::ToHex(TBytes(bytes.begin(), bytes.end())));
+}
+
+QString Nibbles(const TFrame& f) {
+    QString s;
+    for (int i = 0; i < f.Count; ++i)
+        s += NibbleHexChar(f.Nibbles[i]);
+    return s;
+}
+
+// Runs window events until cond holds or 5 s pass.
+bool PumpUntil(const std::function<bool()>& cond, int ms = 5000) {
+    QElapsedTimer t;
+    t.start();
+    while (!cond()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+class LinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        oldCwd_ = QDir::currentPath();
+        QDir::setCurrent(dir_.path());
+        qputenv("XDG_CONFIG_HOME", QDir(dir_.path()).filePath("config").toUtf8());
+        ResetReceiver();
+        ResetEventDecoder();
+        SetStartupDefaults();
+        ResetTestState();
+        DataErrorFlags = 0;
+        RunningTest = 0;
+        ClearResultQueue();
+        ClearBlockNumDigits();
+        ResetTraceRings();
+        CurrentChannel = 1;
+        TcpSelected = false;
+        for (auto& p : PshSettings)
+            p = TPshSetting{};
+        SetMainView(&main_);
+        SetLinkView(&link_);
+    }
+    void TearDown() override {
+        CloseConnection();
+        CloseComPort();
+        RxLog.Close();
+        TxLog.Close();
+        ResetReceiver();
+        SetResultPanelCloser(nullptr);
+        SetClock(nullptr);
+        SetMainView(nullptr);
+        SetLinkView(nullptr);
+        TcpSelected = false;
+        QDir::setCurrent(oldCwd_);
+    }
+
+    static void Feed(const char* hex) {
+        for (uint8_t b : FromHex(hex))
+            ReceiveByte(b);
+    }
+    static void Feed(const TBytes& bytes) {
+        for (uint8_t b : bytes)
+            ReceiveByte(b);
+    }
+    QStringList RowTexts() const {
+        QStringList texts;
+        for (const TGridRow& r : main_.Rows)
+            texts << r.Text;
+        return texts;
+    }
+    // Connects the TCP transport to a station listening on 127.0.0.1.
+    void ConnectStation() {
+        const int port = station_.ListenTcp(0);
+        ASSERT_GT(port, 0) << station_.Error();
+        OpenConnection("127.0.0.1", port);
+        ASSERT_TRUE(TcpConnected);
+        TcpSelected = true;
+        ASSERT_TRUE(PumpUntil([&] { return station_.PeerConnected(); }));
+    }
+    QString StationGot() const { return QString::fromStdString(vesksim::ToHex(station_.Received())); }
+
+    QTemporaryDir dir_;
+    QString oldCwd_;
+    TRecordingMainView main_;
+    TRecordingLinkView link_;
+    vesksim::TStation station_;
+};
+
+// ---------------------------------------------------------------------------------------
+// Byte grammar
+
+struct TGrammarCase {
+    const char* name;
+    const char* bytes;
+    uint8_t running;
+    int queued;   // results in the queue afterwards
+    uint8_t code; // RxFrame afterwards
+    uint8_t state;
+    const char* digits;
+    bool inFrame;
+};
+
+class GrammarTest : public LinkTest, public ::testing::WithParamInterface<TGrammarCase> {};
+
+TEST_P(GrammarTest, AssemblesFrames) {
+    const TGrammarCase& c = GetParam();
+    RunningTest = c.running;
+    Feed(c.bytes);
+    EXPECT_EQ(ResultCount, c.queued);
+    EXPECT_EQ(RxFrame.Code, c.code);
+    EXPECT_EQ(RxFrame.State, c.state);
+    EXPECT_EQ(Nibbles(RxFrame), QString(c.digits));
+    EXPECT_EQ(InFrame, c.inFrame);
+}
+
+const TGrammarCase grammarCases[] = {
+    {"result", "E2 80 80 80 80 80 80 80 82 E3", 2, 1, 0xE2, 2, "00000002", false},
+    {"empty", "E2 E3", 0, 0, 0xE2, 2, "", false},
+    {"restartByEven", "E2 81 82 E8 83 E9", 0, 0, 0xE8, 2, "3", false},
+    {"otherSkipped", "E2 81 55 82 E3", 0, 0, 0xE2, 2, "12", false},
+    {"sixteenDigits", "E2 80 80 80 80 80 80 80 82 80 80 80 80 80 80 80 80 E3", 2, 1, 0xE2, 2,
+     "0000000200000000", false},
+    {"seventeenthDigitLosesIt", "E2 80 80 80 80 80 80 80 82 80 80 80 80 80 80 80 80 80 E3", 2, 0, 0, 1, "",
+     false},
+    {"eventAborts", "E2 81 B1 82 E3", 0, 0, 0, 1, "", false},
+    {"oddAborts", "E2 81 ED 82 E3", 0, 0, 0xE2, 1, "1", false},
+    {"strayDigitAndCloser", "83 E3", 0, 0, 0, 0, "", false},
+    {"ffNeverOpens", "FF 81 FF", 0, 0, 0, 0, "", false},
+    {"feOpensFfCloses", "FE 81 FF", 0, 0, 0xFE, 2, "1", false},
+    {"openAtEnd", "E8 81 82", 0, 0, 0xE8, 1, "12", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Bytes, GrammarTest, ::testing::ValuesIn(grammarCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LinkTest, EventInsideAFrameIsDecoded) {
+    CurrentChannel = 3;
+    Feed("E2 81 B1 82 E3");
+    EXPECT_EQ(main_.Rows, QList<TGridRow>({{"МВ1", "Наличие тона 2772"}}));
+}
+
+TEST_F(LinkTest, DuringASoundTransferOnlyFaFramesOpenAndEventsAreNotDecoded) {
+    SoundTransferOn = true;
+    Feed("E2 81 E3");
+    EXPECT_EQ(RxFrame.Code, 0);
+    Feed("B1 C9");
+    EXPECT_TRUE(main_.Rows.isEmpty());
+    EXPECT_TRUE(link_.Calls.isEmpty());
+    Feed("FA 8F 80 85 8A 8F 80 8F 8F FB");
+    EXPECT_FALSE(SoundTransferOn) << "command 15 carried out";
+    EXPECT_EQ(RxFrame.Code, 0) << "the sound command is consumed";
+}
+
+// Bytes arrive in pieces of any size through the hand-off to the window thread: the
+// decoded result is the same as for the stream fed in one go.
+TEST_F(LinkTest, StreamSplitAtAnyBoundaryDecodesTheSame) {
+    const TBytes stream = FromHex("93 B1 E2 81 55 82 E3 EE 81 81 82 83 84 85 86 87 EF B0 E8 80 81 82 "
+                                  "E9 EA 80 83 80 82 83 85 81 89 EB CB C9 F8 81 82 80 85 80 87 82 84 F9 C0");
+    Feed(stream);
+    const QList<TGridRow> whole = main_.Rows;
+    const QString wholeWord = ConfigWord, wholeLoco = LocoNumber, wholeDev = link_.Deviation;
+    ASSERT_EQ(whole.size(), 4);
+    for (size_t chunk : {1, 2, 3, 5, 7, 11, 64}) {
+        SCOPED_TRACE(chunk);
+        SetStartupDefaults();
+        main_.Rows.clear();
+        ResetReceiver();
+        for (size_t i = 0; i < stream.size(); i += chunk) {
+            const size_t n = std::min(chunk, stream.size() - i);
+            PushReceivedBytes(stream.data() + i, n);
+            if (i % (3 * chunk) == 0)
+                DeliverPendingBytes();
+        }
+        ASSERT_TRUE(PumpUntil([] { return PendingByteCount() == 0; }));
+        EXPECT_EQ(main_.Rows, whole);
+        EXPECT_EQ(ConfigWord, wholeWord);
+        EXPECT_EQ(LocoNumber, wholeLoco);
+        EXPECT_EQ(link_.Deviation, wholeDev);
+    }
+}
+
+// A decoder error stops that byte only; the bytes after it are decoded.
+TEST_F(LinkTest, DecoderErrorIsContainedToItsByte) {
+    ConfigWord = "01111199"; // МВ standby digit 9 is outside 1-4
+    CurrentChannel = 1;
+    Feed("B5 F8 84 82 81 82 83 84 80 88 F9 B1");
+    EXPECT_EQ(main_.Rows, QList<TGridRow>({{"ГМВ1", "Наличие тона 2772"}}))
+        << "the bad standby event and the bad factory-number frame change nothing";
+    EXPECT_EQ(CurrentChannel, 1);
+    EXPECT_EQ(ToneFlagsM, "00000");
+    EXPECT_EQ(ToneFlagsD, "00010");
+    EXPECT_EQ(RxTraceRing.Tail.load(), 12) << "every byte reaches the trace ring";
+}
+
+// ---------------------------------------------------------------------------------------
+// Events
+
+struct TEventCase {
+    const char* name;
+    const char* bytes;
+    uint8_t channel;
+    const char* config;
+    const char* row;     // last row text, "" for none
+    const char* rowChan; // its channel column
+    uint8_t channelAfter;
+    const char* flagsD;
+    const char* flagsG;
+    const char* flagsM;
+};
+
+class EventTest : public LinkTest, public ::testing::WithParamInterface<TEventCase> {};
+
+TEST_P(EventTest, RowChannelAndFlags) {
+    const TEventCase& c = GetParam();
+    CurrentChannel = c.channel;
+    ConfigWord = c.config;
+    Feed(c.bytes);
+    if (*c.row) {
+        ASSERT_FALSE(main_.Rows.isEmpty());
+        EXPECT_EQ(main_.Rows.last(), (TGridRow{c.rowChan, c.row}));
+    } else {
+        EXPECT_TRUE(main_.Rows.isEmpty());
+    }
+    EXPECT_EQ(CurrentChannel, c.channelAfter);
+    EXPECT_EQ(ToneFlagsD, c.flagsD);
+    EXPECT_EQ(ToneFlagsG, c.flagsG);
+    EXPECT_EQ(ToneFlagsM, c.flagsM);
+}
+
+const TEventCase eventCases[] = {
+    {"tone2772", "B1", 3, "01111111", "Наличие тона 2772", "МВ1", 3, "00010", "00000", "00000"},
+    {"channelThenRow", "93 B0", 1, "01111111", "Наличие КС", "МВ1", 3, "00001", "00000", "00000"},
+    {"mvStandbyMoves", "B5", 4, "01111113", "Наличие 700 гц первый раз", "МВ3", 5, "00000", "00000", "00010"},
+    {"mvStandbyStaysOnMv1", "B6", 3, "01111113", "Наличие 700 гц второй раз", "МВ1", 3, "00000", "00000",
+     "00100"},
+    {"gmvStandbyMoves", "B7", 5, "01111121", "Наличие 700 гц первый раз", "ГМВ2", 2, "00000", "00010",
+     "00000"},
+    {"gmvStandbyStaysOnGmv1", "B8", 1, "01111121", "Наличие 700 гц второй раз", "ГМВ1", 1, "00000", "00100",
+     "00000"},
+    {"mvStandbyOutOfRange", "B5", 4, "01111115", "", "", 4, "00000", "00000", "00000"},
+    {"gmvStandbyOutOfRange", "B7", 5, "01111131", "", "", 5, "00000", "00000", "00000"},
+    {"flagWithoutRow", "BD", 1, "01111111", "", "", 1, "10000", "00000", "00000"},
+    {"allFlags", "BD BA B2 B1 B0 BF BC B8 B7 B4 BE BB B6 B5 B3", 3, "01111111", "Наличие тона 2272", "МВ1", 3,
+     "11111", "11111", "11111"},
+    {"gmvSpacing", "BC", 1, "01111111", "ГМВ:Прием № поезда и передача ППНП", "ГМВ1", 1, "00000", "01000",
+     "00000"},
+    {"mvSpacing", "BE", 1, "01111111", "МВ: Прием № локомотива и передача ППНЛ", "ГМВ1", 1, "00000", "00000",
+     "10000"},
+    {"noTextNoRow", "90 97 9B A0 A3 A6 AA C1 C6 CD DF", 1, "01111111", "", "", 1, "00000", "00000", "00000"},
+    {"callRow", "C8", 2, "01111111", "ПРМ вызова 2", "ГМВ2", 2, "00000", "00000", "00000"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Events, EventTest, ::testing::ValuesIn(eventCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LinkTest, ChannelEventsShowTheChannelName) {
+    Feed("96");
+    EXPECT_EQ(CurrentChannel, 6);
+    EXPECT_EQ(link_.ChannelText, "МВ4");
+    link_.ChannelText.clear();
+    ConfigWord = "01111113";
+    CurrentChannel = 4;
+    Feed("B5");
+    EXPECT_TRUE(link_.ChannelText.isEmpty()) << "a standby move leaves the channel edit";
+}
+
+TEST_F(LinkTest, AlarmsTransmittersAndNoConfirmation) {
+    Feed("99 A1 9A A5 98 CA");
+    EXPECT_EQ(link_.Beeps, 3);
+    EXPECT_EQ(link_.Calls, QStringList({"alarm 1 1", "tx mv on", "alarm 1 0", "alarm 2 1", "tx gmv off",
+                                        "alarm 0 1", "working", "enable psh"}));
+    Feed("AB");
+    EXPECT_TRUE(EndWaitRequest);
+    EXPECT_EQ(RowTexts(), QStringList({"Нет подтверждения"}));
+}
+
+TEST_F(LinkTest, HeartbeatSwingsTheNeedle) {
+    DeviceBusy = true;
+    for (int i = 0; i < 11; ++i)
+        Feed("CB");
+    EXPECT_EQ(link_.Heartbeats, QList<int>({10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 90}));
+    EXPECT_FALSE(DeviceBusy);
+    for (int i = 0; i < 9; ++i)
+        Feed("CB");
+    EXPECT_EQ(link_.Heartbeats.last(), 0);
+    Feed("CB");
+    EXPECT_EQ(link_.Heartbeats.last(), 10) << "turns at zero";
+}
+
+TEST_F(LinkTest, FreeEventByRunningTest) {
+    BlockNumDigits.Digits[0][0] = 5;
+    RunningTest = 2;
+    Feed("C0");
+    EXPECT_EQ(link_.Calls, QStringList({"free"}));
+    EXPECT_EQ(main_.Calls, QStringList({"reset panel"})) << "controls stay off during a test";
+    EXPECT_TRUE(BlockNumDigits.IsEmpty());
+    main_.Calls.clear();
+    RunningTest = 1;
+    Feed("C0");
+    EXPECT_TRUE(main_.Calls.isEmpty()) << "the self-test keeps its panel";
+    RunningTest = 0;
+    Feed("C0");
+    EXPECT_EQ(main_.Calls, QStringList({"controls on", "reset panel"}));
+}
+
+TEST_F(LinkTest, FirstBusyAfterAHeartbeatClosesAShownResult) {
+    TFakeClock clock;
+    SetClock(&clock);
+    int closed = 0;
+    SetResultPanelCloser([&] { ++closed; });
+    ResultShown = true;
+    ResultShownAt = clock.Now().addSecs(-5);
+    Feed("C9 C9");
+    EXPECT_EQ(closed, 1) << "a second busy in a row does nothing more";
+    EXPECT_EQ(main_.Calls, QStringList({"controls off", "controls off"}));
+    Feed("CB C9");
+    EXPECT_EQ(closed, 2);
+    ResultShownAt = clock.Now();
+    Feed("CB C9");
+    EXPECT_EQ(closed, 2) << "a result shown for less than a second stays";
+}
+
+// ---------------------------------------------------------------------------------------
+// Attenuation request: the reply goes out over the link, the row shows the values.
+
+class AttenuationTest : public LinkTest {
+protected:
+    void SetUp() override {
+        LinkTest::SetUp();
+        SetAlias("dbVesk", "PARADOX", dir_.path() + "/");
+        OpenAttenuationTable();
+        ASSERT_NE(AttenuationTable(), nullptr);
+        AttenuationTable()->Post({"1234567", 12, 3});
+        AttenuationTable()->Post({"7654321", 150, 7});
+        AttenuationTable()->Post({"0000001", -4, 300});
+        ConnectStation();
+    }
+    void TearDown() override {
+        CloseAttenuationTable();
+        LinkTest::TearDown();
+    }
+    QString Reply(const char* loco) {
+        LocoNumber = loco;
+        station_.Clear();
+        main_.Rows.clear();
+        Feed("CC");
+        station_.WaitForCount(10, std::chrono::seconds(5));
+        return StationGot();
+    }
+};
+
+TEST_F(AttenuationTest, RepliesFromTheTable) {
+    EXPECT_EQ(Reply("1234567"), "F4 80 80 80 80 81 82 80 83 F5");
+    EXPECT_EQ(main_.Rows, QList<TGridRow>({{"", "Коррекция ослабления (МВ, ГМВ): 12 3"}}));
+    EXPECT_EQ(Reply("7654321"), "F4 80 80 80 80 89 89 80 87 F5");
+    EXPECT_EQ(RowTexts(), QStringList({"Коррекция ослабления (МВ, ГМВ): 99 7"}));
+    EXPECT_EQ(Reply("0000001"), "F4 80 80 80 80 80 80 89 89 F5") << "negative sent as 0, over 99 as 99";
+    EXPECT_EQ(Reply("1111111"), "F4 80 80 80 80 80 80 80 80 F5");
+    EXPECT_EQ(main_.Rows, QList<TGridRow>({{"", "Коррекция ослабления: ??"}}));
+    EXPECT_EQ(Reply("123456"), "F4 80 80 80 80 80 80 80 80 F5") << "the key is compared exactly";
+}
+
+TEST_F(AttenuationTest, ClosedTableGivesTheNotFoundReply) {
+    CloseAttenuationTable();
+    EXPECT_EQ(Reply("1234567"), "F4 80 80 80 80 80 80 80 80 F5");
+    EXPECT_EQ(RowTexts(), QStringList({"Коррекция ослабления: ??"}));
+}
+
+TEST_F(AttenuationTest, ReplyAfterATestCommandGoesAlone) {
+    TTxBuffer& b = TxBuffer;
+    b.Len = 0;
+    CurrentChannel = 3;
+    PutChannelByte();
+    PutLocoFrame();
+    PutTestFrame(2);
+    SendBuffer(b, TxSent);
+    EXPECT_EQ(TxSent, 21);
+    EXPECT_EQ(b.Len, 21) << "over TCP Len keeps its value";
+    EXPECT_EQ(Reply("1234567"), "F4 80 80 80 80 81 82 80 83 F5");
+}
+
+// ---------------------------------------------------------------------------------------
+// Frames
+
+TEST_F(LinkTest, ResultFramesWhileATestRuns) {
+    RunningTest = 1;
+    Feed("E2 80 80 80 80 80 80 80 82 E3");
+    EXPECT_EQ(ResultCount, 0) << "a result of another test is dropped";
+    Feed("E2 80 80 80 80 80 80 80 81 E3");
+    EXPECT_EQ(ResultCount, 1);
+    EXPECT_FALSE(link_.DataErrorShown);
+    for (int i = 0; i < 12; ++i)
+        Feed("E2 81 80 80 80 80 80 80 81 E3");
+    EXPECT_EQ(ResultCount, 10) << "an eleventh result is not kept";
+    EXPECT_EQ(ResultQueue[9].Nibbles[0], 1);
+    EXPECT_EQ(ResultQueue[0].Nibbles[0], 0);
+}
+
+class PostCounter : public QObject {
+public:
+    bool event(QEvent* e) override {
+        posted.append(int(e->type()) - int(QEvent::User));
+        return true;
+    }
+    QList<int> posted;
+};
+
+TEST_F(LinkTest, DeviceStartedResultIsQueuedAndPosted) {
+    PostCounter receiver;
+    SetMainFormReceiver(&receiver);
+    Feed("E2 80 80 80 80 80 80 80 82 E3");
+    EXPECT_EQ(RunningTest, 2);
+    EXPECT_EQ(ResultCount, 1);
+    EXPECT_TRUE(receiver.posted.isEmpty()) << "posted, not sent";
+    Feed("E2 80 80 80 80 80 80 81 82 E3");
+    EXPECT_EQ(ResultCount, 2) << "a second result before the wait starts is queued";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(receiver.posted, QList<int>({WM_DEVICE_TEST23}));
+    RunningTest = 0;
+    ClearResultQueue();
+    Feed("E2 80 80 80 80 80 80 80 81 E3");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(receiver.posted, QList<int>({WM_DEVICE_TEST23, WM_DEVICE_TEST1}));
+    RunningTest = 0;
+    ClearResultQueue();
+    Feed("E2 80 80 80 80 80 80 80 86 E3");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(RunningTest, 0);
+    EXPECT_EQ(ResultCount, 0);
+    EXPECT_EQ(receiver.posted.size(), 2);
+    SetMainFormReceiver(nullptr);
+}
+
+// Factory numbers collected during a test travel with its result: the free event that
+// follows at once empties the collection before the wait loop takes the result.
+TEST_F(LinkTest, FactoryNumbersAreKeptWithTheQueuedResult) {
+    RunningTest = 2;
+    Feed("F8 81 82 80 85 80 87 82 84 F9");
+    Feed("E2 80 80 80 80 80 80 80 82 E3 C0");
+    EXPECT_TRUE(BlockNumDigits.IsEmpty());
+    ASSERT_EQ(ResultCount, 1);
+    const uint8_t expected[4] = {0, 5, 0, 7};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(ResultBlockNums[0].Digits[0][8 + i], expected[i]);
+}
+
+TEST_F(LinkTest, MvChannelNumbers) {
+    Feed("E4 80 81 81 82 83 84 85 86 E5");
+    EXPECT_EQ(MvChannels[1].Prm, "123");
+    EXPECT_EQ(MvChannels[1].Prd, "456");
+    EXPECT_TRUE(link_.Calls.contains("params show"));
+    Feed("E4 80 82 81 8A 83 84 85 86 E5");
+    EXPECT_EQ(DataErrorFlags, 1u << 4);
+    EXPECT_EQ(MvChannels[2].Prm, "000") << "a bad receive digit keeps the slot's numbers out";
+    EXPECT_EQ(MvChannels[2].Prd, "000");
+    EXPECT_TRUE(link_.DataErrorShown);
+    Feed("E4 80 81 89 89 89 89 89 89 E5");
+    EXPECT_EQ(MvChannels[1].Prm, "123") << "nothing changes until the reset command";
+    DataErrorFlags = 0;
+    Feed("E4 80 85 81 81 81 81 81 81 E5");
+    EXPECT_EQ(DataErrorFlags, 2u) << "slot outside 1-4";
+    DataErrorFlags = 0;
+    Feed("E4 80 84 8B 81 81 8C 81 81 E5");
+    EXPECT_EQ(MvChannels[4].Prm, "011") << "slot 4 takes '0' for a bad digit";
+    EXPECT_EQ(MvChannels[4].Prd, "011");
+    EXPECT_EQ(DataErrorFlags, 0u);
+}
+
+TEST_F(LinkTest, ConfigurationWord) {
+    ConfigWord = "00000000";
+    Feed("E8 80 81 81 81 81 81 81 81 E9");
+    EXPECT_EQ(ConfigWord, "01111111");
+    EXPECT_EQ(DataErrorFlags, 1u) << "the program's default word counts as wrong";
+    EXPECT_EQ(link_.ParamsWord, "01111111");
+    EXPECT_EQ(link_.Standby, "1/1");
+    EXPECT_TRUE(link_.DataErrorShown);
+    DataErrorFlags = 0;
+    link_.Calls.clear();
+    Feed("E8 80 8A 86 80 80 80 82 83 E9");
+    EXPECT_EQ(ConfigWord, "01600023") << "a letter keeps the old character";
+    EXPECT_EQ(DataErrorFlags, 1u);
+    EXPECT_EQ(link_.Standby, "3/2");
+    EXPECT_EQ(link_.Calls, QStringList({"mv free", "gmv white"}));
+    ConfigWord = "02600023";
+    link_.Calls.clear();
+    ShowConfig();
+    ApplyGmvBlock();
+    EXPECT_EQ(link_.Calls, QStringList({"mv blocked", "gmv white", "gmv free"}));
+    ConfigWord = "06000000";
+    link_.Calls.clear();
+    ShowConfig();
+    ApplyGmvBlock();
+    EXPECT_EQ(link_.Calls, QStringList({"mv blocked", "gmv grey", "gmv blocked"}));
+}
+
+TEST_F(LinkTest, Measurements) {
+    Feed("EA 80 83 80 82 83 85 81 89 EB");
+    EXPECT_EQ(link_.Deviation, "3,5 1,9");
+    EXPECT_EQ(MeasuredDeviation[0], "02");
+    EXPECT_EQ(MeasuredDeviation[1], "35");
+    EXPECT_EQ(MeasuredDeviation[2], "19");
+    Feed("EA 80 82 81 82 81 85 82 80 EB");
+    EXPECT_EQ(ParamBlock2[0], "12");
+    EXPECT_TRUE(ParamBlock2[1].isEmpty());
+    EXPECT_DOUBLE_EQ(VswrMv, 1.5);
+    EXPECT_DOUBLE_EQ(VswrGmv, 2.0);
+    Feed("EA 80 80 81 82 83 84 85 86 EB EA 80 81 8A 8B 8C 8D 8E 8F EB");
+    EXPECT_EQ(Thresholds[0], "12");
+    EXPECT_EQ(Thresholds[2], "56");
+    EXPECT_EQ(Thresholds[3], "AB");
+    EXPECT_EQ(Thresholds[5], "EF");
+    Feed("EA 80 84 80 80 81 82 8C 84 EB EA 80 85 80 80 80 80 80 87 EB");
+    EXPECT_EQ(link_.RssiMv, "12124");
+    EXPECT_EQ(link_.RssiGmv, "0007");
+    Feed("EA 81 83 80 80 80 80 80 80 EB");
+    EXPECT_EQ(MeasuredDeviation[1], "35") << "digit 0 must be 0";
+}
+
+TEST_F(LinkTest, SquelchSettings) {
+    Feed("EA 80 87 80 80 81 81 82 87 EB");
+    EXPECT_TRUE(PshSettings[1].Off);
+    EXPECT_EQ(PshSettings[1].Level, 127);
+    EXPECT_EQ(main_.Calls, QStringList({"main ShowPSHs"}));
+    EXPECT_TRUE(link_.Calls.contains("call psh"));
+    EXPECT_TRUE(link_.Calls.contains("params psh"));
+    Feed("EA 80 86 80 80 80 82 85 85 EB");
+    EXPECT_EQ(PshSettings[0].Level, 255);
+    EXPECT_FALSE(PshSettings[0].Off);
+    Feed("EA 80 86 80 80 81 82 85 86 EB");
+    EXPECT_EQ(PshSettings[0].Level, 255) << "level 256 is refused";
+    EXPECT_FALSE(PshSettings[0].Off);
+}
+
+TEST_F(LinkTest, TrainAndLocomotiveNumbers) {
+    Feed("EC 89 87 81 82 83 84 8A 85 ED");
+    EXPECT_EQ(TrainNumber, "1234");
+    EXPECT_EQ(DeviceTrainNumber, "1234");
+    Feed("EC 80 80 80 80 80 80 80 80 ED");
+    EXPECT_EQ(TrainNumber, "0000");
+    Feed("EE 81 81 82 83 84 85 86 87 EF");
+    EXPECT_EQ(LocoNumber, "1234567");
+    EXPECT_EQ(RowTexts(), QStringList({"Номер поезда: 1234. Код теста1 р/c: A5", "Номер поезда: XXXX",
+                                       "Номер локомотива: 1234567"}));
+    Feed("EE 81 8A 82 83 84 85 86 87 EF");
+    EXPECT_EQ(LocoNumber, "A234567");
+    EXPECT_EQ(RowTexts().last(), "Номер локомотива: 10234567");
+}
+
+TEST_F(LinkTest, SpecialModeResultsAndVersion) {
+    Feed("F2 81 82 83 84 85 86 87 88 F3 F0 8A 8B 80 80 80 80 80 81 F1");
+    EXPECT_EQ(link_.Special[1], "1 345678");
+    EXPECT_EQ(link_.Special[0], "AB000001");
+    EXPECT_EQ(link_.Beeps, 2);
+    Feed("F6 80 80 81 82 83 8A 8B 8C F7");
+    EXPECT_EQ(DeviceVersion, "123ABC");
+    EXPECT_EQ(link_.ParamsVersion, "123ABC");
+}
+
+TEST_F(LinkTest, FactoryNumbers) {
+    Feed("F8 81 82 80 85 80 87 82 84 F9");
+    const uint8_t expected[4] = {0, 5, 0, 7};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(BlockNumDigits.Digits[0][8 + i], expected[i]);
+    EXPECT_EQ(main_.Rows, QList<TGridRow>({{"ГМВ1", "Зав. номер 12 = 0507"}}));
+    Feed("F8 81 82 80 85 80 87 83 84 F9"); // wrong check number
+    Feed("F8 84 82 80 81 80 81 84 84 F9"); // a = 42
+    Feed("F8 81 82 8A 85 80 87 82 84 F9"); // a letter among the digits
+    Feed("F8 84 81 80 81 80 81 84 83 F9"); // a = 41: block 8, quarter 3
+    EXPECT_EQ(main_.Rows.size(), 2);
+    EXPECT_EQ(BlockNumDigits.Digits[7][12], 0);
+    EXPECT_EQ(BlockNumDigits.Digits[7][13], 1);
+    EXPECT_EQ(BlockNumDigits.Digits[7][15], 1);
+}
+
+// A frame with fewer digits than its decoder reads would take digits of an earlier frame.
+TEST_F(LinkTest, ShortFramesAreIgnored) {
+    Feed("EE 81 81 82 83 84 85 86 87 EF");
+    main_.Rows.clear();
+    Feed("EC 81 82 ED EE 89 EF E8 81 E9 EA 80 83 EB F8 81 F9 F6 E7");
+    EXPECT_TRUE(main_.Rows.isEmpty());
+    EXPECT_EQ(LocoNumber, "1234567");
+    EXPECT_EQ(ConfigWord, "01111111");
+    EXPECT_EQ(DataErrorFlags, 0u);
+    EXPECT_TRUE(link_.Deviation.isEmpty());
+    EXPECT_TRUE(BlockNumDigits.IsEmpty());
+    RunningTest = 2;
+    Feed("E2 E3");
+    EXPECT_EQ(ResultCount, 0) << "digit 7 of an empty frame is stale";
+}
+
+TEST_F(LinkTest, FrameHelpers) {
+    TFrame f;
+    for (int i = 0; i < 8; ++i)
+        f.Nibbles[i] = uint8_t(i + 1);
+    f.Count = 8;
+    QString hex;
+    EXPECT_EQ(FrameNibblesValue(f, hex, 7), 0x54321);
+    EXPECT_EQ(hex, "12345");
+    EXPECT_EQ(FrameNibblesValue(f, hex, -1), 0x654321);
+    EXPECT_EQ(FrameNibblesValue(f, hex, 2), 0);
+    EXPECT_TRUE(hex.isEmpty());
+    EXPECT_THROW(FrameNibblesValue(f, hex, 19), ERangeError);
+    QString s;
+    IntToStrPad(7, 3, s);
+    EXPECT_EQ(s, "007");
+    IntToStrPad(1234, 2, s);
+    EXPECT_EQ(s, "1234");
+}
+
+// ---------------------------------------------------------------------------------------
+// Sound
+
+class SoundTest : public LinkTest {
+protected:
+    void SetUp() override {
+        LinkTest::SetUp();
+        prime_ = false;
+    }
+    QByteArray Ring(int from, int count) const {
+        QByteArray b;
+        for (int i = 0; i < count; ++i)
+            b.append(char(SoundRing[(from + i) % SoundRingSize]));
+        return b;
+    }
+    bool prime_;
+};
+
+TEST_F(SoundTest, LiveSoundEntersTheRingFromTheClosingByte) {
+    Feed("FA 8F 80 85 8A 8F 80 8F 80 FB");
+    EXPECT_EQ(SoundFlags, 2);
+    EXPECT_TRUE(SoundTransferOn);
+    EXPECT_EQ(link_.Calls, QStringList({"play start"}));
+    EXPECT_EQ(link_.ChartTitle, "Воспроизведение");
+    Feed("05 90 C9 80 FF");
+    EXPECT_EQ(Hex(Ring(0, 6)), "7F 05 90 C9 80 FF");
+    EXPECT_EQ(SoundRingFill(), 6);
+    EXPECT_TRUE(main_.Rows.isEmpty()) << "no event is decoded during the transfer";
+    EXPECT_EQ(link_.Primes, 0);
+    // Sample values below 0x80: an FA byte in the samples would open a frame.
+    for (int i = 0; i < 1018; ++i)
+        ReceiveByte(uint8_t(i & 0x7F));
+    EXPECT_EQ(link_.Primes, 1) << "a block waits at 1024 bytes";
+    Feed("FA 8F 80 85 8A 8F 80 8F 8F FB");
+    EXPECT_EQ(SoundRingFill(), 1024) << "the end command is not sound";
+    EXPECT_EQ(SoundFlags, 0);
+    EXPECT_FALSE(SoundTransferOn);
+    EXPECT_EQ(link_.Calls.last(), "play stop");
+    EXPECT_TRUE(link_.ChartTitle.isEmpty());
+}
+
+TEST_F(SoundTest, HeldBytesOfANonCommandEnterTheRingInOrder) {
+    Feed("FA 8F 80 85 8A 8F 80 8F 80 FB");
+    const int start = SoundWriteIdx;
+    Feed("FA 83 7E 10");
+    EXPECT_EQ(SoundWriteIdx, start) << "held while the FA frame is open";
+    Feed("B5");
+    EXPECT_EQ(Hex(Ring(start, 5)), "FA 83 7E 10 B5");
+    Feed("FA 81 FB 44");
+    EXPECT_EQ(Hex(Ring(start + 5, 3)), "FA 81 44") << "the closer of a non-command is not sound";
+    // Sample bytes that do not end an FA frame overflow the hold into the ring.
+    const int before = SoundWriteIdx;
+    ReceiveByte(0xFA);
+    for (int i = 0; i < 20; ++i)
+        ReceiveByte(0x10);
+    EXPECT_EQ(SoundWriteIdx, before + 16);
+    EXPECT_EQ(SoundHoldCount, 5);
+}
+
+TEST_F(SoundTest, SavedSoundGoesToTheFileInBlocks) {
+    Feed("FA 8F 80 85 8A 8F 80 8F 81 FB");
+    EXPECT_EQ(SoundMode, 1);
+    EXPECT_EQ(link_.Status[1], "Приём и сохранение звука");
+    EXPECT_EQ(link_.Lamps[1], TLamp::Green);
+    for (int i = 0; i < 2999; ++i)
+        ReceiveByte(uint8_t((i * 7) & 0x7F));
+    Feed("FA 8F 80 85 8A 8F 80 8F 8F FB");
+    QFile f("phonems.pcm");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray saved = f.readAll();
+    ASSERT_EQ(saved.size(), 3000);
+    EXPECT_EQ(uint8_t(saved[0]), 0x7F);
+    EXPECT_EQ(uint8_t(saved[1]), 0);
+    EXPECT_EQ(uint8_t(saved[2999]), uint8_t((2998 * 7) & 0x7F));
+    EXPECT_EQ(SoundFlags, 0);
+    EXPECT_EQ(link_.Lamps[1], TLamp::White);
+    EXPECT_TRUE(link_.Status[1].isEmpty());
+    EXPECT_EQ(SoundRingFill(), 0);
+}
+
+TEST_F(SoundTest, FileThatCannotBeCreated) {
+    QDir().mkdir("phonems.pcm");
+    Feed("FA 8F 80 85 8A 8F 80 8F 81 FB 11 22");
+    EXPECT_EQ(link_.Lamps[1], TLamp::Red);
+    EXPECT_EQ(link_.Status[1], "Не удаётся открыть файл");
+    EXPECT_EQ(SoundFlags, 0);
+    EXPECT_TRUE(SoundTransferOn);
+    EXPECT_EQ(SoundRingFill(), 0);
+    Feed("FA 8F 80 85 8A 8F 80 8F 8F FB");
+    EXPECT_EQ(link_.Lamps[1], TLamp::Red) << "the end leaves the failure shown";
+    EXPECT_FALSE(SoundTransferOn);
+}
+
+TEST_F(SoundTest, FileRequestAnswersAndStartsTheUpload) {
+    ConnectStation();
+    QFile t("Title.pcm");
+    ASSERT_TRUE(t.open(QIODevice::WriteOnly));
+    t.write("abc");
+    t.close();
+    Feed("FA 8F 80 85 8A 8F 80 8F 83 FB");
+    ASSERT_TRUE(station_.WaitForCount(10, std::chrono::seconds(5)));
+    EXPECT_EQ(StationGot(), "FA 8F 80 85 8A 8F 80 8F 83 FB");
+    EXPECT_EQ(link_.Status[1], "Проверка НЧ");
+    EXPECT_EQ(link_.Lamps[0], TLamp::Green);
+    EXPECT_EQ(link_.Calls, QStringList({"upload timer"}));
+    EXPECT_EQ(SoundFlags, 1);
+    EXPECT_EQ(SoundMode, 3);
+    EXPECT_TRUE(SoundFile().isOpen());
+    EXPECT_FALSE(SoundTransferOn) << "events go on being decoded during an upload";
+    station_.Clear();
+    Feed("FA 8F 80 85 8A 8F 80 8F 82 FB");
+    ASSERT_TRUE(station_.WaitForCount(10, std::chrono::seconds(5)));
+    EXPECT_EQ(SoundFlags, 0) << "no phonems.pcm";
+    EXPECT_EQ(SoundMode, 0);
+    EXPECT_EQ(link_.Status[1], "Передача фонем");
+}
+
+// ---------------------------------------------------------------------------------------
+// Builders
+
+TEST_F(LinkTest, Builders) {
+    struct {
+        const char* name;
+        std::function<void()> build;
+        const char* bytes;
+    } cases[] = {
+        {"test6", [] { PutTestFrame(6); }, "E2 80 80 80 80 80 80 80 86 E3"},
+        {"loco",
+         [] {
+             LocoNumber = "0000001";
+             PutLocoFrame();
+         },
+         "EE 81 80 80 80 80 80 80 81 EF"},
+        {"code",
+         [] {
+             SpecialInfo = "00A1FF07";
+             PutCodeFrame();
+         },
+         "E0 80 80 8A 81 8F 8F 80 87 E1"},
+        {"codeG",
+         [] {
+             SpecialInfo = "G0000000";
+             PutCodeFrame();
+         },
+         "E0 80 80 80 80 80 80 80 80 E1"},
+        {"train",
+         [] {
+             TrainNumber = "0456";
+             PutTrainFrame();
+         },
+         "EC 80 80 80 84 85 86 80 80 ED"},
+        {"test2",
+         [] {
+             CurrentChannel = 3;
+             LocoNumber = "1234567";
+             PutChannelByte();
+             PutLocoFrame();
+             PutTestFrame(2);
+         },
+         "93 EE 81 81 82 83 84 85 86 87 EF E2 80 80 80 80 80 80 80 82 E3"},
+        {"hexDigits", [] { PutHexDigits("1aZ"); }, "81 8A 80"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TxBuffer.Len = 0;
+        c.build();
+        EXPECT_EQ(QString::fromStdString(vesksim::ToHex(TBytes(TxBuffer.Data, TxBuffer.Data + TxBuffer.Len))),
+                  c.bytes);
+    }
+    TxBuffer.Len = 0;
+    LocoNumber = "123";
+    EXPECT_THROW(PutLocoFrame(), ERangeError) << "callers pad first";
+    TxBuffer.Len = 1020;
+    EXPECT_THROW(PutTestFrame(1), ERangeError);
+    EXPECT_EQ(TxBuffer.Len, 1025);
+}
+
+TEST_F(LinkTest, HexConversions) {
+    EXPECT_EQ(HexVal("a"), 10);
+    EXPECT_EQ(HexVal("1F"), 31);
+    EXPECT_EQ(HexVal("G1"), 0);
+    EXPECT_EQ(HexVal("1G"), 1);
+    EXPECT_EQ(HexVal("123"), 0);
+    EXPECT_EQ(HexVal(""), 0);
+    EXPECT_EQ(ByteToHex(0xD0), "D0");
+    EXPECT_EQ(ByteToHex(7), "07");
+}
+
+TEST_F(LinkTest, SendersOverTcp) {
+    ConnectStation();
+    CurrentChannel = 4;
+    SendCmd(0xD3);
+    CurrentChannel = 1;
+    SendCall(1);
+    SendCmdSnd(0);
+    SendAutoPsh();
+    TxBuffer.Len = 21;
+    SendReset();
+    ASSERT_TRUE(station_.WaitForCount(16, std::chrono::seconds(5)));
+    EXPECT_EQ(StationGot(), "94 D3 91 D2 FA 8F 80 85 8A 8F 80 8F 80 FB D5 D0");
+    EXPECT_EQ(TxSent, 1);
+}
+
+TEST_F(LinkTest, CallIsResentOnceWhenAnAmplifierAlarmShows) {
+    ConnectStation();
+    CurrentChannel = 2;
+    link_.Alarms[2] = true;
+    SendCall(0);
+    EXPECT_FALSE(link_.Alarms[2]);
+    SendCall(0);
+    ASSERT_TRUE(station_.WaitForCount(6, std::chrono::seconds(5)));
+    EXPECT_EQ(StationGot(), "92 D1 92 D1 92 D1");
+}
+
+// ---------------------------------------------------------------------------------------
+// Send routine, trace rings, logs
+
+TEST_F(LinkTest, NoLinkSendsNothingAtOnce) {
+    TxBuffer.Len = 1000;
+    QElapsedTimer t;
+    t.start();
+    SendBuffer(TxBuffer, TxSent);
+    EXPECT_EQ(TxSent, 0);
+    EXPECT_LT(t.elapsed(), 5000) << "no Len x 50 ms wait without a port";
+    EXPECT_EQ(TxTraceRing.Tail.load(), 0);
+    TcpSelected = true;
+    SendBuffer(TxBuffer, TxSent);
+    EXPECT_EQ(TxSent, 0);
+    TxBuffer.Len = 0;
+    TxLog.Open();
+    SendBuffer(TxBuffer, TxSent);
+    TxLog.Close();
+    EXPECT_EQ(QFileInfo("transmit.txt").size(), 0) << "Len 0 logs nothing";
+}
+
+TEST_F(LinkTest, SerialSendOverAPseudoTerminal) {
+    ASSERT_TRUE(station_.StartSerial((dir_.path() + "/sim").toStdString())) << station_.Error();
+    qputenv("VESK_SYS_DIR", QByteArray::fromStdString(station_.SysDir()));
+    qputenv("VESK_DEV_DIR", QByteArray::fromStdString(station_.DevDir()));
+    EXPECT_EQ(FindUsbSerialPort(), "ttyUSB0");
+    EXPECT_FALSE(OpenComPort("ttyUSB9"));
+    EXPECT_FALSE(ComPortOpen());
+    EXPECT_FALSE(LastOpenErrorText().isEmpty());
+    ASSERT_TRUE(OpenComPort("ttyUSB0")) << LastOpenErrorText().toStdString();
+    TxBuffer.Len = 0;
+    CurrentChannel = 3;
+    PutChannelByte();
+    PutLocoFrame();
+    PutTestFrame(2);
+    SendBuffer(TxBuffer, TxSent);
+    EXPECT_EQ(TxSent, 21);
+    EXPECT_EQ(TxBuffer.Len, 0) << "over the serial port Len holds what was not sent";
+    EXPECT_EQ(Hex(TraceSnapshot(TxTraceRing)),
+              "93 EE 81 81 82 83 84 85 86 87 EF E2 80 80 80 80 80 80 80 82 E3");
+    ASSERT_TRUE(station_.WaitForCount(21, std::chrono::seconds(5)));
+    station_.Send(FromHex("93 B1"));
+    ASSERT_TRUE(PumpUntil([&] { return main_.Rows.size() == 1; }));
+    EXPECT_EQ(main_.Rows[0], (TGridRow{"МВ1", "Наличие тона 2772"}));
+    qunsetenv("VESK_SYS_DIR");
+    qunsetenv("VESK_DEV_DIR");
+}
+
+TEST_F(LinkTest, TraceRingKeepsTheLast1024Bytes) {
+    for (int i = 0; i < 1030; ++i)
+        TxTraceRing.Put(uint8_t(i));
+    const QByteArray kept = TraceSnapshot(TxTraceRing);
+    ASSERT_EQ(kept.size(), 1024);
+    EXPECT_EQ(uint8_t(kept[0]), uint8_t(6));
+    EXPECT_EQ(uint8_t(kept[1023]), uint8_t(1029));
+    ResetTraceRings();
+    EXPECT_TRUE(TraceSnapshot(TxTraceRing).isEmpty());
+}
+
+TEST_F(LinkTest, HexLogsRunTheirColumnAcrossMessages) {
+    ConnectStation();
+    TxLog.Open();
+    SendReset();
+    TxBuffer.Len = 0;
+    PutChannelByte();
+    PutLocoFrame();
+    PutTestFrame(2);
+    SendBuffer(TxBuffer, TxSent);
+    TxLog.Close();
+    QFile t("transmit.txt");
+    ASSERT_TRUE(t.open(QIODevice::ReadOnly));
+    EXPECT_EQ(t.readAll(), "D0 91 EE 81 81 82 83 84 85 86 \n87 EF E2 80 80 80 80 80 80 80 \n82 E3 ");
+
+    RxLog.Open();
+    const TBytes bytes = FromHex("00 01 02 03 04 05 06 07 08 09 0A 0B");
+    PushReceivedBytes(bytes.data(), bytes.size());
+    DeliverPendingBytes();
+    QFile r("receive.txt");
+    ASSERT_TRUE(r.open(QIODevice::ReadOnly));
+    EXPECT_EQ(r.readAll(), "00 01 02 03 04 05 06 07 08 09 \n0A 0B ");
+    RxLog.Open();
+    EXPECT_EQ(RxLog.Column(), 0) << "reopening starts a new file";
+    EXPECT_EQ(QFileInfo("receive.txt").size(), 0);
+}
+
+TEST_F(LinkTest, UnwritableLogIsClosedAndReceptionGoesOn) {
+    if (!QFile::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    ASSERT_TRUE(QFile::link("/dev/full", "receive.txt"));
+    ASSERT_TRUE(QFile::link("/dev/full", "transmit.txt"));
+    RxLog.Open();
+    TxLog.Open();
+    const TBytes bytes = FromHex("93 B1");
+    PushReceivedBytes(bytes.data(), bytes.size());
+    DeliverPendingBytes();
+    EXPECT_FALSE(RxLog.IsOpen());
+    EXPECT_EQ(main_.Rows.size(), 1);
+    ConnectStation();
+    SendReset();
+    EXPECT_FALSE(TxLog.IsOpen());
+    EXPECT_EQ(TxSent, 1) << "the send goes on";
+}
+
+// ---------------------------------------------------------------------------------------
+// TCP transport
+
+TEST_F(LinkTest, TcpInputAndAPeerThatCloses) {
+    ConnectStation();
+    OpenConnection("127.0.0.1", 1);
+    EXPECT_TRUE(TcpConnected) << "a second connect while connected does nothing";
+    station_.SendSplit(FromHex("93 B1 EE 81 81 82 83 84 85 86 87 EF"), 1, std::chrono::milliseconds(1));
+    ASSERT_TRUE(PumpUntil([&] { return main_.Rows.size() == 2; }));
+    EXPECT_EQ(RowTexts(), QStringList({"Наличие тона 2772", "Номер локомотива: 1234567"}));
+    station_.HangUp();
+    ASSERT_TRUE(PumpUntil([] { return !TcpConnected; }));
+    EXPECT_EQ(link_.Status[0], "Соединение не установлено");
+    EXPECT_EQ(main_.Calls.last(), "link off");
+    SendReset();
+    EXPECT_EQ(TxSent, 0);
+}
+
+TEST_F(LinkTest, TcpResetIsNoticedToo) {
+    ConnectStation();
+    station_.HangUp(true);
+    ASSERT_TRUE(PumpUntil([] { return !TcpConnected; }));
+    EXPECT_EQ(link_.Status[0], "Соединение не установлено");
+}
+
+TEST_F(LinkTest, TcpConnectionRefused) {
+    int port = 0;
+    {
+        vesksim::TStation gone;
+        port = gone.ListenTcp(0);
+    }
+    ASSERT_GT(port, 0);
+    OpenConnection("127.0.0.1", port);
+    EXPECT_FALSE(TcpConnected);
+    OpenConnection("", 4001);
+    EXPECT_FALSE(TcpConnected);
+}
+
+} // namespace

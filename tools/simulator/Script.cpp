@@ -1,0 +1,120 @@
+#include "Script.h"
+
+#include <sstream>
+#include <thread>
+
+namespace vesksim {
+
+namespace {
+
+std::string Trim(const std::string& s) {
+    const size_t b = s.find_first_not_of(" \t\r");
+    if (b == std::string::npos)
+        return {};
+    return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
+}
+
+// Factory-number quarter: block index a, four digits, with its check number.
+TBytes FactoryQuarter(int a, int b, int c) {
+    const int check = (a + b + c) % 100;
+    return Frame(0xF8, {uint8_t(a / 10), uint8_t(a % 10), uint8_t(b / 10), uint8_t(b % 10), uint8_t(c / 10),
+                        uint8_t(c % 10), uint8_t(check / 10), uint8_t(check % 10)});
+}
+
+void Append(TBytes& to, const TBytes& bytes) {
+    to.insert(to.end(), bytes.begin(), bytes.end());
+}
+
+} // namespace
+
+TBytes TestSession(int n) {
+    TBytes s{0xC9};
+    if (n == 1) {
+        Append(s, Frame(0xEA, {0, 2, 1, 2, 1, 5, 2, 0}));
+        Append(s, Frame(0xEA, {0, 3, 0, 2, 3, 5, 1, 9}));
+    } else if (n == 2 || n == 3) {
+        Append(s, {0x93, 0xA9, 0xBD, 0xBA, 0xB2, 0xB1, 0xB0, 0xBE, 0xBB, 0xB6, 0xB5, 0xB3, 0xCC});
+        Append(s, Frame(0xEA, {0, 3, 0, 2, 3, 5, 1, 9}));
+        Append(s, FactoryQuarter(10, 12, 34));
+        Append(s, FactoryQuarter(11, 56, 78));
+    } else {
+        Append(s, {0xA9, 0xB9});
+    }
+    if (n >= 1 && n <= 3)
+        Append(s, ResultFrame("0000000", n));
+    s.push_back(0xC0);
+    return s;
+}
+
+void StationAnswers(const TUnit& unit, TStation& station) {
+    if (unit.kind == TUnit::Command && unit.code == 0xD0) {
+        station.Send({0xC0, 0xCA, 0xCB});
+    } else if (unit.kind == TUnit::Frame && unit.code == 0xE2 && unit.digits.size() == 8) {
+        station.SendSplit(TestSession(unit.digits[7]), 7, std::chrono::milliseconds(10));
+    }
+}
+
+bool PlayScript(TStation& station, const std::string& script, std::string* error,
+                std::function<void(const std::string&)> log) {
+    std::istringstream in(script);
+    std::string line;
+    int number = 0;
+    size_t matched = 0;
+    auto timeout = std::chrono::milliseconds(5000);
+    const auto fail = [&](const std::string& why) {
+        if (error)
+            *error = "line " + std::to_string(number) + ": " + why;
+        return false;
+    };
+    while (std::getline(in, line)) {
+        ++number;
+        if (const size_t hash = line.find('#'); hash != std::string::npos)
+            line.erase(hash);
+        line = Trim(line);
+        if (line.empty())
+            continue;
+        std::istringstream words(line);
+        std::string command;
+        words >> command;
+        std::string rest;
+        std::getline(words, rest);
+        rest = Trim(rest);
+        if (log)
+            log(line);
+        if (command == "expect") {
+            const TBytes pattern = FromHex(rest);
+            if (!station.WaitFor(pattern, timeout, matched))
+                return fail("not received: " + ToHex(pattern) + " (got " + ToHex(station.Received()) + ")");
+            const TBytes got = station.Received();
+            const auto at =
+                std::search(got.begin() + long(matched), got.end(), pattern.begin(), pattern.end());
+            matched = size_t(at - got.begin()) + pattern.size();
+        } else if (command == "send") {
+            if (!station.Send(FromHex(rest)))
+                return fail("cannot send");
+        } else if (command == "split") {
+            std::istringstream args(rest);
+            size_t chunk = 1;
+            args >> chunk;
+            std::string hex;
+            std::getline(args, hex);
+            if (!station.SendSplit(FromHex(hex), chunk, std::chrono::milliseconds(20)))
+                return fail("cannot send");
+        } else if (command == "wait") {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::stol(rest.empty() ? "0" : rest)));
+        } else if (command == "timeout") {
+            timeout = std::chrono::milliseconds(std::stol(rest.empty() ? "5000" : rest));
+        } else if (command == "hangup") {
+            station.HangUp(false);
+        } else if (command == "reset") {
+            station.HangUp(true);
+        } else if (command == "auto") {
+            station.SetHandler(StationAnswers);
+        } else {
+            return fail("unknown command " + command);
+        }
+    }
+    return true;
+}
+
+} // namespace vesksim
