@@ -9,10 +9,10 @@ TfBlockNumRep* fBlockNumRep = nullptr;
 
 namespace {
 // Column positions on the page, in millimetres: Loko, d, t, Block1 .. Block8.
-constexpr double lokoX = 0, lokoW = 15;
-constexpr double dX = 15, dW = 19;
-constexpr double tX = 34, tW = 15;
-constexpr double blocksX = 49, blockW = 29.3;
+constexpr double lokoX = 0, lokoW = 16;
+constexpr double dX = 16, dW = 18;
+constexpr double tX = 34, tW = 16;
+constexpr double blocksX = 50, blockW = 29;
 } // namespace
 
 TfBlockNumRep::TfBlockNumRep(QObject* parent)
@@ -42,7 +42,7 @@ void TfBlockNumRep::FormCreate() {
     qrlInfo->Name = "qrlInfo";
 
     TReportBand* title = r.AddBand(TBandKind::Title, 11);
-    QFont captionFont("Arial", 9);
+    QFont captionFont("Arial", 8);
     captionFont.setBold(true);
     title->Font = captionFont;
     title->AddLabel("Локомотив", QRectF(lokoX, 0, lokoW, 5));

@@ -1,0 +1,146 @@
+// The factory-numbers window: columns, print state, closing with a pending edit, the
+// refused edit in the grid, and the printed report read back from its PDF.
+#include "PdfText.h"
+#include "app/Options.h"
+#include "app/TMainForm.h"
+#include "journal/TfBlockNum.h"
+#include "journal/TfBlockNumRep.h"
+#include "journal/report/ReportPreview.h"
+#include "platform/Clock.h"
+#include "platform/DbAlias.h"
+#include "support/AppFixture.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableView>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList Blocks(int seed) {
+    QStringList b;
+    for (int i = 0; i < 8; ++i)
+        b.append(QString("%1").arg(seed * 10 + i + 1, 16, 10, QChar('0')));
+    return b;
+}
+
+class BlockNumWindowTest : public TAppFixture {
+protected:
+    void SetUp() override {
+        TAppFixture::SetUp();
+        clock_.SetNow(QDateTime(QDate(2026, 2, 10), QTime(9, 30, 0)));
+        SetClock(&clock_);
+        Start(false);
+        QDir().mkpath(work_ + "/journal");
+        SetAlias("dbVesk", "PARADOX", work_ + "/journal/");
+        delete fBlockNum;
+        fBlockNum = new TfBlockNum(MainForm);
+        w_ = fBlockNum;
+        t_ = w_->tblBlockNum;
+        ASSERT_TRUE(t_->Active());
+        dialogs_.clear();
+    }
+    void TearDown() override {
+        SetReportPreviewHook(nullptr);
+        TAppFixture::TearDown();
+    }
+    TFakeClock clock_;
+    TfBlockNum* w_ = nullptr;
+    TBlockNumTable* t_ = nullptr;
+};
+
+TEST_F(BlockNumWindowTest, ColumnListShowsAndHidesGridColumns) {
+    ASSERT_EQ(w_->clbViewFields->count(), 14);
+    EXPECT_EQ(w_->clbViewFields->item(0)->text(), "Локомотив");
+    EXPECT_EQ(w_->clbViewFields->item(13)->text(), "Источник");
+    QListWidgetItem* block5 = w_->clbViewFields->findItems("Блок5", Qt::MatchExactly).value(0);
+    ASSERT_NE(block5, nullptr);
+    const int column = w_->clbViewFields->row(block5);
+    EXPECT_EQ(w_->DBGrid1->model()->headerData(column, Qt::Horizontal).toString(), "Блок5");
+    block5->setCheckState(Qt::Unchecked);
+    EXPECT_TRUE(w_->DBGrid1->isColumnHidden(column));
+    block5->setCheckState(Qt::Checked);
+    EXPECT_FALSE(w_->DBGrid1->isColumnHidden(column));
+    EXPECT_EQ(w_->cbIncludeRecords->currentIndex(), 0);
+}
+
+TEST_F(BlockNumWindowTest, PrintIsOffWhileARowIsChanged) {
+    EXPECT_TRUE(w_->bPrint->isEnabled());
+    w_->NavigatorClick(TNavButton::Insert);
+    EXPECT_FALSE(w_->bPrint->isEnabled());
+    EXPECT_EQ(w_->DBGrid1->model()->data(w_->DBGrid1->model()->index(0, 13)).toString(), "Вручную");
+    w_->NavigatorClick(TNavButton::Cancel);
+    EXPECT_TRUE(w_->bPrint->isEnabled());
+    EXPECT_EQ(t_->RowCount(), 0);
+}
+
+TEST_F(BlockNumWindowTest, ClosingWithAPendingEditAsksYesNoCancel) {
+    w_->show();
+    t_->Append();
+    t_->SetValue(bnLoko, "1234567");
+    dialogAnswer_ = mrCancel;
+    EXPECT_FALSE(w_->FormCloseQuery());
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Text, "Редактирование строки не завершено. Сохранить изменения?");
+    EXPECT_EQ(dialogs_[0].Buttons, mbYes | mbNo | mbCancel);
+    EXPECT_EQ(t_->State(), TDataState::Insert);
+
+    dialogAnswer_ = mrYes;
+    EXPECT_TRUE(w_->FormCloseQuery());
+    EXPECT_EQ(t_->RowCount(), 1);
+
+    t_->Edit();
+    t_->SetValue(bnBlock1, "9");
+    dialogAnswer_ = mrNo;
+    EXPECT_TRUE(w_->FormCloseQuery());
+    EXPECT_TRUE(t_->Value(bnBlock1).toString().isEmpty());
+}
+
+TEST_F(BlockNumWindowTest, GridRefusesToEditADeviceRow) {
+    ASSERT_TRUE(SaveBlockNums("1234567", KindFromDevice, clock_.Now(), Blocks(1)));
+    w_->show();
+    QCoreApplication::processEvents();
+    const QModelIndex cell = w_->DBGrid1->model()->index(0, 3);
+    w_->DBGrid1->setCurrentIndex(cell);
+    w_->DBGrid1->edit(cell);
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Text, "Пришедшую с устройства информацию менять нельзя");
+    EXPECT_EQ(t_->State(), TDataState::Browse);
+}
+
+TEST_F(BlockNumWindowTest, PrintedReportReadsBackFromItsPdf) {
+    if (!HavePdfToText())
+        GTEST_SKIP() << "pdftotext is not installed";
+    for (int set = 1; set <= 3; ++set) {
+        clock_.Advance(60'000);
+        ASSERT_TRUE(SaveBlockNums("1000001", KindFromDevice, clock_.Now(), Blocks(set)));
+        ASSERT_TRUE(SaveBlockNums("2000002", KindFromDevice, clock_.Now(), Blocks(set + 10)));
+    }
+    const QString pdf = work_ + "/blocknum.pdf";
+    int rows = -1;
+    SetReportPreviewHook([&](TReport& r) {
+        rows = int(r.Data.Rows.size());
+        r.ExportPdf(pdf);
+    });
+    w_->bPrint->click();
+    EXPECT_EQ(rows, 2) << "the current set of each locomotive";
+    QString text = PdfText(pdf);
+    EXPECT_TRUE(text.contains("Сведения о заводских номерах. Распечатано 10.02.2026")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Локомотив"));
+    EXPECT_TRUE(text.contains("внесения"));
+    EXPECT_TRUE(text.contains("Блок8"));
+    EXPECT_TRUE(text.contains("1000001"));
+    EXPECT_TRUE(text.contains(Blocks(3)[0])) << "the latest set";
+    EXPECT_FALSE(text.contains(Blocks(1)[0]));
+    EXPECT_TRUE(text.contains(Blocks(13)[7]));
+
+    w_->cbIncludeRecords->setCurrentIndex(1);
+    w_->bPrint->click();
+    EXPECT_EQ(rows, 6);
+    text = PdfText(pdf);
+    EXPECT_TRUE(text.contains(Blocks(1)[0]));
+}
+
+} // namespace
