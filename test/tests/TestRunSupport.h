@@ -35,6 +35,7 @@ protected:
         clock_.SetNow(QDateTime(QDate(2026, 3, 1), QTime(10, 0, 0)));
         clock_.SetStep(1000); // every reading of the wait clock moves one second on
         SetClock(&clock_);
+        BeforeStart();
         Start(false);
         journal_ = work_ + "/journal/";
         QDir().mkpath(journal_);
@@ -48,6 +49,8 @@ protected:
         MainForm->EnableTestControls(true);
         dialogs_.clear();
     }
+    /// Runs before the program starts (a station to be found on the fake serial port).
+    virtual void BeforeStart() {}
     void TearDown() override {
         timers_.clear();
         TAppFixture::TearDown();

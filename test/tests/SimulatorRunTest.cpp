@@ -1,0 +1,186 @@
+// Test runs against the simulated station on the pseudo-terminal: the bytes on the line,
+// the rows in the journal, and the results the station starts by itself.
+#include "Script.h"
+#include "Station.h"
+#include "TestRunSupport.h"
+
+#include "link/Transport.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTextEdit>
+#include <QThread>
+
+using vesksim::FromHex;
+using vesksim::TBytes;
+using vesksim::TStation;
+using vesksim::TUnit;
+
+namespace {
+
+bool PumpUntil(const std::function<bool()>& cond, int ms = 10000) {
+    QElapsedTimer t;
+    t.start();
+    while (!cond()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+class SimulatorRunTest : public TTestRunFixture {
+protected:
+    void BeforeStart() override {
+        ASSERT_TRUE(station_.StartSerial(root_.path().toStdString())) << station_.Error();
+    }
+    void SetUp() override {
+        TTestRunFixture::SetUp();
+        ASSERT_TRUE(ComPortOpen());
+        // The station answers slowly in real time; the wait clock moves 0.1 s a reading.
+        clock_.SetStep(100);
+        station_.SetHandler(vesksim::StationAnswers);
+        ASSERT_TRUE(PumpUntil([] { return MainForm->Label7->text() == "ВЕСК свободен"; }));
+        PumpUntil([] { return false; }, 200); // the answers to the start-up resets
+        MainForm->EnableTestControls(true);
+        MessageCount = 0;
+        station_.Clear();
+        ResetToneFlags();
+    }
+    bool Sent(const char* hex) const { return station_.WaitFor(FromHex(hex), std::chrono::seconds(5)); }
+    TStation station_;
+};
+
+TEST_F(SimulatorRunTest, TestTwoOnChannelThreeForLocomotiveSendsTheCommandAndWritesTheRow) {
+    AnswerDialog(1, "1234567", 2);
+    MainForm->ITest2->trigger();
+    EXPECT_TRUE(Sent("93 EE 81 81 82 83 84 85 86 87 EF E2 80 80 80 80 80 80 80 82 E3"));
+    const QList<TRow> rows = Rows23();
+    ASSERT_EQ(rows.size(), 1);
+    const TRow& r = rows[0];
+    EXPECT_EQ(r[2].toString(), "Тест 2");
+    EXPECT_EQ(r[3].toString(), "От ВЕСК");
+    EXPECT_EQ(r[6].toString(), "1234567");
+    EXPECT_EQ(r[7].toString(), "Норма");
+    EXPECT_EQ(r[8].toString(), "0000000");
+    EXPECT_EQ(r[9].toString(), "02");
+    EXPECT_EQ(r[10].toString(), "35");
+    EXPECT_EQ(r[11].toString(), "19");
+    EXPECT_EQ(r[16].toString(), "11111") << "ДМВ tone flags of the session";
+    EXPECT_EQ(r[18].toString(), "11111") << "МВ tone flags";
+    EXPECT_EQ(ToneFlagsD, "00000");
+    EXPECT_EQ(MainForm->Label20->text(), "Тест2:НОРМА");
+
+    // The factory numbers of the session, saved although the free event came first.
+    TTable t(journal_, BlockNumFileName, TBlockNumTable::Fields(), TBlockNumTable::KeyFields());
+    t.Open();
+    ASSERT_EQ(t.AllRows().size(), 1);
+    EXPECT_EQ(t.AllRows()[0][bnBlock1].toString(), "1234567800000000");
+}
+
+TEST_F(SimulatorRunTest, SilentStationGivesTheNoAnswerRowAndAnAbEndsTheWait) {
+    station_.SetHandler(nullptr);
+    clock_.SetStep(1000);
+    AnswerDialog(1, "1234567", 0);
+    const qint64 start = clock_.MonotonicMs();
+    MainForm->ITest2->trigger();
+    EXPECT_GE(clock_.MonotonicMs() - start, 115'000);
+    ASSERT_EQ(Rows23().size(), 1);
+    EXPECT_EQ(Rows23()[0][8].toString(), "?");
+    EXPECT_EQ(Rows23()[0][7].toString(), "Брак");
+
+    station_.SetHandler([](const TUnit& u, TStation& s) {
+        if (u.kind == TUnit::Frame && u.code == 0xE2)
+            s.Send({0xA9, 0xAB});
+    });
+    clock_.SetStep(10);
+    AnswerDialog(1, "1234567", 0);
+    const qint64 second = clock_.MonotonicMs();
+    MainForm->ITest3->trigger();
+    EXPECT_LT(clock_.MonotonicMs() - second, 115'000) << "0xAB ended the wait";
+    ASSERT_EQ(Rows23().size(), 2);
+    EXPECT_EQ(Rows23()[1][8].toString(), "?");
+}
+
+TEST_F(SimulatorRunTest, CancelWritesNothingAndALateAnswerComesFromTheStation) {
+    station_.SetHandler(nullptr);
+    AnswerDialog(1, "1234567", 0);
+    WhileWaiting([] { MainForm->BitBtn4->click(); });
+    MainForm->ITest2->trigger();
+    EXPECT_TRUE(Rows23().isEmpty());
+
+    clock_.SetStep(1000);
+    AnswerDialog(1, "1234567", 0);
+    MainForm->ITest2->trigger(); // times out
+    ASSERT_EQ(Rows23().size(), 1);
+    clock_.SetStep(100);
+    station_.Send(vesksim::ResultFrame("0100000", 2));
+    ASSERT_TRUE(PumpUntil([this] { return Rows23().size() == 2; }));
+    EXPECT_EQ(Rows23()[1][3].toString(), "От РВ");
+    EXPECT_EQ(Rows23()[1][8].toString(), "0100000");
+    EXPECT_EQ(Rows23()[1][7].toString(), "Брак");
+}
+
+TEST_F(SimulatorRunTest, StationStartedSelfTestAndTestsTwoAndThreeWriteTheirRows) {
+    station_.Send(FromHex("EE 81 87 86 85 84 83 82 81 EF"));
+    station_.Send(vesksim::TestSession(1));
+    ASSERT_TRUE(PumpUntil([this] { return Rows1().size() == 1; }));
+    EXPECT_EQ(Rows1()[0][2].toString(), "Тест 1");
+    EXPECT_EQ(Rows1()[0][5].toString(), "0000000");
+    PumpUntil([] { return RunningTest == 0 && !TestWaitRunning(); });
+
+    station_.Send(vesksim::TestSession(2));
+    ASSERT_TRUE(PumpUntil([this] { return Rows23().size() == 1; }));
+    PumpUntil([] { return RunningTest == 0 && !TestWaitRunning(); });
+    station_.Send(vesksim::TestSession(3));
+    ASSERT_TRUE(PumpUntil([this] { return Rows23().size() == 2; }));
+    for (const TRow& r : Rows23()) {
+        EXPECT_EQ(r[3].toString(), "От РВ");
+        EXPECT_EQ(r[6].toString(), "7654321");
+    }
+    EXPECT_EQ(Rows23()[1][2].toString(), "Тест 3");
+}
+
+TEST_F(SimulatorRunTest, TenTestsInARowEachFindTheirOwnAnswer) {
+    for (int i = 0; i < 10; ++i) {
+        AnswerDialog(1, "1234567", 0);
+        (i % 2 ? MainForm->ITest3 : MainForm->ITest2)->trigger();
+    }
+    const QList<TRow> rows = Rows23();
+    ASSERT_EQ(rows.size(), 10);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(rows[i][2].toString(), i % 2 ? "Тест 3" : "Тест 2") << i;
+        EXPECT_EQ(rows[i][8].toString(), "0000000") << i;
+    }
+}
+
+TEST_F(SimulatorRunTest, EveryTestRunsFromTheMenus) {
+    MainForm->N14->trigger(); // self-test
+    EXPECT_TRUE(Sent("E2 80 80 80 80 80 80 80 81 E3"));
+    ASSERT_EQ(Rows1().size(), 1);
+    EXPECT_EQ(Rows1()[0][4].toString(), "Норма");
+    EXPECT_TRUE(MainForm->RichEdit1->toPlainText().contains("КСВ=1,5")) << "VSWR measured in the session";
+
+    clock_.SetStep(1000);
+    AnswerDialog(1, "1234567", 0);
+    MainForm->ITest1->trigger(); // test 1: 70 s, then the reset byte
+    EXPECT_TRUE(Sent("91 EE 81 81 82 83 84 85 86 87 EF E2 80 80 80 80 80 80 80 86 E3"));
+    EXPECT_TRUE(Sent("E3 D0"));
+    clock_.SetStep(100);
+
+    AnswerDialog(0, "1234", 1);
+    MainForm->ITest2->trigger();
+    AnswerDialog(1, "1234567", 4);
+    MainForm->ITest3->trigger();
+    ASSERT_EQ(Rows23().size(), 2);
+    EXPECT_TRUE(Sent("92 EC 80 80 81 82 83 84 80 80 ED E2 80 80 80 80 80 80 80 82 E3"));
+    EXPECT_TRUE(Sent("95 EE 81 81 82 83 84 85 86 87 EF E2 80 80 80 80 80 80 80 83 E3"));
+
+    MainForm->N9->trigger();
+    EXPECT_TRUE(Sent("E2 80 80 80 80 80 80 80 85 E3"));
+    EXPECT_EQ(Rows1().size(), 1);
+    EXPECT_EQ(Rows23().size(), 2);
+}
+
+} // namespace
