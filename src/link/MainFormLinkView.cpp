@@ -7,11 +7,13 @@
 #include "app/TMainForm.h"
 #include "app/TShape.h"
 #include "link/LinkView.h"
+#include "link/Transport.h"
 #include "params/TFParam.h"
 #include "params/TFSPC.h"
 #include "tests/TFTestDlg.h"
 #include "voice/TFCall.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
@@ -272,4 +274,10 @@ public:
 void InstallLinkView() {
     static TMainFormLinkView view;
     SetLinkView(&view);
+    // Sends follow the tick of the interface menu, however it gets set.
+    if (MainForm) {
+        TcpSelected = MainForm->iTCPselect->isChecked();
+        QObject::connect(MainForm->iTCPselect, &QAction::toggled, MainForm,
+                         [](bool on) { TcpSelected = on; });
+    }
 }

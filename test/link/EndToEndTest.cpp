@@ -1,0 +1,300 @@
+// The real start-up and main window against the simulated station: over the
+// pseudo-terminal found through the fake sysfs tree, and over TCP on 127.0.0.1.
+#include "Script.h"
+#include "Station.h"
+
+#include "app/TMainForm.h"
+#include "app/UVesk.h"
+#include "journal/Attenuation.h"
+#include "link/Frame.h"
+#include "link/HexLog.h"
+#include "link/TFevery.h"
+#include "link/TraceRing.h"
+#include "link/Transport.h"
+#include "link/TxBuffer.h"
+#include "support/AppFixture.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QThread>
+#include <atomic>
+#include <thread>
+
+using vesksim::FromHex;
+using vesksim::TBytes;
+
+namespace {
+
+bool PumpUntil(const std::function<bool()>& cond, int ms = 10000) {
+    QElapsedTimer t;
+    t.start();
+    while (!cond()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+QString Cell(QTableWidget* g, int row, int column) {
+    const QTableWidgetItem* it = g->item(row, column);
+    return it ? it->text() : QString();
+}
+
+// Holds back the device-started result messages so that only the link is under test.
+class TPostedMessages : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* e) override {
+        const int m = int(e->type()) - int(QEvent::User);
+        if (m == WM_DEVICE_TEST1 || m == WM_DEVICE_TEST23) {
+            Seen.append(m);
+            return true;
+        }
+        return false;
+    }
+    QList<int> Seen;
+};
+
+class LinkEndToEnd : public TAppFixture {
+protected:
+    void SetUp() override {
+        TAppFixture::SetUp();
+        RunningTest = 0;
+        ClearResultQueue();
+    }
+    void TearDown() override {
+        TAppFixture::TearDown();
+        RunningTest = 0;
+        ClearResultQueue();
+        DeviceTcpPort = 4001;
+    }
+    // The station on the pseudo-terminal, then the program's start.
+    void StartWithStation() {
+        ASSERT_TRUE(station_.StartSerial(root_.path().toStdString())) << station_.Error();
+        Start();
+        ASSERT_TRUE(ComPortOpen());
+        MainForm->installEventFilter(&posted_);
+    }
+    QString Got() const { return QString::fromStdString(vesksim::ToHex(station_.Received())); }
+
+    vesksim::TStation station_;
+    TPostedMessages posted_;
+};
+
+TEST_F(LinkEndToEnd, StartUpResetsTheStationTwiceAndEventsBecomeRows) {
+    StartWithStation();
+    ASSERT_TRUE(station_.WaitForCount(2, std::chrono::seconds(5)));
+    EXPECT_EQ(Got(), "D0 D0") << "the creation handler and the first show";
+    EXPECT_EQ(MainForm->IPort->title(), "Порт ttyUSB0");
+    EXPECT_EQ(ReadFile("Options.dat"), "ttyUSB0\r\n");
+    EXPECT_TRUE(MainForm->ToolPositionEnabled(0));
+
+    station_.SendSplit(FromHex("93 B1 B0 EE 81 81 82 83 84 85 86 87 EF"), 1, std::chrono::milliseconds(1));
+    ASSERT_TRUE(PumpUntil([] { return MessageCount == 3; }));
+    QTableWidget* g = MainForm->StringGrid1;
+    EXPECT_EQ(Cell(g, 1, 1), "МВ1");
+    EXPECT_EQ(Cell(g, 1, 2), "Наличие тона 2772");
+    EXPECT_EQ(Cell(g, 2, 2), "Наличие КС");
+    EXPECT_EQ(Cell(g, 3, 2), "Номер локомотива: 1234567");
+    EXPECT_EQ(MainForm->eRange->text(), "МВ1");
+    EXPECT_EQ(ToneFlagsD, "00011");
+
+    station_.Send(FromHex("C9 CB CB"));
+    ASSERT_TRUE(PumpUntil([] { return MainForm->Label7->text() == "ВЕСК занят"; }));
+    EXPECT_FALSE(MainForm->ToolPositionEnabled(0)) << "busy disables the test controls";
+    station_.Send(FromHex("C0"));
+    ASSERT_TRUE(PumpUntil([] { return MainForm->Label7->text() == "ВЕСК свободен"; }));
+    EXPECT_TRUE(MainForm->ToolPositionEnabled(0));
+}
+
+TEST_F(LinkEndToEnd, AttenuationRequestGetsItsReply) {
+    StartWithStation();
+    ASSERT_NE(AttenuationTable(), nullptr) << "opened by the editor window's creation";
+    LocoNumber = "7777777";
+    AttenuationTable()->Post({"7777777", 12, 3});
+    station_.Clear();
+    station_.Send({0xCC});
+    EXPECT_TRUE(PumpUntil([&] {
+        return station_.WaitFor(FromHex("F4 80 80 80 80 81 82 80 83 F5"), std::chrono::milliseconds(0));
+    }));
+    ASSERT_TRUE(PumpUntil([] { return MessageCount == 1; }));
+    EXPECT_EQ(Cell(MainForm->StringGrid1, 1, 1), "");
+    EXPECT_EQ(Cell(MainForm->StringGrid1, 1, 2), "Коррекция ослабления (МВ, ГМВ): 12 3");
+    AttenuationTable()->DeleteKey({"7777777"});
+}
+
+TEST_F(LinkEndToEnd, DeviceStartedResultIsQueuedAndPosted) {
+    StartWithStation();
+    station_.SendSplit(FromHex("F8 81 82 80 85 80 87 82 84 F9 E2 80 80 80 80 80 80 80 82 E3 C0"), 4,
+                       std::chrono::milliseconds(1));
+    ASSERT_TRUE(PumpUntil([&] { return posted_.Seen.size() == 1 && BlockNumDigits.IsEmpty(); }));
+    EXPECT_EQ(posted_.Seen[0], WM_DEVICE_TEST23);
+    EXPECT_EQ(RunningTest, 2);
+    EXPECT_EQ(ResultCount, 1);
+    EXPECT_EQ(ResultBlockNums[0].Digits[0][9], 5) << "the factory numbers travel with the result";
+}
+
+TEST_F(LinkEndToEnd, HangUpMidFrameLeavesTheProgramWithTheLinkDown) {
+    StartWithStation();
+    station_.Send(FromHex("E2 80 80"));
+    ASSERT_TRUE(PumpUntil([] { return TraceSnapshot(RxTraceRing).endsWith(QByteArray::fromHex("E28080")); }));
+    station_.HangUp();
+    ASSERT_TRUE(PumpUntil([] { return !ComPortOpen(); }));
+    EXPECT_EQ(MainForm->IPort->title(), "Порт ");
+    EXPECT_FALSE(MainForm->ITest->menuAction()->isEnabled());
+    EXPECT_FALSE(MainForm->ToolPositionEnabled(0));
+    EXPECT_TRUE(MainForm->IPort->menuAction()->isEnabled());
+    EXPECT_TRUE(dialogs_.isEmpty()) << "an unplugged line is no error dialog";
+
+    // The program answers: a send finds no port at once, the grid takes rows.
+    TxBuffer.Len = 500;
+    QElapsedTimer t;
+    t.start();
+    SendBuffer(TxBuffer, TxSent);
+    EXPECT_EQ(TxSent, 0);
+    EXPECT_LT(t.elapsed(), 5000);
+    MainForm->AddMessageRow("дальше", false);
+    EXPECT_EQ(MessageCount, 1);
+
+    // "Перезапуск" on a port that is gone shows why and leaves it closed.
+    MainForm->N8Click();
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Type, TMsgDlgType::Error);
+    EXPECT_FALSE(ComPortOpen());
+}
+
+TEST_F(LinkEndToEnd, PortMenuListsChoosesAndCloses) {
+    StartWithStation();
+    AddTty("ttyS4", "serial8250");
+    emit MainForm->IPort->aboutToShow();
+    const QList<QAction*> items = MainForm->inom->actions();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0]->text(), "ttyS4");
+    EXPECT_EQ(items[1]->text(), "ttyUSB0");
+    EXPECT_FALSE(items[0]->isChecked());
+    EXPECT_TRUE(items[1]->isChecked());
+
+    // Choosing the open port closes it, opens it again and resets the station.
+    station_.Clear();
+    items[1]->trigger();
+    ASSERT_TRUE(station_.WaitForCount(1, std::chrono::seconds(5)));
+    EXPECT_EQ(Got(), "D0");
+    EXPECT_TRUE(ComPortOpen());
+
+    // A port that cannot be opened: the error is shown and the previous port reopened.
+    items[0]->trigger();
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_TRUE(ComPortOpen());
+    EXPECT_EQ(PortName, "ttyUSB0");
+    EXPECT_EQ(MainForm->IPort->title(), "Порт ttyUSB0");
+
+    MainForm->mClosePortClick();
+    EXPECT_FALSE(ComPortOpen());
+    EXPECT_EQ(MainForm->IPort->title(), "Порт");
+    EXPECT_TRUE(MainForm->ITest->menuAction()->isEnabled()) << "the menus stay as they were";
+}
+
+TEST_F(LinkEndToEnd, TcpPeerThatClosesIsNoticed) {
+    const int port = station_.ListenTcp(0);
+    ASSERT_GT(port, 0);
+    DeviceTcpPort = port;
+    QString offered;
+    SetDialogHook(
+        [this](const TDialogRecord& d, QWidget*) {
+            dialogs_.append(d);
+            return dialogAnswer_;
+        },
+        [&](const QString& caption, const QString&, QString& value, QWidget*) {
+            EXPECT_EQ(caption, "Enter IP");
+            offered = value;
+            value = "127.0.0.1";
+            return true;
+        });
+    Start();
+    MainForm->iTCPselectClick();
+    EXPECT_EQ(PortName, "TCP");
+    EXPECT_EQ(ReadFile("Options.dat"), "TCP\r\n");
+    EXPECT_TRUE(MainForm->iTCP->menuAction()->isVisible());
+    MainForm->iConnectClick();
+    EXPECT_EQ(offered, QString(DeviceFactoryAddress));
+    ASSERT_TRUE(TcpConnected);
+    EXPECT_EQ(MainForm->StatusText(0), "Соединен с: 127.0.0.1");
+    EXPECT_TRUE(MainForm->ToolPositionEnabled(0));
+    EXPECT_TRUE(station_.WaitFor({0xD0}, std::chrono::seconds(5)));
+
+    station_.SendSplit(FromHex("94 B3 C7"), 1, std::chrono::milliseconds(1));
+    ASSERT_TRUE(PumpUntil([] { return MessageCount == 2; }));
+    EXPECT_EQ(Cell(MainForm->StringGrid1, 1, 1), "МВ2");
+    EXPECT_EQ(Cell(MainForm->StringGrid1, 2, 2), "ПРМ вызова 1");
+
+    station_.HangUp();
+    ASSERT_TRUE(PumpUntil([] { return !TcpConnected; }));
+    EXPECT_EQ(MainForm->StatusText(0), "Соединение не установлено");
+    EXPECT_FALSE(MainForm->ToolPositionEnabled(0));
+}
+
+// A maintainer's session: the program started against the station, the receive log
+// switched on in the monitor window, a scripted exchange played on the station's side.
+TEST_F(LinkEndToEnd, ScriptedSessionIsLoggedAndDecoded) {
+    StartWithStation();
+    Fevery->bOpebFileIn->click();
+    ASSERT_TRUE(RxLog.IsOpen());
+    const std::string script = R"(
+        expect D0 D0
+        split 3 C9 92 BC B4 EC 80 80 81 82 83 84 80 80 ED
+        send CC
+        expect F4 80 80 80 80 80 80 80 80 F5
+        split 1 EA 80 83 80 82 83 85 81 89 EB CB C0
+    )";
+    bool ok = false;
+    std::string error;
+    std::atomic<bool> done = false;
+    std::thread player([&] {
+        ok = vesksim::PlayScript(station_, script, &error);
+        done = true;
+    });
+    PumpUntil([&] { return done.load(); }, 20000);
+    player.join();
+    ASSERT_TRUE(ok) << error;
+    ASSERT_TRUE(PumpUntil([] { return MessageCount == 4 && !MainForm->ELevm->text().isEmpty(); }))
+        << MessageCount;
+    QTableWidget* g = MainForm->StringGrid1;
+    EXPECT_EQ(Cell(g, 1, 2), "ГМВ:Прием № поезда и передача ППНП");
+    EXPECT_EQ(Cell(g, 2, 2), "Наличие тона 2941");
+    EXPECT_EQ(Cell(g, 3, 1), "ГМВ2");
+    EXPECT_EQ(Cell(g, 3, 2), "Номер поезда: 1234");
+    EXPECT_EQ(Cell(g, 4, 2), "Коррекция ослабления: ??");
+    EXPECT_EQ(MainForm->ELevm->text(), "3,5");
+    EXPECT_EQ(TrainNumber, "1234");
+
+    Fevery->bCloseFileIn->click();
+    EXPECT_EQ(ReadFile("receive.txt"),
+              "C9 92 BC B4 EC 80 80 81 82 83 \n84 80 80 ED CC EA 80 83 80 82 \n83 85 81 89 EB CB C0 ");
+
+    // The monitor shows the same bytes, ten a row under the row headings.
+    Fevery->Button1->click();
+    QTableWidget* m = Fevery->StringGrid1;
+    EXPECT_EQ(Cell(m, 1, 0), "0");
+    EXPECT_EQ(Cell(m, 2, 0), "10");
+    EXPECT_EQ(Cell(m, 1, 1), "C9");
+    EXPECT_EQ(Cell(m, 2, 1), "84");
+    EXPECT_EQ(Cell(m, 3, 7), "C0");
+    EXPECT_EQ(Cell(Fevery->StringGrid2, 1, 1), "D0");
+    Fevery->Button2->click();
+    EXPECT_EQ(Cell(m, 1, 1), "");
+    station_.Send(FromHex("B0"));
+    ASSERT_TRUE(PumpUntil([&] {
+        Fevery->RefreshAllMessages();
+        return Cell(m, 1, 1) == "B0";
+    }));
+}
+
+} // namespace

@@ -1,0 +1,423 @@
+// The attenuation reply, the sound path, the builders and senders, the send routine, the trace
+// rings and hex logs, and the TCP transport, over the simulated station on 127.0.0.1 or a
+// pseudo-terminal.
+#include "LinkFixture.h"
+
+using namespace linktest;
+
+namespace {
+// ---------------------------------------------------------------------------------------
+// Attenuation request: the reply goes out over the link, the row shows the values.
+
+class AttenuationTest : public LinkTest {
+protected:
+    void SetUp() override {
+        LinkTest::SetUp();
+        SetAlias("dbVesk", "PARADOX", dir_.path() + "/");
+        OpenAttenuationTable();
+        ASSERT_NE(AttenuationTable(), nullptr);
+        AttenuationTable()->Post({"1234567", 12, 3});
+        AttenuationTable()->Post({"7654321", 150, 7});
+        AttenuationTable()->Post({"0000001", -4, 300});
+        ConnectStation();
+    }
+    void TearDown() override {
+        CloseAttenuationTable();
+        LinkTest::TearDown();
+    }
+    QString Reply(const char* loco) {
+        LocoNumber = loco;
+        station_.Clear();
+        main_.Rows.clear();
+        Feed("CC");
+        station_.WaitForCount(10, std::chrono::seconds(5));
+        return StationGot();
+    }
+};
+
+TEST_F(AttenuationTest, RepliesFromTheTable) {
+    EXPECT_EQ(Reply("1234567"), "F4 80 80 80 80 81 82 80 83 F5");
+    EXPECT_EQ(main_.Rows, QList<TGridRow>({{"", "Коррекция ослабления (МВ, ГМВ): 12 3"}}));
+    EXPECT_EQ(Reply("7654321"), "F4 80 80 80 80 89 89 80 87 F5");
+    EXPECT_EQ(RowTexts(), QStringList({"Коррекция ослабления (МВ, ГМВ): 99 7"}));
+    EXPECT_EQ(Reply("0000001"), "F4 80 80 80 80 80 80 89 89 F5") << "negative sent as 0, over 99 as 99";
+    EXPECT_EQ(Reply("1111111"), "F4 80 80 80 80 80 80 80 80 F5");
+    EXPECT_EQ(main_.Rows, QList<TGridRow>({{"", "Коррекция ослабления: ??"}}));
+    EXPECT_EQ(Reply("123456"), "F4 80 80 80 80 80 80 80 80 F5") << "the key is compared exactly";
+}
+
+TEST_F(AttenuationTest, ClosedTableGivesTheNotFoundReply) {
+    CloseAttenuationTable();
+    EXPECT_EQ(Reply("1234567"), "F4 80 80 80 80 80 80 80 80 F5");
+    EXPECT_EQ(RowTexts(), QStringList({"Коррекция ослабления: ??"}));
+}
+
+TEST_F(AttenuationTest, ReplyAfterATestCommandGoesAlone) {
+    TTxBuffer& b = TxBuffer;
+    b.Len = 0;
+    CurrentChannel = 3;
+    PutChannelByte();
+    PutLocoFrame();
+    PutTestFrame(2);
+    SendBuffer(b, TxSent);
+    EXPECT_EQ(TxSent, 21);
+    EXPECT_EQ(b.Len, 21) << "over TCP Len keeps its value";
+    EXPECT_EQ(Reply("1234567"), "F4 80 80 80 80 81 82 80 83 F5");
+}
+
+// ---------------------------------------------------------------------------------------
+// Sound
+
+class SoundTest : public LinkTest {
+protected:
+    void SetUp() override {
+        LinkTest::SetUp();
+        prime_ = false;
+    }
+    QByteArray Ring(int from, int count) const {
+        QByteArray b;
+        for (int i = 0; i < count; ++i)
+            b.append(char(SoundRing[(from + i) % SoundRingSize]));
+        return b;
+    }
+    bool prime_;
+};
+
+TEST_F(SoundTest, LiveSoundEntersTheRingFromTheClosingByte) {
+    Feed("FA 8F 80 85 8A 8F 80 8F 80 FB");
+    EXPECT_EQ(SoundFlags, 2);
+    EXPECT_TRUE(SoundTransferOn);
+    EXPECT_EQ(link_.Calls, QStringList({"play start"}));
+    EXPECT_EQ(link_.ChartTitle, "Воспроизведение");
+    Feed("05 90 C9 80 FF");
+    EXPECT_EQ(Hex(Ring(0, 6)), "7F 05 90 C9 80 FF");
+    EXPECT_EQ(SoundRingFill(), 6);
+    EXPECT_TRUE(main_.Rows.isEmpty()) << "no event is decoded during the transfer";
+    EXPECT_EQ(link_.Primes, 0);
+    // Sample values below 0x80: an FA byte in the samples would open a frame.
+    for (int i = 0; i < 1018; ++i)
+        ReceiveByte(uint8_t(i & 0x7F));
+    EXPECT_EQ(link_.Primes, 1) << "a block waits at 1024 bytes";
+    Feed("FA 8F 80 85 8A 8F 80 8F 8F FB");
+    EXPECT_EQ(SoundRingFill(), 1024) << "the end command is not sound";
+    EXPECT_EQ(SoundFlags, 0);
+    EXPECT_FALSE(SoundTransferOn);
+    EXPECT_EQ(link_.Calls.last(), "play stop");
+    EXPECT_TRUE(link_.ChartTitle.isEmpty());
+}
+
+TEST_F(SoundTest, HeldBytesOfANonCommandEnterTheRingInOrder) {
+    Feed("FA 8F 80 85 8A 8F 80 8F 80 FB");
+    const int start = SoundWriteIdx;
+    Feed("FA 83 7E 10");
+    EXPECT_EQ(SoundWriteIdx, start) << "held while the FA frame is open";
+    Feed("B5");
+    EXPECT_EQ(Hex(Ring(start, 5)), "FA 83 7E 10 B5");
+    Feed("FA 81 FB 44");
+    EXPECT_EQ(Hex(Ring(start + 5, 3)), "FA 81 44") << "the closer of a non-command is not sound";
+    // Sample bytes that do not end an FA frame overflow the hold into the ring.
+    const int before = SoundWriteIdx;
+    ReceiveByte(0xFA);
+    for (int i = 0; i < 20; ++i)
+        ReceiveByte(0x10);
+    EXPECT_EQ(SoundWriteIdx, before + 16);
+    EXPECT_EQ(SoundHoldCount, 5);
+}
+
+TEST_F(SoundTest, SavedSoundGoesToTheFileInBlocks) {
+    Feed("FA 8F 80 85 8A 8F 80 8F 81 FB");
+    EXPECT_EQ(SoundMode, 1);
+    EXPECT_EQ(link_.Status[1], "Приём и сохранение звука");
+    EXPECT_EQ(link_.Lamps[1], TLamp::Green);
+    for (int i = 0; i < 2999; ++i)
+        ReceiveByte(uint8_t((i * 7) & 0x7F));
+    Feed("FA 8F 80 85 8A 8F 80 8F 8F FB");
+    QFile f("phonems.pcm");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray saved = f.readAll();
+    ASSERT_EQ(saved.size(), 3000);
+    EXPECT_EQ(uint8_t(saved[0]), 0x7F);
+    EXPECT_EQ(uint8_t(saved[1]), 0);
+    EXPECT_EQ(uint8_t(saved[2999]), uint8_t((2998 * 7) & 0x7F));
+    EXPECT_EQ(SoundFlags, 0);
+    EXPECT_EQ(link_.Lamps[1], TLamp::White);
+    EXPECT_TRUE(link_.Status[1].isEmpty());
+    EXPECT_EQ(SoundRingFill(), 0);
+}
+
+TEST_F(SoundTest, FileThatCannotBeCreated) {
+    QDir().mkdir("phonems.pcm");
+    Feed("FA 8F 80 85 8A 8F 80 8F 81 FB 11 22");
+    EXPECT_EQ(link_.Lamps[1], TLamp::Red);
+    EXPECT_EQ(link_.Status[1], "Не удаётся открыть файл");
+    EXPECT_EQ(SoundFlags, 0);
+    EXPECT_TRUE(SoundTransferOn);
+    EXPECT_EQ(SoundRingFill(), 0);
+    Feed("FA 8F 80 85 8A 8F 80 8F 8F FB");
+    EXPECT_EQ(link_.Lamps[1], TLamp::Red) << "the end leaves the failure shown";
+    EXPECT_FALSE(SoundTransferOn);
+}
+
+TEST_F(SoundTest, FileRequestAnswersAndStartsTheUpload) {
+    ConnectStation();
+    QFile t("Title.pcm");
+    ASSERT_TRUE(t.open(QIODevice::WriteOnly));
+    t.write("abc");
+    t.close();
+    Feed("FA 8F 80 85 8A 8F 80 8F 83 FB");
+    ASSERT_TRUE(station_.WaitForCount(10, std::chrono::seconds(5)));
+    EXPECT_EQ(StationGot(), "FA 8F 80 85 8A 8F 80 8F 83 FB");
+    EXPECT_EQ(link_.Status[1], "Проверка НЧ");
+    EXPECT_EQ(link_.Lamps[0], TLamp::Green);
+    EXPECT_EQ(link_.Calls, QStringList({"upload timer"}));
+    EXPECT_EQ(SoundFlags, 1);
+    EXPECT_EQ(SoundMode, 3);
+    EXPECT_TRUE(SoundFile().isOpen());
+    EXPECT_FALSE(SoundTransferOn) << "events go on being decoded during an upload";
+    station_.Clear();
+    Feed("FA 8F 80 85 8A 8F 80 8F 82 FB");
+    ASSERT_TRUE(station_.WaitForCount(10, std::chrono::seconds(5)));
+    EXPECT_EQ(SoundFlags, 0) << "no phonems.pcm";
+    EXPECT_EQ(SoundMode, 0);
+    EXPECT_EQ(link_.Status[1], "Передача фонем");
+}
+
+// ---------------------------------------------------------------------------------------
+// Builders
+
+TEST_F(LinkTest, Builders) {
+    struct {
+        const char* name;
+        std::function<void()> build;
+        const char* bytes;
+    } cases[] = {
+        {"test6", [] { PutTestFrame(6); }, "E2 80 80 80 80 80 80 80 86 E3"},
+        {"loco",
+         [] {
+             LocoNumber = "0000001";
+             PutLocoFrame();
+         },
+         "EE 81 80 80 80 80 80 80 81 EF"},
+        {"code",
+         [] {
+             SpecialInfo = "00A1FF07";
+             PutCodeFrame();
+         },
+         "E0 80 80 8A 81 8F 8F 80 87 E1"},
+        {"codeG",
+         [] {
+             SpecialInfo = "G0000000";
+             PutCodeFrame();
+         },
+         "E0 80 80 80 80 80 80 80 80 E1"},
+        {"train",
+         [] {
+             TrainNumber = "0456";
+             PutTrainFrame();
+         },
+         "EC 80 80 80 84 85 86 80 80 ED"},
+        {"test2",
+         [] {
+             CurrentChannel = 3;
+             LocoNumber = "1234567";
+             PutChannelByte();
+             PutLocoFrame();
+             PutTestFrame(2);
+         },
+         "93 EE 81 81 82 83 84 85 86 87 EF E2 80 80 80 80 80 80 80 82 E3"},
+        {"hexDigits", [] { PutHexDigits("1aZ"); }, "81 8A 80"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TxBuffer.Len = 0;
+        c.build();
+        EXPECT_EQ(QString::fromStdString(vesksim::ToHex(TBytes(TxBuffer.Data, TxBuffer.Data + TxBuffer.Len))),
+                  c.bytes);
+    }
+    TxBuffer.Len = 0;
+    LocoNumber = "123";
+    EXPECT_THROW(PutLocoFrame(), ERangeError) << "callers pad first";
+    TxBuffer.Len = 1020;
+    EXPECT_THROW(PutTestFrame(1), ERangeError);
+    EXPECT_EQ(TxBuffer.Len, 1025);
+}
+
+TEST_F(LinkTest, HexConversions) {
+    EXPECT_EQ(HexVal("a"), 10);
+    EXPECT_EQ(HexVal("1F"), 31);
+    EXPECT_EQ(HexVal("G1"), 0);
+    EXPECT_EQ(HexVal("1G"), 1);
+    EXPECT_EQ(HexVal("123"), 0);
+    EXPECT_EQ(HexVal(""), 0);
+    EXPECT_EQ(ByteToHex(0xD0), "D0");
+    EXPECT_EQ(ByteToHex(7), "07");
+}
+
+TEST_F(LinkTest, SendersOverTcp) {
+    ConnectStation();
+    CurrentChannel = 4;
+    SendCmd(0xD3);
+    CurrentChannel = 1;
+    SendCall(1);
+    SendCmdSnd(0);
+    SendAutoPsh();
+    TxBuffer.Len = 21;
+    SendReset();
+    ASSERT_TRUE(station_.WaitForCount(16, std::chrono::seconds(5)));
+    EXPECT_EQ(StationGot(), "94 D3 91 D2 FA 8F 80 85 8A 8F 80 8F 80 FB D5 D0");
+    EXPECT_EQ(TxSent, 1);
+}
+
+TEST_F(LinkTest, CallIsResentOnceWhenAnAmplifierAlarmShows) {
+    ConnectStation();
+    CurrentChannel = 2;
+    link_.Alarms[2] = true;
+    SendCall(0);
+    EXPECT_FALSE(link_.Alarms[2]);
+    SendCall(0);
+    ASSERT_TRUE(station_.WaitForCount(6, std::chrono::seconds(5)));
+    EXPECT_EQ(StationGot(), "92 D1 92 D1 92 D1");
+}
+
+// ---------------------------------------------------------------------------------------
+// Send routine, trace rings, logs
+
+TEST_F(LinkTest, NoLinkSendsNothingAtOnce) {
+    TxBuffer.Len = 1000;
+    QElapsedTimer t;
+    t.start();
+    SendBuffer(TxBuffer, TxSent);
+    EXPECT_EQ(TxSent, 0);
+    EXPECT_LT(t.elapsed(), 5000) << "no Len x 50 ms wait without a port";
+    EXPECT_EQ(TxTraceRing.Tail.load(), 0);
+    TcpSelected = true;
+    SendBuffer(TxBuffer, TxSent);
+    EXPECT_EQ(TxSent, 0);
+    TxBuffer.Len = 0;
+    TxLog.Open();
+    SendBuffer(TxBuffer, TxSent);
+    TxLog.Close();
+    EXPECT_EQ(QFileInfo("transmit.txt").size(), 0) << "Len 0 logs nothing";
+}
+
+TEST_F(LinkTest, SerialSendOverAPseudoTerminal) {
+    ASSERT_TRUE(station_.StartSerial((dir_.path() + "/sim").toStdString())) << station_.Error();
+    qputenv("VESK_SYS_DIR", QByteArray::fromStdString(station_.SysDir()));
+    qputenv("VESK_DEV_DIR", QByteArray::fromStdString(station_.DevDir()));
+    EXPECT_EQ(FindUsbSerialPort(), "ttyUSB0");
+    EXPECT_FALSE(OpenComPort("ttyUSB9"));
+    EXPECT_FALSE(ComPortOpen());
+    EXPECT_FALSE(LastOpenErrorText().isEmpty());
+    ASSERT_TRUE(OpenComPort("ttyUSB0")) << LastOpenErrorText().toStdString();
+    TxBuffer.Len = 0;
+    CurrentChannel = 3;
+    PutChannelByte();
+    PutLocoFrame();
+    PutTestFrame(2);
+    SendBuffer(TxBuffer, TxSent);
+    EXPECT_EQ(TxSent, 21);
+    EXPECT_EQ(TxBuffer.Len, 0) << "over the serial port Len holds what was not sent";
+    EXPECT_EQ(Hex(TraceSnapshot(TxTraceRing)),
+              "93 EE 81 81 82 83 84 85 86 87 EF E2 80 80 80 80 80 80 80 82 E3");
+    ASSERT_TRUE(station_.WaitForCount(21, std::chrono::seconds(5)));
+    station_.Send(FromHex("93 B1"));
+    ASSERT_TRUE(PumpUntil([&] { return main_.Rows.size() == 1; }));
+    EXPECT_EQ(main_.Rows[0], (TGridRow{"МВ1", "Наличие тона 2772"}));
+    qunsetenv("VESK_SYS_DIR");
+    qunsetenv("VESK_DEV_DIR");
+}
+
+TEST_F(LinkTest, TraceRingKeepsTheLast1024Bytes) {
+    for (int i = 0; i < 1030; ++i)
+        TxTraceRing.Put(uint8_t(i));
+    const QByteArray kept = TraceSnapshot(TxTraceRing);
+    ASSERT_EQ(kept.size(), 1024);
+    EXPECT_EQ(uint8_t(kept[0]), uint8_t(6));
+    EXPECT_EQ(uint8_t(kept[1023]), uint8_t(1029));
+    ResetTraceRings();
+    EXPECT_TRUE(TraceSnapshot(TxTraceRing).isEmpty());
+}
+
+TEST_F(LinkTest, HexLogsRunTheirColumnAcrossMessages) {
+    ConnectStation();
+    TxLog.Open();
+    SendReset();
+    TxBuffer.Len = 0;
+    PutChannelByte();
+    PutLocoFrame();
+    PutTestFrame(2);
+    SendBuffer(TxBuffer, TxSent);
+    TxLog.Close();
+    QFile t("transmit.txt");
+    ASSERT_TRUE(t.open(QIODevice::ReadOnly));
+    EXPECT_EQ(t.readAll(), "D0 91 EE 81 81 82 83 84 85 86 \n87 EF E2 80 80 80 80 80 80 80 \n82 E3 ");
+
+    RxLog.Open();
+    const TBytes bytes = FromHex("00 01 02 03 04 05 06 07 08 09 0A 0B");
+    PushReceivedBytes(bytes.data(), bytes.size());
+    DeliverPendingBytes();
+    QFile r("receive.txt");
+    ASSERT_TRUE(r.open(QIODevice::ReadOnly));
+    EXPECT_EQ(r.readAll(), "00 01 02 03 04 05 06 07 08 09 \n0A 0B ");
+    RxLog.Open();
+    EXPECT_EQ(RxLog.Column(), 0) << "reopening starts a new file";
+    EXPECT_EQ(QFileInfo("receive.txt").size(), 0);
+}
+
+TEST_F(LinkTest, UnwritableLogIsClosedAndReceptionGoesOn) {
+    if (!QFile::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    ASSERT_TRUE(QFile::link("/dev/full", "receive.txt"));
+    ASSERT_TRUE(QFile::link("/dev/full", "transmit.txt"));
+    RxLog.Open();
+    TxLog.Open();
+    const TBytes bytes = FromHex("93 B1");
+    PushReceivedBytes(bytes.data(), bytes.size());
+    DeliverPendingBytes();
+    EXPECT_FALSE(RxLog.IsOpen());
+    EXPECT_EQ(main_.Rows.size(), 1);
+    ConnectStation();
+    SendReset();
+    EXPECT_FALSE(TxLog.IsOpen());
+    EXPECT_EQ(TxSent, 1) << "the send goes on";
+}
+
+// ---------------------------------------------------------------------------------------
+// TCP transport
+
+TEST_F(LinkTest, TcpInputAndAPeerThatCloses) {
+    ConnectStation();
+    OpenConnection("127.0.0.1", 1);
+    EXPECT_TRUE(TcpConnected) << "a second connect while connected does nothing";
+    station_.SendSplit(FromHex("93 B1 EE 81 81 82 83 84 85 86 87 EF"), 1, std::chrono::milliseconds(1));
+    ASSERT_TRUE(PumpUntil([&] { return main_.Rows.size() == 2; }));
+    EXPECT_EQ(RowTexts(), QStringList({"Наличие тона 2772", "Номер локомотива: 1234567"}));
+    station_.HangUp();
+    ASSERT_TRUE(PumpUntil([] { return !TcpConnected; }));
+    EXPECT_EQ(link_.Status[0], "Соединение не установлено");
+    EXPECT_EQ(main_.Calls.last(), "link off");
+    SendReset();
+    EXPECT_EQ(TxSent, 0);
+}
+
+TEST_F(LinkTest, TcpResetIsNoticedToo) {
+    ConnectStation();
+    station_.HangUp(true);
+    ASSERT_TRUE(PumpUntil([] { return !TcpConnected; }));
+    EXPECT_EQ(link_.Status[0], "Соединение не установлено");
+}
+
+TEST_F(LinkTest, TcpConnectionRefused) {
+    int port = 0;
+    {
+        vesksim::TStation gone;
+        port = gone.ListenTcp(0);
+    }
+    ASSERT_GT(port, 0);
+    OpenConnection("127.0.0.1", port);
+    EXPECT_FALSE(TcpConnected);
+    OpenConnection("", 4001);
+    EXPECT_FALSE(TcpConnected);
+}
+
+} // namespace
