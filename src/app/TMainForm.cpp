@@ -123,6 +123,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(2000);
+    Timer1->start(); // the periodic-test timer polls from the start
     Timer2 = new QTimer(this);
     Timer2->setObjectName("Timer2");
 
