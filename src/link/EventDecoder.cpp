@@ -49,8 +49,53 @@ void MoveToGmvStandby() {
 }
 
 void SetChannel(uint8_t channel) {
+    // The names made once: channel events come with every test.
+    static const QString names[7] = {ChannelName(0), ChannelName(1), ChannelName(2), ChannelName(3),
+                                     ChannelName(4), ChannelName(5), ChannelName(6)};
     CurrentChannel = channel;
-    LinkView().SetChannelText(ChannelName(channel));
+    LinkView().SetChannelText(channel < 7 ? names[channel] : QString());
+}
+
+// The tone flag an event sets: the string (0 none, 1 ДМВ, 2 ГМВ, 3 МВ) and the position.
+struct TToneFlag {
+    uint8_t band;
+    uint8_t position;
+};
+constexpr TToneFlag ToneFlagOf(uint8_t b) {
+    switch (b) {
+    case 0xBD:
+        return {1, 1};
+    case 0xBA:
+        return {1, 2};
+    case 0xB2:
+        return {1, 3};
+    case 0xB1:
+        return {1, 4};
+    case 0xB0:
+        return {1, 5};
+    case 0xBF:
+        return {2, 1};
+    case 0xBC:
+        return {2, 2};
+    case 0xB8:
+        return {2, 3};
+    case 0xB7:
+        return {2, 4};
+    case 0xB4:
+        return {2, 5};
+    case 0xBE:
+        return {3, 1};
+    case 0xBB:
+        return {3, 2};
+    case 0xB6:
+        return {3, 3};
+    case 0xB5:
+        return {3, 4};
+    case 0xB3:
+        return {3, 5};
+    default:
+        return {0, 0};
+    }
 }
 
 void DeviceFree() {
@@ -178,6 +223,12 @@ void HandleEventByte(uint8_t b) {
     const QString text = EventText(b);
     if (!text.isEmpty())
         MainView().AddMessageRow(text, true);
+    if (b >= 0xB0 && b <= 0xBF) {
+        const TToneFlag flag = ToneFlagOf(b);
+        if (flag.band != 0)
+            SetFlag(flag.band == 1 ? ToneFlagsD : flag.band == 2 ? ToneFlagsG : ToneFlagsM, flag.position);
+        return;
+    }
     switch (b) {
     case 0x91:
     case 0x92:
@@ -215,51 +266,6 @@ void HandleEventByte(uint8_t b) {
         break;
     case 0xAB:
         EndWaitRequest = true;
-        break;
-    case 0xB0:
-        SetFlag(ToneFlagsD, 5);
-        break;
-    case 0xB1:
-        SetFlag(ToneFlagsD, 4);
-        break;
-    case 0xB2:
-        SetFlag(ToneFlagsD, 3);
-        break;
-    case 0xB3:
-        SetFlag(ToneFlagsM, 5);
-        break;
-    case 0xB4:
-        SetFlag(ToneFlagsG, 5);
-        break;
-    case 0xB5:
-        SetFlag(ToneFlagsM, 4);
-        break;
-    case 0xB6:
-        SetFlag(ToneFlagsM, 3);
-        break;
-    case 0xB7:
-        SetFlag(ToneFlagsG, 4);
-        break;
-    case 0xB8:
-        SetFlag(ToneFlagsG, 3);
-        break;
-    case 0xBA:
-        SetFlag(ToneFlagsD, 2);
-        break;
-    case 0xBB:
-        SetFlag(ToneFlagsM, 2);
-        break;
-    case 0xBC:
-        SetFlag(ToneFlagsG, 2);
-        break;
-    case 0xBD:
-        SetFlag(ToneFlagsD, 1);
-        break;
-    case 0xBE:
-        SetFlag(ToneFlagsM, 1);
-        break;
-    case 0xBF:
-        SetFlag(ToneFlagsG, 1);
         break;
     case 0xC0:
         DeviceFree();

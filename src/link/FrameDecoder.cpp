@@ -53,17 +53,54 @@ void AssignHex(QString& dst, const TFrame& f, int from, int to) {
     dst = QString(text, n);
 }
 
+// A text put together on the stack and turned into one QString: the decoders run for every
+// frame, and a string grown piece by piece would allocate at each piece.
+class TText {
+public:
+    TText& operator<<(QStringView s) {
+        for (QChar c : s)
+            if (n_ < Size)
+                c_[n_++] = c;
+        return *this;
+    }
+    TText& operator<<(QChar c) {
+        if (n_ < Size)
+            c_[n_++] = c;
+        return *this;
+    }
+    // A digit value in decimal (one or two characters).
+    TText& Dec(unsigned v) {
+        if (v >= 10)
+            *this << QChar(u'0' + v / 10);
+        return *this << QChar(u'0' + v % 10);
+    }
+    TText& Dec(const TFrame& f, int from, int to) {
+        for (int i = from; i <= to; ++i)
+            Dec(f.Nibbles[i]);
+        return *this;
+    }
+    TText& Hex(const TFrame& f, int from, int to) {
+        for (int i = from; i <= to; ++i)
+            *this << NibbleHexChar(f.Nibbles[i]);
+        return *this;
+    }
+    QStringView View() const { return QStringView(c_, n_); }
+    QString Str() const { return QString(c_, n_); }
+
+private:
+    static constexpr int Size = 96;
+    QChar c_[Size];
+    int n_ = 0;
+};
+
 QString HexText(const TFrame& f, int from, int to) {
-    QString s;
-    AssignHex(s, f, from, to);
-    return s;
+    return (TText().Hex(f, from, to)).Str();
 }
 
-QString DecText(const TFrame& f, int from, int to) {
-    QString s;
-    for (int i = from; i <= to; ++i)
-        s += QString::number(f.Nibbles[i]);
-    return s;
+// Assigns text to dst unless it already holds it.
+void AssignText(QString& dst, QStringView text) {
+    if (dst != text)
+        dst = text.toString();
 }
 
 void QueueResult(const TFrame& f, int index) {
@@ -84,33 +121,33 @@ void DeviceStartedResult(const TFrame& f) {
 }
 
 // One МВ channel number of frame E4 from digits from..from+2; bad digits become '0'.
-QString MvNumber(const TFrame& f, int from, uint8_t slot, int kind) {
-    QChar text[3];
+TText MvNumber(const TFrame& f, int from, uint8_t slot, int kind) {
+    TText text;
     for (int i = 0; i < 3; ++i) {
         const uint8_t d = f.Nibbles[from + i];
         if (d <= 9) {
-            text[i] = QChar(u'0' + d);
+            text << QChar(u'0' + d);
         } else {
-            text[i] = u'0';
+            text << u'0';
             MainView().Err_kan(slot, kind);
         }
     }
-    return QString(text, 3);
+    return text;
 }
 
 void MvChannelFrame(const TFrame& f) {
     const uint8_t slot = f.Nibbles[1];
-    const QString prm = MvNumber(f, 2, slot, 1);
+    const TText prm = MvNumber(f, 2, slot, 1);
     if (slot >= 1 && slot <= 4) {
         if ((DataErrorFlags & 0xFC) == 0)
-            MvChannels[slot].Prm = prm;
+            AssignText(MvChannels[slot].Prm, prm.View());
     } else {
         DataErrorFlags |= 2;
     }
-    const QString prd = MvNumber(f, 5, slot, 2);
+    const TText prd = MvNumber(f, 5, slot, 2);
     if (slot >= 1 && slot <= 4) {
         if ((DataErrorFlags & 0xFC) == 0)
-            MvChannels[slot].Prd = prd;
+            AssignText(MvChannels[slot].Prd, prd.View());
     } else {
         DataErrorFlags |= 2;
     }
@@ -163,12 +200,12 @@ void MeasurementFrame(const TFrame& f) {
         {
             const QChar mv[3] = {NibbleHexChar(d[4]), u',', NibbleHexChar(d[5])};
             const QChar gmv[3] = {NibbleHexChar(d[6]), u',', NibbleHexChar(d[7])};
-            LinkView().SetDeviation(QString(mv, 3), QString(gmv, 3));
+            LinkView().SetDeviation(QStringView(mv, 3), QStringView(gmv, 3));
         }
         break;
     case 4:
     case 5:
-        LinkView().SetRssi(d[1] == 4 ? TBand::Mv : TBand::Gmv, DecText(f, 4, 7));
+        LinkView().SetRssi(d[1] == 4 ? TBand::Mv : TBand::Gmv, TText().Dec(f, 4, 7).View());
         break;
     case 6:
     case 7: {
@@ -201,10 +238,11 @@ void FactoryNumberFrame(const TFrame& f) {
     const int block = (a - 10) / 4, quarter = (a - 10) % 4;
     for (int i = 0; i < 4; ++i)
         BlockNumDigits.Digits[block][quarter * 4 + i] = d[2 + i];
-    QString sb, sc;
-    IntToStrPad(b, 2, sb);
-    IntToStrPad(c, 2, sc);
-    MainView().AddMessageRow(QStringLiteral("Зав. номер %1 = %2%3").arg(a).arg(sb, sc), true);
+    TText row;
+    row << u"Зав. номер ";
+    row.Dec(unsigned(a / 10)).Dec(unsigned(a % 10)) << u" = ";
+    row.Dec(unsigned(b / 10)).Dec(unsigned(b % 10)).Dec(unsigned(c / 10)).Dec(unsigned(c % 10));
+    MainView().AddMessageRow(row.Str(), true);
 }
 
 // Returns false when the frame is not a sound command (wrong signature).
@@ -254,17 +292,19 @@ void ClearFrame(TFrame& frame) {
 }
 
 QString FormatTrainNumber(const TFrame& f) {
-    QString number = DecText(f, 2, 5);
-    if (number == QLatin1String("0000"))
-        number = QStringLiteral("XXXX");
-    QString s = QStringLiteral("Номер поезда: ") + number;
+    TText number;
+    number.Dec(f, 2, 5);
+    TText s;
+    s << u"Номер поезда: " << (number.View() == u"0000" ? QStringView(u"XXXX") : number.View());
     if (f.Nibbles[0] == 9 && f.Nibbles[1] == 7)
-        s += QStringLiteral(". Код теста1 р/c: ") + HexText(f, 6, 7);
-    return s;
+        (s << u". Код теста1 р/c: ").Hex(f, 6, 7);
+    return s.Str();
 }
 
 QString FormatLocoNumber(const TFrame& f) {
-    return QStringLiteral("Номер локомотива: ") + DecText(f, 1, 7);
+    TText s;
+    s << u"Номер локомотива: ";
+    return s.Dec(f, 1, 7).Str();
 }
 
 void FormatTrainNumber(QString& s) {
@@ -288,7 +328,7 @@ int ConfigBits() {
 
 void ShowConfig() {
     const int bits = ConfigBits();
-    LinkView().SetStandbyChannels(ConfigWord.mid(7, 1), ConfigWord.mid(6, 1));
+    LinkView().SetStandbyChannels(QStringView(ConfigWord).mid(7, 1), QStringView(ConfigWord).mid(6, 1));
     ApplyMvBlock();
     LinkView().SetGmvGrey((bits & 4) != 0);
 }

@@ -54,9 +54,3 @@ void THexLog::Flush() {
     if (open_ && !file_.flush())
         fail();
 }
-
-void LogRxByte(uint8_t b) {
-    if (RxLog.IsOpen())
-        RxLog.Write(b);
-    RxTraceRing.Put(b);
-}

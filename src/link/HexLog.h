@@ -1,6 +1,8 @@
 #pragma once
 // The optional hex logs of the bytes received ("receive.txt") and sent ("transmit.txt").
 
+#include "link/TraceRing.h"
+
 #include <QFile>
 #include <QString>
 #include <cstdint>
@@ -35,4 +37,8 @@ extern THexLog RxLog; // "receive.txt"
 extern THexLog TxLog; // "transmit.txt"
 
 /// Writes a received byte to the receive log when it is open and to RxTraceRing.
-void LogRxByte(uint8_t b);
+inline void LogRxByte(uint8_t b) {
+    if (RxLog.IsOpen())
+        RxLog.Write(b);
+    RxTraceRing.Put(b);
+}

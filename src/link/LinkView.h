@@ -2,6 +2,7 @@
 // What the link's decoders and commands ask of the windows beyond IMainView: the
 // indicators of the device panel, the measurement edits, the link texts, and the
 // routines of the parameters, voice call, special mode and sound-transfer windows.
+// Texts built per frame come as views: a view that shows nothing allocates nothing.
 // Every hook does nothing by default, so tests, the fuzzer and the benchmark run the
 // decoders with no window at all; the program installs the window implementation.
 
@@ -29,7 +30,7 @@ public:
     virtual void ShowDataError(bool /*shown*/) {}
     virtual void Beep() {}
     /// Standby channel edits (МВ, ГМВ) of the device panel.
-    virtual void SetStandbyChannels(const QString& /*mv*/, const QString& /*gmv*/) {}
+    virtual void SetStandbyChannels(QStringView /*mv*/, QStringView /*gmv*/) {}
     /// The ГМВ standby edit and deviation edit greyed for a blocked ГМВ band.
     virtual void SetGmvGrey(bool /*grey*/) {}
     /// The band blocks as every window shows them (main window, parameters, call, test dialog).
@@ -37,8 +38,8 @@ public:
     virtual void ApplyGmvBlock(bool /*blocked*/) {}
 
     // Measurements of the main window.
-    virtual void SetDeviation(const QString& /*mv*/, const QString& /*gmv*/) {}
-    virtual void SetRssi(TBand /*band*/, const QString& /*text*/) {}
+    virtual void SetDeviation(QStringView /*mv*/, QStringView /*gmv*/) {}
+    virtual void SetRssi(TBand /*band*/, QStringView /*text*/) {}
 
     // Parameters window.
     virtual void ParamsFormShow() {}

@@ -126,11 +126,11 @@ public:
             MainForm->LDataErr->setVisible(shown);
     }
     void Beep() override { QApplication::beep(); }
-    void SetStandbyChannels(const QString& mv, const QString& gmv) override {
+    void SetStandbyChannels(QStringView mv, QStringView gmv) override {
         if (!MainForm)
             return;
-        MainForm->Edit5->setText(mv);
-        MainForm->Edit6->setText(gmv);
+        MainForm->Edit5->setText(mv.toString());
+        MainForm->Edit6->setText(gmv.toString());
     }
     void SetGmvGrey(bool grey) override {
         if (!MainForm)
@@ -183,15 +183,15 @@ public:
         SetShown(FTestDlg, "ComboBoxGMW", false);
         SetShown(FTestDlg, "ComboBoxMW", blocked);
     }
-    void SetDeviation(const QString& mv, const QString& gmv) override {
+    void SetDeviation(QStringView mv, QStringView gmv) override {
         if (!MainForm)
             return;
-        MainForm->ELevm->setText(mv);
-        MainForm->ELevg->setText(gmv);
+        MainForm->ELevm->setText(mv.toString());
+        MainForm->ELevg->setText(gmv.toString());
     }
-    void SetRssi(TBand band, const QString& text) override {
+    void SetRssi(TBand band, QStringView text) override {
         if (MainForm)
-            (band == TBand::Mv ? MainForm->Edit2 : MainForm->Edit3)->setText(text);
+            (band == TBand::Mv ? MainForm->Edit2 : MainForm->Edit3)->setText(text.toString());
     }
     void ParamsFormShow() override { Call(FParam, "FormShow"); }
     void ParamsShowPSHs() override { Call(FParam, "ShowPSHs"); }

@@ -29,10 +29,6 @@ QFile& SoundFile() {
     return file;
 }
 
-int SoundRingFill() {
-    return Wrap(SoundWriteIdx - SoundReadIdx);
-}
-
 void WriteSoundToFile(int count) {
     if (count <= 0)
         return;

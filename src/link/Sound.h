@@ -22,7 +22,15 @@ extern bool SoundTransferOn;
 extern bool SoundFirstByte;
 
 /// Bytes in SoundRing not yet read: (write - read) mod 6144.
-int SoundRingFill();
+inline int SoundRingFill() {
+    int32_t d = SoundWriteIdx - SoundReadIdx;
+    if (d < 0)
+        d += SoundRingSize;
+    // Indexes are kept in range; anything else is folded back rather than trusted.
+    if (d < 0 || d >= SoundRingSize)
+        d = ((d % SoundRingSize) + SoundRingSize) % SoundRingSize;
+    return d;
+}
 
 /// Ends the reception of live sound (bit 1 of SoundFlags) and stops the player.
 void StopVoicePlayback();

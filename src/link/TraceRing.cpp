@@ -3,20 +3,6 @@
 TTraceRing RxTraceRing;
 TTraceRing TxTraceRing;
 
-void TTraceRing::Put(uint8_t b) {
-    int32_t tail = Tail.load(std::memory_order_relaxed);
-    if (tail < 0 || tail > 1024)
-        tail = 0;
-    Data[tail] = b;
-    RingInc(tail);
-    int32_t head = Head.load(std::memory_order_relaxed);
-    if (tail == head) {
-        RingInc(head);
-        Head.store(head, std::memory_order_release);
-    }
-    Tail.store(tail, std::memory_order_release);
-}
-
 void TTraceRing::Reset() {
     Head.store(0, std::memory_order_release);
     Tail.store(0, std::memory_order_release);

@@ -13,7 +13,7 @@ struct TTraceRing {
     std::atomic<int32_t> Head{0};
     std::atomic<int32_t> Tail{0};
 
-    void Put(uint8_t b);
+    inline void Put(uint8_t b);
     void Reset();
 };
 
@@ -24,6 +24,20 @@ extern TTraceRing TxTraceRing;
 inline void RingInc(int32_t& i) {
     i = (i >= 1024) ? 0 : i + 1;
 }
+void TTraceRing::Put(uint8_t b) {
+    int32_t tail = Tail.load(std::memory_order_relaxed);
+    if (tail < 0 || tail > 1024)
+        tail = 0;
+    Data[tail] = b;
+    RingInc(tail);
+    int32_t head = Head.load(std::memory_order_relaxed);
+    if (tail == head) {
+        RingInc(head);
+        Head.store(head, std::memory_order_release);
+    }
+    Tail.store(tail, std::memory_order_release);
+}
+
 /// Empties both rings.
 void ResetTraceRings();
 /// The bytes of a ring, oldest first. The writers take no lock, so the copy is taken

@@ -56,12 +56,18 @@ public:
     void SetWorking() override { Calls.append("working"); }
     void ShowDataError(bool shown) override { DataErrorShown = shown; }
     void Beep() override { ++Beeps; }
-    void SetStandbyChannels(const QString& mv, const QString& gmv) override { Standby = mv + "/" + gmv; }
+    void SetStandbyChannels(QStringView mv, QStringView gmv) override {
+        Standby = mv.toString() + "/" + gmv.toString();
+    }
     void SetGmvGrey(bool grey) override { Calls.append(grey ? "gmv grey" : "gmv white"); }
     void ApplyMvBlock(bool blocked) override { Calls.append(blocked ? "mv blocked" : "mv free"); }
     void ApplyGmvBlock(bool blocked) override { Calls.append(blocked ? "gmv blocked" : "gmv free"); }
-    void SetDeviation(const QString& mv, const QString& gmv) override { Deviation = mv + " " + gmv; }
-    void SetRssi(TBand band, const QString& text) override { (band == TBand::Mv ? RssiMv : RssiGmv) = text; }
+    void SetDeviation(QStringView mv, QStringView gmv) override {
+        Deviation = mv.toString() + " " + gmv.toString();
+    }
+    void SetRssi(TBand band, QStringView text) override {
+        (band == TBand::Mv ? RssiMv : RssiGmv) = text.toString();
+    }
     void ParamsFormShow() override { Calls.append("params show"); }
     void ParamsShowPSHs() override { Calls.append("params psh"); }
     void EnablePSH() override { Calls.append("enable psh"); }
