@@ -156,7 +156,7 @@ void TBlockNumTable::SetValue(int column, const QVariant& value) {
     if (state_ != TDataState::Edit && state_ != TDataState::Insert)
         throw EVeskError(QStringLiteral("Таблица не в режиме редактирования"));
     buffer_[column] = value;
-    emit RowsChanged();
+    emit RowChanged(current_);
 }
 
 void TBlockNumTable::Edit() {

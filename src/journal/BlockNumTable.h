@@ -81,6 +81,8 @@ public:
 signals:
     void StateChanged();
     void RowsChanged();
+    /// A value of one row changed (the rows themselves stay).
+    void RowChanged(int index);
     void CurrentChanged(int index);
 
 private:

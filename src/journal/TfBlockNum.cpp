@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -32,6 +33,8 @@ public:
             beginResetModel();
             endResetModel();
         });
+        connect(t_, &TBlockNumTable::RowChanged, this,
+                [this](int row) { emit dataChanged(index(row, 0), index(row, columnCount() - 1)); });
     }
     int rowCount(const QModelIndex& = {}) const override { return t_->RowCount(); }
     int columnCount(const QModelIndex& = {}) const override { return int(TfBlockNum::GridColumns().size()); }
@@ -335,10 +338,10 @@ bool TfBlockNum::FormCloseQuery() {
     const TDataState s = tblBlockNum->State();
     if (s != TDataState::Edit && s != TDataState::Insert)
         return true;
-    asking_ = true;
+    // The question and an error after it take the activation: that is no leaving.
+    const QScopedValueRollback<bool> asking(asking_, true);
     const int answer = MessageDlg("Редактирование строки не завершено. Сохранить изменения?",
                                   TMsgDlgType::Warning, mbYes | mbNo | mbCancel, this);
-    asking_ = false;
     if (answer == mrYes) {
         try {
             tblBlockNum->Post();
@@ -364,7 +367,8 @@ void TfBlockNum::closeEvent(QCloseEvent* e) {
 
 void TfBlockNum::FormDeactivate() {
     const TDataState s = tblBlockNum->State();
-    if (asking_ || (s != TDataState::Edit && s != TDataState::Insert))
+    // A dialog over the window (an error, a question) is not the operator leaving it.
+    if (asking_ || QApplication::activeModalWidget() || (s != TDataState::Edit && s != TDataState::Insert))
         return;
     const TDataState before = s;
     FormCloseQuery();

@@ -98,6 +98,24 @@ TEST_F(BlockNumWindowTest, ClosingWithAPendingEditAsksYesNoCancel) {
     EXPECT_TRUE(t_->Value(bnBlock1).toString().isEmpty());
 }
 
+TEST_F(BlockNumWindowTest, GridEditsAHandRowAndLeavingTheRowSavesIt) {
+    for (const char* loko : {"1111111", "2222222"}) {
+        w_->NavigatorClick(TNavButton::Insert);
+        t_->SetValue(bnLoko, loko);
+        w_->NavigatorClick(TNavButton::Post);
+    }
+    QAbstractItemModel* m = w_->DBGrid1->model();
+    ASSERT_EQ(m->rowCount(), 2);
+    EXPECT_TRUE(m->setData(m->index(0, 3), "1234123412341234"));
+    EXPECT_EQ(t_->State(), TDataState::Edit);
+    EXPECT_FALSE(w_->bPrint->isEnabled());
+    w_->NavigatorClick(TNavButton::Next); // leaving the row saves it
+    EXPECT_EQ(t_->State(), TDataState::Browse);
+    EXPECT_TRUE(dialogs_.isEmpty());
+    EXPECT_EQ(m->data(m->index(0, 3)).toString(), "1234123412341234");
+    EXPECT_EQ(m->data(m->index(0, 0)).toString(), "1111111");
+}
+
 TEST_F(BlockNumWindowTest, GridRefusesToEditADeviceRow) {
     ASSERT_TRUE(SaveBlockNums("1234567", KindFromDevice, clock_.Now(), Blocks(1)));
     w_->show();

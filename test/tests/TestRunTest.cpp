@@ -183,6 +183,19 @@ TEST_F(TestRunTest, SelfTestTimeOutWritesTheQuestionMarkRow) {
     EXPECT_EQ(MainForm->BitBtn3->text(), "OK");
 }
 
+TEST_F(TestRunTest, WaitLimitIsNotMovedByTheTimeOfDay) {
+    clock_.SetNow(QDateTime(QDate(2026, 3, 1), QTime(23, 59, 50)));
+    ConfigWord = "00111111";
+    WhileWaiting([this] { clock_.SetNow(clock_.Now().addSecs(-3600)); }); // the PC clock is set back
+    const qint64 start = clock_.MonotonicMs();
+    MainForm->ITest1Click();
+    const qint64 waited = clock_.MonotonicMs() - start;
+    EXPECT_GE(waited, 20'000);
+    EXPECT_LT(waited, 30'000);
+    ASSERT_EQ(Rows1().size(), 1);
+    EXPECT_EQ(Rows1()[0][5].toString(), "?");
+}
+
 TEST_F(TestRunTest, BusyEventDuringAWaitOnlyHidesThePanel) {
     AnswerDialog(1, "1234567", 0);
     WhileWaiting([this] {
