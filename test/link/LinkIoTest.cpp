@@ -62,6 +62,7 @@ TEST_F(AttenuationTest, ReplyAfterATestCommandGoesAlone) {
     SendBuffer(b, TxSent);
     EXPECT_EQ(TxSent, 21);
     EXPECT_EQ(b.Len, 21) << "over TCP Len keeps its value";
+    ASSERT_TRUE(station_.WaitForCount(21, std::chrono::seconds(5)));
     EXPECT_EQ(Reply("1234567"), "F4 80 80 80 80 81 82 80 83 F5");
 }
 
