@@ -96,6 +96,10 @@ QString ProgramFilePath() {
 }
 
 QString ProgramFolder() {
+    // Tests give the program a folder of its own, so that no journal lands in the build tree.
+    const QString overridden = qEnvironmentVariable("VESK_PROGRAM_DIR");
+    if (!overridden.isEmpty())
+        return overridden.endsWith(u'/') ? overridden : overridden + u'/';
     const QString path = ProgramFilePath();
     return path.isEmpty() ? QString() : QFileInfo(path).absolutePath() + u'/';
 }

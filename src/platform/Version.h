@@ -13,5 +13,5 @@
 QString GetFileVersionString(const QString& fileName);
 /// Full path of the running program file.
 QString ProgramFilePath();
-/// Folder of the running program file, with a trailing '/'.
+/// Folder of the running program file, with a trailing '/' ($VESK_PROGRAM_DIR when set).
 QString ProgramFolder();

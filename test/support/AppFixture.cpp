@@ -10,7 +10,7 @@
 void TAppFixture::SetUp() {
     ASSERT_TRUE(root_.isValid());
     QDir r(root_.path());
-    for (const char* d : {"work", "sys/class/tty", "dev", "config"})
+    for (const char* d : {"work", "sys/class/tty", "dev", "config", "prog"})
         r.mkpath(d);
     work_ = r.filePath("work");
     sys_ = r.filePath("sys");
@@ -19,6 +19,7 @@ void TAppFixture::SetUp() {
     qputenv("VESK_SYS_DIR", sys_.toUtf8());
     qputenv("VESK_DEV_DIR", dev_.toUtf8());
     qputenv("XDG_CONFIG_HOME", config_.toUtf8());
+    qputenv("VESK_PROGRAM_DIR", r.filePath("prog").toUtf8());
     oldCwd_ = QDir::currentPath();
     QDir::setCurrent(work_);
     dialogs_.clear();
