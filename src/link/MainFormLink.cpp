@@ -5,9 +5,11 @@
 #include "app/UVesk.h"
 #include "journal/Attenuation.h"
 #include "link/Builders.h"
+#include "link/EventDecoder.h"
 #include "link/HexLog.h"
 #include "link/LinkLog.h"
 #include "link/LinkView.h"
+#include "link/Receiver.h"
 #include "link/TFevery.h"
 #include "link/Transport.h"
 #include "platform/Clock.h"
@@ -216,6 +218,9 @@ void TMainForm::FormDestroy() {
     CloseConnection();
     RxLog.Close();
     TxLog.Close();
+    // A window set made again in the same process (tests) starts from a quiet receiver.
+    ResetReceiver();
+    ResetEventDecoder();
     try {
         CloseAttenuationTable();
     } catch (const std::exception& e) {

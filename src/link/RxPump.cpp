@@ -44,6 +44,10 @@ TRxPump* Pump() {
 
 } // namespace
 
+void InitRxPump() {
+    Pump();
+}
+
 void PushReceivedBytes(const uint8_t* data, size_t count) {
     if (count == 0)
         return;

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <functional>
 
+/// Makes the hand-off's receiver on the window thread (before a reader thread starts).
+void InitRxPump();
 /// Queues bytes from any thread and asks the window thread to deliver them.
 void PushReceivedBytes(const uint8_t* data, size_t count);
 /// Runs ReceiveByte on every queued byte (window thread).

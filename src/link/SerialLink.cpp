@@ -156,6 +156,7 @@ bool OpenComPort(const QString& name) {
         return false;
     }
     lastOpenError.clear();
+    InitRxPump();
     ComHandle = fd;
     ReaderThread = std::make_unique<TReader>(fd, ++readerGeneration);
     LinkView().SetBusyCursor(false);

@@ -100,6 +100,7 @@ void OpenConnection(const QString& address, int port) {
             return;
         }
         DebugLog(QStringLiteral("OpenConnection: OK!!!"));
+        InitRxPump();
         TcpSocket = fd;
         TcpConnected = true;
         notifier = new QSocketNotifier(fd, QSocketNotifier::Read);

@@ -230,6 +230,16 @@ TEST_F(LinkEndToEnd, TcpPeerThatClosesIsNoticed) {
     EXPECT_TRUE(MainForm->ToolPositionEnabled(0));
     EXPECT_TRUE(station_.WaitFor({0xD0}, std::chrono::seconds(5)));
 
+    // Connecting again while connected asks first; No leaves the link as it is.
+    offered.clear();
+    dialogAnswer_ = mrNo;
+    MainForm->iConnectClick();
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Text, "Соединение установлено. Разорвать?");
+    EXPECT_TRUE(offered.isEmpty());
+    EXPECT_TRUE(TcpConnected);
+    dialogAnswer_ = mrOk;
+
     station_.SendSplit(FromHex("94 B3 C7"), 1, std::chrono::milliseconds(1));
     ASSERT_TRUE(PumpUntil([] { return MessageCount == 2; }));
     EXPECT_EQ(Cell(MainForm->StringGrid1, 1, 1), "МВ2");

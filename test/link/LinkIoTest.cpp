@@ -401,6 +401,24 @@ TEST_F(LinkTest, TcpInputAndAPeerThatCloses) {
     EXPECT_EQ(TxSent, 0);
 }
 
+// Sends to a peer that has gone: the program must not die of a broken pipe, and a send
+// stops at the hard error instead of retrying for 5 s.
+TEST_F(LinkTest, SendsToAClosedPeerFailQuietly) {
+    ConnectStation();
+    station_.HangUp(true);
+    QElapsedTimer t;
+    t.start();
+    int sent = 0;
+    for (int i = 0; i < 20; ++i) {
+        TxBuffer.Len = 1000;
+        SendBuffer(TxBuffer, TxSent);
+        sent += TxSent;
+        QThread::msleep(5);
+    }
+    EXPECT_LT(sent, 20000);
+    EXPECT_LT(t.elapsed(), 5000);
+}
+
 TEST_F(LinkTest, TcpResetIsNoticedToo) {
     ConnectStation();
     station_.HangUp(true);
