@@ -10,7 +10,9 @@
 #include "tests/TestState.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <utility>
 
 bool DeviceBusy = false;
 int HeartbeatTag = 1;
@@ -162,66 +164,62 @@ void AttenuationRequest() {
 
 } // namespace
 
+namespace {
+
+// The message texts of the events, made once and shared by every row.
+const QString& TextOf(uint8_t b) {
+    static const std::array<QString, 256> texts = [] {
+        std::array<QString, 256> t;
+        const std::pair<uint8_t, const char16_t*> list[] = {
+            {0xA9, u"Норма запроса.Ждите окончания теста"},
+            {0xAB, u"Нет подтверждения"},
+            {0xAC, u"Нет ППНЛ"},
+            {0xAD, u"Совпал ППНЛ"},
+            {0xAE, u"Нет ППНК"},
+            {0xAF, u"Совпал ППНК"},
+            {0xB0, u"Наличие КС"},
+            {0xB1, u"Наличие тона 2772"},
+            {0xB2, u"Наличие тона 2941"},
+            {0xB3, u"Наличие тона 2272"},
+            {0xB4, u"Наличие тона 2941"},
+            {0xB5, u"Наличие 700 гц первый раз"},
+            {0xB6, u"Наличие 700 гц второй раз"},
+            {0xB7, u"Наличие 700 гц первый раз"},
+            {0xB8, u"Наличие 700 гц второй раз"},
+            {0xB9, u"Проверка НЧ РС"},
+            {0xBA, u"Прием № поезда и передача ППНП"},
+            {0xBB, u"МВ: Прием № поезда и передача ППНП"},
+            {0xBC, u"ГМВ:Прием № поезда и передача ППНП"},
+            {0xBE, u"МВ: Прием № локомотива и передача ППНЛ"},
+            {0xBF, u"ГМВ:Прием № локомотива и передача ППНЛ"},
+            {0xC7, u"ПРМ вызова 1"},
+            {0xC8, u"ПРМ вызова 2"},
+        };
+        for (const auto& [code, text] : list)
+            t[code] = QString::fromUtf16(text);
+        return t;
+    }();
+    return texts[b];
+}
+
+// The standby moves of 0xB5-0xB8, made before the row of the event is added.
+inline void StandbyMove(uint8_t b) {
+    if (b == 0xB5 || b == 0xB6)
+        MoveToMvStandby();
+    else if (b == 0xB7 || b == 0xB8)
+        MoveToGmvStandby();
+}
+
+} // namespace
+
 QString EventText(uint8_t b) {
-    switch (b) {
-    case 0xA9:
-        return QStringLiteral("Норма запроса.Ждите окончания теста");
-    case 0xAB:
-        return QStringLiteral("Нет подтверждения");
-    case 0xAC:
-        return QStringLiteral("Нет ППНЛ");
-    case 0xAD:
-        return QStringLiteral("Совпал ППНЛ");
-    case 0xAE:
-        return QStringLiteral("Нет ППНК");
-    case 0xAF:
-        return QStringLiteral("Совпал ППНК");
-    case 0xB0:
-        return QStringLiteral("Наличие КС");
-    case 0xB1:
-        return QStringLiteral("Наличие тона 2772");
-    case 0xB2:
-        return QStringLiteral("Наличие тона 2941");
-    case 0xB3:
-        return QStringLiteral("Наличие тона 2272");
-    case 0xB4:
-        return QStringLiteral("Наличие тона 2941");
-    case 0xB5:
-        MoveToMvStandby();
-        return QStringLiteral("Наличие 700 гц первый раз");
-    case 0xB6:
-        MoveToMvStandby();
-        return QStringLiteral("Наличие 700 гц второй раз");
-    case 0xB7:
-        MoveToGmvStandby();
-        return QStringLiteral("Наличие 700 гц первый раз");
-    case 0xB8:
-        MoveToGmvStandby();
-        return QStringLiteral("Наличие 700 гц второй раз");
-    case 0xB9:
-        return QStringLiteral("Проверка НЧ РС");
-    case 0xBA:
-        return QStringLiteral("Прием № поезда и передача ППНП");
-    case 0xBB:
-        return QStringLiteral("МВ: Прием № поезда и передача ППНП");
-    case 0xBC:
-        return QStringLiteral("ГМВ:Прием № поезда и передача ППНП");
-    case 0xBE:
-        return QStringLiteral("МВ: Прием № локомотива и передача ППНЛ");
-    case 0xBF:
-        return QStringLiteral("ГМВ:Прием № локомотива и передача ППНЛ");
-    case 0xC7:
-        return QStringLiteral("ПРМ вызова 1");
-    case 0xC8:
-        return QStringLiteral("ПРМ вызова 2");
-    default:
-        return {};
-    }
+    StandbyMove(b);
+    return TextOf(b);
 }
 
 void HandleEventByte(uint8_t b) {
-    const QString text = EventText(b);
-    if (!text.isEmpty())
+    StandbyMove(b);
+    if (const QString& text = TextOf(b); !text.isEmpty())
         MainView().AddMessageRow(text, true);
     if (b >= 0xB0 && b <= 0xBF) {
         const TToneFlag flag = ToneFlagOf(b);
