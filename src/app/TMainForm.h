@@ -229,6 +229,8 @@ public:
     void SelfTestRun();
     void StartRadioTest(int test);
     bool ShowTestDialog();
+    /// Shows the tests 2/3 panel with its title and the train or locomotive number.
+    void ShowRadioPanel(bool byTrain);
     /// numberKind: 0 train, 1 locomotive, -1 as the test dialog chose.
     void TestBegin(int numberKind = -1);
     void TestRun23();

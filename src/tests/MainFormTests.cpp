@@ -210,20 +210,19 @@ void TMainForm::StartRadioTest(int test) {
 bool TMainForm::ShowTestDialog() {
     if (!FTestDlg || FTestDlg->exec() != QDialog::Accepted)
         return false;
+    ShowRadioPanel(FTestDlg->RadioGroup1->currentIndex() != 1);
+    return true;
+}
+
+void TMainForm::ShowRadioPanel(bool byTrain) {
     Label20->clear();
     Label21->setText("Результат теста:");
     Panel5->show();
     Panel4->hide();
     Panel6->hide();
     Label19->setText(QString("Тест %1 : результаты тестирования").arg(SelectedTest));
-    if (FTestDlg->RadioGroup1->currentIndex() == 1) {
-        Label22->clear();
-        Label23->setText("№ локомотива: " + LocoNumber);
-    } else {
-        Label22->setText("№ поезда: " + TrainNumber);
-        Label23->clear();
-    }
-    return true;
+    Label22->setText(byTrain ? "№ поезда: " + TrainNumber : QString());
+    Label23->setText(byTrain ? QString() : "№ локомотива: " + LocoNumber);
 }
 
 void TMainForm::TestBegin(int numberKind) {
@@ -487,19 +486,7 @@ void TMainForm::Timer1Timer() {
         CurrentChannel = PeriodicChannel;
         LocoNumber = PeriodicLoco;
         TrainNumber = PeriodicTrain;
-        Label20->clear();
-        Label21->setText("Результат теста:");
-        Panel5->show();
-        Panel4->hide();
-        Panel6->hide();
-        Label19->setText(QString("Тест %1 : результаты тестирования").arg(SelectedTest));
-        if (PeriodicByTrain) {
-            Label22->setText("№ поезда: " + TrainNumber);
-            Label23->clear();
-        } else {
-            Label22->clear();
-            Label23->setText("№ локомотива: " + LocoNumber);
-        }
+        ShowRadioPanel(PeriodicByTrain);
         ResultShown = false;
         TestBegin(PeriodicByTrain ? 0 : 1);
     }

@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "support/AppFixture.h"
+#include "support/TestUtil.h"
 #include "voice/TFCall.h"
 
 #include <QAction>
@@ -33,10 +34,7 @@ protected:
         for (int i = 0; i < n; ++i)
             MainForm->AddMessageRow("Строка", false);
     }
-    QString cell(int row, int column) const {
-        auto* it = MainForm->StringGrid1->item(row, column);
-        return it ? it->text() : QString();
-    }
+    QString cell(int row, int column) const { return GridCell(MainForm->StringGrid1, row, column); }
     TFakeClock clock_;
 };
 

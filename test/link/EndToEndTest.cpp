@@ -2,6 +2,7 @@
 // pseudo-terminal found through the fake sysfs tree, and over TCP on 127.0.0.1.
 #include "Script.h"
 #include "Station.h"
+#include "support/TestUtil.h"
 
 #include "app/TMainForm.h"
 #include "app/UVesk.h"
@@ -31,23 +32,6 @@ using vesksim::FromHex;
 using vesksim::TBytes;
 
 namespace {
-
-bool PumpUntil(const std::function<bool()>& cond, int ms = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (!cond()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-QString Cell(QTableWidget* g, int row, int column) {
-    const QTableWidgetItem* it = g->item(row, column);
-    return it ? it->text() : QString();
-}
 
 // Holds back the device-started result messages so that only the link is under test.
 class TPostedMessages : public QObject {
@@ -118,10 +102,10 @@ TEST_F(LinkEndToEnd, StartUpResetsTheStationTwiceAndEventsBecomeRows) {
     station_.SendSplit(FromHex("93 B1 B0 EE 81 81 82 83 84 85 86 87 EF"), 1, std::chrono::milliseconds(1));
     ASSERT_TRUE(PumpUntil([] { return MessageCount == 3; }));
     QTableWidget* g = MainForm->StringGrid1;
-    EXPECT_EQ(Cell(g, 1, 1), "МВ1");
-    EXPECT_EQ(Cell(g, 1, 2), "Наличие тона 2772");
-    EXPECT_EQ(Cell(g, 2, 2), "Наличие КС");
-    EXPECT_EQ(Cell(g, 3, 2), "Номер локомотива: 1234567");
+    EXPECT_EQ(GridCell(g, 1, 1), "МВ1");
+    EXPECT_EQ(GridCell(g, 1, 2), "Наличие тона 2772");
+    EXPECT_EQ(GridCell(g, 2, 2), "Наличие КС");
+    EXPECT_EQ(GridCell(g, 3, 2), "Номер локомотива: 1234567");
     EXPECT_EQ(MainForm->eRange->text(), "МВ1");
     EXPECT_EQ(ToneFlagsD, "00011");
 
@@ -144,8 +128,8 @@ TEST_F(LinkEndToEnd, AttenuationRequestGetsItsReply) {
         return station_.WaitFor(FromHex("F4 80 80 80 80 81 82 80 83 F5"), std::chrono::milliseconds(0));
     }));
     ASSERT_TRUE(PumpUntil([] { return MessageCount == 1; }));
-    EXPECT_EQ(Cell(MainForm->StringGrid1, 1, 1), "");
-    EXPECT_EQ(Cell(MainForm->StringGrid1, 1, 2), "Коррекция ослабления (МВ, ГМВ): 12 3");
+    EXPECT_EQ(GridCell(MainForm->StringGrid1, 1, 1), "");
+    EXPECT_EQ(GridCell(MainForm->StringGrid1, 1, 2), "Коррекция ослабления (МВ, ГМВ): 12 3");
     AttenuationTable()->DeleteKey({"7777777"});
 }
 
@@ -260,8 +244,8 @@ TEST_F(LinkEndToEnd, TcpPeerThatClosesIsNoticed) {
 
     station_.SendSplit(FromHex("94 B3 C7"), 1, std::chrono::milliseconds(1));
     ASSERT_TRUE(PumpUntil([] { return MessageCount == 2; }));
-    EXPECT_EQ(Cell(MainForm->StringGrid1, 1, 1), "МВ2");
-    EXPECT_EQ(Cell(MainForm->StringGrid1, 2, 2), "ПРМ вызова 1");
+    EXPECT_EQ(GridCell(MainForm->StringGrid1, 1, 1), "МВ2");
+    EXPECT_EQ(GridCell(MainForm->StringGrid1, 2, 2), "ПРМ вызова 1");
 
     station_.HangUp();
     ASSERT_TRUE(PumpUntil([] { return !TcpConnected; }));
@@ -295,11 +279,11 @@ TEST_F(LinkEndToEnd, ScriptedSessionIsLoggedAndDecoded) {
     ASSERT_TRUE(PumpUntil([] { return MessageCount == 4 && !MainForm->ELevm->text().isEmpty(); }))
         << MessageCount;
     QTableWidget* g = MainForm->StringGrid1;
-    EXPECT_EQ(Cell(g, 1, 2), "ГМВ:Прием № поезда и передача ППНП");
-    EXPECT_EQ(Cell(g, 2, 2), "Наличие тона 2941");
-    EXPECT_EQ(Cell(g, 3, 1), "ГМВ2");
-    EXPECT_EQ(Cell(g, 3, 2), "Номер поезда: 1234");
-    EXPECT_EQ(Cell(g, 4, 2), "Коррекция ослабления: ??");
+    EXPECT_EQ(GridCell(g, 1, 2), "ГМВ:Прием № поезда и передача ППНП");
+    EXPECT_EQ(GridCell(g, 2, 2), "Наличие тона 2941");
+    EXPECT_EQ(GridCell(g, 3, 1), "ГМВ2");
+    EXPECT_EQ(GridCell(g, 3, 2), "Номер поезда: 1234");
+    EXPECT_EQ(GridCell(g, 4, 2), "Коррекция ослабления: ??");
     EXPECT_EQ(MainForm->ELevm->text(), "3,5");
     EXPECT_EQ(TrainNumber, "1234");
 
@@ -310,18 +294,18 @@ TEST_F(LinkEndToEnd, ScriptedSessionIsLoggedAndDecoded) {
     // The monitor shows the same bytes, ten a row under the row headings.
     Fevery->Button1->click();
     QTableWidget* m = Fevery->StringGrid1;
-    EXPECT_EQ(Cell(m, 1, 0), "0");
-    EXPECT_EQ(Cell(m, 2, 0), "10");
-    EXPECT_EQ(Cell(m, 1, 1), "C9");
-    EXPECT_EQ(Cell(m, 2, 1), "84");
-    EXPECT_EQ(Cell(m, 3, 7), "C0");
-    EXPECT_EQ(Cell(Fevery->StringGrid2, 1, 1), "D0");
+    EXPECT_EQ(GridCell(m, 1, 0), "0");
+    EXPECT_EQ(GridCell(m, 2, 0), "10");
+    EXPECT_EQ(GridCell(m, 1, 1), "C9");
+    EXPECT_EQ(GridCell(m, 2, 1), "84");
+    EXPECT_EQ(GridCell(m, 3, 7), "C0");
+    EXPECT_EQ(GridCell(Fevery->StringGrid2, 1, 1), "D0");
     Fevery->Button2->click();
-    EXPECT_EQ(Cell(m, 1, 1), "");
+    EXPECT_EQ(GridCell(m, 1, 1), "");
     station_.Send(FromHex("B0"));
     ASSERT_TRUE(PumpUntil([&] {
         Fevery->RefreshAllMessages();
-        return Cell(m, 1, 1) == "B0";
+        return GridCell(m, 1, 1) == "B0";
     }));
 }
 

@@ -3,6 +3,7 @@
 
 #include "LinkTestViews.h"
 #include "Station.h"
+#include "support/TestUtil.h"
 
 #include "app/Options.h"
 #include "journal/Attenuation.h"
@@ -43,19 +44,6 @@ inline QString Nibbles(const TFrame& f) {
     for (int i = 0; i < f.Count; ++i)
         s += NibbleHexChar(f.Nibbles[i]);
     return s;
-}
-
-// Runs window events until cond holds or 5 s pass.
-inline bool PumpUntil(const std::function<bool()>& cond, int ms = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!cond()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
 }
 
 class LinkTest : public ::testing::Test {

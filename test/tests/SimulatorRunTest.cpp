@@ -3,6 +3,7 @@
 #include "Script.h"
 #include "Station.h"
 #include "TestRunSupport.h"
+#include "support/TestUtil.h"
 
 #include "link/Transport.h"
 
@@ -17,18 +18,6 @@ using vesksim::TStation;
 using vesksim::TUnit;
 
 namespace {
-
-bool PumpUntil(const std::function<bool()>& cond, int ms = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (!cond()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 class SimulatorRunTest : public TTestRunFixture {
 protected:

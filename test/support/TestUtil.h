@@ -1,0 +1,27 @@
+#pragma once
+// Small helpers shared by the test executables.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTableWidget>
+#include <QThread>
+#include <functional>
+
+/// Runs window events until cond holds; false when ms pass first.
+inline bool PumpUntil(const std::function<bool()>& cond, int ms = 10000) {
+    QElapsedTimer t;
+    t.start();
+    while (!cond()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+/// Text of a grid cell; empty for a cell never written.
+inline QString GridCell(const QTableWidget* grid, int row, int column) {
+    const QTableWidgetItem* it = grid->item(row, column);
+    return it ? it->text() : QString();
+}
