@@ -8,7 +8,7 @@
 #include "platform/SerialPorts.h"
 
 #include <QAction>
-#include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLoggingCategory>
 #include <QMenu>
@@ -58,14 +58,12 @@ void TMainForm::FormCreate() {
     IPort->menuAction()->setVisible(iComSelect->isChecked());
     iTCP->menuAction()->setVisible(iTCPselect->isChecked());
 
-    bool written = false;
     step(this, [&] {
         const QString found = FindUsbSerialPort();
         WriteOptions(!found.isEmpty() ? FindUsbSerialPort() : DefaultPortName());
-        written = true;
     });
 
-    if (written && QFile::exists(OptionsFileName)) {
+    if (QFileInfo(OptionsFileName).isFile()) {
         step(this, [&] {
             PortName = ReadOptions().PortName;
             // Reading the file selects the serial interface.

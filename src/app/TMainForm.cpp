@@ -251,6 +251,9 @@ void TMainForm::buildToolBar() {
     ToolButton13 = button("ToolButton13", QStyle::SP_DialogHelpButton, "");
     ToolButton13->setVisible(false);
     ToolButton13->setEnabled(false);
+    for (QAction* a : ToolBar1->actions())
+        if (!a->isSeparator())
+            ToolBar1->widgetForAction(a)->setFixedSize(60, 25);
 }
 
 void TMainForm::buildPanels() {

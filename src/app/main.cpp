@@ -2,6 +2,7 @@
 #include "app/Application.h"
 #include "app/TMainForm.h"
 
+#include <QScreen>
 #include <cstdio>
 
 int main(int argc, char** argv) {
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
     TVeskApplication app(argc, argv);
     InitApplication();
     CreateForms();
+    if (const QScreen* screen = app.primaryScreen())
+        MainForm->move(screen->availableGeometry().center() - MainForm->rect().center());
     MainForm->show();
     const int rc = app.exec();
     DestroyForms();
