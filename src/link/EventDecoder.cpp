@@ -34,20 +34,24 @@ int ConfigDigit(int position) {
     return (c >= u'0' && c <= u'9') ? c.unicode() - u'0' : -1;
 }
 
+// The standby digit is checked only where it is taken: on МВ1/МВ4 (ГМВ1/ГМВ2) nothing
+// moves, and the event keeps its row and tone flag whatever the digit holds.
 void MoveToMvStandby() {
+    if (CurrentChannel == 3 || CurrentChannel == 6)
+        return;
     const int d = ConfigDigit(8);
     if (d < 1 || d > 4)
         throw ERangeError(QStringLiteral("Резервный канал МВ вне диапазона"));
-    if (CurrentChannel != 3 && CurrentChannel != 6)
-        CurrentChannel = uint8_t(d + 2);
+    CurrentChannel = uint8_t(d + 2);
 }
 
 void MoveToGmvStandby() {
+    if (CurrentChannel == 1 || CurrentChannel == 2)
+        return;
     const int d = ConfigDigit(7);
     if (d < 1 || d > 2)
         throw ERangeError(QStringLiteral("Резервный канал ГМВ вне диапазона"));
-    if (CurrentChannel != 1 && CurrentChannel != 2)
-        CurrentChannel = uint8_t(d);
+    CurrentChannel = uint8_t(d);
 }
 
 void SetChannel(uint8_t channel) {

@@ -9,7 +9,8 @@
 void HandleEventByte(uint8_t b);
 /// The message text of an event, empty when it has none. For 0xB5-0xB8 it also moves the
 /// current channel to the standby channel, so it is called once per received event.
-/// A standby digit of ConfigWord outside its band raises ERangeError (nothing moves).
+/// A standby digit of ConfigWord outside its band, when a move takes it, raises
+/// ERangeError (nothing moves).
 QString EventText(uint8_t b);
 
 /// The device reported busy (0xC9) and no heartbeat (0xCB) has come since.

@@ -62,6 +62,8 @@ QString PortOfItem(const QAction* item) {
 void TMainForm::IPortClick() {
     inom->clear();
     COM11 = nullptr;
+    // The menu is rebuilt on every opening: the previous list's radio group goes with it.
+    qDeleteAll(inom->findChildren<QActionGroup*>(Qt::FindDirectChildrenOnly));
     auto* group = new QActionGroup(inom);
     for (const TSerialPortEntry& port : SerialPortMap()) {
         QAction* a = inom->addAction(port.PortName);

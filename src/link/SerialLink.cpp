@@ -113,7 +113,9 @@ void ReaderEnded(unsigned generation, const QString& why) {
 void CloseFd() {
     if (ComHandle >= 0) {
         TTxLock lock(TxMutex());
-        ::close(ComHandle);
+        // Gives up the exclusive use too: a terminal that outlives our descriptor (a
+        // pseudo-terminal) would otherwise refuse the next opening with EBUSY.
+        CloseSerialDevice(ComHandle);
         ComHandle = -1;
     }
 }

@@ -16,6 +16,7 @@
 #include "support/AppFixture.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -177,6 +178,8 @@ TEST_F(LinkEndToEnd, PortMenuListsChoosesAndCloses) {
     START_WITH_STATION();
     AddTty("ttyS4", "serial8250");
     emit MainForm->IPort->aboutToShow();
+    emit MainForm->IPort->aboutToShow();
+    EXPECT_EQ(MainForm->inom->findChildren<QActionGroup*>().size(), 1) << "each opening rebuilds the list";
     const QList<QAction*> items = MainForm->inom->actions();
     ASSERT_EQ(items.size(), 2);
     EXPECT_EQ(items[0]->text(), "ttyS4");

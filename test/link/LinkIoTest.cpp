@@ -2,6 +2,13 @@
 // rings and hex logs, and the TCP transport, over the simulated station on 127.0.0.1 or a
 // pseudo-terminal.
 #include "LinkFixture.h"
+#include "Script.h"
+
+#include "platform/SerialPorts.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 using namespace linktest;
 
@@ -324,6 +331,17 @@ TEST_F(LinkTest, SerialSendOverAPseudoTerminal) {
     station_.Send(FromHex("93 B1"));
     ASSERT_TRUE(PumpUntil([&] { return main_.Rows.size() == 1; }));
     EXPECT_EQ(main_.Rows[0], (TGridRow{"МВ1", "Наличие тона 2772"}));
+
+    // A closed port leaves the terminal free: with its exclusive flag left set, a user
+    // without root rights could not open the station's terminal again.
+    CloseComPort();
+    const int fd = ::open(QFile::encodeName(SerialDevicePath("ttyUSB0")).constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    int exclusive = -1;
+    EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    ::close(fd);
+    ASSERT_TRUE(OpenComPort("ttyUSB0")) << LastOpenErrorText().toStdString();
     qunsetenv("VESK_SYS_DIR");
     qunsetenv("VESK_DEV_DIR");
 }
@@ -424,6 +442,13 @@ TEST_F(LinkTest, TcpResetIsNoticedToo) {
     station_.HangUp(true);
     ASSERT_TRUE(PumpUntil([] { return !TcpConnected; }));
     EXPECT_EQ(link_.Status[0], "Соединение не установлено");
+}
+
+// A maintainer's script with a typing error stops at its line instead of ending the tool.
+TEST_F(LinkTest, ScriptLineThatIsNoNumberFails) {
+    std::string error;
+    EXPECT_FALSE(vesksim::PlayScript(station_, "wait 1\ntimeout 5s\n", &error));
+    EXPECT_EQ(error, "line 2: not a number of milliseconds: 5s");
 }
 
 TEST_F(LinkTest, TcpConnectionRefused) {

@@ -1,11 +1,26 @@
 #include "Script.h"
 
+#include <cstdlib>
 #include <sstream>
 #include <thread>
 
 namespace vesksim {
 
 namespace {
+
+// A number of milliseconds; false for a text that is not one.
+bool Milliseconds(const std::string& text, long fallback, std::chrono::milliseconds& ms) {
+    if (text.empty()) {
+        ms = std::chrono::milliseconds(fallback);
+        return true;
+    }
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || v < 0)
+        return false;
+    ms = std::chrono::milliseconds(v);
+    return true;
+}
 
 std::string Trim(const std::string& s) {
     const size_t b = s.find_first_not_of(" \t\r");
@@ -101,9 +116,13 @@ bool PlayScript(TStation& station, const std::string& script, std::string* error
             if (!station.SendSplit(FromHex(hex), chunk, std::chrono::milliseconds(20)))
                 return fail("cannot send");
         } else if (command == "wait") {
-            std::this_thread::sleep_for(std::chrono::milliseconds(std::stol(rest.empty() ? "0" : rest)));
+            std::chrono::milliseconds pause;
+            if (!Milliseconds(rest, 0, pause))
+                return fail("not a number of milliseconds: " + rest);
+            std::this_thread::sleep_for(pause);
         } else if (command == "timeout") {
-            timeout = std::chrono::milliseconds(std::stol(rest.empty() ? "5000" : rest));
+            if (!Milliseconds(rest, 5000, timeout))
+                return fail("not a number of milliseconds: " + rest);
         } else if (command == "hangup") {
             station.HangUp(false);
         } else if (command == "reset") {
