@@ -187,6 +187,7 @@ TfBlockNum::TfBlockNum(QWidget* parent) : QDialog(parent) {
     navLayout->addStretch();
 
     model_ = new TBlockNumModel(tblBlockNum, this);
+    model_->setObjectName("DataSource1"); // the grid's data source
     DBGrid1 = new QTableView(this);
     DBGrid1->setObjectName("DBGrid1");
     DBGrid1->setModel(model_);

@@ -42,6 +42,10 @@ namespace {
     return true;
 }();
 
+// A device-started result met during the end of another wait is looked at again this
+// often until that wait is over.
+constexpr int deferredResultMs = 100;
+
 const QString fromPc = QStringLiteral("От ВЕСК");
 const QString fromStation = QStringLiteral("От РВ");
 
@@ -174,9 +178,13 @@ void TMainForm::SelfTestRun() {
 }
 
 void TMainForm::Test1() {
-    // Acted on only for the device's own self-test result, still waiting in the queue.
-    if (TestWaitRunning())
+    // Another wait is in its last steps (its journal message may be open): the result is
+    // handled once that wait is over, never dropped with RunningTest left set.
+    if (TestWaitRunning()) {
+        QTimer::singleShot(deferredResultMs, this, &TMainForm::Test1);
         return;
+    }
+    // Acted on only for the device's own self-test result, still waiting in the queue.
     if (RunningTest != 1 || !QueueHoldsResult(1)) {
         if (RunningTest == 1)
             RunningTest = 0; // nothing of it is left to wait for
@@ -315,9 +323,11 @@ void TMainForm::TestRun23() {
 }
 
 void TMainForm::Test2() {
-    // Acted on only for the device's own tests 2/3 result, still waiting in the queue.
-    if (TestWaitRunning())
+    if (TestWaitRunning()) {
+        QTimer::singleShot(deferredResultMs, this, &TMainForm::Test2);
         return;
+    }
+    // Acted on only for the device's own tests 2/3 result, still waiting in the queue.
     if ((RunningTest != 2 && RunningTest != 3) || !QueueHoldsResult(RunningTest)) {
         if (RunningTest == 2 || RunningTest == 3)
             RunningTest = 0;
@@ -336,10 +346,12 @@ void TMainForm::Test2() {
 
 void TMainForm::CloseRadioResultPanel() {
     if (TestWaitRunning()) {
-        // The busy event never ends a wait: the panel only steps aside.
-        Panel5->hide();
-        Panel4->hide();
-        Panel6->show();
+        // The busy event never ends a wait: the tests 2/3 panel only steps aside, and the
+        // panel of a self-test or test 1 wait stays where the operator needs it.
+        if (!Panel5->isHidden()) {
+            Panel5->hide();
+            Panel6->show();
+        }
         return;
     }
     BitBtn4Click();

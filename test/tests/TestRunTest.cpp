@@ -3,6 +3,7 @@
 #include "TestRunSupport.h"
 
 #include "app/TGauge.h"
+#include "support/TestUtil.h"
 
 #include <QLabel>
 #include <QTableWidget>
@@ -217,6 +218,35 @@ TEST_F(TestRunTest, BusyEventDuringAWaitOnlyHidesThePanel) {
     CloseShownResultOnBusy();
     EXPECT_TRUE(MainForm->Panel5->isHidden());
     EXPECT_FALSE(ResultShown);
+
+    // During a self-test wait the self-test panel and its cancel button stay.
+    ConfigWord = "00111111";
+    bool selfTestPanelStayed = false;
+    WhileWaiting([&] {
+        ResultShown = true;
+        ResultShownAt = clock_.Now().addSecs(-5);
+        CloseShownResultOnBusy();
+        selfTestPanelStayed = !MainForm->Panel4->isHidden();
+        Deliver("0000000", 1);
+    });
+    MainForm->ITest1Click();
+    EXPECT_TRUE(selfTestPanelStayed);
+    EXPECT_FALSE(MainForm->Panel4->isHidden());
+    EXPECT_EQ(MainForm->LResult->text(), "Тест ВЕСК:НОРМА");
+}
+
+TEST_F(TestRunTest, StationResultMetAtTheEndOfAnotherWaitIsHandledAfterIt) {
+    {
+        const TWaitGuard finishing; // a wait in its last steps, e.g. showing a journal error
+        Deliver("0000001", 3);
+        ASSERT_EQ(RunningTest, 3);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(Rows23().isEmpty());
+    }
+    ASSERT_TRUE(PumpUntil([this] { return Rows23().size() == 1; }));
+    EXPECT_EQ(Rows23()[0][2].toString(), "Тест 3");
+    EXPECT_EQ(Rows23()[0][3].toString(), "От РВ");
+    EXPECT_EQ(RunningTest, 0) << "the next test can start";
 }
 
 TEST_F(TestRunTest, NoTestStartsWhileAStationResultWaitsToBeHandled) {
