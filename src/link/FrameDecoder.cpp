@@ -371,7 +371,8 @@ void HandleFrame(TFrame& f) {
             MeasurementFrame(f);
             break;
         case 0xEC:
-            if (shortFrame)
+            // Six digits carry the number; the test-1 code needs all eight.
+            if (f.Count < 6 || (f.Nibbles[0] == 9 && f.Nibbles[1] == 7 && f.Count < 8))
                 return;
             AssignHex(DeviceTrainNumber, f, 2, 5);
             MainView().AddMessageRow(FormatTrainNumber(f), true);

@@ -407,6 +407,12 @@ TEST_F(LinkTest, TrainAndLocomotiveNumbers) {
     Feed("EE 81 8A 82 83 84 85 86 87 EF");
     EXPECT_EQ(LocoNumber, "A234567");
     EXPECT_EQ(RowTexts().last(), "Номер локомотива: 10234567");
+
+    // A plain train frame needs its six digits only; the test-1 variant needs eight.
+    Feed("EC 80 80 85 86 87 88 ED");
+    EXPECT_EQ(TrainNumber, "5678");
+    Feed("EC 89 87 81 82 83 84 8A ED");
+    EXPECT_EQ(TrainNumber, "5678");
 }
 
 TEST_F(LinkTest, SpecialModeResultsAndVersion) {
