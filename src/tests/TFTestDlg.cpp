@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -103,8 +104,13 @@ void TFTestDlg::showEvent(QShowEvent* e) {
 }
 
 bool TFTestDlg::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == Edit1 && e->type() == QEvent::FocusIn)
-        RadioGroup1Exit();
+    // Only the operator moving into the edit counts as entering it: focus that comes back
+    // after another window, a message box or the edit's own context menu keeps the text.
+    if (watched == Edit1 && e->type() == QEvent::FocusIn) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            RadioGroup1Exit();
+    }
     return QDialog::eventFilter(watched, e);
 }
 

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -65,6 +66,19 @@ TEST_F(TestDlgTest, KindSwitchSetsTheWidthBeforeTheText) {
     dlg_->Edit1->setMaxLength(4);
     Open();
     EXPECT_EQ(dlg_->Edit1->text(), "7654321") << "the whole number is shown";
+
+    // Entering the edit puts the saved number back; focus coming back to it from another
+    // window or from its context menu (a paste) keeps what was typed.
+    const auto focusIn = [this](Qt::FocusReason reason) {
+        QFocusEvent e(QEvent::FocusIn, reason);
+        QCoreApplication::sendEvent(dlg_->Edit1, &e);
+    };
+    dlg_->Edit1->setText("1112223");
+    focusIn(Qt::ActiveWindowFocusReason);
+    focusIn(Qt::PopupFocusReason);
+    EXPECT_EQ(dlg_->Edit1->text(), "1112223");
+    focusIn(Qt::TabFocusReason);
+    EXPECT_EQ(dlg_->Edit1->text(), "7654321");
     dlg_->BitBtn2->click();
 }
 
