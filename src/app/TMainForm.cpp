@@ -405,6 +405,7 @@ void TMainForm::buildPanels() {
     Gauge4->setObjectName("Gauge4");
     Gauge4->setGeometry(280, 30, 50, 50);
     Gauge4->SetBackColor(QColor(192, 220, 192));
+    Gauge4->SetForeColor(QColor(0, 128, 0));
     Gauge4->hide();
     Label27 = label(Panel6, "Label27", "", 6, 150, 330, 18);
     QFont f = Label27->font();
