@@ -114,9 +114,13 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     for (int i = 0; i < 2; ++i) {
         auto* l = new QLabel(StatusBar1);
         l->setObjectName(QString("StatusPanel%1").arg(i));
-        l->setFixedWidth(i == 0 ? 200 : 50);
+        // The last panel takes the rest of the bar, as status bars do.
+        if (i == 0)
+            l->setFixedWidth(200);
+        else
+            l->setMinimumWidth(50);
         l->setFrameShape(QFrame::StyledPanel);
-        StatusBar1->addWidget(l);
+        StatusBar1->addWidget(l, i);
     }
     setStatusBar(StatusBar1);
 
@@ -309,11 +313,11 @@ void TMainForm::buildPanels() {
               shUnSaveSound, label(Panel1, nullptr, "НЧ-В", 0, 0)});
 
     // Received messages.
-    Panel2 = panel(central, "Panel2", QRect(0, 178, 345, 224));
+    Panel2 = panel(central, "Panel2", QRect(0, 178, 345, 214));
     label(Panel2, nullptr, "Принимаемые сообщения:", 6, 4);
     StringGrid1 = new QTableWidget(20, 3, Panel2);
     StringGrid1->setObjectName("StringGrid1");
-    StringGrid1->setGeometry(4, 22, 337, 198);
+    StringGrid1->setGeometry(4, 22, 337, 188);
     StringGrid1->verticalHeader()->hide();
     StringGrid1->horizontalHeader()->hide();
     StringGrid1->verticalHeader()->setDefaultSectionSize(21);
@@ -342,7 +346,7 @@ void TMainForm::buildPanels() {
     BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
     BitBtn2->setToolTip("Очистить измерения");
 
-    const QRect resultArea(345, 82, 335, 320);
+    const QRect resultArea(345, 82, 335, 310);
     const QColor activeCaption = palette().color(QPalette::Highlight);
 
     // Device self-test result.
@@ -350,7 +354,7 @@ void TMainForm::buildPanels() {
     Label24 = label(Panel4, "Label24", "Тест ВЕСК : результаты тестирования", 2, 2, 331, 20);
     setBold(Label24, Qt::white, activeCaption);
     LSoob1 = label(Panel4, "LSoob1", "Результат теста:", 6, 28);
-    LResult = label(Panel4, "LResult", "ТестВЕСК:", 110, 28, 150);
+    LResult = label(Panel4, "LResult", "ТестВЕСК:", 120, 28, 155);
     Gauge2 = new TGauge(TGauge::Pie, Panel4);
     Gauge2->setObjectName("Gauge2");
     Gauge2->setGeometry(280, 24, 40, 40);
@@ -361,29 +365,29 @@ void TMainForm::buildPanels() {
     RichEdit1->setObjectName("RichEdit1");
     RichEdit1->setReadOnly(true);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    RichEdit1->setGeometry(4, 70, 327, 214);
-    BitBtn3 = button(Panel4, "BitBtn3", "OK", QRect(255, 290, 70, 25));
+    RichEdit1->setGeometry(4, 70, 327, 204);
+    BitBtn3 = button(Panel4, "BitBtn3", "OK", QRect(255, 280, 70, 25));
     Panel4->hide();
 
     // Tests 2 and 3 result.
     Panel5 = panel(central, "Panel5", resultArea);
     Label19 = label(Panel5, "Label19", "", 2, 2, 331, 20);
     setBold(Label19, Qt::white, activeCaption);
-    Label20 = label(Panel5, "Label20", "Результат", 6, 28);
+    Label20 = label(Panel5, "Label20", "Результат", 6, 26, 270);
     Gauge3 = new TGauge(TGauge::Pie, Panel5);
     Gauge3->setObjectName("Gauge3");
     Gauge3->setGeometry(280, 24, 40, 40);
     Gauge3->SetBackColor(Qt::yellow);
     Gauge3->SetForeColor(QColor(0, 128, 0));
     Gauge3->hide();
-    Label21 = label(Panel5, "Label21", "Результат теста:", 6, 48);
-    Label22 = label(Panel5, "Label22", "", 110, 48, 170);
-    Label23 = label(Panel5, "Label23", "", 110, 28, 170);
+    Label21 = label(Panel5, "Label21", "Результат теста:", 6, 44, 270);
+    Label22 = label(Panel5, "Label22", "", 6, 62, 270);
+    Label23 = label(Panel5, "Label23", "", 6, 80, 270);
     RichEdit2 = new QTextEdit(Panel5);
     RichEdit2->setObjectName("RichEdit2");
     RichEdit2->setReadOnly(true);
-    RichEdit2->setGeometry(4, 70, 327, 214);
-    BitBtn4 = button(Panel5, "BitBtn4", "OK", QRect(255, 290, 70, 25));
+    RichEdit2->setGeometry(4, 100, 327, 174);
+    BitBtn4 = button(Panel5, "BitBtn4", "OK", QRect(255, 280, 70, 25));
     Panel5->hide();
 
     // Test 1 and alarms.
@@ -412,7 +416,7 @@ void TMainForm::buildPanels() {
     f.setBold(true);
     Label27->setFont(f);
     Label27->hide();
-    BitBtn5 = button(Panel6, "BitBtn5", "Отмена", QRect(245, 290, 80, 25));
+    BitBtn5 = button(Panel6, "BitBtn5", "Отмена", QRect(245, 280, 80, 25));
     BitBtn5->hide();
 }
 
