@@ -1,5 +1,5 @@
 // Replays inputs (files, or every file of the folders given) through the fuzzed entry,
-// without libFuzzer: the seed corpus runs in every build this way.
+// without libFuzzer: the checked-in corpus runs in every build this way.
 #include "FuzzTarget.h"
 
 #include <cstdio>
