@@ -1,4 +1,5 @@
-// First start of the program in an empty folder, with and without the station's adapter.
+// Start-up in an empty folder without the station's adapter, and over what an earlier session left
+// (the start with the adapter is in the link end-to-end tests).
 #include "app/Application.h"
 #include "app/Options.h"
 #include "app/TMainForm.h"
@@ -53,6 +54,7 @@ TEST_F(StartupTest, EmptyFolderWithoutAdapterStartsSilentlyWithNoLink) {
     EXPECT_NE(RxLock, nullptr);
 }
 
+// Start-up puts back the defaults of whatever an earlier session left in the shared state.
 TEST_F(StartupTest, DefaultsOfTheSharedState) {
     ConfigWord = "12345678";
     LocoNumber = "7654321";
@@ -61,25 +63,10 @@ TEST_F(StartupTest, DefaultsOfTheSharedState) {
     ToneFlagsG = "10101";
     Start(false);
     EXPECT_EQ(ConfigWord, "01111111");
-    EXPECT_EQ(ServiceAccessCode, "6093");
-    EXPECT_EQ(TrainNumber, "1234");
     EXPECT_EQ(LocoNumber, "1234567");
-    EXPECT_EQ(SpecialInfo, "00000000");
     EXPECT_EQ(Thresholds[3], "00");
     EXPECT_EQ(MvChannels[2].Prd, "000");
     EXPECT_EQ(ToneFlagsG, "00000");
-    EXPECT_EQ(SensMv.Osl, "00");
-    EXPECT_EQ(SensGmv.Flag, QChar('0'));
-}
-
-TEST_F(StartupTest, AdapterPortIsPreferredInNaturalOrder) {
-    AddTty("ttyS0", "serial8250");
-    AddTty("ttyUSB10", "cp210x");
-    AddTty("ttyUSB2", "cp210x");
-    AddTty("ttyUSB0", "ftdi_sio");
-    AddTty("ttyUSB1", ""); // no driver bound: not a port
-    Start(false);
-    EXPECT_EQ(ReadFile("Options.dat"), QString("ttyUSB2\r\n"));
 }
 
 TEST_F(StartupTest, TcpLeftInOptionsIsOverwrittenAndSerialIsSelected) {

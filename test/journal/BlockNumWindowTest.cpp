@@ -52,9 +52,6 @@ protected:
 };
 
 TEST_F(BlockNumWindowTest, ColumnListShowsAndHidesGridColumns) {
-    ASSERT_EQ(w_->clbViewFields->count(), 14);
-    EXPECT_EQ(w_->clbViewFields->item(0)->text(), "Локомотив");
-    EXPECT_EQ(w_->clbViewFields->item(13)->text(), "Источник");
     QListWidgetItem* block5 = w_->clbViewFields->findItems("Блок5", Qt::MatchExactly).value(0);
     ASSERT_NE(block5, nullptr);
     const int column = w_->clbViewFields->row(block5);

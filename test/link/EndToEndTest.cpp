@@ -27,7 +27,10 @@
 #include <QTableWidget>
 #include <QThread>
 #include <atomic>
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <thread>
+#include <unistd.h>
 
 using vesksim::FromHex;
 using vesksim::TBytes;
@@ -205,6 +208,15 @@ TEST_F(LinkEndToEnd, PortMenuListsChoosesAndCloses) {
     EXPECT_FALSE(ComPortOpen());
     EXPECT_EQ(MainForm->IPort->title(), "Порт");
     EXPECT_TRUE(MainForm->ITest->menuAction()->isEnabled()) << "the menus stay as they were";
+
+    // A closed port leaves the terminal free: with its exclusive flag left set, a user
+    // without root rights could not open the station's terminal again.
+    const int fd = ::open(QFile::encodeName(dev_ + "/ttyUSB0").constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    int exclusive = -1;
+    EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    ::close(fd);
 }
 
 TEST_F(LinkEndToEnd, TcpPeerThatClosesIsNoticed) {

@@ -91,6 +91,14 @@ protected:
         for (uint8_t b : bytes)
             ReceiveByte(b);
     }
+    // A test 2 start for LocoNumber on the channel, as TxBuffer's only command.
+    static void PutTest2Command(uint8_t channel) {
+        TxBuffer.Len = 0;
+        CurrentChannel = channel;
+        PutChannelByte();
+        PutLocoFrame();
+        PutTestFrame(2);
+    }
     QStringList RowTexts() const {
         QStringList texts;
         for (const TGridRow& r : main_.Rows)

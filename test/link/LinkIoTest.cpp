@@ -1,14 +1,7 @@
 // The attenuation reply, the sound path, the builders and senders, the send routine, the trace
-// rings and hex logs, and the TCP transport, over the simulated station on 127.0.0.1 or a
-// pseudo-terminal.
+// rings and hex logs, and the TCP transport, over the simulated station on 127.0.0.1.
 #include "LinkFixture.h"
 #include "Script.h"
-
-#include "platform/SerialPorts.h"
-
-#include <fcntl.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 using namespace linktest;
 
@@ -60,15 +53,10 @@ TEST_F(AttenuationTest, ClosedTableGivesTheNotFoundReply) {
 }
 
 TEST_F(AttenuationTest, ReplyAfterATestCommandGoesAlone) {
-    TTxBuffer& b = TxBuffer;
-    b.Len = 0;
-    CurrentChannel = 3;
-    PutChannelByte();
-    PutLocoFrame();
-    PutTestFrame(2);
-    SendBuffer(b, TxSent);
+    PutTest2Command(3);
+    SendBuffer(TxBuffer, TxSent);
     EXPECT_EQ(TxSent, 21);
-    EXPECT_EQ(b.Len, 21) << "over TCP Len keeps its value";
+    EXPECT_EQ(TxBuffer.Len, 21) << "over TCP Len keeps its value";
     ASSERT_TRUE(station_.WaitForCount(21, std::chrono::seconds(5)));
     EXPECT_EQ(Reply("1234567"), "F4 80 80 80 80 81 82 80 83 F5");
 }
@@ -194,55 +182,32 @@ TEST_F(SoundTest, FileRequestAnswersAndStartsTheUpload) {
 // Builders
 
 TEST_F(LinkTest, Builders) {
-    struct {
-        const char* name;
-        std::function<void()> build;
-        const char* bytes;
-    } cases[] = {
-        {"test6", [] { PutTestFrame(6); }, "E2 80 80 80 80 80 80 80 86 E3"},
-        {"loco",
-         [] {
-             LocoNumber = "0000001";
-             PutLocoFrame();
-         },
-         "EE 81 80 80 80 80 80 80 81 EF"},
-        {"code",
-         [] {
-             SpecialInfo = "00A1FF07";
-             PutCodeFrame();
-         },
-         "E0 80 80 8A 81 8F 8F 80 87 E1"},
-        {"codeG",
-         [] {
-             SpecialInfo = "G0000000";
-             PutCodeFrame();
-         },
-         "E0 80 80 80 80 80 80 80 80 E1"},
-        {"train",
-         [] {
-             TrainNumber = "0456";
-             PutTrainFrame();
-         },
-         "EC 80 80 80 84 85 86 80 80 ED"},
-        {"test2",
-         [] {
-             CurrentChannel = 3;
-             LocoNumber = "1234567";
-             PutChannelByte();
-             PutLocoFrame();
-             PutTestFrame(2);
-         },
-         "93 EE 81 81 82 83 84 85 86 87 EF E2 80 80 80 80 80 80 80 82 E3"},
-        {"hexDigits", [] { PutHexDigits("1aZ"); }, "81 8A 80"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TxBuffer.Len = 0;
-        c.build();
-        EXPECT_EQ(QString::fromStdString(vesksim::ToHex(TBytes(TxBuffer.Data, TxBuffer.Data + TxBuffer.Len))),
-                  c.bytes);
-    }
     TxBuffer.Len = 0;
+    const auto built = [] {
+        const QString hex = Hex(QByteArray(reinterpret_cast<const char*>(TxBuffer.Data), TxBuffer.Len));
+        TxBuffer.Len = 0;
+        return hex;
+    };
+    PutTestFrame(6);
+    EXPECT_EQ(built(), "E2 80 80 80 80 80 80 80 86 E3");
+    LocoNumber = "0000001";
+    PutLocoFrame();
+    EXPECT_EQ(built(), "EE 81 80 80 80 80 80 80 81 EF");
+    SpecialInfo = "00A1FF07";
+    PutCodeFrame();
+    EXPECT_EQ(built(), "E0 80 80 8A 81 8F 8F 80 87 E1");
+    SpecialInfo = "G0000000";
+    PutCodeFrame();
+    EXPECT_EQ(built(), "E0 80 80 80 80 80 80 80 80 E1");
+    TrainNumber = "0456";
+    PutTrainFrame();
+    EXPECT_EQ(built(), "EC 80 80 80 84 85 86 80 80 ED");
+    LocoNumber = "1234567";
+    PutTest2Command(3);
+    EXPECT_EQ(built(), "93 EE 81 81 82 83 84 85 86 87 EF E2 80 80 80 80 80 80 80 82 E3");
+    PutHexDigits("1aZ");
+    EXPECT_EQ(built(), "81 8A 80");
+
     LocoNumber = "123";
     EXPECT_THROW(PutLocoFrame(), ERangeError) << "callers pad first";
     TxBuffer.Len = 1020;
@@ -250,13 +215,8 @@ TEST_F(LinkTest, Builders) {
     EXPECT_EQ(TxBuffer.Len, 1025);
 }
 
-TEST_F(LinkTest, HexConversions) {
-    EXPECT_EQ(HexVal("a"), 10);
-    EXPECT_EQ(HexVal("1F"), 31);
-    EXPECT_EQ(HexVal("G1"), 0);
-    EXPECT_EQ(HexVal("1G"), 1);
-    EXPECT_EQ(HexVal("123"), 0);
-    EXPECT_EQ(HexVal(""), 0);
+// The monitor window shows every byte with two digits.
+TEST_F(LinkTest, ByteToHexPadsToTwoDigits) {
     EXPECT_EQ(ByteToHex(0xD0), "D0");
     EXPECT_EQ(ByteToHex(7), "07");
 }
@@ -308,44 +268,6 @@ TEST_F(LinkTest, NoLinkSendsNothingAtOnce) {
     EXPECT_EQ(QFileInfo("transmit.txt").size(), 0) << "Len 0 logs nothing";
 }
 
-TEST_F(LinkTest, SerialSendOverAPseudoTerminal) {
-    ASSERT_TRUE(station_.StartSerial((dir_.path() + "/sim").toStdString())) << station_.Error();
-    qputenv("VESK_SYS_DIR", QByteArray::fromStdString(station_.SysDir()));
-    qputenv("VESK_DEV_DIR", QByteArray::fromStdString(station_.DevDir()));
-    EXPECT_EQ(FindUsbSerialPort(), "ttyUSB0");
-    EXPECT_FALSE(OpenComPort("ttyUSB9"));
-    EXPECT_FALSE(ComPortOpen());
-    EXPECT_FALSE(LastOpenErrorText().isEmpty());
-    ASSERT_TRUE(OpenComPort("ttyUSB0")) << LastOpenErrorText().toStdString();
-    TxBuffer.Len = 0;
-    CurrentChannel = 3;
-    PutChannelByte();
-    PutLocoFrame();
-    PutTestFrame(2);
-    SendBuffer(TxBuffer, TxSent);
-    EXPECT_EQ(TxSent, 21);
-    EXPECT_EQ(TxBuffer.Len, 0) << "over the serial port Len holds what was not sent";
-    EXPECT_EQ(Hex(TraceSnapshot(TxTraceRing)),
-              "93 EE 81 81 82 83 84 85 86 87 EF E2 80 80 80 80 80 80 80 82 E3");
-    ASSERT_TRUE(station_.WaitForCount(21, std::chrono::seconds(5)));
-    station_.Send(FromHex("93 B1"));
-    ASSERT_TRUE(PumpUntil([&] { return main_.Rows.size() == 1; }));
-    EXPECT_EQ(main_.Rows[0], (TGridRow{"МВ1", "Наличие тона 2772"}));
-
-    // A closed port leaves the terminal free: with its exclusive flag left set, a user
-    // without root rights could not open the station's terminal again.
-    CloseComPort();
-    const int fd = ::open(QFile::encodeName(SerialDevicePath("ttyUSB0")).constData(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(fd, 0);
-    int exclusive = -1;
-    EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
-    EXPECT_EQ(exclusive, 0);
-    ::close(fd);
-    ASSERT_TRUE(OpenComPort("ttyUSB0")) << LastOpenErrorText().toStdString();
-    qunsetenv("VESK_SYS_DIR");
-    qunsetenv("VESK_DEV_DIR");
-}
-
 TEST_F(LinkTest, TraceRingKeepsTheLast1024Bytes) {
     for (int i = 0; i < 1030; ++i)
         TxTraceRing.Put(uint8_t(i));
@@ -361,10 +283,7 @@ TEST_F(LinkTest, HexLogsRunTheirColumnAcrossMessages) {
     ConnectStation();
     TxLog.Open();
     SendReset();
-    TxBuffer.Len = 0;
-    PutChannelByte();
-    PutLocoFrame();
-    PutTestFrame(2);
+    PutTest2Command(1);
     SendBuffer(TxBuffer, TxSent);
     TxLog.Close();
     QFile t("transmit.txt");
@@ -404,24 +323,9 @@ TEST_F(LinkTest, UnwritableLogIsClosedAndReceptionGoesOn) {
 // ---------------------------------------------------------------------------------------
 // TCP transport
 
-TEST_F(LinkTest, TcpInputAndAPeerThatCloses) {
-    ConnectStation();
-    OpenConnection("127.0.0.1", 1);
-    EXPECT_TRUE(TcpConnected) << "a second connect while connected does nothing";
-    station_.SendSplit(FromHex("93 B1 EE 81 81 82 83 84 85 86 87 EF"), 1, std::chrono::milliseconds(1));
-    ASSERT_TRUE(PumpUntil([&] { return main_.Rows.size() == 2; }));
-    EXPECT_EQ(RowTexts(), QStringList({"Наличие тона 2772", "Номер локомотива: 1234567"}));
-    station_.HangUp();
-    ASSERT_TRUE(PumpUntil([] { return !TcpConnected; }));
-    EXPECT_EQ(link_.Status[0], "Соединение не установлено");
-    EXPECT_EQ(main_.Calls.last(), "link off");
-    SendReset();
-    EXPECT_EQ(TxSent, 0);
-}
-
-// Sends to a peer that has gone: the program must not die of a broken pipe, and a send
-// stops at the hard error instead of retrying for 5 s.
-TEST_F(LinkTest, SendsToAClosedPeerFailQuietly) {
+// Sends to a peer that has reset the connection: the program must not die of a broken
+// pipe, a send stops at the hard error instead of retrying for 5 s, and the link is down.
+TEST_F(LinkTest, SendsToAResetPeerFailQuietlyAndTheLinkGoesDown) {
     ConnectStation();
     station_.HangUp(true);
     QElapsedTimer t;
@@ -435,11 +339,6 @@ TEST_F(LinkTest, SendsToAClosedPeerFailQuietly) {
     }
     EXPECT_LT(sent, 20000);
     EXPECT_LT(t.elapsed(), 5000);
-}
-
-TEST_F(LinkTest, TcpResetIsNoticedToo) {
-    ConnectStation();
-    station_.HangUp(true);
     ASSERT_TRUE(PumpUntil([] { return !TcpConnected; }));
     EXPECT_EQ(link_.Status[0], "Соединение не установлено");
 }

@@ -146,7 +146,6 @@ TEST_P(EventTest, RowChannelAndFlags) {
 }
 
 const TEventCase eventCases[] = {
-    {"tone2772", "B1", 3, "01111111", "Наличие тона 2772", "МВ1", 3, "00010", "00000", "00000"},
     {"channelThenRow", "93 B0", 1, "01111111", "Наличие КС", "МВ1", 3, "00001", "00000", "00000"},
     {"mvStandbyMoves", "B5", 4, "01111113", "Наличие 700 гц первый раз", "МВ3", 5, "00000", "00000", "00010"},
     {"mvStandbyStaysOnMv1", "B6", 3, "01111113", "Наличие 700 гц второй раз", "МВ1", 3, "00000", "00000",
@@ -164,12 +163,7 @@ const TEventCase eventCases[] = {
     {"flagWithoutRow", "BD", 1, "01111111", "", "", 1, "10000", "00000", "00000"},
     {"allFlags", "BD BA B2 B1 B0 BF BC B8 B7 B4 BE BB B6 B5 B3", 3, "01111111", "Наличие тона 2272", "МВ1", 3,
      "11111", "11111", "11111"},
-    {"gmvSpacing", "BC", 1, "01111111", "ГМВ:Прием № поезда и передача ППНП", "ГМВ1", 1, "00000", "01000",
-     "00000"},
-    {"mvSpacing", "BE", 1, "01111111", "МВ: Прием № локомотива и передача ППНЛ", "ГМВ1", 1, "00000", "00000",
-     "10000"},
     {"noTextNoRow", "90 97 9B A0 A3 A6 AA C1 C6 CD DF", 1, "01111111", "", "", 1, "00000", "00000", "00000"},
-    {"callRow", "C8", 2, "01111111", "ПРМ вызова 2", "ГМВ2", 2, "00000", "00000", "00000"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Events, EventTest, ::testing::ValuesIn(eventCases),
@@ -292,19 +286,6 @@ TEST_F(LinkTest, DeviceStartedResultIsQueuedAndPosted) {
     EXPECT_EQ(ResultCount, 0);
     EXPECT_EQ(receiver.posted.size(), 2);
     SetMainFormReceiver(nullptr);
-}
-
-// Factory numbers collected during a test travel with its result: the free event that
-// follows at once empties the collection before the wait loop takes the result.
-TEST_F(LinkTest, FactoryNumbersAreKeptWithTheQueuedResult) {
-    RunningTest = 2;
-    Feed("F8 81 82 80 85 80 87 82 84 F9");
-    Feed("E2 80 80 80 80 80 80 80 82 E3 C0");
-    EXPECT_TRUE(BlockNumDigits.IsEmpty());
-    ASSERT_EQ(ResultCount, 1);
-    const uint8_t expected[4] = {0, 5, 0, 7};
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(ResultBlockNums[0].Digits[0][8 + i], expected[i]);
 }
 
 TEST_F(LinkTest, MvChannelNumbers) {
@@ -455,25 +436,6 @@ TEST_F(LinkTest, ShortFramesAreIgnored) {
     RunningTest = 2;
     Feed("E2 E3");
     EXPECT_EQ(ResultCount, 0) << "digit 7 of an empty frame is stale";
-}
-
-TEST_F(LinkTest, FrameHelpers) {
-    TFrame f;
-    for (int i = 0; i < 8; ++i)
-        f.Nibbles[i] = uint8_t(i + 1);
-    f.Count = 8;
-    QString hex;
-    EXPECT_EQ(FrameNibblesValue(f, hex, 7), 0x54321);
-    EXPECT_EQ(hex, "12345");
-    EXPECT_EQ(FrameNibblesValue(f, hex, -1), 0x654321);
-    EXPECT_EQ(FrameNibblesValue(f, hex, 2), 0);
-    EXPECT_TRUE(hex.isEmpty());
-    EXPECT_THROW(FrameNibblesValue(f, hex, 19), ERangeError);
-    QString s;
-    IntToStrPad(7, 3, s);
-    EXPECT_EQ(s, "007");
-    IntToStrPad(1234, 2, s);
-    EXPECT_EQ(s, "1234");
 }
 
 } // namespace

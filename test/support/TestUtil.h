@@ -1,8 +1,11 @@
 #pragma once
 // Small helpers shared by the test executables.
 
+#include "platform/Table.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QTableWidget>
 #include <QThread>
 #include <functional>
@@ -24,4 +27,12 @@ inline bool PumpUntil(const std::function<bool()>& cond, int ms = 10000) {
 inline QString GridCell(const QTableWidget* grid, int row, int column) {
     const QTableWidgetItem* it = grid->item(row, column);
     return it ? it->text() : QString();
+}
+
+/// The given columns of a table row joined by '|', so that a row is checked in one line.
+inline QString RowFields(const TRow& row, std::initializer_list<int> columns) {
+    QStringList texts;
+    for (int c : columns)
+        texts << row.value(c).toString();
+    return texts.join('|');
 }

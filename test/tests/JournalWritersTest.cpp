@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/DbAlias.h"
 #include "support/AppFixture.h"
+#include "support/TestUtil.h"
 #include "tests/ResultRender.h"
 #include "tests/TestState.h"
 
@@ -73,13 +74,7 @@ TEST_F(JournalWritersTest, SelfTestRowHasTheColumnsAndOneMomentForDateAndTime) {
     const TRow& r = rows[0];
     EXPECT_EQ(r[0].toDate(), QDate(2026, 1, 15));
     EXPECT_EQ(r[1].toTime(), QTime(23, 59, 59, 999)) << "date and time come from one reading";
-    EXPECT_EQ(r[2].toString(), "Тест 1");
-    EXPECT_EQ(r[3].toString(), "1234567890123");
-    EXPECT_EQ(r[4].toString(), "Норма");
-    EXPECT_EQ(r[5].toString(), "0000000");
-    EXPECT_EQ(r[6].toString(), "01234567");
-    EXPECT_EQ(r[10].toString(), "456");
-    EXPECT_EQ(r[18].toString(), "42");
+    EXPECT_EQ(RowFields(r, {2, 3, 4, 5, 6, 10, 18}), "Тест 1|1234567890123|Норма|0000000|01234567|456|42");
     EXPECT_EQ(VswrTextFromPacked(r[21].toString().at(0)), "3,5");
     EXPECT_EQ(VswrTextFromPacked(r[21].toString().at(1)), "1,2");
 }
@@ -88,9 +83,7 @@ TEST_F(JournalWritersTest, ParameterSendRowAndTestsTwoThreeRow) {
     ASSERT_TRUE(AppendTests1Row(folder_, "Запись", "", "").Ok);
     const QList<TRow> rows1 = Rows(Tests1FileName, Tests1Fields());
     ASSERT_EQ(rows1.size(), 1);
-    EXPECT_EQ(rows1[0][2].toString(), "Запись");
-    EXPECT_TRUE(rows1[0][4].toString().isEmpty());
-    EXPECT_TRUE(rows1[0][5].toString().isEmpty());
+    EXPECT_EQ(RowFields(rows1[0], {2, 4, 5}), "Запись||");
 
     ToneFlagsD = "00010";
     MeasuredDeviation[1] = "35";
@@ -98,16 +91,8 @@ TEST_F(JournalWritersTest, ParameterSendRowAndTestsTwoThreeRow) {
     TTable t(folder_, Test23FileName, Test23Fields());
     t.Open();
     EXPECT_EQ(TableColumns(t).size(), 19);
-    const TRow r = t.AllRows().value(0);
-    EXPECT_EQ(r[2].toString(), "Тест 2");
-    EXPECT_EQ(r[3].toString(), "От ВЕСК");
-    EXPECT_EQ(r[5].toString(), "1234");
-    EXPECT_EQ(r[6].toString(), "1234567");
-    EXPECT_EQ(r[8].toString(), "?");
-    EXPECT_EQ(r[10].toString(), "35");
-    EXPECT_EQ(r[12].toString(), "0");
-    EXPECT_EQ(r[13].toString(), "00");
-    EXPECT_EQ(r[16].toString(), "00010");
+    EXPECT_EQ(RowFields(t.AllRows().value(0), {2, 3, 5, 6, 8, 10, 12, 13, 16}),
+              "Тест 2|От ВЕСК|1234|1234567|?|35|0|00|00010");
     EXPECT_EQ(ToneFlagsD, "00010") << "the core writer leaves the flags to the main window";
 }
 
@@ -125,12 +110,6 @@ TEST_F(JournalWritersTest, AnExistingTableIsNeverRecreated) {
     other.Open();
     ASSERT_EQ(other.AllRows().size(), 1);
     EXPECT_EQ(other.AllRows()[0][0].toString(), "keep");
-}
-
-TEST(JournalCutTest, ValuesAreCutToTheirWidthsInCharacters) {
-    const TRow row = CutToWidths(Test23Fields(), {QVariant(), QVariant(), "Тест 2 длинный", "От ВЕСК и ещё"});
-    EXPECT_EQ(row[2].toString(), "Тест 2 ");
-    EXPECT_EQ(row[3].toString(), "От ВЕСК");
 }
 
 // The main window's writers in a place where no journal can exist.

@@ -75,8 +75,7 @@ TEST_F(PeriodicTest, TrainChosenForTheHourSendsTheTrainFrame) {
     FTestDlg->RadioGroup1->setCurrentIndex(1); // the dialog was last left on the locomotive
     WhileWaiting([] { Deliver("0000000", 3); });
     MainForm->Timer1Timer();
-    EXPECT_EQ(Sent(21).toHex(' ').toUpper(),
-              "91 EC 80 80 80 80 84 82 80 80 ED E2 80 80 80 80 80 80 80 83 E3");
+    EXPECT_EQ(Sent(21), "91 EC 80 80 80 80 84 82 80 80 ED E2 80 80 80 80 80 80 80 83 E3");
     EXPECT_TRUE(NumberIsTrain);
 }
 

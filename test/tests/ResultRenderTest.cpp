@@ -2,6 +2,7 @@
 #include "tests/ResultRender.h"
 #include "app/UVesk.h"
 #include "platform/Clock.h"
+#include "tests/TestRun.h"
 #include "tests/TestState.h"
 
 #include <QLocale>
@@ -110,6 +111,19 @@ TEST_F(ResultRenderTest, VswrTextsAndTheNotMeasuredMarker) {
     EXPECT_EQ(VswrTextFromPacked(VswrPacked[1]), "0,5");
     EXPECT_EQ(VswrTextFromPacked(QChar(35)), "3,5");
     EXPECT_EQ(VswrTextFromPacked(QChar(u'z')), "???");
+}
+
+TEST(VerdictTest, EachTestJudgesItsOwnDigits) {
+    // The self-test reads digits 1-5, test 2 digits 1-4, test 3 digit 1 and digit 7.
+    const struct {
+        int test;
+        const char* code;
+        bool norma;
+    } cases[] = {{1, "0000050", true}, {1, "0000100", false}, {2, "0000100", true}, {2, "0001000", false},
+                 {3, "0100000", true}, {3, "0000003", false}, {3, "1000000", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(c.test == 1 ? SelfTestNorma(c.code) : RadioTestNorma(c.test, c.code), c.norma)
+            << c.test << " " << c.code;
 }
 
 TEST_F(ResultRenderTest, FlagTexts) {

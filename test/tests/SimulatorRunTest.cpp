@@ -5,15 +5,13 @@
 #include "TestRunSupport.h"
 #include "support/TestUtil.h"
 
+#include "app/TGauge.h"
 #include "link/Transport.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QTextEdit>
-#include <QThread>
 
 using vesksim::FromHex;
-using vesksim::TBytes;
 using vesksim::TStation;
 using vesksim::TUnit;
 
@@ -47,25 +45,28 @@ TEST_F(SimulatorRunTest, TestTwoOnChannelThreeForLocomotiveSendsTheCommandAndWri
     EXPECT_TRUE(Sent("93 EE 81 81 82 83 84 85 86 87 EF E2 80 80 80 80 80 80 80 82 E3"));
     const QList<TRow> rows = Rows23();
     ASSERT_EQ(rows.size(), 1);
-    const TRow& r = rows[0];
-    EXPECT_EQ(r[2].toString(), "Тест 2");
-    EXPECT_EQ(r[3].toString(), "От ВЕСК");
-    EXPECT_EQ(r[6].toString(), "1234567");
-    EXPECT_EQ(r[7].toString(), "Норма");
-    EXPECT_EQ(r[8].toString(), "0000000");
-    EXPECT_EQ(r[9].toString(), "02");
-    EXPECT_EQ(r[10].toString(), "35");
-    EXPECT_EQ(r[11].toString(), "19");
-    EXPECT_EQ(r[16].toString(), "11111") << "ДМВ tone flags of the session";
-    EXPECT_EQ(r[18].toString(), "11111") << "МВ tone flags";
+    EXPECT_EQ(RowFields(rows[0], {2, 3, 6, 7, 8, 9, 10, 11}),
+              "Тест 2|От ВЕСК|1234567|Норма|0000000|02|35|19");
+    EXPECT_EQ(rows[0][16].toString(), "11111") << "ДМВ tone flags of the session";
+    EXPECT_EQ(rows[0][18].toString(), "11111") << "МВ tone flags";
     EXPECT_EQ(ToneFlagsD, "00000");
     EXPECT_EQ(MainForm->Label20->text(), "Тест2:НОРМА");
+    EXPECT_EQ(MainForm->Label21->text(), "Результат теста: 0000000");
+    EXPECT_EQ(MainForm->Label23->text(), "№ локомотива: 1234567");
+    EXPECT_EQ(MainForm->BitBtn4->text(), "OK");
+    EXPECT_EQ(MainForm->Gauge3->Progress(), 115);
+    EXPECT_EQ(LastGridText(), QString(52, '*'));
+    EXPECT_TRUE(MainForm->StatusText(1).startsWith("Начат 01.03.2026"));
+    EXPECT_EQ(RunningTest, 0);
+    EXPECT_TRUE(MainForm->ITest->menuAction()->isEnabled());
 
     // The factory numbers of the session, saved although the free event came first.
     TTable t(journal_, BlockNumFileName, TBlockNumTable::Fields(), TBlockNumTable::KeyFields());
     t.Open();
     ASSERT_EQ(t.AllRows().size(), 1);
-    EXPECT_EQ(t.AllRows()[0][bnBlock1].toString(), "1234567800000000");
+    EXPECT_EQ(RowFields(t.AllRows()[0], {bnLoko, bnBlock1, bnKind}),
+              QString("1234567|1234567800000000|%1").arg(KindFromDevice));
+    EXPECT_TRUE(BlockNumDigits.IsEmpty());
 }
 
 TEST_F(SimulatorRunTest, SilentStationGivesTheNoAnswerRowAndAnAbEndsTheWait) {
@@ -76,8 +77,10 @@ TEST_F(SimulatorRunTest, SilentStationGivesTheNoAnswerRowAndAnAbEndsTheWait) {
     MainForm->ITest2->trigger();
     EXPECT_GE(clock_.MonotonicMs() - start, 115'000);
     ASSERT_EQ(Rows23().size(), 1);
-    EXPECT_EQ(Rows23()[0][8].toString(), "?");
-    EXPECT_EQ(Rows23()[0][7].toString(), "Брак");
+    EXPECT_EQ(RowFields(Rows23()[0], {7, 8}), "Брак|?");
+    EXPECT_EQ(MainForm->Label20->text(), "Нет ответа");
+    EXPECT_EQ(MainForm->RichEdit2->toPlainText(), "Нет ответа");
+    EXPECT_NE(LastGridText(), QString(52, '*'));
 
     station_.SetHandler([](const TUnit& u, TStation& s) {
         if (u.kind == TUnit::Frame && u.code == 0xE2)
@@ -98,6 +101,10 @@ TEST_F(SimulatorRunTest, CancelWritesNothingAndALateAnswerComesFromTheStation) {
     WhileWaiting([] { MainForm->BitBtn4->click(); });
     MainForm->ITest2->trigger();
     EXPECT_TRUE(Rows23().isEmpty());
+    EXPECT_EQ(MessageCount, 0);
+    EXPECT_TRUE(MainForm->Panel5->isHidden());
+    EXPECT_EQ(RunningTest, 0);
+    EXPECT_TRUE(MainForm->ITest->menuAction()->isEnabled());
 
     clock_.SetStep(1000);
     AnswerDialog(1, "1234567", 0);
@@ -106,17 +113,18 @@ TEST_F(SimulatorRunTest, CancelWritesNothingAndALateAnswerComesFromTheStation) {
     clock_.SetStep(100);
     station_.Send(vesksim::ResultFrame("0100000", 2));
     ASSERT_TRUE(PumpUntil([this] { return Rows23().size() == 2; }));
-    EXPECT_EQ(Rows23()[1][3].toString(), "От РВ");
-    EXPECT_EQ(Rows23()[1][8].toString(), "0100000");
-    EXPECT_EQ(Rows23()[1][7].toString(), "Брак");
+    EXPECT_EQ(RowFields(Rows23()[1], {3, 7, 8}), "От РВ|Брак|0100000");
+    EXPECT_FALSE(MainForm->Panel5->isHidden());
+    EXPECT_EQ(MainForm->Label20->text(), "Тест2:БРАК");
+    EXPECT_EQ(RunningTest, 0);
 }
 
 TEST_F(SimulatorRunTest, StationStartedSelfTestAndTestsTwoAndThreeWriteTheirRows) {
     station_.Send(FromHex("EE 81 87 86 85 84 83 82 81 EF"));
     station_.Send(vesksim::TestSession(1));
     ASSERT_TRUE(PumpUntil([this] { return Rows1().size() == 1; }));
-    EXPECT_EQ(Rows1()[0][2].toString(), "Тест 1");
-    EXPECT_EQ(Rows1()[0][5].toString(), "0000000");
+    EXPECT_EQ(RowFields(Rows1()[0], {2, 5}), "Тест 1|0000000");
+    EXPECT_EQ(MainForm->LResult->text(), "Тест ВЕСК:НОРМА");
     PumpUntil([] { return RunningTest == 0 && !TestWaitRunning(); });
 
     station_.Send(vesksim::TestSession(2));
@@ -124,24 +132,25 @@ TEST_F(SimulatorRunTest, StationStartedSelfTestAndTestsTwoAndThreeWriteTheirRows
     PumpUntil([] { return RunningTest == 0 && !TestWaitRunning(); });
     station_.Send(vesksim::TestSession(3));
     ASSERT_TRUE(PumpUntil([this] { return Rows23().size() == 2; }));
-    for (const TRow& r : Rows23()) {
-        EXPECT_EQ(r[3].toString(), "От РВ");
-        EXPECT_EQ(r[6].toString(), "7654321");
-    }
+    for (const TRow& r : Rows23())
+        EXPECT_EQ(RowFields(r, {3, 6}), "От РВ|7654321");
     EXPECT_EQ(Rows23()[1][2].toString(), "Тест 3");
+    EXPECT_EQ(MainForm->Label23->text(), "Номер локомотива: 7654321");
+    EXPECT_EQ(MainForm->Label19->text(), "Тест 3");
 }
 
 TEST_F(SimulatorRunTest, TenTestsInARowEachFindTheirOwnAnswer) {
     for (int i = 0; i < 10; ++i) {
+        // A stale entry left from before the start must not be taken.
+        ResultQueue[0] = ResultFrame("FFFFFFF", 2);
+        ResultCount = 1;
         AnswerDialog(1, "1234567", 0);
         (i % 2 ? MainForm->ITest3 : MainForm->ITest2)->trigger();
     }
     const QList<TRow> rows = Rows23();
     ASSERT_EQ(rows.size(), 10);
-    for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(rows[i][2].toString(), i % 2 ? "Тест 3" : "Тест 2") << i;
-        EXPECT_EQ(rows[i][8].toString(), "0000000") << i;
-    }
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(RowFields(rows[i], {2, 8}), i % 2 ? "Тест 3|0000000" : "Тест 2|0000000") << i;
 }
 
 TEST_F(SimulatorRunTest, EveryTestRunsFromTheMenus) {

@@ -12,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/DbAlias.h"
 #include "support/AppFixture.h"
+#include "support/TestUtil.h"
 #include "tests/JournalWriters.h"
 #include "tests/TFTestDlg.h"
 #include "tests/TestRun.h"
@@ -83,19 +84,27 @@ protected:
                  (ok ? FTestDlg->BitBtn1 : FTestDlg->BitBtn2)->click();
              });
     }
-    /// A complete result frame as the byte receiver hands it to the decoder.
-    static TFrame ResultFrame(const QString& code, int test) {
+    /// A complete frame as the byte receiver hands it to the decoder.
+    static TFrame MakeFrame(uint8_t code, std::initializer_list<uint8_t> nibbles) {
         TFrame f;
-        f.Code = 0xE2;
+        f.Code = code;
         f.State = 2;
-        f.Count = 8;
+        f.Count = uint8_t(nibbles.size());
+        std::copy(nibbles.begin(), nibbles.end(), f.Nibbles);
+        return f;
+    }
+    static TFrame ResultFrame(const QString& code, int test) {
+        TFrame f = MakeFrame(0xE2, {0, 0, 0, 0, 0, 0, 0, uint8_t(test)});
         for (int i = 0; i < 7; ++i)
             f.Nibbles[i] = uint8_t(QString(code[i]).toInt(nullptr, 16));
-        f.Nibbles[7] = uint8_t(test);
         return f;
     }
     static void Deliver(const QString& code, int test) {
         TFrame f = ResultFrame(code, test);
+        HandleFrame(f);
+    }
+    static void Handle(uint8_t code, std::initializer_list<uint8_t> nibbles) {
+        TFrame f = MakeFrame(code, nibbles);
         HandleFrame(f);
     }
     QList<TRow> Rows23() { return Rows(Test23FileName, Test23Fields()); }
@@ -107,7 +116,12 @@ protected:
         t.Open();
         return t.AllRows();
     }
-    static QByteArray Sent(int n) { return QByteArray(reinterpret_cast<const char*>(TxBuffer.Data), n); }
+    /// The first n bytes of the last command, as spaced upper-case hex.
+    static QByteArray Sent(int n) {
+        return QByteArray(reinterpret_cast<const char*>(TxBuffer.Data), n).toHex(' ').toUpper();
+    }
+    /// The message grid's last row text.
+    static QString LastGridText() { return GridCell(MainForm->StringGrid1, MessageCount, 2); }
 
     TFakeClock clock_;
     QString journal_;
