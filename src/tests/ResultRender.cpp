@@ -8,6 +8,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -85,13 +86,20 @@ bool IsResultCode(const QString& code) {
     return true;
 }
 
-QList<TResultLine> SelfTestLines(const QString& code) {
+// The lines of a code that is empty, a time-out or not a result code; nothing for a real code.
+std::optional<QList<TResultLine>> NonCodeLines(const QString& code) {
     if (code.isEmpty())
-        return {};
+        return QList<TResultLine>{};
     if (code == u"?")
-        return {{"Нет ответа", ResultRed}};
+        return QList<TResultLine>{{"Нет ответа", ResultRed}};
     if (!IsResultCode(code))
         return Invalid(code);
+    return std::nullopt;
+}
+
+QList<TResultLine> SelfTestLines(const QString& code) {
+    if (auto lines = NonCodeLines(code))
+        return *lines;
     const QList<int> d = Digits(code);
     if (d[0] & 8)
         return {{d[0] == 8 ? " Брак ЦПУ (ПЗУ) " : " Брак ЦПУ (ОЗУ) ", ResultRed}};
@@ -115,12 +123,8 @@ QList<TResultLine> SelfTestLines(const QString& code) {
 }
 
 QList<TResultLine> RadioTestLines(int test, const QString& code, const QString& serviceWord) {
-    if (code.isEmpty())
-        return {};
-    if (code == u"?")
-        return {{"Нет ответа", ResultRed}};
-    if (!IsResultCode(code))
-        return Invalid(code);
+    if (auto lines = NonCodeLines(code))
+        return *lines;
     const QList<int> d = Digits(code);
 
     static const char* const names[7] = {"", "", "МВ", "ГМВ", "", "девиации МВ", "девиации ГМВ"};
