@@ -9,7 +9,6 @@
 #include "journal/TForm2.h"
 #include "journal/TfBlockNum.h"
 #include "journal/TfBlockNumRep.h"
-#include "link/LinkView.h"
 #include "link/TFevery.h"
 #include "params/TFParam.h"
 #include "params/TFSPC.h"
@@ -17,7 +16,8 @@
 #include "platform/DialogPresenter.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
-#include "tests/TFTestDlg.h"
+#include "runs/TFTestDlg.h"
+#include "state/LinkView.h"
 #include "voice/TFCall.h"
 
 #include <QLoggingCategory>

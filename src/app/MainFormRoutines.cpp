@@ -3,7 +3,6 @@
 #include "app/TGauge.h"
 #include "app/TMainForm.h"
 #include "app/TShape.h"
-#include "app/UVesk.h"
 #include "journal/TFDB.h"
 #include "journal/TFDB23.h"
 #include "journal/TFDBRV.h"
@@ -16,6 +15,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/HelpFile.h"
+#include "state/UVesk.h"
 #include "voice/TFCall.h"
 
 #include <QAction>

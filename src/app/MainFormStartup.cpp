@@ -1,11 +1,11 @@
 // Start-up of the main window: alias, grid, defaults, "Options.dat", first connection.
-#include "app/Options.h"
 #include "app/TMainForm.h"
-#include "app/UVesk.h"
 #include "link/Transport.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/SerialPorts.h"
+#include "state/Options.h"
+#include "state/UVesk.h"
 
 #include <QAction>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 
 #include "app/TGauge.h"
 #include "app/TShape.h"
-#include "app/UVesk.h"
+#include "state/UVesk.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -4,7 +4,7 @@
 // the other windows and subsystems use. Handlers of other subsystems are defined in
 // their folders (src/link/MainFormLink.cpp, src/tests/MainFormTests.cpp, ...).
 
-#include "app/MainView.h"
+#include "state/MainView.h"
 
 #include <QMainWindow>
 #include <QString>

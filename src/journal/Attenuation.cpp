@@ -1,7 +1,7 @@
 #include "journal/Attenuation.h"
 
-#include "app/Options.h"
 #include "platform/Errors.h"
+#include "state/Options.h"
 
 #include <QLoggingCategory>
 #include <memory>

@@ -1,9 +1,9 @@
 #include "journal/TfBlockNum.h"
 
-#include "app/Options.h"
 #include "journal/TfBlockNumRep.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "state/Options.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>

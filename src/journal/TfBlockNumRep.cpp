@@ -1,9 +1,9 @@
 #include "journal/TfBlockNumRep.h"
 
-#include "app/Options.h"
 #include "journal/BlockNumTable.h"
 #include "journal/report/ReportPreview.h"
 #include "platform/Clock.h"
+#include "state/Options.h"
 
 TfBlockNumRep* fBlockNumRep = nullptr;
 

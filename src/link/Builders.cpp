@@ -1,10 +1,10 @@
 #include "link/Builders.h"
 
-#include "app/UVesk.h"
-#include "link/LinkView.h"
 #include "link/TxBuffer.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
+#include "state/LinkView.h"
+#include "state/UVesk.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 #include "link/EventDecoder.h"
 
-#include "app/MainView.h"
-#include "app/UVesk.h"
 #include "journal/Attenuation.h"
 #include "link/Frame.h"
-#include "link/LinkView.h"
 #include "link/TxBuffer.h"
 #include "platform/Errors.h"
-#include "tests/TestState.h"
+#include "runs/TestState.h"
+#include "state/LinkView.h"
+#include "state/MainView.h"
+#include "state/UVesk.h"
 
 #include <algorithm>
 #include <array>

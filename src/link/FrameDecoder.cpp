@@ -1,12 +1,12 @@
 #include "link/FrameDecoder.h"
 
-#include "app/MainView.h"
-#include "app/UVesk.h"
-#include "link/LinkView.h"
 #include "link/Receiver.h"
 #include "link/Sound.h"
 #include "platform/Errors.h"
-#include "tests/TestState.h"
+#include "runs/TestState.h"
+#include "state/LinkView.h"
+#include "state/MainView.h"
+#include "state/UVesk.h"
 
 #include <cstring>
 

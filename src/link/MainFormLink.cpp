@@ -1,14 +1,11 @@
 // The link commands of the main window: port menu, interface menu, TCP connect and
 // disconnect, the receive log buttons and the link's part of closing.
-#include "app/Options.h"
 #include "app/TMainForm.h"
-#include "app/UVesk.h"
 #include "journal/Attenuation.h"
 #include "link/Builders.h"
 #include "link/EventDecoder.h"
 #include "link/HexLog.h"
 #include "link/LinkLog.h"
-#include "link/LinkView.h"
 #include "link/Receiver.h"
 #include "link/TFevery.h"
 #include "link/Transport.h"
@@ -16,6 +13,9 @@
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/SerialPorts.h"
+#include "state/LinkView.h"
+#include "state/Options.h"
+#include "state/UVesk.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -6,11 +6,11 @@
 #include "app/TGauge.h"
 #include "app/TMainForm.h"
 #include "app/TShape.h"
-#include "link/LinkView.h"
 #include "link/Transport.h"
 #include "params/TFParam.h"
 #include "params/TFSPC.h"
-#include "tests/TFTestDlg.h"
+#include "runs/TFTestDlg.h"
+#include "state/LinkView.h"
 #include "voice/TFCall.h"
 
 #include <QAction>

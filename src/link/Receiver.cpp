@@ -3,9 +3,9 @@
 #include "link/EventDecoder.h"
 #include "link/FrameDecoder.h"
 #include "link/HexLog.h"
-#include "link/LinkView.h"
 #include "link/Sound.h"
 #include "link/Transport.h"
+#include "state/LinkView.h"
 
 #include <exception>
 

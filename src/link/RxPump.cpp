@@ -1,8 +1,8 @@
 #include "link/RxPump.h"
 
-#include "app/UVesk.h"
 #include "link/HexLog.h"
 #include "link/Receiver.h"
+#include "state/UVesk.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,12 +1,12 @@
 // The serial transport: port open and close, the reader thread, the serial write.
-#include "app/MainView.h"
-#include "app/UVesk.h"
 #include "link/LinkLog.h"
-#include "link/LinkView.h"
 #include "link/RxPump.h"
 #include "link/Transport.h"
 #include "link/TransportIo.h"
 #include "platform/SerialPorts.h"
+#include "state/LinkView.h"
+#include "state/MainView.h"
+#include "state/UVesk.h"
 
 #include <atomic>
 #include <cerrno>

@@ -3,8 +3,8 @@
 
 #include "link/Builders.h"
 #include "link/LinkLog.h"
-#include "link/LinkView.h"
 #include "platform/Errors.h"
+#include "state/LinkView.h"
 
 #include <QFile>
 

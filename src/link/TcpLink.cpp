@@ -1,10 +1,10 @@
 // The TCP transport: the client connection to the device, its input and its send loop.
-#include "app/MainView.h"
 #include "link/LinkLog.h"
-#include "link/LinkView.h"
 #include "link/RxPump.h"
 #include "link/Transport.h"
 #include "link/TransportIo.h"
+#include "state/LinkView.h"
+#include "state/MainView.h"
 
 #include <QCoreApplication>
 #include <QPointer>

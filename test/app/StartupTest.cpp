@@ -1,12 +1,12 @@
 // Start-up in an empty folder without the station's adapter, and over what an earlier session left
 // (the start with the adapter is in the link end-to-end tests).
 #include "app/Application.h"
-#include "app/Options.h"
 #include "app/TMainForm.h"
-#include "app/UVesk.h"
 #include "platform/DbAlias.h"
 #include "platform/Errors.h"
 #include "platform/Version.h"
+#include "state/Options.h"
+#include "state/UVesk.h"
 #include "support/AppFixture.h"
 
 #include <QAction>

@@ -1,13 +1,13 @@
 // The factory-numbers window: columns, print state, closing with a pending edit, the
 // refused edit in the grid, and the printed report read back from its PDF.
 #include "PdfText.h"
-#include "app/Options.h"
 #include "app/TMainForm.h"
 #include "journal/TfBlockNum.h"
 #include "journal/TfBlockNumRep.h"
 #include "journal/report/ReportPreview.h"
 #include "platform/Clock.h"
 #include "platform/DbAlias.h"
+#include "state/Options.h"
 #include "support/AppFixture.h"
 
 #include <QComboBox>

@@ -5,7 +5,6 @@
 #include "support/TestUtil.h"
 
 #include "app/TMainForm.h"
-#include "app/UVesk.h"
 #include "journal/Attenuation.h"
 #include "link/Frame.h"
 #include "link/HexLog.h"
@@ -13,6 +12,7 @@
 #include "link/TraceRing.h"
 #include "link/Transport.h"
 #include "link/TxBuffer.h"
+#include "state/UVesk.h"
 #include "support/AppFixture.h"
 
 #include <QAction>

@@ -5,7 +5,6 @@
 #include "Station.h"
 #include "support/TestUtil.h"
 
-#include "app/Options.h"
 #include "journal/Attenuation.h"
 #include "link/Builders.h"
 #include "link/EventDecoder.h"
@@ -20,7 +19,8 @@
 #include "platform/Clock.h"
 #include "platform/DbAlias.h"
 #include "platform/Errors.h"
-#include "tests/TestState.h"
+#include "runs/TestState.h"
+#include "state/Options.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 #pragma once
 // Recording views for the link tests: what the decoders asked of the windows.
 
-#include "app/MainView.h"
-#include "app/UVesk.h"
-#include "link/LinkView.h"
+#include "state/LinkView.h"
+#include "state/MainView.h"
+#include "state/UVesk.h"
 
 #include <QList>
 #include <QString>

@@ -1,10 +1,10 @@
 // Throughput of the byte receiver with the decoders behind it and no window, on three
 // streams: frames of digits, events, and received sound.
-#include "app/UVesk.h"
 #include "link/EventDecoder.h"
-#include "link/LinkView.h"
 #include "link/Receiver.h"
 #include "link/Sound.h"
+#include "state/LinkView.h"
+#include "state/UVesk.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdint>

@@ -1,12 +1,12 @@
 #include "FuzzTarget.h"
 
-#include "app/UVesk.h"
 #include "link/EventDecoder.h"
 #include "link/FrameDecoder.h"
 #include "link/Receiver.h"
 #include "link/Sound.h"
 #include "link/TraceRing.h"
-#include "tests/TestState.h"
+#include "runs/TestState.h"
+#include "state/UVesk.h"
 
 #include <QString>
 

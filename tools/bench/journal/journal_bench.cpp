@@ -5,10 +5,10 @@
 //
 // folder: where the journal files are made (a fresh temporary folder by default; give a
 // folder on the disk the station uses to measure its fsync). rows: journal size (100000).
-#include "app/UVesk.h"
 #include "platform/Clock.h"
-#include "tests/JournalWriters.h"
-#include "tests/TestState.h"
+#include "runs/JournalWriters.h"
+#include "runs/TestState.h"
+#include "state/UVesk.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "tests/TestState.h"
+#include "runs/TestState.h"
 
 #include "platform/Clock.h"
 

@@ -1,11 +1,11 @@
-#include "tests/JournalWriters.h"
+#include "runs/JournalWriters.h"
 
-#include "app/UVesk.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
-#include "tests/ResultRender.h"
-#include "tests/TestState.h"
+#include "runs/ResultRender.h"
+#include "runs/TestState.h"
+#include "state/UVesk.h"
 
 #include <QLoggingCategory>
 

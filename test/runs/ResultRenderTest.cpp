@@ -1,9 +1,9 @@
 // Rendering of result codes into coloured lines, and the packed VSWR of the journal.
-#include "tests/ResultRender.h"
-#include "app/UVesk.h"
+#include "runs/ResultRender.h"
 #include "platform/Clock.h"
-#include "tests/TestRun.h"
-#include "tests/TestState.h"
+#include "runs/TestRun.h"
+#include "runs/TestState.h"
+#include "state/UVesk.h"
 
 #include <QLocale>
 #include <QTextBlock>

@@ -1,10 +1,10 @@
-#include "tests/TFTestDlg.h"
+#include "runs/TFTestDlg.h"
 
 #include "app/TMainForm.h"
-#include "app/UVesk.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
-#include "tests/TestRules.h"
+#include "runs/TestRules.h"
+#include "state/UVesk.h"
 
 #include <QComboBox>
 #include <QEvent>

@@ -1,14 +1,14 @@
 // The journal writers: exact columns, one timestamp per row, values cut to their widths,
 // and a row that cannot be written is reported to the operator, never lost in silence.
-#include "tests/JournalWriters.h"
+#include "runs/JournalWriters.h"
 #include "app/TMainForm.h"
-#include "app/UVesk.h"
 #include "platform/Clock.h"
 #include "platform/DbAlias.h"
+#include "runs/ResultRender.h"
+#include "runs/TestState.h"
+#include "state/UVesk.h"
 #include "support/AppFixture.h"
 #include "support/TestUtil.h"
-#include "tests/ResultRender.h"
-#include "tests/TestState.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "tests/TestRules.h"
+#include "runs/TestRules.h"
 
 namespace {
 int SecondCode(const QString& word) {

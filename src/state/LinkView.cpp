@@ -1,4 +1,4 @@
-#include "link/LinkView.h"
+#include "state/LinkView.h"
 
 namespace {
 ILinkView nullView;

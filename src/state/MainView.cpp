@@ -1,4 +1,4 @@
-#include "app/MainView.h"
+#include "state/MainView.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,8 +1,8 @@
-#include "tests/TestRun.h"
+#include "runs/TestRun.h"
 
-#include "app/UVesk.h"
 #include "journal/BlockNumTable.h"
 #include "platform/Clock.h"
+#include "state/UVesk.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

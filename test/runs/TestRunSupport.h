@@ -2,21 +2,21 @@
 // A started program with a driven clock, the journal in the test's folder and helpers
 // that answer the test dialog and deliver result frames while a wait runs.
 
-#include "app/Options.h"
 #include "app/TMainForm.h"
-#include "app/UVesk.h"
 #include "journal/TfBlockNum.h"
 #include "link/Frame.h"
 #include "link/FrameDecoder.h"
 #include "link/TxBuffer.h"
 #include "platform/Clock.h"
 #include "platform/DbAlias.h"
+#include "runs/JournalWriters.h"
+#include "runs/TFTestDlg.h"
+#include "runs/TestRun.h"
+#include "runs/TestState.h"
+#include "state/Options.h"
+#include "state/UVesk.h"
 #include "support/AppFixture.h"
 #include "support/TestUtil.h"
-#include "tests/JournalWriters.h"
-#include "tests/TFTestDlg.h"
-#include "tests/TestRun.h"
-#include "tests/TestState.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "app/UVesk.h"
+#include "state/UVesk.h"
 
 int ComHandle = -1;
 QString ConfigWord = "01111111";

@@ -1,9 +1,7 @@
 // Test runs of the main window: the device self-test, test 1, tests 2 and 3, the results
 // the device starts by itself, the hourly tests, technological mode 1 and the journal rows.
-#include "app/Options.h"
 #include "app/TGauge.h"
 #include "app/TMainForm.h"
-#include "app/UVesk.h"
 #include "link/Builders.h"
 #include "link/Frame.h"
 #include "link/FrameDecoder.h"
@@ -11,11 +9,13 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
-#include "tests/JournalWriters.h"
-#include "tests/ResultRender.h"
-#include "tests/TFTestDlg.h"
-#include "tests/TestRun.h"
-#include "tests/TestState.h"
+#include "runs/JournalWriters.h"
+#include "runs/ResultRender.h"
+#include "runs/TFTestDlg.h"
+#include "runs/TestRun.h"
+#include "runs/TestState.h"
+#include "state/Options.h"
+#include "state/UVesk.h"
 
 #include <QAction>
 #include <QComboBox>

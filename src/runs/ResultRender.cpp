@@ -1,8 +1,8 @@
-#include "tests/ResultRender.h"
+#include "runs/ResultRender.h"
 
-#include "app/UVesk.h"
 #include "platform/Clock.h"
-#include "tests/TestState.h"
+#include "runs/TestState.h"
+#include "state/UVesk.h"
 
 #include <QTextCharFormat>
 #include <QTextCursor>

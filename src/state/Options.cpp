@@ -1,4 +1,4 @@
-#include "app/Options.h"
+#include "state/Options.h"
 
 #include "platform/DbAlias.h"
 #include "platform/Errors.h"

@@ -1,8 +1,8 @@
 // The test parameters dialog: digit filter, fixed widths, the channel combos and the band check.
 #include "app/TMainForm.h"
-#include "app/UVesk.h"
+#include "runs/TFTestDlg.h"
+#include "state/UVesk.h"
 #include "support/AppFixture.h"
-#include "tests/TFTestDlg.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
