@@ -145,3 +145,18 @@ void SendAutoPsh() {
     PutTxByte(0xD5);
     SendBuffer(TxBuffer, TxSent);
 }
+
+void SendPsh(uint8_t band) {
+    if (band > 1)
+        throw ERangeError(QStringLiteral("Номер диапазона ПШ вне допустимого диапазона"));
+    const TPshSetting& p = PshSettings[band];
+    if (p.Level < 0 || p.Level > 255)
+        throw ERangeError(QStringLiteral("Уровень ПШ вне допустимого диапазона"));
+    TTxLock lock(TxMutex());
+    TxBuffer.Len = 0;
+    for (uint8_t b : {uint8_t(0xEA), uint8_t(0x80), uint8_t(0x86 + band), uint8_t(0x80), uint8_t(0x80),
+                      uint8_t(p.Off ? 0x81 : 0x80), uint8_t(0x80 + p.Level / 100),
+                      uint8_t(0x80 + p.Level % 100 / 10), uint8_t(0x80 + p.Level % 10), uint8_t(0xEB)})
+        PutTxByte(b);
+    SendBuffer(TxBuffer, TxSent);
+}

@@ -29,3 +29,6 @@ void SendCmdSnd(int n);
 /// Sends the call; after 500 ms sends it once more when an amplifier alarm was shown.
 void SendCall(int n);
 void SendAutoPsh();
+/// Sends the squelch frame of band (0 ГМВ, 1 МВ) from PshSettings[band]: EA 80 (86 + band)
+/// 80 80, the off flag, the level's three decimal digits, EB. No journal row.
+void SendPsh(uint8_t band);

@@ -1,5 +1,7 @@
 #include "voice/TFCall.h"
 
+#include "link/Builders.h"
+
 #include <QComboBox>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -22,4 +24,8 @@ TFCall::TFCall(QWidget* parent) : QDialog(parent) {
     layout->addWidget(cbDiap);
     layout->addWidget(cbDiapMV);
     layout->addWidget(bCall);
+}
+
+void TFCall::SendPSH(uint8_t Band) {
+    SendPsh(Band);
 }

@@ -236,6 +236,23 @@ TEST_F(LinkTest, SendersOverTcp) {
     EXPECT_EQ(TxSent, 1);
 }
 
+TEST_F(LinkTest, SquelchFrames) {
+    ConnectStation();
+    PshSettings[1] = {127, false};
+    PshSettings[0] = {255, true};
+    SendPsh(1);
+    SendPsh(0);
+    PshSettings[0] = {0, false};
+    SendPsh(0);
+    ASSERT_TRUE(station_.WaitForCount(30, std::chrono::seconds(5)));
+    EXPECT_EQ(StationGot(), "EA 80 87 80 80 80 81 82 87 EB "
+                            "EA 80 86 80 80 81 82 85 85 EB "
+                            "EA 80 86 80 80 80 80 80 80 EB");
+    PshSettings[1].Level = 256;
+    EXPECT_THROW(SendPsh(1), ERangeError);
+    EXPECT_THROW(SendPsh(2), ERangeError);
+}
+
 TEST_F(LinkTest, CallIsResentOnceWhenAnAmplifierAlarmShows) {
     ConnectStation();
     CurrentChannel = 2;
