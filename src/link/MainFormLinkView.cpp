@@ -1,8 +1,8 @@
 // The windows' side of the link: what the decoders change on the main window and on the
 // parameters, voice call, special mode and test parameters windows. Controls of windows
 // that are filled in by their own subsystems are found by their names, and their
-// routines (FormShow, ShowPSHs, ShowPshs, the playback routines) are called by name, so
-// this file does not change when those windows grow.
+// routines (FormShow, ShowPSHs, ShowPshs) are called by name, so this file does not
+// change when those windows grow. The live sound path is called directly.
 #include "app/TGauge.h"
 #include "app/TMainForm.h"
 #include "app/TShape.h"
@@ -12,6 +12,7 @@
 #include "runs/TFTestDlg.h"
 #include "state/LinkView.h"
 #include "voice/TFCall.h"
+#include "voice/VoicePath.h"
 
 #include <QAction>
 #include <QApplication>
@@ -215,9 +216,9 @@ public:
             if (auto* any = FCall->findChild<QChartView*>(); any && any->chart())
                 any->chart()->setTitle(title);
     }
-    void StartVoicePlayback() override { Call(FCall, "StartVoicePlayback"); }
-    void StopVoicePlayback() override { Call(FCall, "StopVoicePlayback"); }
-    void PrimeVoicePlayback() override { Call(FCall, "PrimeVoicePlayback"); }
+    void StartVoicePlayback() override { ::StartVoicePlayback(); }
+    void StopVoicePlayback() override { StopPlayer(); }
+    void PrimeVoicePlayback() override { ::PrimeVoicePlayback(); }
     void StartUploadTimer() override {
         if (!MainForm)
             return;

@@ -9,12 +9,12 @@
 #include <QFile>
 
 uint8_t SoundRing[SoundRingSize];
-int32_t SoundWriteIdx = 0;
-int32_t SoundReadIdx = 0;
+std::atomic<int32_t> SoundWriteIdx{0};
+std::atomic<int32_t> SoundReadIdx{0};
 uint8_t SoundHold[16];
 int32_t SoundHoldCount = 0;
 int32_t SoundFlags = 0;
-int32_t SoundMode = 0;
+std::atomic<int32_t> SoundMode{0};
 bool SoundTransferOn = false;
 bool SoundFirstByte = false;
 
@@ -73,10 +73,39 @@ bool StartFileSend() {
         qCWarning(lcLink) << "file send:" << e.what();
         return false;
     }
-    if (!f.open(QIODevice::ReadOnly))
+    // Unbuffered: the upload reads the file a chunk at a time, never ahead of it.
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        // The device has had its answer: the end command tells it nothing follows.
+        qCWarning(lcLink) << "file send:" << f.fileName() << f.errorString();
+        try {
+            SendCmdSnd(15);
+        } catch (const std::exception& e) {
+            qCWarning(lcLink) << "file send:" << e.what();
+        }
+        LinkView().SetStatusText(1, QStringLiteral("Не удаётся открыть файл"));
+        LinkView().SetSoundLamps(TLamp::White, TLamp::White, TLamp::White);
         return false;
+    }
     LinkView().StartUploadTimer();
     return true;
+}
+
+void FinishSoundSave() {
+    QFile& f = SoundFile();
+    SoundFlags = 0;
+    SoundMode = 0;
+    const int rest = SoundRingFill();
+    // The file is closed and the indicators put back even when the last write fails.
+    struct TCloser {
+        QFile& f;
+        ~TCloser() {
+            f.close();
+            LinkView().SetStatusText(1, QString());
+            LinkView().SetSoundLamp(1, TLamp::White);
+        }
+    } closer{f};
+    if (rest > 0)
+        WriteSoundToFile(rest);
 }
 
 void StopVoicePlayback() {
@@ -105,7 +134,8 @@ void HandleSoundCommand(int n) {
         if (f.isOpen())
             f.close();
         f.setFileName(QStringLiteral("phonems.pcm"));
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        // Unbuffered: every block reaches the file when it is written.
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
             LinkView().SetSoundLamp(1, TLamp::Red);
             SoundFlags &= ~SoundReceiving;
             LinkView().SetStatusText(1, QStringLiteral("Не удаётся открыть файл"));
@@ -124,23 +154,8 @@ void HandleSoundCommand(int n) {
         SoundTransferOn = false;
         if ((SoundFlags & SoundReceiving) && SoundMode == 0)
             StopVoicePlayback();
-        if ((SoundFlags & SoundReceiving) && SoundMode == 1) {
-            SoundFlags = 0;
-            SoundMode = 0;
-            const int rest = SoundRingFill();
-            try {
-                if (rest > 0)
-                    WriteSoundToFile(rest);
-            } catch (...) {
-                f.close();
-                LinkView().SetStatusText(1, QString());
-                LinkView().SetSoundLamp(1, TLamp::White);
-                throw;
-            }
-            f.close();
-            LinkView().SetStatusText(1, QString());
-            LinkView().SetSoundLamp(1, TLamp::White);
-        }
+        if ((SoundFlags & SoundReceiving) && SoundMode == 1)
+            FinishSoundSave();
         if (!(SoundFlags & SoundSending))
             LinkView().SetCallChartTitle(QString());
         break;

@@ -1,31 +1,433 @@
 #include "voice/TFCall.h"
 
+#include "app/TMainForm.h"
 #include "link/Builders.h"
+#include "link/Sound.h"
+#include "link/TraceRing.h"
+#include "link/TxBuffer.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+#include "state/LinkView.h"
+#include "state/UVesk.h"
+#include "voice/VoicePath.h"
 
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
 #include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 TFCall* FCall = nullptr;
 
+namespace {
+constexpr int ChartPoints = 1025;
+
+QComboBox* MakeCombo(QWidget* parent, const char* name, const QStringList& items) {
+    auto* c = new QComboBox(parent);
+    c->setObjectName(name);
+    c->addItems(items);
+    c->setMinimumContentsLength(5);
+    return c;
+}
+
+// Clears a flag when the scope ends, also when a send raises an error.
+struct TFlagGuard {
+    bool& flag;
+    explicit TFlagGuard(bool& f) : flag(f) { flag = true; }
+    ~TFlagGuard() { flag = false; }
+};
+} // namespace
+
 TFCall::TFCall(QWidget* parent) : QDialog(parent) {
     setObjectName("FCall");
-    auto* layout = new QVBoxLayout(this);
-    cbDiap = new QComboBox(this);
-    cbDiap->setObjectName("cbDiap");
-    cbDiap->addItems({"ГМВ1", "ГМВ2", "МВ1", "МВ2", "МВ3", "МВ4"});
-    cbDiap->setCurrentIndex(-1);
-    cbDiapMV = new QComboBox(this);
-    cbDiapMV->setObjectName("cbDiapMV");
-    cbDiapMV->addItems({"МВ1", "МВ2", "МВ3"});
-    bCall = new QPushButton(this);
+    setWindowTitle("Вызов ");
+    setModal(true);
+
+    Label2 = new QLabel("Канал:", this);
+    Label2->setObjectName("Label2");
+    cbDiap = MakeCombo(this, "cbDiap", {"ГМВ1", "ГМВ2", "МВ1", "МВ2", "МВ3"});
+    cbDiapGMV = MakeCombo(this, "cbDiapGMV", {"ГМВ1", "ГМВ2"});
+    cbDiapGMV->hide();
+    cbDiapMV = MakeCombo(this, "cbDiapMV", {"МВ1", "МВ2", "МВ3"});
+    cbDiapMV->hide();
+    bCall = new QPushButton("Вызов", this);
     bCall->setObjectName("bCall");
     bCall->setProperty("tag", 0);
-    layout->addWidget(cbDiap);
-    layout->addWidget(cbDiapMV);
-    layout->addWidget(bCall);
+    bCall->setAutoDefault(false);
+    sbTg = new QToolButton(this);
+    sbTg->setObjectName("sbTg");
+    sbTg->setText("Тангента (F2)");
+    sbTg->setCheckable(true);
+    sbTg->setMinimumHeight(bCall->sizeHint().height());
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(Label2);
+    top->addWidget(cbDiap);
+    top->addWidget(cbDiapGMV);
+    top->addWidget(cbDiapMV);
+    top->addSpacing(12);
+    top->addWidget(bCall);
+    top->addWidget(sbTg);
+    top->addStretch(1);
+
+    Series1 = new QLineSeries;
+    Series1->setObjectName("Series1");
+    Series1->setPen(QPen(Qt::red, 1));
+    Series1->setPointsVisible(false);
+    auto* chart = new QChart;
+    chart->setObjectName("Chart1Chart");
+    chart->addSeries(Series1);
+    chart->legend()->hide();
+    chart->setTitle(QString());
+    auto* x = new QValueAxis;
+    x->setRange(0, ChartPoints - 1);
+    x->setVisible(false);
+    auto* y = new QValueAxis;
+    y->setRange(0, 256);
+    y->setLabelFormat("%d");
+    y->setTickCount(5);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    Series1->attachAxis(x);
+    Series1->attachAxis(y);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    Chart1 = new QChartView(chart, this);
+    Chart1->setObjectName("Chart1");
+    Chart1->setMinimumSize(460, 220);
+    Chart1->setRenderHint(QPainter::Antialiasing, false);
+
+    gbPSH = new QGroupBox("Регулировка ПШ ", this);
+    gbPSH->setObjectName("gbPSH");
+    tbPSH = new QSlider(Qt::Horizontal, gbPSH);
+    tbPSH->setObjectName("tbPSH");
+    tbPSH->setRange(0, 255);
+    tbPSH->setValue(127);
+    tbPSH->setTickInterval(10);
+    tbPSH->setTickPosition(QSlider::TicksBelow);
+    tbPSH->setPageStep(1);
+    auto* low = new QLabel("0", gbPSH);
+    auto* high = new QLabel("255", gbPSH);
+    cbPSH_off = new QCheckBox("Отключить", gbPSH);
+    cbPSH_off->setObjectName("cbPSH_off");
+    auto* group = new QHBoxLayout(gbPSH);
+    group->addWidget(low);
+    group->addWidget(tbPSH, 1);
+    group->addWidget(high);
+    group->addSpacing(8);
+    group->addWidget(cbPSH_off);
+    sePSH = new QSpinBox(this);
+    sePSH->setObjectName("sePSH");
+    sePSH->setRange(0, 255);
+    sePSH->setValue(127);
+    if (auto* edit = sePSH->findChild<QLineEdit*>())
+        edit->setReadOnly(true); // arrows only
+    CheckBox1 = new QCheckBox("Разрешить график", this);
+    CheckBox1->setObjectName("CheckBox1");
+    CheckBox1->setChecked(true);
+    CheckBox1->hide();
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(gbPSH, 1);
+    bottom->addWidget(sePSH, 0, Qt::AlignBottom);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(Chart1, 1);
+    layout->addLayout(bottom);
+    resize(560, 420);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(260);
+    Timer1->setProperty("tag", 0);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName("Timer2");
+    Timer2->setInterval(60000);
+
+    connect(bCall, &QPushButton::clicked, this, &TFCall::bCallClick);
+    connect(sbTg, &QToolButton::clicked, this, &TFCall::sbTgClick);
+    connect(Timer1, &QTimer::timeout, this, &TFCall::Timer1Timer);
+    connect(Timer2, &QTimer::timeout, this, &TFCall::Timer2Timer);
+    connect(tbPSH, &QSlider::valueChanged, this, &TFCall::tbPSHChange);
+    connect(sePSH, &QSpinBox::valueChanged, this, &TFCall::sePSHChange);
+    connect(cbPSH_off, &QCheckBox::toggled, this, &TFCall::cbPSH_offClick);
+    for (QComboBox* c : {cbDiap, cbDiapGMV, cbDiapMV})
+        connect(c, &QComboBox::activated, this, [this, c] { cbDiapChange(c); });
+    // Key preview: F2 reaches the window whichever control has the focus.
+    installEventFilter(this);
+    for (QWidget* w : findChildren<QWidget*>())
+        w->installEventFilter(this);
+
+    // FormCreate.
+    CreateSoundDevices();
+    for (TPshSetting& p : PshSettings)
+        p = TPshSetting{127, false};
+    Timer1->start();
+}
+
+TFCall::~TFCall() {
+    DestroySoundDevices();
+}
+
+// ---------------------------------------------------------------------------------------
+// Call and push-to-talk
+
+void TFCall::bCallClick() {
+    SendCall(bCall->property("tag").toInt());
+}
+
+void TFCall::sbTgClick() {
+    if (inSequence_) {
+        // A release while the press waits its 200 ms runs at once and cancels the rest of
+        // the press; any other change waits for the running sequence to end.
+        if (pressWaiting_ && !sbTg->isChecked()) {
+            pressWaiting_ = false;
+            ReleaseSequence();
+        }
+        return;
+    }
+    TFlagGuard running(inSequence_);
+    while (sbTg->isChecked() != talking_) {
+        if (sbTg->isChecked())
+            PressSequence();
+        else
+            ReleaseSequence();
+    }
+}
+
+void TFCall::PressSequence() {
+    talking_ = true;
+    for (QWidget* w : {static_cast<QWidget*>(gbPSH), static_cast<QWidget*>(tbPSH),
+                       static_cast<QWidget*>(sePSH), static_cast<QWidget*>(cbPSH_off)})
+        w->setEnabled(false);
+    QString saveError;
+    if (SoundFlags & SoundReceiving) {
+        if (SoundMode == 1) {
+            // The device's sound is being saved: what waits goes into the file first.
+            try {
+                FinishSoundSave();
+            } catch (const std::exception& e) {
+                saveError = ExceptionText(e);
+            }
+        }
+        ::StopVoicePlayback();
+    }
+    SendCmd(0xD3);
+    SendCmd(0xD3);
+    {
+        TFlagGuard waiting(pressWaiting_);
+        Delay(200);
+        if (!pressWaiting_ || !talking_)
+            return; // released meanwhile: the release has run, the press goes no further
+    }
+    SendCmdSnd(0);
+    SoundFlags = SoundSending;
+    SetChartTitle("Микрофон");
+    Timer2->start();
+    Recorder->Open(8, 8000);
+    Recorder->Start();
+    if (!saveError.isEmpty())
+        ShowError(saveError, this);
+}
+
+void TFCall::ReleaseSequence() {
+    talking_ = false;
+    Timer2->stop();
+    Recorder->Stop();
+    Delay(10);
+    for (QWidget* w :
+         {static_cast<QWidget*>(gbPSH), static_cast<QWidget*>(tbPSH), static_cast<QWidget*>(sePSH)})
+        w->setEnabled(true);
+    SendCmdSnd(15);
+    SendCmdSnd(15);
+    SendCmd(0xD4);
+    SetChartTitle(QString());
+    SoundFlags &= ~SoundSending;
+    cbPSH_off->setEnabled(true);
+}
+
+void TFCall::Timer2Timer() {
+    if (sbTg->isChecked()) {
+        sbTg->setChecked(false);
+        sbTgClick();
+    }
+}
+
+bool TFCall::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (k->key() != Qt::Key_F2)
+            return QDialog::eventFilter(watched, e);
+        // F2 talks while held; its auto-repeat does nothing more.
+        if (!k->isAutoRepeat()) {
+            const bool press = e->type() == QEvent::KeyPress;
+            if (press != sbTg->isChecked()) {
+                sbTg->setChecked(press);
+                sbTgClick();
+            }
+        }
+        return true;
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+void TFCall::done(int r) {
+    if (isVisible())
+        FormClose();
+    QDialog::done(r);
+}
+
+void TFCall::FormClose() {
+    if (sbTg->isChecked()) {
+        sbTg->setChecked(false);
+        sbTgClick();
+    }
+    if (SoundFlags & SoundReceiving)
+        ::StopVoicePlayback();
+    SendReset();
+}
+
+void TFCall::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    ShowPshs();
+}
+
+// ---------------------------------------------------------------------------------------
+// Monitor chart
+
+void TFCall::SetChartTitle(const QString& title) {
+    Chart1->chart()->setTitle(title);
+}
+
+QString TFCall::ChartTitle() const {
+    return Chart1->chart()->title();
+}
+
+void TFCall::PaintSeries() {
+    Series1->replace(points_);
+}
+
+void TFCall::Timer1Timer() {
+    if (!isVisible())
+        return;
+    if (points_.isEmpty()) {
+        points_.reserve(ChartPoints);
+        for (int i = 0; i < ChartPoints; ++i)
+            points_.append(QPointF(i, 128));
+        PaintSeries();
+    }
+    if (!(SoundFlags & (SoundSending | SoundReceiving))) {
+        bool flat = true;
+        for (QPointF& p : points_) {
+            flat = flat && p.y() == 128;
+            p.setY(128);
+        }
+        if (!flat || Series1->count() != ChartPoints)
+            PaintSeries();
+    }
+    if (SoundFlags & SoundSending)
+        TraceRing(TxTraceRing);
+    else if (SoundFlags & SoundReceiving)
+        TraceRing(RxTraceRing);
+    else
+        Timer1->setProperty("tag", 2);
+}
+
+void TFCall::TraceRing(const TTraceRing& ring) {
+    const int tag = Timer1->property("tag").toInt();
+    if (tag > 0) {
+        // The first ticks after an idle one let the ring fill with fresh bytes.
+        Timer1->setProperty("tag", tag - 1);
+        return;
+    }
+    const QByteArray bytes = TraceSnapshot(ring);
+    const int n = std::min<int>(int(bytes.size()), ChartPoints);
+    for (int i = 0; i < n; ++i)
+        points_[i].setY(uint8_t(bytes[i]));
+    PaintSeries();
+}
+
+// ---------------------------------------------------------------------------------------
+// Squelch
+
+int TFCall::TakeDiapPSH() const {
+    // The single-band lists offer one band only; cbDiap's first two items are ГМВ.
+    if (!cbDiapMV->isHidden())
+        return 1;
+    if (!cbDiapGMV->isHidden())
+        return 0;
+    return cbDiap->currentIndex() < 2 ? 0 : 1;
+}
+
+void TFCall::TakeParamPSH() {
+    TPshSetting& p = PshSettings[TakeDiapPSH()];
+    p.Level = sePSH->value();
+    p.Off = cbPSH_off->isChecked();
 }
 
 void TFCall::SendPSH(uint8_t Band) {
     SendPsh(Band);
+}
+
+void TFCall::ShowPshs() {
+    const TPshSetting& p = PshSettings[TakeDiapPSH()];
+    PshUiReady = false;
+    tbPSH->setValue(p.Level);
+    sePSH->setValue(tbPSH->value());
+    cbPSH_off->setChecked(p.Off);
+    PshUiReady = true;
+}
+
+void TFCall::tbPSHChange() {
+    sePSH->setValue(tbPSH->value());
+}
+
+void TFCall::sePSHChange() {
+    tbPSH->setValue(sePSH->value());
+    if (!PshUiReady)
+        return;
+    TakeParamPSH();
+    SendPSH(uint8_t(TakeDiapPSH()));
+    LinkView().ParamsShowPSHs();
+}
+
+void TFCall::cbPSH_offClick() {
+    if (!PshUiReady)
+        return;
+    TakeParamPSH();
+    SendPSH(uint8_t(TakeDiapPSH()));
+    LinkView().ParamsShowPSHs();
+}
+
+void TFCall::cbDiapChange(QComboBox* combo) {
+    if (MainForm)
+        MainForm->ComboChange(combo);
+    ShowPshs();
+}
+
+// ---------------------------------------------------------------------------------------
+// The live sound path by name
+
+void TFCall::StartVoicePlayback() {
+    ::StartVoicePlayback();
+}
+
+void TFCall::StopVoicePlayback() {
+    StopPlayer();
+}
+
+void TFCall::PrimeVoicePlayback() {
+    ::PrimeVoicePlayback();
 }

@@ -1,23 +1,91 @@
 #pragma once
-// Voice call window (instance FCall); filled in with its subsystem.
+// Voice call window (instance FCall): channel, call, push-to-talk, the monitor chart of
+// the sound going out or coming in, and the squelch of the channel's band.
 
 #include <QDialog>
+#include <QList>
+#include <QPointF>
 #include <cstdint>
 
+class QCheckBox;
 class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineSeries;
+class QChartView;
 class QPushButton;
+class QSlider;
+class QSpinBox;
+class QTimer;
+class QToolButton;
+struct TTraceRing;
 
-/// Created once at start-up, opened modal by the call commands.
+/// Created once at start-up, opened modal by the call commands; creates the sound devices
+/// of the live path for the whole run.
 class TFCall : public QDialog {
     Q_OBJECT
 public:
     explicit TFCall(QWidget* parent = nullptr);
+    ~TFCall() override;
+
+    QLabel* Label2;
+    QComboBox* cbDiap;    // "ГМВ1", "ГМВ2", "МВ1", "МВ2", "МВ3" (channels 1-5)
+    QComboBox* cbDiapGMV; // shown in place of cbDiap while the МВ band is blocked
+    QComboBox* cbDiapMV;  // shown in place of cbDiap while the ГМВ band is blocked
+    QPushButton* bCall;   // its "tag" property: 0 ТЧМ call, 1 ДСП call
+    QToolButton* sbTg;    // push-to-talk, toggling
+    QChartView* Chart1;
+    QLineSeries* Series1;
+    QGroupBox* gbPSH;
+    QSlider* tbPSH;
+    QCheckBox* cbPSH_off;
+    QSpinBox* sePSH;
+    QCheckBox* CheckBox1; // "Разрешить график", hidden, takes no part
+    QTimer* Timer1;       // 260 ms monitor chart; its "tag" counts ticks to skip
+    QTimer* Timer2;       // 60 s push-to-talk limit
+
+    void bCallClick();
+    /// Runs the press sequence when sbTg is down, else the release sequence.
+    void sbTgClick();
+    void Timer1Timer();
+    void Timer2Timer();
+    /// 0 ГМВ, 1 МВ: the band of the channel list that is shown.
+    int TakeDiapPSH() const;
+    void TakeParamPSH();
     /// Sends the squelch frame of Band (0 ГМВ, 1 МВ) from PshSettings; the one sender of that
     /// frame for this window and the parameters window.
     void SendPSH(uint8_t Band);
-    QComboBox* cbDiap;   // band: "ГМВ1", "ГМВ2", "МВ1" ... "МВ4"
-    QComboBox* cbDiapMV; // МВ only: "МВ1", "МВ2", "МВ3"
-    QPushButton* bCall;  // its "tag" property: 0 ТЧМ call, 1 ДСП call
+    void tbPSHChange();
+    void sePSHChange();
+    void cbPSH_offClick();
+    void cbDiapChange(QComboBox* combo);
+    void SetChartTitle(const QString& title);
+    QString ChartTitle() const;
+
+public slots:
+    /// Shows PshSettings of the window's band; sends nothing.
+    void ShowPshs();
+    // The live sound path, reached by name from the link's view.
+    void StartVoicePlayback();
+    void StopVoicePlayback();
+    void PrimeVoicePlayback();
+
+protected:
+    void done(int r) override;
+    void showEvent(QShowEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void FormClose();
+    void PressSequence();
+    void ReleaseSequence();
+    void TraceRing(const TTraceRing& ring);
+    void PaintSeries();
+
+    bool talking_ = false;      // the press sequence has begun and no release has followed
+    bool inSequence_ = false;   // a press or release sequence is running (its waits pump events)
+    bool pressWaiting_ = false; // the press sequence waits its 200 ms
+    QList<QPointF> points_;
 };
 
 extern TFCall* FCall;

@@ -172,10 +172,12 @@ TEST_F(SoundTest, FileRequestAnswersAndStartsTheUpload) {
     EXPECT_FALSE(SoundTransferOn) << "events go on being decoded during an upload";
     station_.Clear();
     Feed("FA 8F 80 85 8A 8F 80 8F 82 FB");
-    ASSERT_TRUE(station_.WaitForCount(10, std::chrono::seconds(5)));
-    EXPECT_EQ(SoundFlags, 0) << "no phonems.pcm";
+    ASSERT_TRUE(station_.WaitForCount(20, std::chrono::seconds(5)));
+    EXPECT_EQ(StationGot(), "FA 8F 80 85 8A 8F 80 8F 82 FB FA 8F 80 85 8A 8F 80 8F 8F FB")
+        << "no phonems.pcm: the answer, then the end";
+    EXPECT_EQ(SoundFlags, 0);
     EXPECT_EQ(SoundMode, 0);
-    EXPECT_EQ(link_.Status[1], "Передача фонем");
+    EXPECT_EQ(link_.Status[1], "Не удаётся открыть файл");
 }
 
 // ---------------------------------------------------------------------------------------

@@ -1,0 +1,74 @@
+#include "voice/VoicePath.h"
+
+#include "link/Sound.h"
+#include "link/TxBuffer.h"
+
+#include <algorithm>
+#include <cstring>
+
+TMyWaveRecorder* Recorder = nullptr;
+TMyWavePlayer* Player = nullptr;
+
+namespace {
+// Copies one block out of SoundRing from SoundReadIdx, wrapping, and moves the index on.
+void TakeBlock(uint8_t* to) {
+    const int32_t r = ((SoundReadIdx % SoundRingSize) + SoundRingSize) % SoundRingSize;
+    const int first = std::min(SoundBlock, SoundRingSize - r);
+    std::memcpy(to, SoundRing + r, size_t(first));
+    std::memcpy(to + first, SoundRing, size_t(SoundBlock - first));
+    SoundReadIdx = (r + SoundBlock) % SoundRingSize;
+}
+} // namespace
+
+void TMyWaveRecorder::ProcessBuffer(uint16_t, uint8_t* Data, int Count) {
+    const int n = std::clamp(Count, 0, SoundBlock);
+    // Held from Len to the end of the send: no other sender's bytes get into the block.
+    TTxLock lock(TxMutex());
+    std::memcpy(TxBuffer.Data, Data, size_t(n));
+    TxBuffer.Len = n;
+    SendBuffer(TxBuffer, TxSent);
+}
+
+bool TMyWavePlayer::FillBuffer(uint8_t* Data) {
+    // Modes 1-3: the ring belongs to the file writer, or no sound is received at all.
+    if (SoundMode != 0 || SoundRingFill() < SoundBlock)
+        return false;
+    TakeBlock(Data);
+    return true;
+}
+
+void CreateSoundDevices() {
+    if (!Player)
+        Player = new TMyWavePlayer(SoundBlock, 4);
+    if (!Recorder)
+        Recorder = new TMyWaveRecorder(SoundBlock, 4);
+}
+
+void DestroySoundDevices() {
+    if (Player)
+        Player->Stop();
+    if (Recorder)
+        Recorder->Stop();
+    delete Player;
+    Player = nullptr;
+    delete Recorder;
+    Recorder = nullptr;
+}
+
+void StartVoicePlayback() {
+    if (Player)
+        Player->Open(8, 8000);
+}
+
+void PrimeVoicePlayback() {
+    if (!Player || Player->PrimedCount >= 4 || SoundRingFill() < SoundBlock)
+        return;
+    TakeBlock(Player->Data[Player->PrimedCount % 4]);
+    if (++Player->PrimedCount == 4)
+        Player->Start(4);
+}
+
+void StopPlayer() {
+    if (Player)
+        Player->Stop();
+}

@@ -1,0 +1,374 @@
+// The voice call window and the sound-file transfer against the simulated station on the
+// serial port, with fake sound devices and a driven clock.
+#include "Station.h"
+#include "support/AppFixture.h"
+#include "support/TestUtil.h"
+
+#include "app/Application.h"
+#include "app/TMainForm.h"
+#include "app/TShape.h"
+#include "link/Receiver.h"
+#include "link/Sound.h"
+#include "link/TraceRing.h"
+#include "link/Transport.h"
+#include "platform/Clock.h"
+#include "platform/FakeWaveDevice.h"
+#include "state/LinkView.h"
+#include "state/UVesk.h"
+#include "voice/TFCall.h"
+#include "voice/VoicePath.h"
+
+#include <QChartView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolButton>
+
+using vesksim::FromHex;
+
+namespace {
+
+const char* Cmd0 = "FA 8F 80 85 8A 8F 80 8F 80 FB";
+const char* Cmd15 = "FA 8F 80 85 8A 8F 80 8F 8F FB";
+
+class CallWindowTest : public TAppFixture {
+protected:
+    void SetUp() override {
+        TAppFixture::SetUp();
+        fakes_ = InstallFakeWaveDevices();
+        clock_.SetStep(5); // every reading of the clock moves 5 ms on
+        SetClock(&clock_);
+        ASSERT_TRUE(station_.StartSerial(root_.path().toStdString())) << station_.Error();
+        Start();
+        ASSERT_TRUE(ComPortOpen());
+        ASSERT_TRUE(station_.WaitForCount(2, std::chrono::seconds(5))) << "the start-up resets";
+        station_.Clear();
+        ResetReceiver();
+        SoundReadIdx = SoundWriteIdx = 0;
+    }
+    void TearDown() override {
+        DestroyForms(); // the sound devices go with the window, before the fakes
+        SetWaveDeviceFactory(nullptr);
+        ResetReceiver();
+        TAppFixture::TearDown();
+    }
+    static void Feed(const char* hex) {
+        for (uint8_t b : FromHex(hex))
+            ReceiveByte(b);
+    }
+    // Everything the station has received once count bytes are in, as hex.
+    QString Got(size_t count) {
+        EXPECT_TRUE(station_.WaitForCount(count, std::chrono::seconds(5))) << Hex().toStdString();
+        PumpUntil([] { return false; }, 50); // nothing more follows
+        return Hex();
+    }
+    QString Hex() const { return QString::fromStdString(vesksim::ToHex(station_.Received())); }
+    void Press() {
+        FCall->sbTg->setChecked(true);
+        FCall->sbTgClick();
+    }
+    void Release() {
+        FCall->sbTg->setChecked(false);
+        FCall->sbTgClick();
+    }
+    static void WriteFile(const QString& name, const QByteArray& bytes) {
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    std::shared_ptr<TFakeWaveDevices> fakes_;
+    TFakeClock clock_;
+    vesksim::TStation station_;
+};
+
+TEST_F(CallWindowTest, PressAndReleaseOnMv1SendTheirSequencesAndTheBlocks) {
+    CurrentChannel = 3;
+    Press();
+    EXPECT_EQ(Got(14), QString("93 D3 93 D3 ") + Cmd0);
+    EXPECT_EQ(SoundFlags, SoundSending);
+    EXPECT_EQ(FCall->ChartTitle(), "Микрофон");
+    EXPECT_TRUE(FCall->Timer2->isActive());
+    EXPECT_EQ(FCall->Timer2->interval(), 60000);
+    EXPECT_FALSE(FCall->gbPSH->isEnabled());
+    EXPECT_FALSE(FCall->cbPSH_off->isEnabled());
+    ASSERT_TRUE(Recorder->Recording);
+    EXPECT_EQ(fakes_->Capture->Queued.size(), 4u);
+
+    station_.Clear();
+    for (int block = 0; block < 3; ++block)
+        ASSERT_TRUE(fakes_->CaptureDevice->Complete(0x41 + block));
+    const QString blocks = Got(3 * 1024);
+    EXPECT_EQ(blocks.size(), 3 * 1024 * 3 - 1);
+    EXPECT_TRUE(blocks.startsWith("41 41")) << "raw, unframed, unchanged";
+    EXPECT_TRUE(blocks.endsWith("43 43"));
+
+    station_.Clear();
+    Release();
+    EXPECT_EQ(Got(22), QString(Cmd15) + " " + Cmd15 + " 93 D4");
+    EXPECT_EQ(SoundFlags, 0);
+    EXPECT_TRUE(FCall->ChartTitle().isEmpty());
+    EXPECT_FALSE(Recorder->DeviceOpen);
+    EXPECT_FALSE(FCall->Timer2->isActive());
+    EXPECT_TRUE(FCall->gbPSH->isEnabled());
+    EXPECT_TRUE(FCall->cbPSH_off->isEnabled());
+}
+
+TEST_F(CallWindowTest, SixtySecondLimitAndClosingWhileTalkingRelease) {
+    CurrentChannel = 1;
+    FCall->show();
+    Press();
+    Got(14);
+    station_.Clear();
+    FCall->Timer2Timer(); // the 60 s limit
+    EXPECT_FALSE(FCall->sbTg->isChecked());
+    EXPECT_EQ(Got(22), QString(Cmd15) + " " + Cmd15 + " 91 D4");
+
+    Press();
+    Got(14);
+    station_.Clear();
+    FCall->reject();
+    EXPECT_EQ(Got(23), QString(Cmd15) + " " + Cmd15 + " 91 D4 D0") << "the release, then the reset alone";
+    EXPECT_FALSE(FCall->isVisible());
+    EXPECT_FALSE(Recorder->DeviceOpen);
+}
+
+TEST_F(CallWindowTest, ReleaseDuringThePressWaitCancelsTheRestOfThePress) {
+    CurrentChannel = 4;
+    QTimer::singleShot(0, [this] { Release(); }); // F2 let go within the 200 ms
+    Press();
+    EXPECT_EQ(Got(26), QString("94 D3 94 D3 ") + Cmd15 + " " + Cmd15 + " 94 D4");
+    EXPECT_FALSE(fakes_->Capture->Open) << "the recorder is never left running with the button up";
+    EXPECT_EQ(SoundFlags, 0);
+    EXPECT_TRUE(FCall->ChartTitle().isEmpty());
+
+    // A press during the release's own wait runs after it, in order.
+    station_.Clear();
+    Press();
+    Got(14);
+    station_.Clear();
+    QTimer::singleShot(0, [this] { Press(); });
+    Release();
+    EXPECT_EQ(Got(36), QString(Cmd15) + " " + Cmd15 + " 94 D4 94 D3 94 D3 " + Cmd0);
+    EXPECT_TRUE(Recorder->Recording);
+    Release();
+}
+
+TEST_F(CallWindowTest, PressStopsPlaybackAndFinishesASave) {
+    Feed(Cmd0);
+    EXPECT_TRUE(Player->DeviceOpen);
+    EXPECT_EQ(FCall->ChartTitle(), "Воспроизведение");
+    Press();
+    EXPECT_FALSE(Player->DeviceOpen) << "playback stops first";
+    EXPECT_EQ(FCall->ChartTitle(), "Микрофон");
+    Release();
+
+    // Saving the device's sound: the press writes what waits and closes the file.
+    SoundReadIdx = int32_t(SoundWriteIdx); // the byte left from the live sound is not this file's
+    Feed("FA 8F 80 85 8A 8F 80 8F 81 FB");
+    for (int i = 0; i < 1499; ++i)
+        ReceiveByte(uint8_t(i & 0x7F));
+    Press();
+    EXPECT_FALSE(SoundFile().isOpen());
+    QFile f("phonems.pcm");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.size(), 1500) << "no received sound is lost";
+    EXPECT_EQ(MainForm->StatusText(1), "");
+    EXPECT_EQ(SoundFlags, SoundSending);
+    Release();
+    EXPECT_TRUE(dialogs_.isEmpty());
+}
+
+TEST_F(CallWindowTest, SquelchFollowsTheShownBandAndSendsOneFramePerMove) {
+    PshSettings[0] = {40, true};
+    PshSettings[1] = {90, false};
+    FCall->cbDiap->setCurrentIndex(1); // ГМВ2
+    FCall->ShowPshs();
+    EXPECT_EQ(FCall->tbPSH->value(), 40);
+    EXPECT_EQ(FCall->sePSH->value(), 40);
+    EXPECT_TRUE(FCall->cbPSH_off->isChecked());
+    FCall->cbDiap->setCurrentIndex(2); // МВ1
+    FCall->ShowPshs();
+    EXPECT_EQ(FCall->sePSH->value(), 90);
+    EXPECT_FALSE(FCall->cbPSH_off->isChecked());
+    PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(Hex(), "") << "showing sends nothing";
+
+    FCall->cbDiap->setCurrentIndex(3); // МВ2
+    FCall->tbPSH->setValue(200);
+    EXPECT_EQ(Got(10), "EA 80 87 80 80 80 82 80 80 EB");
+    EXPECT_EQ(PshSettings[1].Level, 200);
+    EXPECT_EQ(PshSettings[0].Level, 40);
+
+    // The ГМВ band blocked: only МВ channels are offered, whatever cbDiap still holds.
+    FCall->cbDiap->setCurrentIndex(0);
+    LinkView().ApplyGmvBlock(true);
+    EXPECT_EQ(FCall->TakeDiapPSH(), 1);
+    LinkView().ApplyGmvBlock(false);
+    LinkView().ApplyMvBlock(true);
+    FCall->cbDiap->setCurrentIndex(4);
+    EXPECT_EQ(FCall->TakeDiapPSH(), 0);
+    LinkView().ApplyMvBlock(false);
+
+    // A squelch report of the device changes the controls and sends nothing back.
+    station_.Clear();
+    FCall->cbDiap->setCurrentIndex(2);
+    Feed("EA 80 87 80 80 81 81 80 85 EB");
+    EXPECT_EQ(FCall->sePSH->value(), 105);
+    EXPECT_TRUE(FCall->cbPSH_off->isChecked());
+    PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(Hex(), "");
+}
+
+TEST_F(CallWindowTest, MonitorChartIsFlatWhenIdleAndTracesAfterTwoTicks) {
+    FCall->Timer1Timer();
+    EXPECT_EQ(FCall->Series1->count(), 0) << "hidden: nothing";
+    FCall->show();
+    FCall->Timer1Timer();
+    ASSERT_EQ(FCall->Series1->count(), 1025);
+    EXPECT_EQ(FCall->Series1->at(0).y(), 128);
+    EXPECT_EQ(FCall->Series1->at(1024).y(), 128);
+
+    ResetTraceRings();
+    SoundFlags = SoundSending;
+    for (int i = 0; i < 10; ++i)
+        TxTraceRing.Put(uint8_t(200 + i));
+    FCall->Timer1Timer();
+    FCall->Timer1Timer();
+    EXPECT_EQ(FCall->Series1->at(0).y(), 128) << "two ticks pass unchanged";
+    FCall->Timer1Timer();
+    EXPECT_EQ(FCall->Series1->at(0).y(), 200) << "oldest at the left";
+    EXPECT_EQ(FCall->Series1->at(9).y(), 209);
+    EXPECT_EQ(FCall->Series1->at(10).y(), 128);
+    SoundFlags = 0;
+    FCall->Timer1Timer();
+    EXPECT_EQ(FCall->Series1->at(0).y(), 128);
+
+    // The window as the operator sees it, talking.
+    FCall->setWindowTitle("Вызов ТЧМ");
+    FCall->SetChartTitle("Микрофон");
+    for (int i = 0; i < 1024; ++i)
+        TxTraceRing.Put(uint8_t(128 + 90 * std::sin(i / 4.0)));
+    SoundFlags = SoundSending;
+    for (int i = 0; i < 3; ++i)
+        FCall->Timer1Timer();
+    SoundFlags = 0;
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(FCall->grab().save(QString(VESK_BINARY_DIR) + "/call-window.png"));
+    FCall->hide();
+}
+
+// ---------------------------------------------------------------------------------------
+// Sound-file transfer
+
+TEST_F(CallWindowTest, UploadOfPhonemsInChunksThenTheEndCommand) {
+    QByteArray file(2500, '\0');
+    for (int i = 0; i < file.size(); ++i)
+        file[i] = char(i % 100);
+    WriteFile("phonems.pcm", file);
+    Feed("FA 8F 80 85 8A 8F 80 8F 82 FB");
+    EXPECT_TRUE(MainForm->Timer2->isActive());
+    EXPECT_EQ(MainForm->Timer2->interval(), 10);
+    MainForm->Timer2->stop(); // the test drives the ticks
+    EXPECT_EQ(Got(10), "FA 8F 80 85 8A 8F 80 8F 82 FB");
+    EXPECT_EQ(MainForm->StatusText(1), "Передача фонем");
+    EXPECT_EQ(MainForm->shUnSaveSound->BrushColor(), QColor(0, 128, 0));
+    const struct { int bytes, percent, next; } ticks[] = {{1024, 40, 100}, {1024, 81, 120}, {452, 100, 1000}};
+    int sent = 0;
+    for (const auto& t : ticks) {
+        station_.Clear();
+        MainForm->Timer2Timer();
+        sent += t.bytes;
+        EXPECT_EQ(Got(size_t(t.bytes)).size(), t.bytes * 3 - 1);
+        EXPECT_EQ(uint8_t(station_.Received().front()), uint8_t(file[sent - t.bytes]));
+        EXPECT_EQ(MainForm->StatusText(1), QString("Передача фонем: %1 %").arg(t.percent));
+        EXPECT_EQ(MainForm->Timer2->interval(), t.next);
+    }
+    station_.Clear();
+    MainForm->Timer2Timer();
+    EXPECT_EQ(Got(10), Cmd15);
+    EXPECT_FALSE(MainForm->Timer2->isActive());
+    EXPECT_FALSE(SoundFile().isOpen());
+    EXPECT_EQ(MainForm->StatusText(1), "");
+    EXPECT_EQ(MainForm->shUnSaveSound->BrushColor(), QColor(Qt::white));
+}
+
+TEST_F(CallWindowTest, EmptyAndMissingTitleEndWithTheEndCommand) {
+    WriteFile("Title.pcm", {});
+    Feed("FA 8F 80 85 8A 8F 80 8F 83 FB");
+    MainForm->Timer2->stop();
+    EXPECT_EQ(Got(10), "FA 8F 80 85 8A 8F 80 8F 83 FB");
+    EXPECT_EQ(MainForm->StatusText(1), "Проверка НЧ");
+    station_.Clear();
+    MainForm->Timer2Timer();
+    EXPECT_EQ(Got(10), Cmd15) << "no chunk, no percentage";
+    EXPECT_EQ(MainForm->StatusText(1), "");
+
+    QFile::remove("Title.pcm");
+    station_.Clear();
+    Feed("FA 8F 80 85 8A 8F 80 8F 83 FB");
+    EXPECT_EQ(Got(20), QString("FA 8F 80 85 8A 8F 80 8F 83 FB ") + Cmd15) << "the device is not left waiting";
+    EXPECT_EQ(SoundFlags, 0);
+    EXPECT_EQ(SoundMode, 0);
+    EXPECT_EQ(MainForm->StatusText(1), "Не удаётся открыть файл");
+    EXPECT_TRUE(dialogs_.isEmpty());
+}
+
+TEST_F(CallWindowTest, ReadErrorEndsTheUploadAndIsToldOnce) {
+    WriteFile("phonems.pcm", QByteArray(2500, 'x'));
+    Feed("FA 8F 80 85 8A 8F 80 8F 82 FB");
+    MainForm->Timer2->stop();
+    MainForm->Timer2Timer();
+    Got(1034);
+    QFile::resize("phonems.pcm", 1500); // the file shrinks under the upload
+    station_.Clear();
+    MainForm->Timer2Timer();
+    EXPECT_EQ(Got(10), Cmd15);
+    EXPECT_FALSE(MainForm->Timer2->isActive());
+    EXPECT_FALSE(SoundFile().isOpen());
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_TRUE(dialogs_[0].Text.startsWith("Ошибка чтения файла phonems.pcm"));
+}
+
+TEST_F(CallWindowTest, ProgressOfALargeFileAndANewCommandTakingOver) {
+    WriteFile("phonems.pcm", {});
+    QFile::resize("phonems.pcm", 30000000); // 30 MB, sparse
+    Feed("FA 8F 80 85 8A 8F 80 8F 82 FB");
+    MainForm->Timer2->stop();
+    MainForm->Timer2Timer();
+    SoundFileSent = 25000000 - 1024;
+    SoundFile().seek(SoundFileSent);
+    MainForm->Timer2Timer();
+    EXPECT_EQ(MainForm->StatusText(1), "Передача фонем: 83 %");
+    Got(10 + 2048);
+
+    // Command 1 while the upload runs: its file is closed, the upload stops quietly.
+    Feed("FA 8F 80 85 8A 8F 80 8F 81 FB");
+    EXPECT_TRUE(SoundFile().openMode() & QIODevice::WriteOnly);
+    station_.Clear();
+    MainForm->Timer2Timer();
+    EXPECT_FALSE(MainForm->Timer2->isActive());
+    EXPECT_TRUE(SoundFile().isOpen()) << "the save goes on";
+    PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(Hex(), "");
+    Feed(Cmd15);
+}
+
+TEST_F(CallWindowTest, SavingExactlyTwoBlocksWritesNothingAtTheEnd) {
+    Feed("FA 8F 80 85 8A 8F 80 8F 81 FB");
+    for (int i = 0; i < 2047; ++i)
+        ReceiveByte(uint8_t(i & 0x7F));
+    EXPECT_EQ(QFile("phonems.pcm").size(), 2048);
+    EXPECT_EQ(SoundRingFill(), 0);
+    Feed(Cmd15);
+    EXPECT_EQ(QFile("phonems.pcm").size(), 2048);
+    EXPECT_FALSE(SoundFile().isOpen());
+}
+
+} // namespace
