@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QSlider>
@@ -158,6 +159,29 @@ TEST_F(CallWindowTest, ReleaseDuringThePressWaitCancelsTheRestOfThePress) {
     EXPECT_EQ(Got(36), QString(Cmd15) + " " + Cmd15 + " 94 D4 94 D3 94 D3 " + Cmd0);
     EXPECT_TRUE(Recorder->Recording);
     Release();
+}
+
+TEST_F(CallWindowTest, F2TalksWhileHeldWhicheverControlHasTheFocus) {
+    CurrentChannel = 2;
+    const auto key = [](QEvent::Type type, bool repeat) {
+        QKeyEvent e(type, Qt::Key_F2, Qt::NoModifier, QString(), repeat);
+        QCoreApplication::sendEvent(FCall->cbDiap, &e);
+        return e.isAccepted();
+    };
+    key(QEvent::KeyPress, false);
+    EXPECT_TRUE(FCall->sbTg->isChecked());
+    EXPECT_EQ(Got(14), QString("92 D3 92 D3 ") + Cmd0);
+    key(QEvent::KeyRelease, true);
+    key(QEvent::KeyPress, true); // auto-repeat does nothing more
+    EXPECT_TRUE(FCall->sbTg->isChecked());
+    station_.Clear();
+    key(QEvent::KeyRelease, false);
+    EXPECT_FALSE(FCall->sbTg->isChecked());
+    EXPECT_EQ(Got(22), QString(Cmd15) + " " + Cmd15 + " 92 D4");
+    // Other keys go on to the control.
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(FCall->cbDiap, &down);
+    EXPECT_FALSE(FCall->sbTg->isChecked());
 }
 
 TEST_F(CallWindowTest, PressStopsPlaybackAndFinishesASave) {
