@@ -1,8 +1,8 @@
 // The windows' side of the link: what the decoders change on the main window and on the
-// parameters, voice call, special mode and test parameters windows. Controls of windows
-// that are filled in by their own subsystems are found by their names, and their
-// routines (FormShow, ShowPSHs, ShowPshs) are called by name, so this file does not
-// change when those windows grow. The live sound path is called directly.
+// parameters, voice call, special mode and test parameters windows. The parameters and
+// special mode windows and the live sound path are called directly; controls of the other
+// windows are found by their names, and their routines (ShowPshs) are called by name, so
+// this file does not change when those windows grow.
 #include "app/TGauge.h"
 #include "app/TMainForm.h"
 #include "app/TShape.h"
@@ -194,19 +194,25 @@ public:
         if (MainForm)
             (band == TBand::Mv ? MainForm->Edit2 : MainForm->Edit3)->setText(text.toString());
     }
-    void ParamsFormShow() override { Call(FParam, "FormShow"); }
-    void ParamsShowPSHs() override { Call(FParam, "ShowPSHs"); }
+    void ParamsFormShow() override {
+        if (FParam)
+            FParam->FormShow();
+    }
+    void ParamsShowPSHs() override {
+        if (FParam)
+            FParam->ShowPSHs();
+    }
     void EnablePSH() override {
-        SetEnabled(FParam, {"gbPHS_gmv", "gbPSH_mv"}, true);
-        SetEnabled(FCall, {"gbPSH"}, true);
+        if (FParam)
+            FParam->EnablePSH();
     }
     void SetParamsConfigWord(const QString& word) override {
-        if (auto* e = Child<QLineEdit>(FParam, "MaskEdit2"))
-            e->setText(word);
+        if (FParam)
+            FParam->MaskEdit2->setText(word);
     }
     void SetParamsVersion(const QString& version) override {
-        if (auto* e = Child<QLineEdit>(FParam, "Edit1"))
-            e->setText(version);
+        if (FParam)
+            FParam->Edit1->setText(version);
     }
     void CallShowPshs() override { Call(FCall, "ShowPshs"); }
     void SetCallChartTitle(const QString& title) override {
@@ -241,16 +247,8 @@ public:
             lamp(which)->SetBrushColor(LampColour(colour));
     }
     void ShowSpecialResult(int index, const QString& text) override {
-        auto* e = Child<QLineEdit>(FSPC, index == 0 ? "EResult1" : "EResult2");
-        if (!e)
-            return;
-        e->setText(text);
-        // The colour changes with every result so that a repeated value is still seen.
-        const bool black = e->property("resultColour").toString().isEmpty() ||
-                           e->property("resultColour").toString() == QLatin1String("#000000");
-        const QString colour = black ? QStringLiteral("#0000ff") : QStringLiteral("#000000");
-        e->setProperty("resultColour", colour);
-        e->setStyleSheet(QStringLiteral("color: %1;").arg(colour));
+        if (FSPC)
+            FSPC->ShowResult(index, text);
     }
     void SetStatusText(int panel, const QString& text) override {
         if (MainForm)

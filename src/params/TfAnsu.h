@@ -1,16 +1,37 @@
 #pragma once
-// Antenna matching unit keying dialog (instance fAnsu); filled in with its subsystem.
+// The keying dialog of the antenna matching unit "Настройка АНСУ": a band choice and a
+// push-to-talk button (or F2) that keys the device's transmitter on that band.
 
 #include <QDialog>
 
 class QComboBox;
+class QPushButton;
+class QTimer;
 
-/// Created once at start-up, opened modal from "Настройка АНСУ".
+/// Created once at start-up, opened modal from "Настройка АНСУ". While it is visible its
+/// band is the current channel.
 class TfAnsu : public QDialog {
     Q_OBJECT
 public:
     explicit TfAnsu(QWidget* parent = nullptr);
-    QComboBox* cbDiap; // items begin with "ГМВ0"
+
+    QComboBox* cbDiap; // "ГМВ0" .. "МВ3": channels 0-5
+    QPushButton* sbTg; // "Тангента (F2)", down while the transmitter is keyed
+    QTimer* Timer1;    // 260 ms; releases a press until the first release
+
+    void FormShow();
+    void cbDiapChanhe();
+    /// Runs after the button changed state: a press keys, a release unkeys.
+    void sbTgClick();
+    /// F2 down with the button up presses it; held-key repeats do nothing.
+    void FormKeyDown(int key, bool autoRepeat);
+    /// F2 up with the button down releases it; the releases of held-key repeats do nothing.
+    void FormKeyUp(int key, bool autoRepeat);
+    void Timer1Timer();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 };
 
 extern TfAnsu* fAnsu;

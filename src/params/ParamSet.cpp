@@ -1,0 +1,239 @@
+#include "params/ParamSet.h"
+
+#include "link/Builders.h"
+#include "link/TxBuffer.h"
+#include "platform/Errors.h"
+#include "platform/SafeFile.h"
+#include "runs/TestState.h"
+
+#include <QFile>
+#include <QList>
+
+uint16_t ParamsDirty = 0;
+
+namespace {
+
+// Appends the first count characters of s as digit bytes.
+void PutDigits(const QString& s, int count, const char* what) {
+    if (s.size() < count)
+        throw ERangeError(QStringLiteral("%1: нужно %2 цифр, получено \"%3\"").arg(what).arg(count).arg(s));
+    for (int i = 0; i < count; ++i)
+        PutTxByte(uint8_t(0x80 + HexVal(s.mid(i, 1))));
+}
+
+void ThresholdFrame(uint8_t kind, int first) {
+    PutTxByte(0xEA);
+    PutTxByte(0x80);
+    PutTxByte(kind);
+    for (int i = first; i < first + 3; ++i)
+        PutDigits(Thresholds[i], 2, "Порог девиации");
+    PutTxByte(0xEB);
+}
+
+void CheckDigit(int digit) {
+    if (digit < 1 || digit > 8)
+        throw ERangeError(QStringLiteral("Номер цифры служебного слова вне диапазона"));
+}
+
+// ConfigWord brought to at least 8 characters, so that every digit can be written.
+void FillConfigWord() {
+    if (ConfigWord.size() < 8)
+        ConfigWord = ConfigWord.leftJustified(8, u'0');
+}
+
+// An integer line of "params.txt"; false when the line holds none.
+bool IntegerLine(const QString& line, int& value) {
+    bool ok = false;
+    value = line.trimmed().toInt(&ok);
+    return ok;
+}
+
+constexpr qint64 ParamsFileLimit = 64 * 1024; // far beyond seven short lines
+
+} // namespace
+
+void AppendConfigWordFrame() {
+    PutTxByte(0xE8);
+    PutDigits(ConfigWord, 8, "Служебное слово");
+    PutTxByte(0xE9);
+}
+
+void AppendUpperThresholdFrame() {
+    ThresholdFrame(0x80, 0);
+}
+
+void AppendLowerThresholdFrame() {
+    ThresholdFrame(0x81, 3);
+}
+
+void AppendParamBlock2Frame() {
+    PutTxByte(0xEA);
+    PutTxByte(0x80);
+    PutTxByte(0x82);
+    for (const QString& value : ParamBlock2)
+        PutHexDigits(value);
+    PutTxByte(0xEB);
+}
+
+void AppendChannelFrame(int n) {
+    if (n < 1 || n > 4)
+        throw ERangeError(QStringLiteral("Номер канала МВ вне диапазона"));
+    PutTxByte(0xE4);
+    PutTxByte(0x80);
+    PutTxByte(uint8_t(0x80 + n));
+    PutDigits(MvChannels[n].Prm, 3, "Номер канала приёма");
+    PutDigits(MvChannels[n].Prd, 3, "Номер канала передачи");
+    PutTxByte(0xE5);
+}
+
+void AppendGap() {
+    for (int i = 0; i < 20; ++i)
+        PutTxByte(0x00);
+}
+
+void AppendAllFrames() {
+    AppendConfigWordFrame();
+    AppendGap();
+    AppendUpperThresholdFrame();
+    AppendGap();
+    AppendLowerThresholdFrame();
+    AppendGap();
+    AppendParamBlock2Frame();
+    for (int n = 1; n <= 3; ++n) {
+        AppendGap();
+        AppendChannelFrame(n);
+    }
+}
+
+void AppendParamFrames(int tag) {
+    switch (tag) {
+    case 0:
+        AppendConfigWordFrame();
+        break;
+    case 1:
+        AppendUpperThresholdFrame();
+        AppendLowerThresholdFrame();
+        break;
+    case 2:
+    case 3:
+    case 4:
+        AppendChannelFrame(tag - 1);
+        break;
+    case SendAllTag:
+        AppendAllFrames();
+        ParamsDirty = 0;
+        return;
+    default:
+        throw ERangeError(QStringLiteral("Неизвестная группа параметров %1").arg(tag));
+    }
+    ParamsDirty &= uint16_t(~DirtyBits[tag]);
+}
+
+void SendParamFrames(int tag) {
+    TTxLock lock(TxMutex());
+    TxBuffer.Len = 0;
+    AppendParamFrames(tag);
+    SendBuffer(TxBuffer, TxSent);
+}
+
+QString ZapInsert(const QString& s) {
+    return s.left(1) + u',' + s.mid(1);
+}
+
+bool ConfigFlag(const QString& word, int digit, int bit) {
+    CheckDigit(digit);
+    return digit <= word.size() && (word.at(digit - 1).unicode() & bit) != 0;
+}
+
+void SetConfigFlag(int digit, int bit, bool on) {
+    CheckDigit(digit);
+    FillConfigWord();
+    const ushort c = ConfigWord.at(digit - 1).unicode();
+    ConfigWord[digit - 1] = QChar(on ? ushort(c | bit) : ushort(c & ~bit));
+}
+
+void SetConfigDigit(int digit, QChar c) {
+    CheckDigit(digit);
+    FillConfigWord();
+    ConfigWord[digit - 1] = c;
+}
+
+int ConfigDigit(const QString& word, int digit) {
+    CheckDigit(digit);
+    if (digit > word.size())
+        return -1;
+    const QChar c = word.at(digit - 1);
+    return c >= u'0' && c <= u'9' ? c.unicode() - u'0' : -1;
+}
+
+QByteArray ParamsFileText() {
+    QString text = ConfigWord + "\r\n";
+    for (int i : {1, 4, 2, 5})
+        text += Thresholds[i] + u' ';
+    text += "\r\n";
+    for (int slot = 1; slot <= 4; ++slot)
+        text += MvChannels[slot].Prm + u' ' + MvChannels[slot].Prd + u' ';
+    text += "\r\n";
+    for (const TPshSetting& p : PshSettings)
+        text += QString::number(p.Level) + "\r\n" + (p.Off ? "0" : "1") + "\r\n";
+    return text.toUtf8();
+}
+
+bool ParseParamsFile(const QByteArray& bytes, TParamsFile& out) {
+    QList<QString> lines = QString::fromUtf8(bytes).split(u'\n');
+    if (lines.size() < 7)
+        return false;
+    for (QString& line : lines)
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+    const QString& word = lines[0];
+    if (word.size() != 8)
+        return false;
+    for (QChar c : word)
+        if (c < u'0' || c > u'9')
+            return false;
+    out.ConfigWord = word;
+    const int thresholdOrder[4] = {1, 4, 2, 5};
+    for (int k = 0; k < 4; ++k)
+        out.Thresholds[thresholdOrder[k]] = lines[1].mid(3 * k, 2);
+    for (int k = 0; k < 8; ++k) {
+        TMvChannel& slot = out.MvChannels[k / 2 + 1];
+        (k % 2 == 0 ? slot.Prm : slot.Prd) = lines[2].mid(4 * k, 3);
+    }
+    for (int band = 0; band < 2; ++band) {
+        int level = 0, on = 0;
+        if (!IntegerLine(lines[3 + 2 * band], level) || level < 0 || level > 255 ||
+            !IntegerLine(lines[4 + 2 * band], on))
+            return false;
+        out.PshSettings[band] = {level, on == 0};
+    }
+    return true;
+}
+
+void ApplyParamsFile(const TParamsFile& file) {
+    ConfigWord = file.ConfigWord;
+    for (int i : {1, 2, 4, 5})
+        Thresholds[i] = file.Thresholds[i];
+    for (int slot = 1; slot <= 4; ++slot)
+        MvChannels[slot] = file.MvChannels[slot];
+    PshSettings[0] = file.PshSettings[0];
+    PshSettings[1] = file.PshSettings[1];
+}
+
+void SaveParamsFile(const QString& path) {
+    WriteFileReplacing(path, ParamsFileText());
+}
+
+TParamsLoad LoadParamsFile(const QString& path) {
+    QFile f(path);
+    if (!f.exists())
+        return TParamsLoad::NoFile;
+    if (!f.open(QIODevice::ReadOnly) || f.size() > ParamsFileLimit)
+        return TParamsLoad::Refused;
+    const QByteArray bytes = f.read(ParamsFileLimit + 1);
+    TParamsFile file;
+    if (f.error() != QFileDevice::NoError || !ParseParamsFile(bytes, file))
+        return TParamsLoad::Refused;
+    ApplyParamsFile(file);
+    return TParamsLoad::Loaded;
+}

@@ -1,0 +1,183 @@
+// The special mode window and the antenna matching unit dialog against the simulated
+// station: the packets, the reset rules, the results and the keying by button and F2.
+#include "ParamsFixture.h"
+#include "WindowCheck.h"
+
+#include "app/TMainForm.h"
+#include "params/TFSPC.h"
+#include "params/TfAnsu.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+class SpecialModeTest : public TParamsFixture {
+protected:
+    void SetUp() override {
+        TParamsFixture::SetUp();
+        w_ = FSPC;
+        w_->show(); // without a modal loop; "Выход" and the close box close it as they would
+        QCoreApplication::processEvents();
+    }
+    void TearDown() override {
+        w_->hide();
+        TParamsFixture::TearDown();
+    }
+    TFSPC* w_ = nullptr;
+};
+
+TEST_F(SpecialModeTest, StartSendsTheThreeNumbersPaddedInOnePacket) {
+    EXPECT_EQ(w_->Edit1->text(), "1234");
+    EXPECT_EQ(w_->Edit2->text(), "1234567");
+    EXPECT_EQ(w_->Edit3->text(), "00000000");
+    w_->Edit1->clear();
+    Type(w_->Edit1, "7");
+    w_->Edit3->setText("12b");
+    EXPECT_EQ(w_->Edit3->text(), "120") << "a letter becomes 0";
+    w_->BitBtn1->click();
+    EXPECT_EQ(Got(30), "EC 80 80 80 80 80 87 80 80 ED EE 81 81 82 83 84 85 86 87 EF "
+                       "E0 80 80 80 80 80 81 82 80 E1");
+    EXPECT_EQ(TrainNumber, "0007");
+    EXPECT_EQ(SpecialInfo, "00000120");
+    EXPECT_FALSE(w_->BitBtn1->isEnabled()) << "the run is on";
+
+    // The results of the run: F2 shows a blank for its second digit, each update in the
+    // other colour.
+    FromStation("F2 81 82 83 84 85 86 87 88 F3", [this] { return !w_->EResult2->text().isEmpty(); });
+    EXPECT_EQ(w_->EResult2->text(), "1 345678");
+    EXPECT_EQ(w_->ResultColour(1), QColor(Qt::black));
+    FromStation("F2 81 82 83 84 85 86 87 88 F3", [this] { return w_->ResultColour(1) == QColor(Qt::blue); });
+    FromStation("F0 8A 8B 80 80 80 80 80 81 F1", [this] { return !w_->EResult1->text().isEmpty(); });
+    EXPECT_EQ(w_->EResult1->text(), "AB000001");
+    EXPECT_EQ(w_->ResultColour(0), QColor(Qt::black));
+
+    w_->BitBtn3->click();
+    EXPECT_EQ(Got(1), "D0");
+    EXPECT_TRUE(w_->BitBtn1->isEnabled());
+    EXPECT_TRUE(w_->EResult1->text().isEmpty());
+    EXPECT_TRUE(w_->EResult2->text().isEmpty());
+    w_->BitBtn3->click();
+    EXPECT_EQ(Got(1), "D0") << "a reset while idle still goes out";
+}
+
+TEST_F(SpecialModeTest, ClosingStopsARunOnceAndAnIdleCloseSendsNothing) {
+    w_->BitBtn1->click();
+    Got(30);
+    w_->EResult1->setText("X");
+    w_->BitBtn2->click();
+    EXPECT_FALSE(w_->isVisible());
+    EXPECT_EQ(Got(1), "D0");
+    EXPECT_TRUE(w_->BitBtn1->isEnabled());
+    EXPECT_EQ(w_->EResult1->text(), "X") << "closing keeps the results";
+
+    w_->show();
+    EXPECT_TRUE(w_->EResult1->text().isEmpty()) << "showing empties the results";
+    w_->close();
+    EXPECT_TRUE(NothingSent());
+
+    // The menu opens the window only for the mechanic with the access code.
+    MainForm->N31->setEnabled(true);
+    MechanicNumber = "6093";
+    When([this] { return w_->isVisible(); }, [this] { w_->BitBtn2->click(); });
+    MainForm->N31->trigger();
+    EXPECT_FALSE(w_->isVisible());
+    EXPECT_TRUE(dialogs_.isEmpty());
+    EXPECT_TRUE(NothingSent());
+    MechanicNumber = "0093";
+    MainForm->N31->trigger();
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Text, "У Вас нет разрешения на выполнение этого режима");
+}
+
+TEST_F(SpecialModeTest, EveryTextFits) {
+    w_->Edit2->setText("8888888");
+    w_->EResult1->setText("WWWWWWWW");
+    w_->EResult2->setText("W WWWWWW");
+    EXPECT_EQ(TextsThatDoNotFit(w_).join("\n").toStdString(), "");
+    EXPECT_TRUE(w_->grab().save(QString(VESK_BINARY_DIR) + "/special-mode-window.png"));
+}
+
+class AntennaDialogTest : public TParamsFixture {
+protected:
+    void SetUp() override {
+        TParamsFixture::SetUp();
+        w_ = fAnsu;
+        w_->Timer1->stop(); // the ticks are driven by the tests
+    }
+    void TearDown() override {
+        w_->hide();
+        TParamsFixture::TearDown();
+    }
+    void Open() {
+        w_->show();
+        QCoreApplication::processEvents();
+    }
+    TfAnsu* w_ = nullptr;
+};
+
+TEST_F(AntennaDialogTest, TheBandBecomesTheChannelAndF2KeysItOnce) {
+    CurrentChannel = 3;
+    Open();
+    EXPECT_EQ(CurrentChannel, 0) << "the shown band at once: ГМВ0";
+    EXPECT_EQ(MainForm->eRange->text(), "ГМВ0");
+    w_->cbDiap->setCurrentIndex(4);
+    EXPECT_EQ(CurrentChannel, 4);
+    EXPECT_EQ(MainForm->eRange->text(), "МВ2");
+
+    Key(w_->cbDiap, QEvent::KeyPress, Qt::Key_F2);
+    EXPECT_TRUE(w_->sbTg->isChecked());
+    for (int i = 0; i < 3; ++i) { // a held key repeats press and release
+        Key(w_->sbTg, QEvent::KeyRelease, Qt::Key_F2, true);
+        Key(w_->sbTg, QEvent::KeyPress, Qt::Key_F2, true);
+    }
+    Key(w_->cbDiap, QEvent::KeyPress, Qt::Key_F2);
+    EXPECT_EQ(Got(4), "94 D3 94 D3") << "the press goes out once";
+    Key(w_, QEvent::KeyRelease, Qt::Key_F2);
+    EXPECT_FALSE(w_->sbTg->isChecked());
+    EXPECT_EQ(Got(4), "94 D4 94 D4");
+    Key(w_, QEvent::KeyRelease, Qt::Key_F2);
+    EXPECT_TRUE(NothingSent()) << "no second release";
+}
+
+TEST_F(AntennaDialogTest, TheButtonTogglesAndTheTimerReleasesOnlyTheFirstPress) {
+    Open();
+    w_->cbDiap->setCurrentIndex(1);
+    w_->Timer1->start();
+    w_->sbTg->click();
+    EXPECT_EQ(Got(4), "91 D3 91 D3");
+    w_->Timer1Timer();
+    EXPECT_FALSE(w_->sbTg->isChecked());
+    EXPECT_EQ(Got(4), "91 D4 91 D4");
+    EXPECT_FALSE(w_->Timer1->isActive()) << "a release stops the timer";
+
+    w_->Timer1Timer();
+    EXPECT_TRUE(NothingSent()) << "an idle tick does nothing";
+    w_->sbTg->click();
+    EXPECT_EQ(Got(4), "91 D3 91 D3");
+    EXPECT_FALSE(w_->Timer1->isActive()) << "nothing cuts the later presses short";
+    w_->hide();
+    EXPECT_TRUE(NothingSent()) << "closing sends nothing";
+    EXPECT_EQ(CurrentChannel, 1) << "the band stays the current channel";
+    Open();
+    EXPECT_TRUE(w_->sbTg->isChecked());
+    w_->sbTg->click();
+    EXPECT_EQ(Got(4), "91 D4 91 D4");
+}
+
+TEST_F(AntennaDialogTest, OpensFromTheMenuAndEveryTextFits) {
+    MainForm->mAnsu->setEnabled(true);
+    When([this] { return w_->isVisible(); },
+         [this] {
+             EXPECT_EQ(TextsThatDoNotFit(w_).join("\n").toStdString(), "");
+             EXPECT_TRUE(w_->grab().save(QString(VESK_BINARY_DIR) + "/antenna-dialog.png"));
+             w_->close();
+         });
+    MainForm->mAnsu->trigger();
+    EXPECT_FALSE(w_->isVisible());
+    EXPECT_EQ(w_->windowTitle(), "Настройка АНСУ");
+}
+
+} // namespace
