@@ -2,6 +2,7 @@
 // The started program with the simulated station on its serial port, the journal in the
 // test's folder and the shared parameter set at its start-up values.
 
+#include "Script.h"
 #include "Station.h"
 #include "runs/TestRunSupport.h"
 

@@ -92,6 +92,15 @@ TEST_F(SpecialModeTest, ClosingStopsARunOnceAndAnIdleCloseSendsNothing) {
     EXPECT_EQ(dialogs_[0].Text, "У Вас нет разрешения на выполнение этого режима");
 }
 
+TEST_F(SpecialModeTest, AnAnsweringStationReportsBothResults) {
+    station_.SetHandler(vesksim::StationAnswers);
+    w_->Edit3->setText("87654321");
+    w_->BitBtn1->click();
+    ASSERT_TRUE(PumpUntil([this] { return !w_->EResult2->text().isEmpty(); }));
+    EXPECT_EQ(w_->EResult1->text(), "87654321");
+    EXPECT_EQ(w_->EResult2->text(), "1 000001");
+}
+
 TEST_F(SpecialModeTest, EveryTextFits) {
     w_->Edit2->setText("8888888");
     w_->EResult1->setText("WWWWWWWW");

@@ -66,6 +66,13 @@ void StationAnswers(const TUnit& unit, TStation& station) {
         station.Send({0xC0, 0xCA, 0xCB});
     } else if (unit.kind == TUnit::Frame && unit.code == 0xE2 && unit.digits.size() == 8) {
         station.SendSplit(TestSession(unit.digits[7]), 7, std::chrono::milliseconds(10));
+    } else if (unit.kind == TUnit::Command && unit.code == 0xD5) {
+        station.Send({0xCA});
+    } else if (unit.kind == TUnit::Frame && unit.code == 0xE0 && unit.digits.size() == 8) {
+        // The special mode's two results: the information word back, then a count.
+        TBytes results = Frame(0xF0, unit.digits);
+        Append(results, Frame(0xF2, {1, 0, 0, 0, 0, 0, 0, 1}));
+        station.Send(results);
     }
 }
 

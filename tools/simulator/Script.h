@@ -23,7 +23,8 @@ bool PlayScript(TStation& station, const std::string& script, std::string* error
 
 /// What a working station answers: the reset byte with "free" and "working"; a test start
 /// with "busy", events, measurements, factory numbers, an attenuation request, the result
-/// frame (code all zeros) and "free".
+/// frame (code all zeros) and "free"; the automatic squelch command with "working"; the
+/// special mode's start with its two results (F0 with the information word, F2).
 void StationAnswers(const TUnit& unit, TStation& station);
 
 /// The bytes a station sends for a test n after its start.
