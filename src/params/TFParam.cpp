@@ -61,6 +61,14 @@ QCheckBox* check(QWidget* parent, const char* name, const QString& text, const Q
     return c;
 }
 
+QPushButton* push(QWidget* parent, const char* name, const QString& text, const QRect& g) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setGeometry(g);
+    b->setAutoDefault(false); // Enter in an edit sends nothing
+    return b;
+}
+
 QToolButton* sendButton(QWidget* parent, const char* name, int tag, const QString& hint, const QRect& g) {
     auto* b = new QToolButton(parent);
     b->setObjectName(name);
@@ -116,22 +124,12 @@ TFParam::TFParam(QWidget* parent) : QDialog(parent) {
     gbPHS_gmv = buildSquelch({"gbPHS_gmv", "tbPSH_GMV", "sePSH_gmv", "cbPSH_off_gmv"}, "Регулировка ПШ ГМВ ",
                              330, tbPSH_GMV, sePSH_gmv, cbPSH_off_gmv);
 
-    bPshAuto = new QPushButton("Авторегулировка ПШ", this);
-    bPshAuto->setObjectName("bPshAuto");
-    bPshAuto->setGeometry(340, 424, 170, 27);
-    bsave = new QPushButton("Сохранить", this);
-    bsave->setObjectName("bsave");
-    bsave->setGeometry(8, 478, 110, 27);
-    bUnSave = new QPushButton("Считать", this);
-    bUnSave->setObjectName("bUnSave");
-    bUnSave->setGeometry(126, 478, 110, 27);
-    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_ArrowRight), " Отправить всё", this);
-    BitBtn1->setObjectName("BitBtn1");
+    bPshAuto = push(this, "bPshAuto", "Авторегулировка ПШ", QRect(340, 424, 170, 27));
+    bsave = push(this, "bsave", "Сохранить", QRect(8, 478, 110, 27));
+    bUnSave = push(this, "bUnSave", "Считать", QRect(126, 478, 110, 27));
+    BitBtn1 = push(this, "BitBtn1", " Отправить всё", QRect(488, 478, 170, 27));
+    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
     BitBtn1->setProperty("tag", SendAllTag);
-    BitBtn1->setGeometry(488, 478, 170, 27);
-    BitBtn1->setAutoDefault(false);
-    for (QPushButton* b : {bPshAuto, bsave, bUnSave})
-        b->setAutoDefault(false);
 
     connectHandlers();
 }

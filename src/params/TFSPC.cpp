@@ -48,7 +48,6 @@ void DigitFilter(QLineEdit* e) {
 TFSPC::TFSPC(QWidget* parent) : QDialog(parent) {
     setObjectName("FSPC");
     setWindowTitle("Спецрежим");
-    setModal(true);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(284, 219);

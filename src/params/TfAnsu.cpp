@@ -16,7 +16,6 @@ TfAnsu* fAnsu = nullptr;
 TfAnsu::TfAnsu(QWidget* parent) : QDialog(parent) {
     setObjectName("fAnsu");
     setWindowTitle("Настройка АНСУ");
-    setModal(true);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(236, 112);

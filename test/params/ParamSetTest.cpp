@@ -94,6 +94,10 @@ TEST_F(ParamSetTest, CommaAndServiceWordHelpers) {
     EXPECT_EQ(ConfigWord, "04230000");
     SetConfigDigit(8, u'3');
     EXPECT_EQ(ConfigWord, "04230003");
+    ConfigWord = "12";
+    SetConfigDigit(5, u'7');
+    EXPECT_EQ(ConfigWord, "12007000");
+    ConfigWord = "04230003";
     EXPECT_TRUE(ConfigFlag(ConfigWord, 2, 4));
     EXPECT_FALSE(ConfigFlag(ConfigWord, 2, 2));
     EXPECT_FALSE(ConfigFlag("0", 2, 4)) << "a missing digit has no flags";

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
@@ -217,6 +218,12 @@ TEST_F(ParamWindowTest, BoxesAndListsComposeTheServiceWordByItsDigitMap) {
     EXPECT_EQ(w_->ComboBox5->currentIndex(), 0);
     EXPECT_EQ(w_->ComboBox6->currentIndex(), 2);
     EXPECT_EQ(ConfigWord, "55350213");
+    ConfigWord = "03111111";
+    w_->FormShow();
+    EXPECT_TRUE(w_->CheckBox3->isChecked()) << "МВ blocked";
+    EXPECT_FALSE(w_->CheckBox4->isEnabled());
+    EXPECT_FALSE(w_->GroupNCH->isVisible());
+    EXPECT_EQ(ConfigWord, "03111111");
     EXPECT_EQ(ParamsDirty, 0);
 }
 
@@ -357,6 +364,30 @@ TEST_F(ParamWindowTest, OpensFromTheMenuAndEveryTextFits) {
           "bPshAuto",   "bsave",        "bUnSave",      "BitBtn1"})
         EXPECT_NE(w_->findChild<QWidget*>(name), nullptr) << name;
     EXPECT_EQ(w_->SpeedButton5->toolTip(), "Послать сообщение о номерах каналов МВ3");
+    QStringList captions;
+    for (const QLabel* l : w_->findChildren<QLabel*>())
+        captions << l->text();
+    for (const char* caption : {"Электромеханик :",
+                                "Версия программы:",
+                                "Тип радиостанции:",
+                                "Служебное слово:",
+                                "Группа частот для ТЕСТ3 в МВ",
+                                "Канал дежурного приема ГМВ",
+                                "Канал дежурного приема МВ",
+                                "Нижний",
+                                "Верхний",
+                                "ГМВ:",
+                                "МВ:",
+                                "кГц",
+                                "МВ1 ПРМ",
+                                "МВ1 ПРД",
+                                "МВ2 ПРМ",
+                                "МВ2 ПРД",
+                                "МВ3 ПРМ",
+                                "МВ3 ПРД",
+                                "0",
+                                "255"})
+        EXPECT_TRUE(captions.contains(caption)) << caption;
     w_->MaskEdit1->setText("123456789012");
     w_->Edit1->setText("12ABCD");
     w_->cbNchInTest->setChecked(true); // shows the radio group as well

@@ -6,6 +6,7 @@
 #include "app/TMainForm.h"
 #include "params/TFSPC.h"
 #include "params/TfAnsu.h"
+#include "platform/Errors.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -53,6 +54,10 @@ TEST_F(SpecialModeTest, StartSendsTheThreeNumbersPaddedInOnePacket) {
     FromStation("F0 8A 8B 80 80 80 80 80 81 F1", [this] { return !w_->EResult1->text().isEmpty(); });
     EXPECT_EQ(w_->EResult1->text(), "AB000001");
     EXPECT_EQ(w_->ResultColour(0), QColor(Qt::black));
+    EXPECT_TRUE(w_->EResult1->isReadOnly());
+    EXPECT_TRUE(w_->EResult2->isReadOnly());
+    EXPECT_THROW(w_->ShowResult(2, "1"), ERangeError);
+    EXPECT_THROW(w_->ShowResult(-1, "1"), ERangeError);
 
     w_->BitBtn3->click();
     EXPECT_EQ(Got(1), "D0");
