@@ -310,8 +310,8 @@ void TFParam::FormShow() {
     Edit1->setText(DeviceVersion);
     MaskEdit2->setText(ConfigWord);
 
-    const int type = ConfigDigit(ConfigWord, 4);
-    cbRS->setCurrentIndex(type >= 0 && (type & 7) <= 4 ? (type & 7) : -1);
+    const int type = ConfigDigit(ConfigWord, 4) & 7; // not a digit: 7, no type
+    cbRS->setCurrentIndex(type <= 4 ? type : -1);
     const std::pair<QComboBox*, int> lists[] = {
         {ComboBox2, 5}, {ComboBox3, 6}, {ComboBox5, 7}, {ComboBox6, 8}};
     for (const auto& [combo, digit] : lists) {
@@ -478,31 +478,26 @@ void TFParam::cbRSChange() {
     showWord();
 }
 
-namespace {
-void TakeListDigit(QComboBox* combo, int digit) {
+void TFParam::listChanged(QComboBox* combo, int digit) {
     if (combo->currentIndex() >= 0)
         SetConfigDigit(digit, combo->currentText().at(0));
+    showWord();
 }
-} // namespace
 
 void TFParam::ComboBox2Change() {
-    TakeListDigit(ComboBox2, 5);
-    showWord();
+    listChanged(ComboBox2, 5);
 }
 
 void TFParam::ComboBox3Change() {
-    TakeListDigit(ComboBox3, 6);
-    showWord();
+    listChanged(ComboBox3, 6);
 }
 
 void TFParam::ComboBox5Change() {
-    TakeListDigit(ComboBox5, 7);
-    showWord();
+    listChanged(ComboBox5, 7);
 }
 
 void TFParam::ComboBox6Change() {
-    TakeListDigit(ComboBox6, 8);
-    showWord();
+    listChanged(ComboBox6, 8);
 }
 
 void TFParam::cbNchInTestClick() {

@@ -142,6 +142,8 @@ private:
     void connectHandlers();
     /// Shows ConfigWord in MaskEdit2 after a handler changed it.
     void showWord();
+    /// A list's choice into digit d of the word.
+    void listChanged(QComboBox* combo, int digit);
     void squelchChanged(uint8_t band);
     int groupNchItem() const;
     void setGroupNchItem(int item);

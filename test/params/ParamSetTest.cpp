@@ -176,6 +176,8 @@ TEST_F(ParamSetTest, RefusedFilesChangeNothing) {
     EXPECT_EQ(LoadParamsFile(Path()), TParamsLoad::Refused) << "the word is taken whole";
     Write("01111111\r\n\r\n\r\n 1 \r\n 0\r\n2\r\n1\r\n");
     EXPECT_EQ(LoadParamsFile(Path()), TParamsLoad::Loaded) << "blanks round an integer";
+    Write("01111111\r\n\r\n\r\n1\r\n0\r\n2\r\n1\r\n" + QByteArray(70 * 1024, '\n'));
+    EXPECT_EQ(LoadParamsFile(Path()), TParamsLoad::Refused) << "no file of that size is ours";
     EXPECT_EQ(LoadParamsFile(dir_.filePath("none.txt")), TParamsLoad::NoFile);
     EXPECT_EQ(LoadParamsFile(dir_.path()), TParamsLoad::Refused) << "a folder cannot be read";
 }

@@ -64,6 +64,13 @@ TEST_F(ParamWindowTest, EachSendButtonPutsItsGroupAloneOnTheLineAndJournalsIt) {
     EXPECT_EQ(w_->MvEdit2->text(), "102") << "a letter in a channel number becomes 0";
     w_->MvEdit3->setText("45");
     EXPECT_EQ(ParamsDirty, 2 | 8);
+    ParamsDirty = 0;
+    w_->MvEdit0->setText("1");
+    w_->MvEdit4->setText("1");
+    EXPECT_EQ(ParamsDirty, 4 | 16) << "each channel marks its own group";
+    w_->MvEdit0->setText("000");
+    w_->MvEdit4->setText("000");
+    ParamsDirty = 2 | 8;
 
     w_->SpeedButton2->click();
     // Upper ДМВ, МВ, ГМВ then lower ДМВ, МВ, ГМВ in one buffer: "3,00" keeps its first two digits.
@@ -116,6 +123,11 @@ TEST_F(ParamWindowTest, SquelchControlsSendAtOnceWithoutJournal) {
     EXPECT_EQ(Got(10), "EA 80 86 80 80 81 81 82 87 EB");
     EXPECT_EQ(PshSettings[0].Off, true);
     EXPECT_EQ(PshSettings[1].Level, 128);
+
+    // Typing into the spin edit does nothing: a frame per keystroke would reach the device.
+    w_->sePSH_mv->findChild<QLineEdit*>()->selectAll();
+    Type(w_->sePSH_mv->findChild<QLineEdit*>(), "5");
+    EXPECT_EQ(w_->sePSH_mv->value(), 128);
 
     // A drag sends one frame for every position the bar passes.
     w_->tbPSH_GMV->triggerAction(QAbstractSlider::SliderSingleStepAdd);
@@ -172,10 +184,14 @@ TEST_F(ParamWindowTest, BoxesAndListsComposeTheServiceWordByItsDigitMap) {
     Type(w_->cbRS->lineEdit(), "РВ");
     EXPECT_EQ(ConfigWord.at(3), u'7') << "typed text is no type";
 
-    Choose(w_->ComboBox2, 4);
-    Choose(w_->ComboBox3, 5);
-    Choose(w_->ComboBox5, 1);
-    Choose(w_->ComboBox6, 3);
+    const std::pair<QComboBox*, int> lists[] = {
+        {w_->ComboBox2, 4}, {w_->ComboBox3, 5}, {w_->ComboBox5, 1}, {w_->ComboBox6, 3}};
+    for (const auto& [list, item] : lists) {
+        ParamsDirty = 0;
+        Choose(list, item);
+        EXPECT_EQ(w_->MaskEdit2->text(), ConfigWord) << list->objectName().toStdString();
+        EXPECT_EQ(ParamsDirty, 1);
+    }
     EXPECT_EQ(ConfigWord.mid(4), "5624");
     w_->CheckBox4->click();
     EXPECT_EQ(ConfigWord.at(1), u'5') << "ГМВ blocked";
@@ -202,7 +218,7 @@ TEST_F(ParamWindowTest, BoxesAndListsComposeTheServiceWordByItsDigitMap) {
     EXPECT_EQ(w_->MaskEdit2->text(), ConfigWord);
 
     // The refresh reads every box and list back from the word and marks nothing.
-    ConfigWord = "55350213";
+    ConfigWord = "55250213";
     w_->FormShow();
     EXPECT_EQ(w_->cbRS->currentIndex(), -1) << "type 5 is none of the list";
     EXPECT_TRUE(w_->cbNchInTest->isChecked());
@@ -212,12 +228,12 @@ TEST_F(ParamWindowTest, BoxesAndListsComposeTheServiceWordByItsDigitMap) {
     EXPECT_TRUE(w_->CheckBox4->isChecked());
     EXPECT_TRUE(w_->cbTestPsh->isChecked());
     EXPECT_TRUE(w_->CheckBox8->isChecked());
-    EXPECT_EQ(w_->GroupNCHItems->checkedId(), 0);
+    EXPECT_EQ(w_->GroupNCHItems->checkedId(), 1);
     EXPECT_EQ(w_->ComboBox2->currentIndex(), -1) << "digit 0";
     EXPECT_EQ(w_->ComboBox3->currentIndex(), 1);
     EXPECT_EQ(w_->ComboBox5->currentIndex(), 0);
     EXPECT_EQ(w_->ComboBox6->currentIndex(), 2);
-    EXPECT_EQ(ConfigWord, "55350213");
+    EXPECT_EQ(ConfigWord, "55250213") << "each box wrote back its own flag";
     ConfigWord = "03111111";
     w_->FormShow();
     EXPECT_TRUE(w_->CheckBox3->isChecked()) << "МВ blocked";
@@ -364,6 +380,13 @@ TEST_F(ParamWindowTest, OpensFromTheMenuAndEveryTextFits) {
           "bPshAuto",   "bsave",        "bUnSave",      "BitBtn1"})
         EXPECT_NE(w_->findChild<QWidget*>(name), nullptr) << name;
     EXPECT_EQ(w_->SpeedButton5->toolTip(), "Послать сообщение о номерах каналов МВ3");
+    EXPECT_LE((w_->geometry().center() - MainForm->geometry().center()).manhattanLength(), 40)
+        << "centred on the main window at its first show";
+    w_->hide();
+    w_->move(20, 30);
+    w_->show();
+    EXPECT_EQ(w_->pos(), QPoint(20, 30)) << "later shows keep where the operator put it";
+    EXPECT_TRUE(w_->Edit1->isReadOnly());
     QStringList captions;
     for (const QLabel* l : w_->findChildren<QLabel*>())
         captions << l->text();
