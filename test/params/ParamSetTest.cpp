@@ -106,10 +106,11 @@ TEST_F(ParamSetTest, CommaAndServiceWordHelpers) {
     EXPECT_EQ(ConfigDigit("12", 3), -1);
     EXPECT_THROW(SetConfigDigit(9, u'1'), ERangeError);
     EXPECT_THROW(ConfigFlag(ConfigWord, 0, 1), ERangeError);
+    EXPECT_THROW(ConfigDigit(ConfigWord, 0), ERangeError);
 }
 
 TEST_F(ParamSetTest, FileRoundTripKeepsEveryValueInTheFile) {
-    ConfigWord = "21234567";
+    ConfigWord = "21234569";
     Thresholds[0] = "99";
     Thresholds[1] = "15";
     Thresholds[2] = "20";
@@ -123,13 +124,13 @@ TEST_F(ParamSetTest, FileRoundTripKeepsEveryValueInTheFile) {
     QFile f(Path());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(),
-              "21234567\r\n15 05 20 07 \r\n111 555 222 666 333 777 444 888 \r\n255\r\n0\r\n0\r\n1\r\n");
+              "21234569\r\n15 05 20 07 \r\n111 555 222 666 333 777 444 888 \r\n255\r\n0\r\n0\r\n1\r\n");
 
     SetStartupDefaults();
     PshSettings[0] = PshSettings[1] = TPshSetting{};
     Thresholds[0] = "33";
     ASSERT_EQ(LoadParamsFile(Path()), TParamsLoad::Loaded);
-    EXPECT_EQ(ConfigWord, "21234567");
+    EXPECT_EQ(ConfigWord, "21234569");
     EXPECT_EQ(Thresholds[0], "33") << "not in the file";
     EXPECT_EQ(Thresholds[1] + Thresholds[2] + Thresholds[4] + Thresholds[5], "15200507");
     EXPECT_EQ(MvChannels[4].Prd, "888");
@@ -163,6 +164,7 @@ TEST_F(ParamSetTest, RefusedFilesChangeNothing) {
         "01111111\r\n\r\n\r\nabc\r\n1\r\n1\r\n1\r\n",
         "01111111\r\n\r\n\r\n1\r\nx\r\n1\r\n1\r\n",
         "01111111\r\n\r\n\r\n1\r\n1\r\n1\r\n", // six lines
+        "01111111\r\n\r\n\r\n1\r\n1\r\n1",     // six lines, the last unended
         "",
     };
     for (const char* text : refused) {

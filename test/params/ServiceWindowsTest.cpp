@@ -36,6 +36,8 @@ TEST_F(SpecialModeTest, StartSendsTheThreeNumbersPaddedInOnePacket) {
     EXPECT_EQ(w_->Edit3->text(), "00000000");
     w_->Edit1->clear();
     Type(w_->Edit1, "7");
+    w_->Edit3->setText("123456789");
+    EXPECT_EQ(w_->Edit3->text(), "12345678") << "8 digits at most";
     w_->Edit3->setText("12b");
     EXPECT_EQ(w_->Edit3->text(), "120") << "a letter becomes 0";
     w_->BitBtn1->click();
