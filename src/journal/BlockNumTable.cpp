@@ -5,6 +5,7 @@
 #include "platform/Errors.h"
 
 #include <QLoggingCategory>
+#include <QMetaMethod>
 
 Q_LOGGING_CATEGORY(lcBlockNum, "vesk.blocknum")
 
@@ -13,6 +14,7 @@ bool BlockNumImporting = false;
 namespace {
 
 TBlockNumTable* instance = nullptr;
+constexpr int unknownPosition = -2;
 
 // The database layer's constraint texts in the operator's words.
 QString OperatorText(const QString& message) {
@@ -47,7 +49,10 @@ void SetBlockNumTable(TBlockNumTable* table) {
 
 TBlockNumTable::TBlockNumTable(QString folder, QObject* parent)
     : QObject(parent),
-      table_(std::move(folder), QString::fromLatin1(BlockNumFileName), Fields(), KeyFields()) {}
+      table_(std::move(folder), QString::fromLatin1(BlockNumFileName), Fields(), KeyFields()),
+      rows_(&table_) {
+    rows_.SetOrder(KeyFields());
+}
 
 TBlockNumTable::~TBlockNumTable() {
     if (instance == this)
@@ -92,7 +97,8 @@ void TBlockNumTable::Open() {
 
 void TBlockNumTable::Close() {
     table_.Close();
-    rows_.clear();
+    rows_.Invalidate();
+    currentId_ = -1;
     current_ = -1;
     setState(TDataState::Inactive);
     emit RowsChanged();
@@ -123,28 +129,57 @@ TRow TBlockNumTable::keyOf(const TRow& row) const {
 }
 
 int TBlockNumTable::RowCount() const {
-    return int(rows_.size());
+    return rows_.Count() + (state_ == TDataState::Insert ? 1 : 0);
+}
+
+int TBlockNumTable::CurrentIndex() const {
+    if (current_ != unknownPosition)
+        return current_;
+    if (state_ == TDataState::Insert) {
+        current_ = rows_.Count(); // the new row shows after the stored ones
+        return current_;
+    }
+    current_ = currentId_ >= 0 ? rows_.PositionOf(currentId_) : -1;
+    if (current_ < 0) { // none chosen, or gone: the first row
+        current_ = rows_.Count() > 0 ? 0 : -1;
+        currentId_ = rows_.RowId(current_);
+    }
+    return current_;
+}
+
+TRow TBlockNumTable::currentStored() const {
+    if (currentId_ < 0)
+        CurrentIndex();
+    const std::optional<TRow> row = rows_.RowById(currentId_);
+    return row ? *row : TRow(bnColumnCount);
+}
+
+void TBlockNumTable::notifyCurrent() {
+    current_ = unknownPosition;
+    if (isSignalConnected(QMetaMethod::fromSignal(&TBlockNumTable::CurrentChanged)))
+        emit CurrentChanged(CurrentIndex());
 }
 
 void TBlockNumTable::SetCurrentIndex(int index) {
-    if (index == current_)
+    if (index == CurrentIndex())
         return;
-    if (state_ == TDataState::Edit || state_ == TDataState::Insert)
+    if (editing())
         Post(); // leaving a changed row saves it, as a grid does
     if (index < -1 || index >= RowCount())
         throw ERangeError(QStringLiteral("Номер строки %1 вне таблицы").arg(index));
+    currentId_ = rows_.RowId(index);
     current_ = index;
     emit CurrentChanged(current_);
 }
 
 TRow TBlockNumTable::Row(int index) const {
-    if (index == current_ && (state_ == TDataState::Edit || state_ == TDataState::Insert))
+    if (editing() && index == CurrentIndex())
         return buffer_;
-    return index >= 0 && index < RowCount() ? rows_[index] : TRow(bnColumnCount);
+    return index >= 0 && index < rows_.Count() ? rows_.Row(index) : TRow(bnColumnCount);
 }
 
 QVariant TBlockNumTable::Value(int column) const {
-    const TRow r = Row(current_);
+    const TRow r = editing() ? buffer_ : currentStored();
     return column >= 0 && column < r.size() ? r[column] : QVariant();
 }
 
@@ -156,19 +191,24 @@ void TBlockNumTable::SetValue(int column, const QVariant& value) {
     if (state_ != TDataState::Edit && state_ != TDataState::Insert)
         throw EVeskError(QStringLiteral("Таблица не в режиме редактирования"));
     buffer_[column] = value;
-    emit RowChanged(current_);
+    if (isSignalConnected(QMetaMethod::fromSignal(&TBlockNumTable::RowChanged)))
+        emit RowChanged(CurrentIndex());
 }
 
 void TBlockNumTable::Edit() {
     checkActive();
     if (state_ == TDataState::Edit || state_ == TDataState::Insert)
         return;
-    if (current_ < 0)
+    if (currentId_ < 0)
+        CurrentIndex(); // the first row, when none was chosen
+    const std::optional<TRow> found = rows_.RowById(currentId_);
+    if (!found)
         throw EVeskError(QStringLiteral("Нет строки для редактирования"));
+    const TRow& row = *found;
     // Rows that came from the device stay as the device reported them.
-    if (!BlockNumImporting && KindValue(rows_[current_][bnKind]) != KindByHand)
+    if (!BlockNumImporting && KindValue(row[bnKind]) != KindByHand)
         throw EVeskError(QStringLiteral("Пришедшую с устройства информацию менять нельзя"));
-    buffer_ = rows_[current_];
+    buffer_ = row;
     bufferKey_ = keyOf(buffer_);
     setState(TDataState::Edit);
 }
@@ -182,13 +222,12 @@ void TBlockNumTable::Append() {
     row[bnKind] = KindByHand;
     row[bnD] = now.date();
     row[bnT] = now.time();
-    rows_.append(row);
-    current_ = RowCount() - 1;
+    beforeInsert_ = currentId_;
     buffer_ = row;
     bufferKey_.clear();
     setState(TDataState::Insert);
     emit RowsChanged();
-    emit CurrentChanged(current_);
+    notifyCurrent();
 }
 
 void TBlockNumTable::Post() {
@@ -225,16 +264,14 @@ void TBlockNumTable::Post() {
 }
 
 void TBlockNumTable::Cancel() {
-    if (state_ == TDataState::Insert) {
-        rows_.removeAt(current_);
-        current_ = std::min(current_, RowCount() - 1);
-    }
-    if (state_ == TDataState::Edit || state_ == TDataState::Insert) {
-        buffer_.clear();
-        setState(TDataState::Browse);
-        emit RowsChanged();
-        emit CurrentChanged(current_);
-    }
+    if (!editing())
+        return;
+    if (state_ == TDataState::Insert)
+        currentId_ = beforeInsert_;
+    buffer_.clear();
+    setState(TDataState::Browse);
+    emit RowsChanged();
+    notifyCurrent();
 }
 
 void TBlockNumTable::Delete() {
@@ -245,44 +282,43 @@ void TBlockNumTable::Delete() {
     }
     if (state_ == TDataState::Edit)
         Cancel();
-    if (current_ < 0)
+    const int keep = CurrentIndex();
+    if (keep < 0)
         return;
-    table_.DeleteKey(keyOf(rows_[current_]));
-    const int keep = current_;
-    Refresh();
-    current_ = std::min(keep, RowCount() - 1);
+    table_.DeleteKey(keyOf(currentStored()));
+    rows_.Invalidate();
+    current_ = std::min(keep, rows_.Count() - 1);
+    currentId_ = rows_.RowId(current_);
+    emit RowsChanged();
     emit CurrentChanged(current_);
 }
 
 bool TBlockNumTable::Locate(const TRow& key) {
     if (key.size() != 9)
         throw ERangeError(QStringLiteral("Ключ заводских номеров: нужно 9 значений"));
-    for (int i = 0; i < RowCount(); ++i) {
-        bool same = true;
-        for (int k = 0; k < 9 && same; ++k)
-            same = rows_[i][k].toString() == key[k].toString();
-        if (same) {
-            current_ = i;
-            emit CurrentChanged(current_);
-            return true;
-        }
+    checkActive();
+    // The primary key's index answers: no row is read but the one found.
+    QStringList where;
+    QVariantList binds;
+    const QStringList names = KeyFields();
+    for (int k = 0; k < 9; ++k) {
+        where.append(QStringLiteral("\"%1\" IS ?").arg(names[k]));
+        binds.append(Stored(QVariant(key[k].toString())));
     }
-    return false;
+    const QList<TRow> found = table_.Select(
+        QStringLiteral("SELECT rowid FROM \"BlockNum\" WHERE %1").arg(where.join(" AND ")), binds);
+    if (found.isEmpty())
+        return false;
+    currentId_ = found.first().value(0).toLongLong();
+    notifyCurrent();
+    return true;
 }
 
 void TBlockNumTable::Refresh() {
     checkActive();
-    const TRow key = current_ >= 0 && current_ < RowCount() ? keyOf(rows_[current_]) : TRow();
-    QStringList names;
-    for (const TFieldDef& f : Fields())
-        names.append(QStringLiteral("\"%1\"").arg(f.Name));
-    rows_ = table_.Select(QStringLiteral("SELECT %1 FROM \"BlockNum\" ORDER BY %2")
-                              .arg(names.join(u','), names.mid(0, 9).join(u',')));
-    current_ = rows_.isEmpty() ? -1 : 0;
+    rows_.Invalidate(); // the current row is kept by its rowid when it still exists
     emit RowsChanged();
-    if (!key.isEmpty())
-        Locate(key);
-    emit CurrentChanged(current_);
+    notifyCurrent();
 }
 
 bool SaveBlockNums(const QString& loko, int kind, const QDateTime& when, const QStringList& blocks) {

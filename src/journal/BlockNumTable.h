@@ -4,6 +4,7 @@
 // entered and the moment the device last reported it. TBlockNumTable is the data set the
 // window shows and edits and the device import writes through; SaveBlockNums imports.
 
+#include "platform/PagedRows.h"
 #include "platform/Table.h"
 
 #include <QDateTime>
@@ -36,7 +37,8 @@ extern bool BlockNumImporting;
 
 /// "BlockNum.DB" as a data set: rows in key order, a current row and the browse, edit and
 /// insert states. Every change is written at once (post); errors are raised as EVeskError
-/// with a Russian message.
+/// with a Russian message. Rows are read a page at a time, only when asked for: a save
+/// while nobody looks at the rows reads none of them.
 class TBlockNumTable : public QObject {
     Q_OBJECT
 public:
@@ -57,7 +59,8 @@ public:
 
     TDataState State() const { return state_; }
     int RowCount() const;
-    int CurrentIndex() const { return current_; }
+    /// Position of the current row; -1 when there is none.
+    int CurrentIndex() const;
     /// Moves to another row; a pending edit must be finished first (raises otherwise).
     void SetCurrentIndex(int index);
     /// A row as shown: the pending values for the row being edited or inserted.
@@ -77,6 +80,8 @@ public:
     bool Locate(const TRow& key);
     /// Reloads the rows (the current row is kept by its key when it still exists).
     void Refresh();
+    /// Reads of the rows so far (counts and pages; key look-ups and writes excluded).
+    int RowReads() const { return rows_.Queries(); }
 
 signals:
     void StateChanged();
@@ -89,12 +94,18 @@ private:
     void setState(TDataState s);
     void checkActive() const;
     TRow keyOf(const TRow& row) const;
+    TRow currentStored() const;
+    bool editing() const { return state_ == TDataState::Edit || state_ == TDataState::Insert; }
+    // Tells the grid where the current row is, when a grid follows (finding it costs a read).
+    void notifyCurrent();
 
     TTable table_;
-    QList<TRow> rows_;
-    TRow buffer_;      // pending values in edit and insert state
-    TRow bufferKey_;   // key of the row being edited
-    int current_ = -1; // -1 when there are no rows
+    mutable TPagedRows rows_;
+    TRow buffer_;                   // pending values in edit and insert state
+    TRow bufferKey_;                // key of the row being edited
+    mutable qint64 currentId_ = -1; // rowid of the current row; -1: the first row, if any
+    mutable int current_ = -1;      // its position; -2 until someone asks
+    qint64 beforeInsert_ = -1;      // the current row before an insert, for its cancel
     TDataState state_ = TDataState::Inactive;
 };
 

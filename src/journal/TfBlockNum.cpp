@@ -1,6 +1,7 @@
 #include "journal/TfBlockNum.h"
 
 #include "journal/TfBlockNumRep.h"
+#include "platform/DateFormat.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "state/Options.h"
@@ -26,17 +27,33 @@
 TfBlockNum* fBlockNum = nullptr;
 
 /// The grid's view of the data set: the grid's columns, the calculated source caption.
+/// It follows the data set only while the window is shown: a hidden window reads no rows.
 class TBlockNumModel : public QAbstractTableModel {
 public:
-    explicit TBlockNumModel(TBlockNumTable* t, QObject* parent) : QAbstractTableModel(parent), t_(t) {
-        connect(t_, &TBlockNumTable::RowsChanged, this, [this] {
-            beginResetModel();
-            endResetModel();
-        });
-        connect(t_, &TBlockNumTable::RowChanged, this,
-                [this](int row) { emit dataChanged(index(row, 0), index(row, columnCount() - 1)); });
+    explicit TBlockNumModel(TBlockNumTable* t, QObject* parent) : QAbstractTableModel(parent), t_(t) {}
+
+    void SetLive(bool live) {
+        if (live == live_)
+            return;
+        beginResetModel();
+        live_ = live;
+        if (live) {
+            connections_ = {connect(t_, &TBlockNumTable::RowsChanged, this,
+                                    [this] {
+                                        beginResetModel();
+                                        endResetModel();
+                                    }),
+                            connect(t_, &TBlockNumTable::RowChanged, this, [this](int row) {
+                                emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+                            })};
+        } else {
+            for (const QMetaObject::Connection& c : connections_)
+                disconnect(c);
+            connections_.clear();
+        }
+        endResetModel();
     }
-    int rowCount(const QModelIndex& = {}) const override { return t_->RowCount(); }
+    int rowCount(const QModelIndex& = {}) const override { return live_ ? t_->RowCount() : 0; }
     int columnCount(const QModelIndex& = {}) const override { return int(TfBlockNum::GridColumns().size()); }
 
     QVariant data(const QModelIndex& index, int role) const override {
@@ -48,9 +65,9 @@ public:
             return TBlockNumTable::KindCapt(row.value(bnKind));
         const QVariant v = row.value(column);
         if (role == Qt::DisplayRole && v.typeId() == QMetaType::QDate)
-            return v.toDate().toString("dd.MM.yyyy");
+            return DateToStr(v.toDate());
         if (role == Qt::DisplayRole && v.typeId() == QMetaType::QTime)
-            return v.toTime().toString("hh:mm:ss");
+            return TimeToStr(v.toTime());
         if (role == Qt::EditRole && (column == bnD || column == bnLastD) && !v.isValid())
             return QString();
         return v;
@@ -63,7 +80,9 @@ public:
         QVariant v = value;
         if ((column == bnD || column == bnLastD) && v.typeId() == QMetaType::QString &&
             !v.toString().isEmpty()) {
-            QDate d = QDate::fromString(v.toString(), "dd.MM.yyyy");
+            QDate d = ProgramLocale().toDate(v.toString(), ShortDateFormat());
+            if (!d.isValid())
+                d = QDate::fromString(v.toString(), "dd.MM.yyyy");
             v = d.isValid() ? QVariant(d) : QVariant(QDate::fromString(v.toString(), Qt::ISODate));
         }
         if ((column == bnT || column == bnLastT) && v.typeId() == QMetaType::QString &&
@@ -94,6 +113,8 @@ public:
 
 private:
     TBlockNumTable* t_;
+    bool live_ = false;
+    QList<QMetaObject::Connection> connections_;
 };
 
 namespace {
@@ -206,7 +227,6 @@ TfBlockNum::TfBlockNum(QWidget* parent) : QDialog(parent) {
                     syncGridRow();
                 }
             });
-    connect(tblBlockNum, &TBlockNumTable::CurrentChanged, this, [this] { syncGridRow(); });
     connect(tblBlockNum, &TBlockNumTable::StateChanged, this, &TfBlockNum::DataSource1StateChange);
 
     GroupBox1 = new QGroupBox("Параметры печати", this);
@@ -272,6 +292,30 @@ void TfBlockNum::FormCreate() {
         item->setCheckState(DBGrid1->isColumnHidden(i) ? Qt::Unchecked : Qt::Checked);
     }
     DataSource1StateChange();
+}
+
+void TfBlockNum::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    followTable(true);
+}
+
+void TfBlockNum::hideEvent(QHideEvent* e) {
+    followTable(false);
+    QDialog::hideEvent(e);
+}
+
+void TfBlockNum::followTable(bool on) {
+    if (on == following_)
+        return;
+    following_ = on;
+    if (on) {
+        model_->SetLive(true);
+        current_ = connect(tblBlockNum, &TBlockNumTable::CurrentChanged, this, [this] { syncGridRow(); });
+        syncGridRow();
+    } else {
+        disconnect(current_);
+        model_->SetLive(false);
+    }
 }
 
 void TfBlockNum::syncGridRow() {

@@ -53,13 +53,19 @@ public:
 protected:
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
 
 private:
     void syncGridRow();
+    // The grid reads the table only while the window is shown.
+    void followTable(bool on);
 
     TBlockNumModel* model_;
     QList<QToolButton*> nav_;
     bool asking_ = false;
+    bool following_ = false;
+    QMetaObject::Connection current_;
 };
 
 extern TfBlockNum* fBlockNum;

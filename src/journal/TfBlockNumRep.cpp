@@ -3,6 +3,7 @@
 #include "journal/BlockNumTable.h"
 #include "journal/report/ReportPreview.h"
 #include "platform/Clock.h"
+#include "platform/DateFormat.h"
 #include "state/Options.h"
 
 TfBlockNumRep* fBlockNumRep = nullptr;
@@ -36,8 +37,7 @@ void TfBlockNumRep::FormCreate() {
     r.PrintIfEmpty = true;
 
     TReportBand* header = r.AddBand(TBandKind::PageHeader, 9);
-    qrlInfo = header->AddLabel("Сведения о заводских номерах. Распечатано " +
-                                   Clock().Now().toString("dd.MM.yyyy hh:mm:ss"),
+    qrlInfo = header->AddLabel("Сведения о заводских номерах. Распечатано " + DateTimeToStr(Clock().Now()),
                                QRectF(0, 0, 200, 7));
     qrlInfo->Name = "qrlInfo";
 

@@ -2,6 +2,7 @@
 
 #include "journal/BlockNumTable.h"
 #include "platform/Clock.h"
+#include "platform/DateFormat.h"
 #include "state/UVesk.h"
 
 #include <QCoreApplication>
@@ -120,5 +121,5 @@ void FlushBlockNumDigits(const TBlockNumDigits& collected) {
 }
 
 QString DateTimeText(const QDateTime& moment) {
-    return moment.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+    return DateTimeToStr(moment);
 }

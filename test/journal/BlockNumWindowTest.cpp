@@ -64,6 +64,7 @@ TEST_F(BlockNumWindowTest, ColumnListShowsAndHidesGridColumns) {
 }
 
 TEST_F(BlockNumWindowTest, PrintIsOffWhileARowIsChanged) {
+    w_->show();
     EXPECT_TRUE(w_->bPrint->isEnabled());
     w_->NavigatorClick(TNavButton::Insert);
     EXPECT_FALSE(w_->bPrint->isEnabled());
@@ -96,6 +97,7 @@ TEST_F(BlockNumWindowTest, ClosingWithAPendingEditAsksYesNoCancel) {
 }
 
 TEST_F(BlockNumWindowTest, GridEditsAHandRowAndLeavingTheRowSavesIt) {
+    w_->show();
     for (const char* loko : {"1111111", "2222222"}) {
         w_->NavigatorClick(TNavButton::Insert);
         t_->SetValue(bnLoko, loko);
@@ -123,6 +125,35 @@ TEST_F(BlockNumWindowTest, GridRefusesToEditADeviceRow) {
     ASSERT_EQ(dialogs_.size(), 1);
     EXPECT_EQ(dialogs_[0].Text, "Пришедшую с устройства информацию менять нельзя");
     EXPECT_EQ(t_->State(), TDataState::Browse);
+}
+
+TEST_F(BlockNumWindowTest, RowsAreReadOnlyWhileTheWindowIsShown) {
+    for (int set = 1; set <= 300; ++set)
+        ASSERT_TRUE(SaveBlockNums(QString::number(1000000 + set), KindFromDevice, clock_.Now(), Blocks(set)));
+    const int reads = t_->RowReads();
+    ASSERT_TRUE(SaveBlockNums("1000007", KindFromDevice, clock_.Now(), Blocks(7))); // the same set
+    ASSERT_TRUE(SaveBlockNums("1000007", KindFromDevice, clock_.Now(), Blocks(8)));
+    EXPECT_EQ(t_->RowReads(), reads) << "a save behind a hidden window reads no rows";
+
+    w_->show();
+    QCoreApplication::processEvents();
+    QAbstractItemModel* m = w_->DBGrid1->model();
+    ASSERT_EQ(m->rowCount(), 301);
+    EXPECT_GT(t_->RowReads(), reads);
+    EXPECT_EQ(m->data(m->index(300, 0)).toString(), "1000300") << "key order";
+    EXPECT_EQ(m->data(m->index(1, 1)).toString(), "10.02.2026");
+    EXPECT_EQ(m->data(m->index(1, 2)).toString(), "09:30:00");
+    ASSERT_TRUE(SaveBlockNums("1000150", KindFromDevice, clock_.Now(), Blocks(1)));
+    EXPECT_EQ(m->rowCount(), 302);
+    EXPECT_EQ(w_->DBGrid1->currentIndex().row(), t_->CurrentIndex());
+    EXPECT_EQ(m->data(m->index(t_->CurrentIndex(), 0)).toString(), "1000150")
+        << "the grid shows the saved row";
+
+    w_->hide();
+    const int hidden = t_->RowReads();
+    ASSERT_TRUE(SaveBlockNums("1000151", KindFromDevice, clock_.Now(), Blocks(1)));
+    EXPECT_EQ(t_->RowReads(), hidden);
+    EXPECT_EQ(m->rowCount(), 0);
 }
 
 TEST_F(BlockNumWindowTest, PrintedReportReadsBackFromItsPdf) {

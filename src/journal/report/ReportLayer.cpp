@@ -1,5 +1,6 @@
 #include "journal/report/ReportLayer.h"
 
+#include "platform/DateFormat.h"
 #include "platform/Errors.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -56,9 +57,9 @@ QString TReportDataField::ResolveText(const TReportContext& context) const {
     if (Format)
         return Format(v);
     if (v.typeId() == QMetaType::QDate)
-        return v.toDate().toString(QStringLiteral("dd.MM.yyyy"));
+        return DateToStr(v.toDate());
     if (v.typeId() == QMetaType::QTime)
-        return v.toTime().toString(QStringLiteral("hh:mm:ss"));
+        return TimeToStr(v.toTime());
     return v.toString();
 }
 

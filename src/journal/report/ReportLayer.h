@@ -92,7 +92,8 @@ protected:
     QString ResolveText(const TReportContext&) const override { return Text; }
 };
 
-/// The value of a column of the current row. Dates print as dd.MM.yyyy, times as hh:mm:ss.
+/// The value of a column of the current row. Dates print in the program's short date
+/// format, times as hours, minutes and seconds.
 class TReportDataField : public TReportItem {
 public:
     QString Column;
