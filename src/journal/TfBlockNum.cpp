@@ -176,36 +176,19 @@ TfBlockNum::TfBlockNum(QWidget* parent) : QDialog(parent) {
     tblBlockNum = new TBlockNumTable(JournalFolder(), this);
     tblBlockNum->setObjectName("tblBlockNum");
 
-    DBNavigator1 = new QWidget(this);
-    DBNavigator1->setObjectName("DBNavigator1");
-    auto* navLayout = new QHBoxLayout(DBNavigator1);
-    navLayout->setContentsMargins(0, 0, 0, 0);
-    navLayout->setSpacing(1);
-    const struct {
-        const char* name;
-        QStyle::StandardPixmap icon;
-        const char* hint;
-    } buttons[] = {
-        {"nbFirst", QStyle::SP_MediaSkipBackward, "Первая запись"},
-        {"nbPrior", QStyle::SP_MediaSeekBackward, "Предыдущая запись"},
-        {"nbNext", QStyle::SP_MediaSeekForward, "Следующая запись"},
-        {"nbLast", QStyle::SP_MediaSkipForward, "Последняя запись"},
-        {"nbInsert", QStyle::SP_FileDialogNewFolder, "Вставить  запись"},
-        {"nbDelete", QStyle::SP_TrashIcon, "Удалить  запись"},
-        {"nbEdit", QStyle::SP_FileDialogDetailedView, "Редактировать  запись"},
-        {"nbPost", QStyle::SP_DialogApplyButton, "Запомнить изменения"},
-        {"nbCancel", QStyle::SP_DialogCancelButton, "Отменить изменения"},
-    };
-    for (int i = 0; i < 9; ++i) {
-        auto* b = new QToolButton(DBNavigator1);
-        b->setObjectName(buttons[i].name);
-        b->setIcon(style()->standardIcon(buttons[i].icon));
-        b->setToolTip(buttons[i].hint);
-        navLayout->addWidget(b);
-        nav_.append(b);
-        connect(b, &QToolButton::clicked, this, [this, i] { NavigatorClick(TNavButton(i)); });
-    }
-    navLayout->addStretch();
+    auto* navigator = new TDBNavigator({{TNavButton::First, "Первая запись"},
+                                        {TNavButton::Prior, "Предыдущая запись"},
+                                        {TNavButton::Next, "Следующая запись"},
+                                        {TNavButton::Last, "Последняя запись"},
+                                        {TNavButton::Insert, "Вставить  запись"},
+                                        {TNavButton::Delete, "Удалить  запись"},
+                                        {TNavButton::Edit, "Редактировать  запись"},
+                                        {TNavButton::Post, "Запомнить изменения"},
+                                        {TNavButton::Cancel, "Отменить изменения"}},
+                                       this);
+    navigator->setObjectName("DBNavigator1");
+    connect(navigator, &TDBNavigator::Clicked, this, &TfBlockNum::NavigatorClick);
+    DBNavigator1 = navigator;
 
     model_ = new TBlockNumModel(tblBlockNum, this);
     model_->setObjectName("DataSource1"); // the grid's data source
@@ -272,7 +255,7 @@ TfBlockNum::~TfBlockNum() {
 }
 
 QToolButton* TfBlockNum::NavigatorButton(TNavButton b) const {
-    return nav_.value(int(b));
+    return static_cast<TDBNavigator*>(DBNavigator1)->Button(b);
 }
 
 void TfBlockNum::FormCreate() {
@@ -370,6 +353,9 @@ void TfBlockNum::NavigatorClick(TNavButton b) {
             break;
         case TNavButton::Cancel:
             t->Cancel();
+            break;
+        case TNavButton::Refresh:
+            t->Refresh();
             break;
         }
     } catch (const std::exception& e) {

@@ -4,6 +4,7 @@
 // the device import writes through it whether or not the window is ever shown.
 
 #include "journal/BlockNumTable.h"
+#include "journal/DBNavigator.h"
 
 #include <QDialog>
 
@@ -16,9 +17,6 @@ class QPushButton;
 class QTableView;
 class QToolButton;
 class TBlockNumModel;
-
-/// The navigator's buttons, in their order.
-enum class TNavButton { First, Prior, Next, Last, Insert, Delete, Edit, Post, Cancel };
 
 /// The factory-numbers window (instance fBlockNum).
 class TfBlockNum : public QDialog {
@@ -62,7 +60,6 @@ private:
     void followTable(bool on);
 
     TBlockNumModel* model_;
-    QList<QToolButton*> nav_;
     bool asking_ = false;
     bool following_ = false;
     QMetaObject::Connection current_;

@@ -9,6 +9,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPen>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTextDocument>
@@ -49,7 +50,9 @@ QVariant TReportContext::Value(const QString& column) const {
 }
 
 TPreparedItem TReportItem::Prepare(const TReportContext& context) const {
-    return {Rect, ResolveText(context), Font, Color, Align, false, nullptr};
+    TPreparedItem item{Rect, ResolveText(context), Font, Color, Align, false, nullptr};
+    item.WordWrap = WordWrap;
+    return item;
 }
 
 QString TReportDataField::ResolveText(const TReportContext& context) const {
@@ -142,7 +145,8 @@ void TReport::Prepare() {
     if (Data.Rows.isEmpty() && !PrintIfEmpty)
         return;
 
-    const double pageHeight = PageLayout.paintRect(QPageLayout::Millimeter).height();
+    const QRectF paintRect = PageLayout.paintRect(QPageLayout::Millimeter);
+    const double pageHeight = paintRect.height();
     TReportContext context;
     context.Data = &Data;
     double y = 0;
@@ -157,6 +161,23 @@ void TReport::Prepare() {
             p.Rect.translate(0, y);
             pages_.back().Items.push_back(std::move(p));
         }
+        const double left = band->FrameX;
+        const double right = band->FrameWidth > 0 ? left + band->FrameWidth : paintRect.width();
+        const auto rule = [&](double x1, double y1, double x2, double y2) {
+            TPreparedItem line;
+            line.IsLine = true;
+            line.Rect = QRectF(QPointF(x1, y1), QPointF(x2, y2));
+            line.Color = Qt::black;
+            pages_.back().Items.push_back(std::move(line));
+        };
+        if (band->Frame & FrameTop)
+            rule(left, y, right, y);
+        if (band->Frame & FrameBottom)
+            rule(left, y + band->Height, right, y + band->Height);
+        if (band->Frame & FrameLeft)
+            rule(left, y, left, y + band->Height);
+        if (band->Frame & FrameRight)
+            rule(right, y, right, y + band->Height);
         y += band->Height;
     };
     const auto startPage = [&] {
@@ -200,7 +221,8 @@ QStringList TReport::PageTexts(int index) const {
         return texts;
     std::vector<const TPreparedItem*> items;
     for (const TPreparedItem& item : pages_[size_t(index)].Items)
-        items.push_back(&item);
+        if (!item.IsLine)
+            items.push_back(&item);
     std::stable_sort(items.begin(), items.end(), [](const TPreparedItem* a, const TPreparedItem* b) {
         return a->Rect.top() != b->Rect.top() ? a->Rect.top() < b->Rect.top()
                                               : a->Rect.left() < b->Rect.left();
@@ -220,6 +242,11 @@ void TReport::paintPage(QPainter& painter, QPagedPaintDevice* device, const TPre
     for (const TPreparedItem& item : page.Items) {
         const QRectF r(item.Rect.x() * mmX, item.Rect.y() * mmY, item.Rect.width() * mmX,
                        item.Rect.height() * mmY);
+        if (item.IsLine) {
+            painter.setPen(QPen(item.Color, std::max(1.0, 0.2 * mmX)));
+            painter.drawLine(r.topLeft(), r.bottomRight());
+            continue;
+        }
         if (item.Doc) {
             painter.save();
             painter.translate(r.topLeft());
@@ -236,7 +263,7 @@ void TReport::paintPage(QPainter& painter, QPagedPaintDevice* device, const TPre
             text.replace(QStringLiteral("%2"), QString::number(PageCount()));
         painter.setFont(item.Font);
         painter.setPen(item.Color);
-        painter.drawText(r, int(item.Align) | Qt::TextSingleLine, text);
+        painter.drawText(r, int(item.Align) | (item.WordWrap ? Qt::TextWordWrap : Qt::TextSingleLine), text);
     }
 }
 

@@ -62,6 +62,8 @@ struct TPreparedItem {
     Qt::Alignment Align;
     bool PageTotal = false;             // Text holds "%2" to be replaced by the page count
     std::shared_ptr<QTextDocument> Doc; // a rich-text box
+    bool WordWrap = false;              // the text breaks into lines within Rect
+    bool IsLine = false;                // a rule from Rect's top left to its bottom right
 };
 
 struct TPreparedPage {
@@ -77,6 +79,7 @@ public:
     QFont Font;
     QColor Color = Qt::black;
     Qt::Alignment Align = Qt::AlignLeft | Qt::AlignVCenter;
+    bool WordWrap = false;
     virtual TPreparedItem Prepare(const TReportContext& context) const;
 
 protected:
@@ -130,15 +133,24 @@ private:
 
 enum class TBandKind { PageHeader, Title, ColumnHeader, Detail };
 
+/// Sides of a band that are ruled.
+enum TBandFrame : int { FrameTop = 1, FrameBottom = 2, FrameLeft = 4, FrameRight = 8 };
+
 /// A horizontal strip of the page with its items.
 class TReportBand {
 public:
     TReportBand(TBandKind kind, double heightMm) : Kind(kind), Height(heightMm) {}
     TBandKind Kind;
+    QString Name;
     double Height; // mm
     bool Enabled = true;
     /// The page header band on the first page too.
     bool PrintOnFirstPage = true;
+    /// Ruled sides (TBandFrame bits) of the strip from FrameX, FrameWidth mm wide (0: to
+    /// the page's right edge).
+    int Frame = 0;
+    double FrameX = 0;
+    double FrameWidth = 0;
     /// Runs before each printing of the band; returning false leaves the band out this time.
     std::function<bool(TReportBand&, const TReportContext&)> BeforePrint;
 

@@ -1,0 +1,105 @@
+#pragma once
+// The journal of results as the two browsers and their reports see it: "tests1.DB" (device
+// self-tests and parameter sends) or "Test23.DB" (tests 2 and 3), its grid columns and
+// display formats, the selection criteria as SQL, the row key of the selected-rows
+// filter, deletion, and the comments that explain a row's result code. No widgets here.
+
+#include "platform/PagedRows.h"
+#include "platform/Table.h"
+#include "runs/ResultRender.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+enum class TJournalKind { SelfTest, RadioTest };
+
+/// A grid column: the table field it shows, its title, whether it shows at start.
+struct TJournalColumn {
+    QString Field;
+    QString Title;
+    bool Visible = true;
+    bool Bold = false;
+};
+
+/// Bits of TResultJournal::FilterFlags.
+enum TFilterBit : uint32_t { FilterSelected = 1, FilterLoco = 2, FilterDates = 4 };
+
+/// One result table with the filter state of its browser.
+class TResultJournal {
+public:
+    /// folder: the alias folder of the journal.
+    TResultJournal(TJournalKind kind, const QString& folder);
+    TResultJournal(const TResultJournal&) = delete;
+    TResultJournal& operator=(const TResultJournal&) = delete;
+
+    TJournalKind Kind() const { return kind_; }
+    static const QList<TJournalColumn>& Columns(TJournalKind kind);
+    const QList<TJournalColumn>& Columns() const { return Columns(kind_); }
+    /// Index of a field in the table's column order; -1 when absent.
+    int FieldIndex(const QString& name) const { return table_.FieldIndex(name); }
+    /// The text a grid cell or a printed field shows for the field of a row.
+    QString DisplayText(const TRow& row, const QString& field) const;
+    /// A value as the journal of this kind shows it: the self-test journal dates
+    /// "dd.mm.yy" and times "hh:mm", the tests 2/3 journal "dd/mm/yy" and "hh:nn".
+    static QString DisplayValue(TJournalKind kind, const QVariant& value);
+
+    /// Opens the table (not creating it). Raises EVeskError with the reason.
+    void Open();
+    void Close();
+    bool Active() const { return table_.Active(); }
+    TTable& Table() { return table_; }
+    /// The rows that pass the filter, in the order they were appended.
+    TPagedRows& Rows() { return rows_; }
+
+    /// Criteria and report state; the filter is on exactly while FilterFlags is not 0.
+    uint32_t FilterFlags = 0;
+    QString LocoFilter;
+    QDateTime DateFrom;
+    QDateTime DateTo;
+    /// Row keys of the rows selected when a report was last started.
+    QStringList SelectedKeys;
+    /// The report takes every row that meets the criteria ("Все записи"), not only the
+    /// selected ones.
+    bool AllRecords = true;
+
+    /// Takes the rows with these rowids as the selected ones: their keys, and their moments
+    /// for the SQL. Raises EVeskError.
+    void SetSelectedRowIds(const QList<qint64>& rowids);
+    /// The filter in force as SQL: every active bit, the selected rows' one only when asked.
+    TSqlFilter Filter(bool withSelected = true) const;
+    /// Hands the grid's part of the filter (criteria, not the selected rows) to Rows().
+    void ApplyFilter();
+    /// Every row the filter passes, the selected-rows bit included: what a report prints.
+    QList<TRow> FilteredRows();
+    /// Deletes the rows with these rowids in one transaction; returns how many went.
+    /// Raises EVeskError (nothing is deleted then).
+    int DeleteRows(const QList<qint64>& rowids);
+
+    /// The comments on a row: the coloured lines its result code stands for. Never
+    /// touches the live test state; never raises.
+    QList<TResultLine> Comments(const TRow& row) const;
+
+private:
+    QString text(const TRow& row, const QString& field) const;
+
+    TJournalKind kind_;
+    TTable table_;
+    TPagedRows rows_;
+    bool selectedTable_ = false;
+};
+
+/// The key by which the selected-rows filter knows a row: the date in the program's short
+/// format, then hour, minute and second with two digits and the millisecond with three.
+QString RowKey(const QDate& date, const QTime& time);
+
+/// Sets VswrTextMv and VswrTextGmv from a saved reserv value: one character per band,
+/// ten times its VSWR; "???" for a band whose character is missing or not a VSWR.
+void GetKsvFromReserv(const QString& reserv);
+/// Lines of a saved self-test row: its code with the VSWR saved with it.
+QList<TResultLine> SelfTestRowLines(const QString& code, const QString& reserv);
+/// Lines of a saved tests 2/3 row: the test is the last digit of Event; a row whose Event
+/// is not a test marks both bands blocked.
+QList<TResultLine> RadioTestRowLines(const QString& event, const QString& code);

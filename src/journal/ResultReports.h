@@ -1,0 +1,92 @@
+#pragma once
+// The four printed reports of the result journals: compact (one line per row, A4
+// landscape) and expanded (one framed block per row with its comments, A4 portrait), of
+// the self-test journal (TFReport, TFReportR1) and of the tests 2/3 journal (TFReport23,
+// TFReportR2). A report form is never shown: its preview is. Each page starts with the
+// page number and the moment the page was started.
+
+#include "journal/ResultJournal.h"
+#include "journal/report/ReportLayer.h"
+
+#include <QObject>
+#include <memory>
+
+class QTextDocument;
+
+/// What the four forms share: the report, its page header and title.
+class TResultReport : public QObject {
+    Q_OBJECT
+public:
+    /// kind: whose rows; data: the rows to print, in order.
+    TResultReport(QObject* owner, TJournalKind kind, TReportData data, bool landscape);
+    ~TResultReport() override;
+
+    std::unique_ptr<TReport> QuickRep1;
+    TReportPageNumber* QRSysData2 = nullptr;
+    TReportLabel* QRLabel1 = nullptr; // the title
+    /// The printed-at line ("Распечатано ..."), set at the start of every page.
+    TReportLabel* PrintedAt = nullptr;
+
+    void QuickRep1StartPage();
+
+protected:
+    /// The printable width of the page, in millimetres.
+    double Width() const;
+    /// A caption label; font changes are applied to a copy of the band's font.
+    TReportLabel* Caption(TReportBand* band, const QString& text, double x, double y, double w, double h,
+                          bool italic = false, bool bold = false, bool underline = false, double points = 0);
+    TReportDataField* Field(TReportBand* band, const QString& field, double x, double y, double w, double h,
+                            bool bold = false, double points = 0);
+    TJournalKind kind_;
+};
+
+/// Compact self-test report.
+class TFReport : public TResultReport {
+    Q_OBJECT
+public:
+    TFReport(QObject* owner, TReportData data);
+    ~TFReport() override;
+    TReportLabel* QRLabel14 = nullptr;
+};
+
+/// Expanded self-test report: one block per row, its comments in a box of fixed size.
+class TFReportR1 : public TResultReport {
+    Q_OBJECT
+public:
+    TFReportR1(QObject* owner, TReportData data);
+    ~TFReportR1() override;
+    TReportLabel* QRLabel3 = nullptr;
+    TReportRichText* QRRichText1 = nullptr;
+    QTextDocument* RichEdit1 = nullptr; // the box's content
+    bool QRBand2BeforePrint(const TReportContext& context);
+};
+
+/// Compact tests 2/3 report.
+class TFReport23 : public TResultReport {
+    Q_OBJECT
+public:
+    TFReport23(QObject* owner, TReportData data);
+    ~TFReport23() override;
+    TReportLabel* QRLabel14 = nullptr;
+};
+
+/// Expanded tests 2/3 report.
+class TFReportR2 : public TResultReport {
+    Q_OBJECT
+public:
+    TFReportR2(QObject* owner, TReportData data);
+    ~TFReportR2() override;
+    TReportLabel* QRLabel16 = nullptr;
+    TReportRichText* QRRichText1 = nullptr;
+    QTextDocument* RichEdit1 = nullptr;
+    bool QRBand2BeforePrint(const TReportContext& context);
+};
+
+/// The last report of each form; nullptr when none lives.
+extern TFReport* FReport;
+extern TFReportR1* FReportR1;
+extern TFReport23* FReport23;
+extern TFReportR2* FReportR2;
+
+/// The printed-at text of a page started at this moment: "Распечатано dd/mm/yy в hh:nn".
+QString PrintedAtText(const QDateTime& moment);
