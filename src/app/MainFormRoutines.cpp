@@ -74,7 +74,7 @@ void TMainForm::ClearMessageGrid() {
 
 void TMainForm::UpdateServiceMenus(bool flag) {
     const bool ok = flag && !MechanicNumber.isEmpty() && MechanicNumber == ServiceAccessCode;
-    for (QAction* a : {N31, N6, mAnsu, mPeriodicTest2, mPeriodicTest3})
+    for (QAction* a : {N31, N6, mAnsu, N12, mPeriodicTest2, mPeriodicTest3})
         a->setEnabled(ok);
     mPeriodicTest2->setVisible(ok);
     mPeriodicTest3->setVisible(ok);
@@ -177,11 +177,15 @@ void TMainForm::ComboChange(QObject* sender) {
 }
 
 void TMainForm::ToolButton10Click() {
-    FDB->show();
+    FDB->show(); // one already on screen only comes to the front
+    FDB->raise();
+    FDB->activateWindow();
 }
 
 void TMainForm::ToolButton11Click() {
     FDB23->show();
+    FDB23->raise();
+    FDB23->activateWindow();
 }
 
 void TMainForm::iBlockNumClick() {

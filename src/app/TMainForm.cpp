@@ -203,9 +203,10 @@ void TMainForm::buildMenus() {
     mPeriodicTest2 = item(N5, "mPeriodicTest2", "Тест 2 раз в час");
     mPeriodicTest3 = item(N5, "mPeriodicTest3", "Тест 3 раз в час");
     mAnsu = item(N5, "mAnsu", "Настройка АНСУ");
+    N12 = item(N5, "N12", "Данные о локомотивных РС");
     mPeriodicTest2->setCheckable(true);
     mPeriodicTest3->setCheckable(true);
-    for (QAction* a : {mPeriodicTest2, mPeriodicTest3, mAnsu})
+    for (QAction* a : {mPeriodicTest2, mPeriodicTest3, mAnsu, N12})
         a->setEnabled(false);
 
     N4 = submenu(this, bar, nullptr, "N4", "Справка");
@@ -452,6 +453,7 @@ void TMainForm::connectHandlers() {
     connect(mPeriodicTest2, &QAction::triggered, this, &TMainForm::mPeriodicTest2Click);
     connect(mPeriodicTest3, &QAction::triggered, this, &TMainForm::mPeriodicTest3Click);
     connect(mAnsu, &QAction::triggered, this, &TMainForm::mAnsuClick);
+    connect(N12, &QAction::triggered, this, &TMainForm::N12Click);
     connect(N3, &QAction::triggered, this, &TMainForm::N3Click);
     connect(ToolButton13, &QAction::triggered, this, &TMainForm::N3Click);
     connect(N10, &QAction::triggered, this, &TMainForm::N4Click);

@@ -68,6 +68,7 @@ public:
     QAction* mPeriodicTest2;
     QAction* mPeriodicTest3;
     QAction* mAnsu;
+    QAction* N12; // "Данные о локомотивных РС", privileged like mAnsu
     QMenu* N4;
     QAction* N3;
     QAction* N10;

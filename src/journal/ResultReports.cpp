@@ -18,8 +18,8 @@ QString PrintedAtText(const QDateTime& moment) {
     return FormatDateTime(QStringLiteral("Распечатано dd/mm/yy в hh:nn"), moment);
 }
 
-TResultReport::TResultReport(QObject* owner, TJournalKind kind, TReportData data, bool landscape)
-    : QObject(owner), QuickRep1(std::make_unique<TReport>()), kind_(kind) {
+TReportForm::TReportForm(QObject* owner, TReportData data, bool landscape)
+    : QObject(owner), QuickRep1(std::make_unique<TReport>()) {
     TReport& r = *QuickRep1;
     r.PageLayout.setOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
     r.Font = QFont(QStringLiteral("Arial"), 10);
@@ -28,9 +28,10 @@ TResultReport::TResultReport(QObject* owner, TJournalKind kind, TReportData data
     r.OnStartPage = [this](int) { QuickRep1StartPage(); };
 
     TReportBand* header = r.AddBand(TBandKind::PageHeader, 8);
-    QRSysData2 = header->AddPageNumber(QStringLiteral("Страница:%1"), QRectF(0, 0, Width(), 6));
-    QRSysData2->Align = Qt::AlignCenter;
-    // The forms put the printed-at line in their own place.
+    PageNumber = header->AddPageNumber(QStringLiteral("Страница:%1"), QRectF(0, 0, Width(), 6));
+    PageNumber->Align = Qt::AlignCenter;
+    // The printed-at line stands at the right end of a landscape page, right of the centre
+    // of a portrait one.
     PrintedAt = header->AddLabel(QString(), landscape ? QRectF(Width() - 75, 0, 75, 6)
                                                       : QRectF(Width() / 2 + 18, 0, 75, 6));
     if (landscape)
@@ -41,18 +42,25 @@ TResultReport::TResultReport(QObject* owner, TJournalKind kind, TReportData data
     QRLabel1->Align = Qt::AlignCenter;
 }
 
-TResultReport::~TResultReport() = default;
+TReportForm::~TReportForm() = default;
 
-double TResultReport::Width() const {
+double TReportForm::Width() const {
     return QuickRep1->PageLayout.paintRect(QPageLayout::Millimeter).width();
 }
 
-void TResultReport::QuickRep1StartPage() {
+void TReportForm::QuickRep1StartPage() {
     PrintedAt->Text = PrintedAtText(Clock().Now());
 }
 
-TReportLabel* TResultReport::Caption(TReportBand* band, const QString& text, double x, double y, double w,
-                                     double h, bool italic, bool bold, bool underline, double points) {
+TResultReport::TResultReport(QObject* owner, TJournalKind kind, TReportData data, bool landscape)
+    : TReportForm(owner, std::move(data), landscape) {
+    QRSysData2 = PageNumber;
+    QRSysData2->Name = "QRSysData2";
+    FieldFormat = [kind](const QVariant& v) { return TResultJournal::DisplayValue(kind, v); };
+}
+
+TReportLabel* TReportForm::Caption(TReportBand* band, const QString& text, double x, double y, double w,
+                                   double h, bool italic, bool bold, bool underline, double points) {
     TReportLabel* l = band->AddLabel(text, QRectF(x, y, w, h));
     l->Font.setItalic(italic);
     l->Font.setBold(bold);
@@ -62,13 +70,14 @@ TReportLabel* TResultReport::Caption(TReportBand* band, const QString& text, dou
     return l;
 }
 
-TReportDataField* TResultReport::Field(TReportBand* band, const QString& field, double x, double y, double w,
-                                       double h, bool bold, double points) {
+TReportDataField* TReportForm::Field(TReportBand* band, const QString& field, double x, double y, double w,
+                                     double h, bool bold, double points) {
     TReportDataField* f = band->AddField(field, QRectF(x, y, w, h));
     f->Font.setBold(bold);
     if (points > 0)
         f->Font.setPointSizeF(points);
-    f->Format = [this](const QVariant& v) { return TResultJournal::DisplayValue(kind_, v); };
+    if (FieldFormat)
+        f->Format = FieldFormat;
     return f;
 }
 

@@ -13,16 +13,16 @@
 
 class QTextDocument;
 
-/// What the four forms share: the report, its page header and title.
-class TResultReport : public QObject {
+/// A report form: the report, its page header (the page number and the printed-at line
+/// of each page) and its title band.
+class TReportForm : public QObject {
     Q_OBJECT
 public:
-    /// kind: whose rows; data: the rows to print, in order.
-    TResultReport(QObject* owner, TJournalKind kind, TReportData data, bool landscape);
-    ~TResultReport() override;
+    TReportForm(QObject* owner, TReportData data, bool landscape);
+    ~TReportForm() override;
 
     std::unique_ptr<TReport> QuickRep1;
-    TReportPageNumber* QRSysData2 = nullptr;
+    TReportPageNumber* PageNumber = nullptr;
     TReportLabel* QRLabel1 = nullptr; // the title
     /// The printed-at line ("Распечатано ..."), set at the start of every page.
     TReportLabel* PrintedAt = nullptr;
@@ -37,7 +37,16 @@ protected:
                           bool italic = false, bool bold = false, bool underline = false, double points = 0);
     TReportDataField* Field(TReportBand* band, const QString& field, double x, double y, double w, double h,
                             bool bold = false, double points = 0);
-    TJournalKind kind_;
+    /// How fields print their values; plain text by default.
+    std::function<QString(const QVariant&)> FieldFormat;
+};
+
+/// What the four result forms share: their rows print with the browser's display formats.
+class TResultReport : public TReportForm {
+    Q_OBJECT
+public:
+    TResultReport(QObject* owner, TJournalKind kind, TReportData data, bool landscape);
+    TReportPageNumber* QRSysData2 = nullptr;
 };
 
 /// Compact self-test report.

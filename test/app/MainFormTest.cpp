@@ -88,8 +88,9 @@ TEST_F(MainFormTest, MessageAgeIsCountedAcrossMidnight) {
 }
 
 TEST_F(MainFormTest, AccessRuleNeedsFlagAndExactMechanicNumber) {
-    const auto privileged = {MainForm->N31, MainForm->N6, MainForm->mAnsu, MainForm->mPeriodicTest2,
-                             MainForm->mPeriodicTest3};
+    const auto privileged = {
+        MainForm->N31,           MainForm->N6, MainForm->mAnsu, MainForm->N12, MainForm->mPeriodicTest2,
+        MainForm->mPeriodicTest3};
     const struct {
         const char* mechanic;
         bool flag;

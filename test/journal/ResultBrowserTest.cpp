@@ -369,4 +369,24 @@ TEST_F(ResultBrowserTest, ReportTakesTheSelectedRowsOrAllThatMeetTheCriteria) {
     EXPECT_EQ(FDB->DBGrid1->model()->rowCount(), 5);
 }
 
+TEST_F(ResultBrowserTest, SelectionAndReportDialogsAsTheOperatorSeesThem) {
+    EXPECT_EQ(FSelectDlg->windowTitle(), "Выбор записей");
+    EXPECT_FALSE(FSelectDlg->CheckBox1->isChecked());
+    EXPECT_FALSE(FSelectDlg->Panel1->isEnabled());
+    EXPECT_FALSE(FSelectDlg->Panel2->isEnabled());
+    EXPECT_EQ(FSelectDlg->Edit1->text(), "1234567") << "the locomotive at start-up";
+    EXPECT_EQ(FSelectDlg->DTP1->date(), QDate(2026, 6, 5));
+    EXPECT_EQ(FSelectDlg->DateTime1().time(), QTime(0, 0));
+    EXPECT_EQ(FSelectDlg->DateTime2().time(), QTime(23, 59));
+    FSelectDlg->CheckBox2->setChecked(true);
+    EXPECT_TRUE(FSelectDlg->Panel2->isEnabled());
+    FSelectDlg->Tag = 0;
+    FSelectDlg->show();
+    EXPECT_TRUE(FSelectDlg->grab().save(QString(VESK_BINARY_DIR) + "/select-dialog.png"));
+    FSelectDlg->hide();
+    Form2->show();
+    EXPECT_TRUE(Form2->grab().save(QString(VESK_BINARY_DIR) + "/report-options.png"));
+    Form2->hide();
+}
+
 } // namespace

@@ -12,8 +12,28 @@
 #include <QPen>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <algorithm>
+
+namespace {
+// Height of the lines of a laid-out document that end within the given height.
+double WholeLinesHeight(const QTextDocument& doc, double height) {
+    double fit = 0;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        const QRectF block = doc.documentLayout()->blockBoundingRect(b);
+        const QTextLayout* layout = b.layout();
+        for (int i = 0; layout && i < layout->lineCount(); ++i) {
+            const double bottom = block.top() + layout->lineAt(i).rect().bottom();
+            if (bottom > height)
+                return fit;
+            fit = bottom;
+        }
+    }
+    return fit;
+}
+} // namespace
 
 int TReportData::ColumnIndex(const QString& name) const {
     for (int i = 0; i < Columns.size(); ++i)
@@ -250,10 +270,11 @@ void TReport::paintPage(QPainter& painter, QPagedPaintDevice* device, const TPre
         if (item.Doc) {
             painter.save();
             painter.translate(r.topLeft());
-            const QRectF box(0, 0, r.width(), r.height());
-            painter.setClipRect(box);
             item.Doc->documentLayout()->setPaintDevice(device);
             item.Doc->setTextWidth(r.width());
+            // The box keeps its size: it shows the lines that fit whole, and no part of the next.
+            const QRectF box(0, 0, r.width(), WholeLinesHeight(*item.Doc, r.height()));
+            painter.setClipRect(box);
             item.Doc->drawContents(&painter, box);
             painter.restore();
             continue;

@@ -1,0 +1,188 @@
+// The attenuation corrections editor: the key filled on post, the unique locomotive, the
+// close question, the device's look-up in the same table, an existing file left alone,
+// and the printed list.
+#include "PdfText.h"
+#include "app/TMainForm.h"
+#include "journal/Attenuation.h"
+#include "journal/TFDBRV.h"
+#include "journal/TQRRV.h"
+#include "journal/report/ReportPreview.h"
+#include "platform/Clock.h"
+#include "state/Options.h"
+#include "state/UVesk.h"
+#include "support/AppFixture.h"
+
+#include <QAction>
+#include <QFile>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+class AttenuationEditorTest : public TAppFixture {
+protected:
+    void SetUp() override {
+        TAppFixture::SetUp();
+        clock_.SetNow(QDateTime(QDate(2026, 6, 5), QTime(14, 30)));
+        SetClock(&clock_);
+        Start();
+        t_ = FDBRV->Table1;
+        ASSERT_NE(AttenuationTable(), nullptr);
+    }
+    void TearDown() override {
+        SetReportPreviewHook(nullptr);
+        TAppFixture::TearDown();
+    }
+    void Type(const QString& loco, int mv, int gmv) {
+        FDBRV->NavigatorClick(TNavButton::Insert);
+        QAbstractItemModel* m = FDBRV->DBGrid1->model();
+        const int row = t_->CurrentIndex();
+        m->setData(m->index(row, 0), loco);
+        m->setData(m->index(row, 1), QString::number(mv));
+        m->setData(m->index(row, 2), QString::number(gmv));
+        FDBRV->NavigatorClick(TNavButton::Post);
+    }
+    TFakeClock clock_;
+    TAttenuationEdit* t_ = nullptr;
+};
+
+TEST_F(AttenuationEditorTest, KeyIsFilledOnPostAndTheDeviceFindsIt) {
+    EXPECT_TRUE(QFile::exists(JournalFolder() + "РВ.db")) << "made at start-up when missing";
+    Type("123", 12, 3);
+    ASSERT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
+    EXPECT_EQ(t_->Row(0).value(0).toString(), "0000123");
+    const std::optional<TAttenuation> found = FindAttenuation("0000123");
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->Mv, 12);
+    EXPECT_EQ(found->Gmv, 3);
+    EXPECT_FALSE(FindAttenuation("123").has_value());
+
+    Type("", -4, 300);
+    EXPECT_EQ(t_->Row(0).value(0).toString(), "0000000") << "rows in locomotive order";
+    Type("1234567", 1, 2);
+    EXPECT_EQ(FDBRV->DBGrid1->model()->rowCount(), 3);
+
+    // Values a correction cannot hold are refused at once.
+    QAbstractItemModel* m = FDBRV->DBGrid1->model();
+    EXPECT_FALSE(m->setData(m->index(2, 1), "40000"));
+    EXPECT_FALSE(m->setData(m->index(2, 0), "12345678"));
+    EXPECT_EQ(dialogs_.size(), 2);
+    EXPECT_EQ(t_->State(), TEditState::Browse);
+}
+
+TEST_F(AttenuationEditorTest, SecondRowOfALocomotiveIsRefusedAndTheFirstKept) {
+    Type("1234567", 12, 3);
+    Type("1234567", 99, 99);
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Type, TMsgDlgType::Error);
+    EXPECT_TRUE(dialogs_[0].Text.contains("1234567")) << dialogs_[0].Text.toStdString();
+    EXPECT_TRUE(dialogs_[0].Text.contains("уже есть"));
+    EXPECT_EQ(t_->State(), TEditState::Insert) << "the row stays for the operator to fix";
+    FDBRV->NavigatorClick(TNavButton::Cancel);
+    ASSERT_EQ(t_->RowCount(), 1);
+    EXPECT_EQ(FindAttenuation("1234567")->Mv, 12);
+
+    // Changing another row's locomotive to a taken one is refused the same way.
+    Type("7654321", 5, 5);
+    QAbstractItemModel* m = FDBRV->DBGrid1->model();
+    m->setData(m->index(1, 0), "1234567");
+    FDBRV->NavigatorClick(TNavButton::Post);
+    EXPECT_EQ(dialogs_.size(), 2);
+    EXPECT_EQ(t_->State(), TEditState::Edit);
+}
+
+TEST_F(AttenuationEditorTest, ClosingWithAPendingChangeAsks) {
+    Type("1111111", 1, 1);
+    FDBRV->NavigatorClick(TNavButton::Insert);
+    QAbstractItemModel* m = FDBRV->DBGrid1->model();
+    m->setData(m->index(1, 0), "22");
+    dialogAnswer_ = mrCancel;
+    EXPECT_FALSE(FDBRV->FormCloseQuery());
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Text, "Редактирование строки не завершено. Сохранить изменения?");
+    EXPECT_EQ(dialogs_[0].Buttons, mbYes | mbNo | mbCancel);
+    EXPECT_EQ(t_->State(), TEditState::Insert);
+    dialogAnswer_ = mrYes;
+    EXPECT_TRUE(FDBRV->FormCloseQuery());
+    EXPECT_TRUE(FindAttenuation("0000022").has_value());
+
+    m->setData(m->index(0, 1), "7");
+    dialogAnswer_ = mrNo;
+    EXPECT_TRUE(FDBRV->FormCloseQuery());
+    EXPECT_EQ(FindAttenuation("0000022")->Mv, 0);
+    EXPECT_EQ(t_->Row(0).value(1).toInt(), 0);
+
+    // Yes with a row the key refuses keeps the window open.
+    m->setData(m->index(0, 0), "1111111");
+    dialogAnswer_ = mrYes;
+    EXPECT_FALSE(FDBRV->FormCloseQuery());
+    EXPECT_TRUE(FDBRV->FormCloseQuery() == false);
+    t_->Cancel();
+    EXPECT_TRUE(FDBRV->FormCloseQuery());
+}
+
+TEST_F(AttenuationEditorTest, ExistingFileThatDoesNotOpenIsLeftAlone) {
+    CloseAttenuationTable();
+    const QString path = JournalFolder() + "РВ.db";
+    ASSERT_TRUE(QFile::remove(path));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not a table at all, but somebody's file");
+    }
+    dialogs_.clear();
+    delete FDBRV;
+    FDBRV = new TFDBRV(MainForm);
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Type, TMsgDlgType::Error);
+    EXPECT_EQ(AttenuationTable(), nullptr);
+    EXPECT_FALSE(FindAttenuation("1234567").has_value());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "not a table at all, but somebody's file");
+    FDBRV->NavigatorClick(TNavButton::Insert);
+    EXPECT_EQ(dialogs_.size(), 2) << "the closed table says so";
+}
+
+TEST_F(AttenuationEditorTest, TheMenuItemFollowsTheAccessRuleAndPrintsTheList) {
+    EXPECT_EQ(MainForm->N12->text(), "Данные о локомотивных РС");
+    EXPECT_EQ(MainForm->N12->parent(), MainForm->mAnsu->parent());
+    EXPECT_FALSE(MainForm->N12->isEnabled());
+
+    for (const char* loco : {"7654321", "0000001", "1234567"})
+        Type(loco, 1, 2);
+    FDBRV->resize(FDBRV->sizeHint().expandedTo(FDBRV->size()));
+    FDBRV->show();
+    EXPECT_TRUE(FDBRV->grab().save(QString(VESK_BINARY_DIR) + "/attenuation-editor.png"));
+    FDBRV->hide();
+
+    QString text;
+    int rows = -1;
+    SetReportPreviewHook([&](TReport& r) {
+        rows = int(r.Data.Rows.size());
+        if (HavePdfToText()) {
+            r.ExportPdf(QString(VESK_BINARY_DIR) + "/report-QRRV.pdf");
+            text = PdfText(QString(VESK_BINARY_DIR) + "/report-QRRV.pdf");
+        }
+    });
+    QTimer::singleShot(0, [] {
+        FDBRV->BitBtn1->click();
+        FDBRV->close();
+    });
+    MainForm->N12Click();
+    EXPECT_EQ(rows, 3);
+    ASSERT_NE(QRRV, nullptr);
+    EXPECT_EQ(QRRV->QuickRep1->Title, "Просмотр отчета о локомотивных РС");
+    EXPECT_EQ(QRRV->QuickRep1->PageLayout.orientation(), QPageLayout::Portrait);
+    if (!HavePdfToText())
+        GTEST_SKIP() << "pdftotext is not installed";
+    for (const char* s : {"Страница:1", "Распечатано 05.06.26 в 14:30", "Данные о локомотивных РС",
+                          "Локомотив", "Ослабление МВ", "Ослабление ГМВ"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(s))) << s << "\n" << text.toStdString();
+    EXPECT_LT(text.indexOf("0000001"), text.indexOf("1234567"));
+    EXPECT_LT(text.indexOf("1234567"), text.indexOf("7654321"));
+}
+
+} // namespace
