@@ -27,7 +27,7 @@ void TPagedRows::SetOrder(const QStringList& columns) {
 
 void TPagedRows::Invalidate() {
     count_ = -1;
-    lastId_ = -1;
+    firstId_ = lastId_ = -1;
     pages_.clear();
     recent_.clear();
 }
@@ -44,9 +44,10 @@ QString TPagedRows::where(const QString& extra) const {
     if (!filter_.Where.isEmpty())
         parts.append(u'(' + filter_.Where + u')');
     // Rows appended after the count stay out until the next Invalidate, so that pages read
-    // from either end fit together.
-    if (count_ >= 0)
-        parts.append(QStringLiteral("rowid<=%1").arg(lastId_));
+    // from either end fit together. (In another order than appending, the owner refreshes
+    // after each change it makes, and the index that gives the order serves the reads.)
+    if (count_ >= 0 && order_.isEmpty())
+        parts.append(QStringLiteral("rowid BETWEEN %1 AND %2").arg(firstId_).arg(lastId_));
     if (!extra.isEmpty())
         parts.append(u'(' + extra + u')');
     return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(QStringLiteral(" AND "));
@@ -75,10 +76,21 @@ int TPagedRows::Count() {
     if (!table_ || !table_->Active())
         return 0;
     ++queries_;
-    const QList<TRow> r = table_->Select(
-        QStringLiteral("SELECT count(*),max(rowid) FROM %1").arg(Quoted(table_->TableName())) + where(),
-        filter_.Binds);
-    lastId_ = r.isEmpty() || r.first().value(1).isNull() ? 0 : r.first().value(1).toLongLong();
+    const QString table = Quoted(table_->TableName());
+    QList<TRow> r;
+    if (filter_.Where.isEmpty()) {
+        // Apart, each is answered from the tree's structure without reading the rows.
+        r = table_->Select(QStringLiteral("SELECT count(*) FROM %1").arg(table));
+        for (const char* end : {"min", "max"})
+            r.first() += table_->Select(QStringLiteral("SELECT %1(rowid) FROM %2").arg(end, table)).value(0);
+    } else {
+        r = table_->Select(QStringLiteral("SELECT count(*),min(rowid),max(rowid) FROM %1").arg(table) +
+                               where(),
+                           filter_.Binds);
+    }
+    // The rowids of the first and the last passing row: pages at either end start there.
+    firstId_ = r.isEmpty() || r.first().value(1).isNull() ? 0 : r.first().value(1).toLongLong();
+    lastId_ = r.isEmpty() || r.first().value(2).isNull() ? 0 : r.first().value(2).toLongLong();
     count_ = r.isEmpty() ? 0 : r.first().value(0).toInt();
     return count_;
 }

@@ -69,7 +69,8 @@ private:
     TSqlFilter filter_;
     QStringList order_;
     int count_ = -1;
-    qint64 lastId_ = -1; // the largest rowid when the rows were counted
+    qint64 firstId_ = -1; // the smallest passing rowid when the rows were counted
+    qint64 lastId_ = -1;  // the largest
     QHash<int, TPage> pages_;
     QList<int> recent_; // page numbers, most recently used last
     int queries_ = 0;
