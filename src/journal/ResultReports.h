@@ -47,6 +47,32 @@ class TResultReport : public TReportForm {
 public:
     TResultReport(QObject* owner, TJournalKind kind, TReportData data, bool landscape);
     TReportPageNumber* QRSysData2 = nullptr;
+
+protected:
+    /// A column of a compact report: its caption (italic, broken at a blank into two lines
+    /// when narrow) over its field; both bold when asked.
+    struct TCompactColumn {
+        const char* Caption;
+        const char* Field;
+        double X;
+        double W;
+        bool Bold = false;
+    };
+    /// The compact forms' column header band (ruled above and below) and their detail line
+    /// (ruled below). Returns the header band.
+    TReportBand* CompactBands(const QList<TCompactColumn>& columns);
+    /// A caption over sub-captions that share its width.
+    void GroupCaption(const QString& text, double x, double w, const QStringList& subs, double points);
+    /// Fields sharing a width under a group caption.
+    void SubFields(const QStringList& fields, double x, double w, double points);
+    /// The expanded forms' block: ruled above and below, date and time, operator and verdict
+    /// lines, and the comments box of fixed size on the right from the second line down.
+    TReportBand* ExpandedBlock(double boxW, double boxH, TReportRichText** box);
+    /// Top of a line of an expanded block, from 1.
+    static double Line(int n);
+    /// An underlined caption and its field on one line of a block.
+    void Pair(TReportBand* block, int line, double x, const QString& caption, double w, const QString& field,
+              double fw);
 };
 
 /// Compact self-test report.

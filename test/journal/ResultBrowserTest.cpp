@@ -7,10 +7,12 @@
 #include "journal/TFDB23.h"
 #include "journal/TFSelectDlg.h"
 #include "journal/TForm2.h"
+#include "journal/TfBlockNumRep.h"
 #include "journal/report/ReportPreview.h"
 #include "platform/Clock.h"
 #include "platform/DateFormat.h"
 #include "runs/JournalWriters.h"
+#include "runs/TestRun.h"
 #include "runs/TestState.h"
 #include "state/Options.h"
 #include "state/UVesk.h"
@@ -278,10 +280,16 @@ TEST_F(ResultBrowserTest, CriteriaPickRowsAndStayAfterCloseAndShow) {
 }
 
 TEST_F(ResultBrowserTest, DeletingSelectedRowsAsksFirst) {
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 5; ++i)
         RadioRow(QString("000000%1").arg(i));
     FDB23->show();
     QAbstractItemModel* m = FDB23->DBGrid1->model();
+    RadioRow("0000005"); // written while the browser is open: shown after a refresh
+    EXPECT_EQ(m->rowCount(), 5);
+    FDB23->SetCurrentRow(3);
+    FDB23->NavigatorClick(TNavButton::Refresh);
+    ASSERT_EQ(m->rowCount(), 6);
+    EXPECT_EQ(FDB23->CurrentRow(), 3) << "the refresh keeps the current row";
     SelectRows(FDB23, {1, 2, 4});
     dialogAnswer_ = mrNo;
     FDB23->bDelSelected->click();
@@ -321,8 +329,12 @@ TEST_F(ResultBrowserTest, DeletingSelectedRowsAsksFirst) {
 TEST_F(ResultBrowserTest, ReportTakesTheSelectedRowsOrAllThatMeetTheCriteria) {
     for (int i = 0; i < 5; ++i)
         SelfTestRow(QString("000000%1").arg(i), 1.0, 1.0);
+    // A sixth row of the same moment as the fifth: one row key for both.
+    clock_.Advance(-60'000);
+    ASSERT_TRUE(AppendTests1Row(JournalFolder(), "Тест 1", "0000005", "Брак").Ok);
     FDB->show();
     int reportRows = -1;
+    int gridRows = 6;
     QStringList codes;
     SetReportPreviewHook([&](TReport& r) {
         reportRows = int(r.Data.Rows.size());
@@ -330,7 +342,7 @@ TEST_F(ResultBrowserTest, ReportTakesTheSelectedRowsOrAllThatMeetTheCriteria) {
         for (const TRow& row : r.Data.Rows)
             codes.append(row.value(5).toString());
         EXPECT_FALSE(FDB->RichEdit1->isEnabled()) << "comments frozen during the preview";
-        EXPECT_EQ(FDB->DBGrid1->model()->rowCount(), 5) << "the grid stays as it was";
+        EXPECT_EQ(FDB->DBGrid1->model()->rowCount(), gridRows) << "the grid stays as it was";
     });
     const auto report = [&](int include, int format, bool accept = true) {
         QTimer::singleShot(0, [=] {
@@ -346,12 +358,12 @@ TEST_F(ResultBrowserTest, ReportTakesTheSelectedRowsOrAllThatMeetTheCriteria) {
     report(1, 0);
     EXPECT_FALSE(Form2->RadioGroup1->isEnabled()) << "no selected rows: every row";
     EXPECT_EQ(Form2->RadioGroup1->ItemIndex(), 0);
-    EXPECT_EQ(reportRows, 5);
+    EXPECT_EQ(reportRows, 6);
     EXPECT_EQ(FReport, nullptr) << "a compact form goes with its preview";
 
-    SelectRows(FDB, {0, 2, 3});
+    SelectRows(FDB, {0, 2, 4});
     report(1, 1);
-    EXPECT_EQ(codes, (QStringList{"0000000", "0000002", "0000003"}));
+    EXPECT_EQ(codes, (QStringList{"0000000", "0000002", "0000004", "0000005"}));
     EXPECT_NE(FReportR1, nullptr) << "an expanded form stays with the browser";
     EXPECT_EQ(FDB->Table1.SelectedKeys.size(), 3);
     EXPECT_EQ(FDB->Table1.SelectedKeys.value(0), "05.06.2026090703000")
@@ -360,13 +372,40 @@ TEST_F(ResultBrowserTest, ReportTakesTheSelectedRowsOrAllThatMeetTheCriteria) {
     EXPECT_TRUE(FDB->RichEdit1->isEnabled());
 
     report(0, 0);
-    EXPECT_EQ(reportRows, 5) << "selected rows and every row";
+    EXPECT_EQ(reportRows, 6) << "selected rows and every row";
     EXPECT_TRUE(Form2->RadioGroup1->isEnabled());
 
     reportRows = -1;
     report(1, 0, false);
     EXPECT_EQ(reportRows, -1) << "Cancel makes no report";
-    EXPECT_EQ(FDB->DBGrid1->model()->rowCount(), 5);
+    EXPECT_EQ(FDB->DBGrid1->model()->rowCount(), 6);
+
+    // Criteria and selection together: only the selected rows that meet the criteria.
+    clock_.Advance(24 * 3600'000);
+    SelfTestRow("0000006", 1.0, 1.0);
+    FDB->NavigatorClick(TNavButton::Refresh);
+    SelectRows(FDB, {0, 6});
+    Select(FDB, false, "", true, QDate(2026, 6, 6), QDate(2026, 6, 6));
+    ASSERT_EQ(FDB->DBGrid1->model()->rowCount(), 1);
+    gridRows = 1;
+    FDB->DBGrid1->selectAll();
+    report(1, 0);
+    EXPECT_EQ(codes, QStringList{"0000006"});
+}
+
+TEST_F(ResultBrowserTest, TheFirstSelectionSwitchesEveryDateTextToTwoDigitYears) {
+    EXPECT_EQ(DateTimeText(clock_.Now()), "05.06.2026 09:07:03");
+    auto before = std::make_unique<TfBlockNumRep>();
+    EXPECT_TRUE(before->qrlInfo->Text.endsWith("05.06.2026 09:07:03"));
+    QTimer::singleShot(0, [] { FSelectDlg->BitBtn2->click(); });
+    FDB23->BitBtn2Click(); // even a cancelled selection
+    EXPECT_EQ(DateTimeText(clock_.Now()), "05.06.26 09:07:03") << "the status bar's start time";
+    auto after = std::make_unique<TfBlockNumRep>();
+    EXPECT_EQ(after->qrlInfo->Text, "Сведения о заводских номерах. Распечатано 05.06.26 09:07:03");
+    EXPECT_EQ(RowKey(QDate(2026, 6, 5), QTime(1, 11, 1)), "05.06.2601110100"
+                                                          "0");
+    EXPECT_NE(RowKey(QDate(2026, 6, 5), QTime(1, 11, 1)), RowKey(QDate(2026, 6, 5), QTime(11, 1, 1)));
+    EXPECT_EQ(PrintedAtText(clock_.Now()), "Распечатано 05.06.26 в 09:07");
 }
 
 TEST_F(ResultBrowserTest, SelectionAndReportDialogsAsTheOperatorSeesThem) {
