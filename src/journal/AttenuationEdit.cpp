@@ -24,13 +24,6 @@ TTable* TAttenuationEdit::checked() const {
     return t;
 }
 
-void TAttenuationEdit::setState(TEditState s) {
-    if (state_ == s)
-        return;
-    state_ = s;
-    emit StateChanged();
-}
-
 QString TAttenuationEdit::FilledKey(const QString& loco) {
     QString key = loco;
     while (key.size() < 7)
@@ -95,7 +88,7 @@ void TAttenuationEdit::SetValue(int column, const QVariant& value) {
     if (state_ == TEditState::Browse)
         Edit();
     buffer_[column] = v;
-    emit RowsChanged();
+    emit RowChanged(current_);
 }
 
 void TAttenuationEdit::Edit() {
@@ -105,7 +98,7 @@ void TAttenuationEdit::Edit() {
     if (current_ < 0 || current_ >= rows_.size())
         throw EVeskError(QStringLiteral("Нет строки для редактирования"));
     buffer_ = rows_[current_];
-    setState(TEditState::Edit);
+    state_ = TEditState::Edit;
 }
 
 void TAttenuationEdit::Append() {
@@ -114,7 +107,7 @@ void TAttenuationEdit::Append() {
         Post();
     buffer_ = TRow(columnCount);
     current_ = int(rows_.size());
-    setState(TEditState::Insert);
+    state_ = TEditState::Insert;
     emit RowsChanged();
     emit CurrentChanged(current_);
 }
@@ -142,7 +135,7 @@ void TAttenuationEdit::Post() {
         throw;
     }
     buffer_.clear();
-    setState(TEditState::Browse);
+    state_ = TEditState::Browse;
     Refresh();
     current_ = -1;
     for (int i = 0; i < rows_.size(); ++i)
@@ -157,7 +150,7 @@ void TAttenuationEdit::Cancel() {
     if (state_ == TEditState::Insert)
         current_ = std::min(current_, int(rows_.size()) - 1);
     buffer_.clear();
-    setState(TEditState::Browse);
+    state_ = TEditState::Browse;
     emit RowsChanged();
     emit CurrentChanged(current_);
 }

@@ -45,13 +45,13 @@ public:
     static QString FilledKey(const QString& loco);
 
 signals:
-    void StateChanged();
     void RowsChanged();
+    /// A value of one row changed (the rows themselves stay).
+    void RowChanged(int index);
     void CurrentChanged(int index);
 
 private:
     TTable* checked() const;
-    void setState(TEditState s);
 
     QList<qint64> ids_;
     QList<TRow> rows_;

@@ -130,10 +130,10 @@ void TResultJournal::SetSelectedRowIds(const QList<qint64>& rowids) {
         SelectedKeys.append(RowKey(r.value(0).toDate(), r.value(1).toTime()));
 }
 
-TSqlFilter TResultJournal::Filter(bool withSelected) const {
+TSqlFilter TResultJournal::Filter() const {
     QStringList parts;
     QVariantList binds;
-    if (withSelected && (FilterFlags & FilterSelected) && !AllRecords)
+    if ((FilterFlags & FilterSelected) && !AllRecords)
         parts.append(selectedTable_
                          ? QStringLiteral("(\"Date\",\"Time\") IN (SELECT d,t FROM temp.vesk_selected)")
                          : QStringLiteral("0"));
@@ -153,7 +153,7 @@ TSqlFilter TResultJournal::Filter(bool withSelected) const {
 }
 
 void TResultJournal::ApplyFilter() {
-    rows_.SetFilter(FilterFlags ? Filter(false) : TSqlFilter{});
+    rows_.SetFilter(FilterFlags ? Filter() : TSqlFilter{});
 }
 
 QList<TRow> TResultJournal::FilteredRows() {

@@ -68,9 +68,10 @@ public:
     /// Takes the rows with these rowids as the selected ones: their keys, and their moments
     /// for the SQL. Raises EVeskError.
     void SetSelectedRowIds(const QList<qint64>& rowids);
-    /// The filter in force as SQL: every active bit, the selected rows' one only when asked.
-    TSqlFilter Filter(bool withSelected = true) const;
-    /// Hands the grid's part of the filter (criteria, not the selected rows) to Rows().
+    /// The filter in force as SQL, every active bit.
+    TSqlFilter Filter() const;
+    /// Hands the filter to Rows() (the selected rows' bit is never on then: it lives only
+    /// while a report is made).
     void ApplyFilter();
     /// Every row the filter passes, the selected-rows bit included: what a report prints.
     QList<TRow> FilteredRows();

@@ -191,13 +191,13 @@ TFReportR1::TFReportR1(QObject* owner, TReportData data)
     RichEdit1 = QRRichText1->Document();
     Pair(block, 3, 0, "Режим:", 14, "Event", 30);
     Pair(block, 4, 0, "Код результата:", 31, "ResultCod", 20);
-    Pair(block, 5, 0, "Служебное слово:", 34, "ToolWord", 22);
+    Pair(block, 5, 0, "Служебное слово:", 37, "ToolWord", 22);
     Caption(block, "Номера частот каналов МВ:", 0, Line(6), 60, lineH, false, false, true);
     for (int i = 1; i <= 3; ++i) {
         Caption(block, QString("%1: ПРМ=").arg(i), 4, Line(6 + i), 16, lineH);
         Field(block, QString("PrmMv%1").arg(i), 20, Line(6 + i), 10, lineH);
-        Caption(block, "ПРД=", 31, Line(6 + i), 10, lineH);
-        Field(block, QString("PrdMv%1").arg(i), 41, Line(6 + i), 10, lineH);
+        Caption(block, "ПРД=", 31, Line(6 + i), 12, lineH);
+        Field(block, QString("PrdMv%1").arg(i), 44, Line(6 + i), 10, lineH);
     }
     Caption(block, "Пороги девиации :", 80, Line(1), 40, lineH, false, false, true);
     Caption(block, "Верхний", 92, Line(2), 18, lineH, false, false, true);

@@ -26,6 +26,8 @@ public:
             beginResetModel();
             endResetModel();
         });
+        connect(t_, &TAttenuationEdit::RowChanged, this,
+                [this](int row) { emit dataChanged(index(row, 0), index(row, 2)); });
     }
     int rowCount(const QModelIndex& = {}) const override { return t_->RowCount(); }
     int columnCount(const QModelIndex& = {}) const override { return 3; }

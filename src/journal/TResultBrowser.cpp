@@ -314,18 +314,19 @@ void TResultBrowser::NavigatorClick(TNavButton button) {
     }
 }
 
-void DeleteSelectedRows(QTableView* grid) {
+int DeleteSelectedRows(QTableView* grid) {
     auto* model = qobject_cast<TJournalModel*>(grid->model());
     if (!model || MessageDlg("Вы дествительно хотите удалить все выделенные строки?", TMsgDlgType::Warning,
                              mbYes | mbNo, grid->window()) != mrYes)
-        return;
+        return 0;
     try {
         QList<qint64> ids;
         for (const QItemSelectionRange& range : grid->selectionModel()->selection())
             ids += model->Journal()->Rows().RowIds(range.top(), range.height());
-        model->Journal()->DeleteRows(ids);
+        return model->Journal()->DeleteRows(ids);
     } catch (const std::exception& e) {
         ShowError(ExceptionText(e), grid->window());
+        return 0;
     }
 }
 
@@ -333,10 +334,7 @@ void TResultBrowser::bDelSelectedClick() {
     if (frozen_)
         return;
     const int row = CurrentRow();
-    const int before = DataSource1->rowCount();
-    DeleteSelectedRows(DBGrid1);
-    Table1.Rows().Invalidate();
-    if (Table1.Rows().Count() != before)
+    if (DeleteSelectedRows(DBGrid1) > 0)
         reload(row);
 }
 

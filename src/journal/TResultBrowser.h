@@ -94,5 +94,6 @@ private:
     bool frozen_ = false; // a report is being produced: the grid and comments stay as they are
 };
 
-/// Asks, then deletes every row selected in a browser's grid, in one transaction.
-void DeleteSelectedRows(QTableView* grid);
+/// Asks, then deletes every row selected in a browser's grid, in one transaction; returns
+/// how many rows went.
+int DeleteSelectedRows(QTableView* grid);

@@ -2,6 +2,7 @@
 // close question, the device's look-up in the same table, an existing file left alone,
 // and the printed list.
 #include "PdfText.h"
+#include "ReportCheck.h"
 #include "app/TMainForm.h"
 #include "journal/Attenuation.h"
 #include "journal/TFDBRV.h"
@@ -63,6 +64,23 @@ TEST_F(AttenuationEditorTest, KeyIsFilledOnPostAndTheDeviceFindsIt) {
     EXPECT_EQ(t_->Row(0).value(0).toString(), "0000000") << "rows in locomotive order";
     Type("1234567", 1, 2);
     EXPECT_EQ(FDBRV->DBGrid1->model()->rowCount(), 3);
+    EXPECT_EQ(t_->CurrentIndex(), 2) << "the posted row stays the current one";
+    Type("0000500", 0, 0);
+    EXPECT_EQ(t_->CurrentIndex(), 2);
+    EXPECT_EQ(FDBRV->DBGrid1->currentIndex().row(), 2);
+
+    // A new row given up: back on the last row. The last row deleted: on the new last one.
+    FDBRV->NavigatorClick(TNavButton::Insert);
+    EXPECT_EQ(t_->CurrentIndex(), 4);
+    FDBRV->NavigatorClick(TNavButton::Cancel);
+    EXPECT_EQ(t_->CurrentIndex(), 3);
+    dialogAnswer_ = mrOk;
+    FDBRV->NavigatorClick(TNavButton::Delete);
+    ASSERT_EQ(t_->RowCount(), 3);
+    EXPECT_EQ(t_->CurrentIndex(), 2);
+    EXPECT_FALSE(FindAttenuation("1234567").has_value());
+    Type("1234567", 1, 2);
+    dialogs_.clear();
 
     // Values a correction cannot hold are refused at once.
     QAbstractItemModel* m = FDBRV->DBGrid1->model();
@@ -162,6 +180,7 @@ TEST_F(AttenuationEditorTest, TheMenuItemFollowsTheAccessRuleAndPrintsTheList) {
     int rows = -1;
     SetReportPreviewHook([&](TReport& r) {
         rows = int(r.Data.Rows.size());
+        ExpectNothingOverlaps(r);
         if (HavePdfToText()) {
             r.ExportPdf(QString(VESK_BINARY_DIR) + "/report-QRRV.pdf");
             text = PdfText(QString(VESK_BINARY_DIR) + "/report-QRRV.pdf");
@@ -176,6 +195,9 @@ TEST_F(AttenuationEditorTest, TheMenuItemFollowsTheAccessRuleAndPrintsTheList) {
     ASSERT_NE(QRRV, nullptr);
     EXPECT_EQ(QRRV->QuickRep1->Title, "Просмотр отчета о локомотивных РС");
     EXPECT_EQ(QRRV->QuickRep1->PageLayout.orientation(), QPageLayout::Portrait);
+    delete FDBRV; // the report form goes with its owner
+    FDBRV = nullptr;
+    EXPECT_EQ(QRRV, nullptr);
     if (!HavePdfToText())
         GTEST_SKIP() << "pdftotext is not installed";
     for (const char* s : {"Страница:1", "Распечатано 05.06.26 в 14:30", "Данные о локомотивных РС",

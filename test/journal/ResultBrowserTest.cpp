@@ -188,6 +188,9 @@ TEST_F(ResultBrowserTest, CommentsShowTheSavedRowAndLeaveTheLiveStateAlone) {
 
     FDB->NavigatorClick(TNavButton::Next); // "Запись": nothing to explain
     EXPECT_TRUE(Comments(FDB).isEmpty());
+    QAbstractItemModel* m = FDB->DBGrid1->model();
+    EXPECT_EQ(m->headerData(1, Qt::Vertical).toString(), "▶") << "the row indicator";
+    EXPECT_TRUE(m->headerData(0, Qt::Vertical).toString().isEmpty());
     FDB->NavigatorClick(TNavButton::Next);
     EXPECT_TRUE(Comments(FDB).contains("АФУ  МВ КСВ=???"));
     EXPECT_TRUE(Comments(FDB).contains("АФУ ГМВ КСВ=2,0"));

@@ -1,6 +1,7 @@
 // The four result reports printed to PDF and read back: titles, column headers, page
 // number, the printed-at line of each page and the comments of the expanded blocks.
 #include "PdfText.h"
+#include "ReportCheck.h"
 #include "journal/ResultJournal.h"
 #include "journal/ResultReports.h"
 #include "platform/Clock.h"
@@ -49,10 +50,11 @@ protected:
         d.Rows = j.FilteredRows();
         return d;
     }
-    QString Print(TResultReport& r) {
+    QString Print(TReportForm& r) {
         // Kept in the build tree to be looked at.
         const QString path = QString(VESK_BINARY_DIR) + "/report-" + r.objectName() + ".pdf";
         r.QuickRep1->ExportPdf(path);
+        ExpectNothingOverlaps(*r.QuickRep1);
         return PdfText(path);
     }
     QString folder() const { return dir_.path() + "/"; }
@@ -110,6 +112,8 @@ TEST_F(ResultReportTest, CompactTestsReportAndAnEmptyTable) {
 }
 
 TEST_F(ResultReportTest, ExpandedSelfTestBlockShowsTheSavedVswr) {
+    MvChannels[1] = {"101", "102"};
+    MvChannels[3] = {"301", "302"};
     VswrMv = 3.5;
     VswrGmv = 1.5;
     ShowSelfTestResult("0000000", nullptr);

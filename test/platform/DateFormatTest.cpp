@@ -42,6 +42,10 @@ TEST_F(DateFormatTest, StationPatternsUseTheSystemsSeparators) {
     EXPECT_EQ(FormatDateTime("hh:mm", moment_), "00:12") << "mm after an hour is minutes";
     EXPECT_EQ(FormatDateTime("d.m.yyyy h:n:s.zzz", moment_), "6.12.2026 0:12:7.045");
     EXPECT_EQ(FormatDateTime("hh:nn:ss z", QDateTime(QDate(2026, 1, 2), QTime(13, 5, 9, 7))), "13:05:09 7");
+    // "m" right after an hour is minutes; after anything else it is the month again.
+    const QDateTime t(QDate(2026, 3, 9), QTime(9, 7, 5, 4));
+    EXPECT_EQ(FormatDateTime("hh:mm mm|h ss m|h zzz m|h d m|h yy m|h n m|h:m", t),
+              "09:07 03|9 05 3|9 004 3|9 9 3|9 26 3|9 7 3|9:7");
     SetProgramLocale(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(FormatDateTime("dd/mm/yy hh:nn", moment_), "06/12/26 00:12");
 }

@@ -56,6 +56,9 @@ TEST_F(PagedRowsTest, EveryPositionReadsItsRowFromEitherEndOrANeighbour) {
     EXPECT_TRUE(rows.Row(857).isEmpty());
     EXPECT_TRUE(rows.Row(-1).isEmpty());
     EXPECT_EQ(rows.RowId(857), -1);
+    EXPECT_EQ(rows.RowId(-1), -1);
+    EXPECT_EQ(rows.RowId(0), 1);
+    EXPECT_EQ(rows.PositionOf(-5), -1);
 }
 
 TEST_F(PagedRowsTest, KeptPagesAreReadOnceAndTheOldestIsDropped) {
@@ -119,8 +122,11 @@ TEST_F(PagedRowsTest, RowsAppendedAfterTheCountWaitForInvalidate) {
     EXPECT_EQ(rows.Count(), 858);
     EXPECT_EQ(rows.Row(857).value(0).toInt(), 5000);
 
+    const qint64 first = rows.RowId(0);
     table_->Close();
     rows.Invalidate();
+    EXPECT_EQ(rows.PositionOf(first), -1);
+    EXPECT_TRUE(rows.RowIds(0, 5).isEmpty());
     EXPECT_EQ(rows.Count(), 0);
     EXPECT_TRUE(rows.AllRows().isEmpty());
     EXPECT_FALSE(rows.RowById(1).has_value());
