@@ -181,7 +181,7 @@ void TResultBrowser::fitColumns() {
         else if (def.Type == TFieldType::Time)
             sample = QStringLiteral("00:00");
         else
-            sample = QString(std::min(def.Size, 10), QChar(u'0'));
+            sample = QString(std::min(def.Size, 13), QChar(u'0')); // a mechanic's number whole
         const int value = (columns[i].Bold ? boldCell : cell).horizontalAdvance(sample);
         DBGrid1->setColumnWidth(i, std::max(header.horizontalAdvance(columns[i].Title) + 24, value + 14));
     }

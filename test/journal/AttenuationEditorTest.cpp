@@ -81,6 +81,17 @@ TEST_F(AttenuationEditorTest, KeyIsFilledOnPostAndTheDeviceFindsIt) {
     EXPECT_FALSE(FindAttenuation("1234567").has_value());
     Type("1234567", 1, 2);
     dialogs_.clear();
+    QAbstractItemModel* grid = FDBRV->DBGrid1->model();
+    EXPECT_EQ(grid->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), " Локомотив ");
+    EXPECT_EQ(grid->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), "Коррекция ослабления ГМВ");
+    EXPECT_EQ(grid->data(grid->index(1, 0), Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+    FDBRV->NavigatorClick(TNavButton::First);
+    FDBRV->NavigatorClick(TNavButton::Next);
+    FDBRV->NavigatorClick(TNavButton::Next);
+    EXPECT_EQ(t_->CurrentIndex(), 2);
+    FDBRV->NavigatorClick(TNavButton::Prior);
+    EXPECT_EQ(t_->CurrentIndex(), 1);
+    EXPECT_EQ(FDBRV->DBGrid1->currentIndex().row(), 1);
 
     // Values a correction cannot hold are refused at once.
     QAbstractItemModel* m = FDBRV->DBGrid1->model();

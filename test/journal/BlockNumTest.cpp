@@ -104,8 +104,13 @@ TEST_F(BlockNumTest, DeviceRowsCannotBeEditedButCanBeDeleted) {
     }
     EXPECT_EQ(table_->State(), TDataState::Browse);
     EXPECT_THROW(table_->SetValue(bnBlock1, "1"), EVeskError);
+    ASSERT_TRUE(SaveBlockNums("1234568", KindFromDevice, clock_.Now(), Blocks(2)));
+    RowOf("1234568", Blocks(2));
+    table_->Delete(); // the last row: the one before it becomes current
+    EXPECT_EQ(table_->CurrentIndex(), 0);
     table_->Delete();
     EXPECT_EQ(table_->RowCount(), 0);
+    EXPECT_EQ(table_->CurrentIndex(), -1);
 
     TypeRow("7654321", Blocks(3));
     RowOf("7654321", Blocks(3));

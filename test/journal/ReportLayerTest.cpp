@@ -76,6 +76,28 @@ TEST_F(ReportLayerTest, HooksRunOncePerBandAndPagesArePreparedOnce) {
     EXPECT_GT(QFileInfo(dir_.filePath("b.pdf")).size(), 0);
 }
 
+TEST_F(ReportLayerTest, FramedBandsAreRuledOnTheirSides) {
+    Rows(2);
+    detail_->Frame = FrameLeft | FrameRight | FrameBottom;
+    detail_->FrameX = 20;
+    detail_->FrameWidth = 100;
+    report_.Band(TBandKind::ColumnHeader)->Frame = FrameTop | FrameBottom; // the page's width
+    report_.Prepare();
+    QList<QRectF> rules;
+    for (const TPreparedItem& item : report_.Pages()[0].Items)
+        if (item.IsLine)
+            rules.append(item.Rect);
+    const double width = report_.PageLayout.paintRect(QPageLayout::Millimeter).width();
+    // Header band at 20 mm (after the page header and the title), 8 mm high; rows of 10 mm.
+    EXPECT_EQ(rules,
+              (QList<QRectF>{
+                  QRectF(QPointF(0, 20), QPointF(width, 20)), QRectF(QPointF(0, 28), QPointF(width, 28)),
+                  QRectF(QPointF(20, 38), QPointF(120, 38)), QRectF(QPointF(20, 28), QPointF(20, 38)),
+                  QRectF(QPointF(120, 28), QPointF(120, 38)), QRectF(QPointF(20, 48), QPointF(120, 48)),
+                  QRectF(QPointF(20, 38), QPointF(20, 48)), QRectF(QPointF(120, 38), QPointF(120, 48))}));
+    EXPECT_FALSE(report_.PageTexts(0).contains(QString())) << "rules are no texts";
+}
+
 TEST_F(ReportLayerTest, EmptyDataPrintsTheHeadersOnlyWhenAskedTo) {
     report_.Prepare();
     EXPECT_EQ(report_.PageCount(), 1);
