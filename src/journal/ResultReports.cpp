@@ -53,7 +53,7 @@ void TReportForm::QuickRep1StartPage() {
 }
 
 TResultReport::TResultReport(QObject* owner, TJournalKind kind, TReportData data, bool landscape)
-    : TReportForm(owner, std::move(data), landscape) {
+    : TReportForm(owner, std::move(data), landscape), kind_(kind) {
     QRSysData2 = PageNumber;
     QRSysData2->Name = "QRSysData2";
     FieldFormat = [kind](const QVariant& v) { return TResultJournal::DisplayValue(kind, v); };
@@ -112,7 +112,7 @@ void TResultReport::SubFields(const QStringList& fields, double x, double w, dou
             Qt::AlignCenter;
 }
 
-TReportBand* TResultReport::ExpandedBlock(double boxW, double boxH, TReportRichText** box) {
+TReportBand* TResultReport::ExpandedBlock(double boxW, double boxH) {
     TReportBand* block = QuickRep1->AddBand(TBandKind::Detail, lineH + boxH + 1.5);
     block->Frame = FrameTop | FrameBottom;
     block->Name = "QRBand2";
@@ -122,10 +122,25 @@ TReportBand* TResultReport::ExpandedBlock(double boxW, double boxH, TReportRichT
     Caption(block, "Результат:", 138, Line(1), 22, lineH, true, false, true);
     Field(block, "ResultWord", 161, Line(1), 34, lineH, true);
     // The comments box: fixed size, the lines beyond it are not printed.
-    *box = block->AddRichText(QRectF(138, lineH, boxW, boxH));
-    (*box)->Font = QFont(QStringLiteral("Arial"), 8);
-    (*box)->Name = "QRRichText1";
+    QRRichText1 = block->AddRichText(QRectF(138, lineH, boxW, boxH));
+    QRRichText1->Font = QFont(QStringLiteral("Arial"), 8);
+    QRRichText1->Name = "QRRichText1";
+    RichEdit1 = QRRichText1->Document();
+    block->BeforePrint = [this](TReportBand&, const TReportContext& c) { return QRBand2BeforePrint(c); };
     return block;
+}
+
+bool TResultReport::QRBand2BeforePrint(const TReportContext& context) {
+    if (!context.Data || context.Data->Rows.isEmpty()) {
+        RichEdit1->clear();
+        return true;
+    }
+    // The same comments as the browser shows for the row, from the row alone.
+    const auto text = [&](const char* field) { return context.Value(QString::fromLatin1(field)).toString(); };
+    WriteResultLines(kind_ == TJournalKind::SelfTest ? SelfTestRowLines(text("ResultCod"), text("reserv"))
+                                                     : RadioTestRowLines(text("Event"), text("ResultCod")),
+                     RichEdit1);
+    return true;
 }
 
 double TResultReport::Line(int n) {
@@ -187,8 +202,7 @@ TFReportR1::TFReportR1(QObject* owner, TReportData data)
     QRLabel3 = PrintedAt;
     QRLabel3->Name = "QRLabel3";
     QRLabel1->Text = "Результаты тестирования ВЕСК-4Т";
-    TReportBand* block = ExpandedBlock(57.4, 47.9, &QRRichText1);
-    RichEdit1 = QRRichText1->Document();
+    TReportBand* block = ExpandedBlock(57.4, 47.9);
     Pair(block, 3, 0, "Режим:", 14, "Event", 30);
     Pair(block, 4, 0, "Код результата:", 31, "ResultCod", 20);
     Pair(block, 5, 0, "Служебное слово:", 37, "ToolWord", 22);
@@ -206,18 +220,6 @@ TFReportR1::TFReportR1(QObject* owner, TReportData data)
     Field(block, "DeviacM2", 116, Line(4), 10, lineH);
     Pair(block, 5, 80, "ГМВ:", 11, "DeviacG", 10);
     Field(block, "DeviacG2", 116, Line(5), 10, lineH);
-    block->BeforePrint = [this](TReportBand&, const TReportContext& c) { return QRBand2BeforePrint(c); };
-}
-
-bool TFReportR1::QRBand2BeforePrint(const TReportContext& context) {
-    if (!context.Data || context.Data->Rows.isEmpty()) {
-        RichEdit1->clear();
-        return true;
-    }
-    WriteResultLines(
-        SelfTestRowLines(context.Value("ResultCod").toString(), context.Value("reserv").toString()),
-        RichEdit1);
-    return true;
 }
 
 TFReportR2::TFReportR2(QObject* owner, TReportData data)
@@ -226,8 +228,7 @@ TFReportR2::TFReportR2(QObject* owner, TReportData data)
     QRLabel16 = PrintedAt;
     QRLabel16->Name = "QRLabel16";
     QRLabel1->Text = "Результаты тестирования локомотвных радиостанций ";
-    TReportBand* block = ExpandedBlock(55.3, 32.0, &QRRichText1);
-    RichEdit1 = QRRichText1->Document();
+    TReportBand* block = ExpandedBlock(55.3, 32.0);
     Pair(block, 3, 0, "Режим :", 15, "Event", 25);
     Pair(block, 4, 0, "Направление :", 28, "Direction", 22);
     Pair(block, 5, 0, "Поезд:", 14, "Train", 14);
@@ -237,18 +238,6 @@ TFReportR2::TFReportR2(QObject* owner, TReportData data)
     Field(block, "DeviacG", 105, Line(2), 8, lineH);
     Pair(block, 3, 62, "Сообщения МВ:", 30, "MesM", 16);
     Pair(block, 4, 62, "Сообщения ГМВ:", 32, "MesG", 16);
-    block->BeforePrint = [this](TReportBand&, const TReportContext& c) { return QRBand2BeforePrint(c); };
-}
-
-bool TFReportR2::QRBand2BeforePrint(const TReportContext& context) {
-    if (!context.Data || context.Data->Rows.isEmpty()) {
-        RichEdit1->clear();
-        return true;
-    }
-    WriteResultLines(
-        RadioTestRowLines(context.Value("Event").toString(), context.Value("ResultCod").toString()),
-        RichEdit1);
-    return true;
 }
 
 TFReport::~TFReport() {

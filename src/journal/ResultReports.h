@@ -47,6 +47,11 @@ class TResultReport : public TReportForm {
 public:
     TResultReport(QObject* owner, TJournalKind kind, TReportData data, bool landscape);
     TReportPageNumber* QRSysData2 = nullptr;
+    /// The comments box of the expanded forms and its content; nullptr in the compact ones.
+    TReportRichText* QRRichText1 = nullptr;
+    QTextDocument* RichEdit1 = nullptr;
+    /// Before each block of an expanded form: the box gets the comments of the row printed.
+    bool QRBand2BeforePrint(const TReportContext& context);
 
 protected:
     /// A column of a compact report: its caption (italic, broken at a blank into two lines
@@ -67,12 +72,15 @@ protected:
     void SubFields(const QStringList& fields, double x, double w, double points);
     /// The expanded forms' block: ruled above and below, date and time, operator and verdict
     /// lines, and the comments box of fixed size on the right from the second line down.
-    TReportBand* ExpandedBlock(double boxW, double boxH, TReportRichText** box);
+    TReportBand* ExpandedBlock(double boxW, double boxH);
     /// Top of a line of an expanded block, from 1.
     static double Line(int n);
     /// An underlined caption and its field on one line of a block.
     void Pair(TReportBand* block, int line, double x, const QString& caption, double w, const QString& field,
               double fw);
+
+private:
+    TJournalKind kind_;
 };
 
 /// Compact self-test report.
@@ -91,9 +99,6 @@ public:
     TFReportR1(QObject* owner, TReportData data);
     ~TFReportR1() override;
     TReportLabel* QRLabel3 = nullptr;
-    TReportRichText* QRRichText1 = nullptr;
-    QTextDocument* RichEdit1 = nullptr; // the box's content
-    bool QRBand2BeforePrint(const TReportContext& context);
 };
 
 /// Compact tests 2/3 report.
@@ -112,9 +117,6 @@ public:
     TFReportR2(QObject* owner, TReportData data);
     ~TFReportR2() override;
     TReportLabel* QRLabel16 = nullptr;
-    TReportRichText* QRRichText1 = nullptr;
-    QTextDocument* RichEdit1 = nullptr;
-    bool QRBand2BeforePrint(const TReportContext& context);
 };
 
 /// The last report of each form; nullptr when none lives.
