@@ -131,11 +131,8 @@ TReportBand* TResultReport::ExpandedBlock(double boxW, double boxH) {
 }
 
 bool TResultReport::QRBand2BeforePrint(const TReportContext& context) {
-    if (!context.Data || context.Data->Rows.isEmpty()) {
-        RichEdit1->clear();
-        return true;
-    }
-    // The same comments as the browser shows for the row, from the row alone.
+    // A block prints only for a row, so there always is one here. The same comments as the browser shows for
+    // the row, from the row alone.
     const auto text = [&](const char* field) { return context.Value(QString::fromLatin1(field)).toString(); };
     WriteResultLines(kind_ == TJournalKind::SelfTest ? SelfTestRowLines(text("ResultCod"), text("reserv"))
                                                      : RadioTestRowLines(text("Event"), text("ResultCod")),

@@ -51,6 +51,10 @@ protected:
 
 TEST_F(AttenuationEditorTest, KeyIsFilledOnPostAndTheDeviceFindsIt) {
     EXPECT_TRUE(QFile::exists(JournalFolder() + "РВ.db")) << "made at start-up when missing";
+    FDBRV->NavigatorClick(TNavButton::Edit);
+    ASSERT_EQ(dialogs_.size(), 1) << "nothing to edit in an empty table";
+    EXPECT_EQ(dialogs_[0].Text, "Нет строки для редактирования");
+    dialogs_.clear();
     Type("123", 12, 3);
     ASSERT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
     EXPECT_EQ(t_->Row(0).value(0).toString(), "0000123");

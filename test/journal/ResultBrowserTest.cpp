@@ -215,6 +215,7 @@ TEST_F(ResultBrowserTest, TestsCommentsFollowTheEventAndNeverMarkAResultShown) {
     t.Open();
     t.Append({QDate(2026, 6, 5), QTime(11, 0), "Тест", "", "", "", "", "", "0000000"});
     t.Append({QDate(2026, 6, 5), QTime(11, 1), "Запись1", "", "", "", "", "", "0000000"});
+    t.Append({QDate(2026, 6, 5), QTime(11, 2), "", "", "", "", "", "", "0000000"});
     t.Close();
     ResultShown = false;
     FDB23->show();
@@ -226,6 +227,8 @@ TEST_F(ResultBrowserTest, TestsCommentsFollowTheEventAndNeverMarkAResultShown) {
     EXPECT_EQ(Comments(FDB23), "Неверный код результата");
     FDB23->NavigatorClick(TNavButton::Next); // not a test: both bands shown blocked
     EXPECT_EQ(Comments(FDB23), "Норма \nЗаблокирован МВ\nЗаблокирован ГМВ");
+    FDB23->NavigatorClick(TNavButton::Next); // no Event at all
+    EXPECT_EQ(Comments(FDB23), "Неверный код результата");
     EXPECT_FALSE(ResultShown);
 }
 

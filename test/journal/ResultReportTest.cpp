@@ -124,10 +124,27 @@ TEST_F(ResultReportTest, ExpandedSelfTestBlockShowsTheSavedVswr) {
     TFReportR1 r(nullptr, Data(TJournalKind::SelfTest));
     const QString text = Print(r);
     EXPECT_EQ(r.QuickRep1->PageLayout.orientation(), QPageLayout::Portrait);
-    for (const char* s : {"Результаты тестирования ВЕСК-4Т", "Страница:1", "Распечатано 05.06.26 в 09:07",
-                          "Дата, время:", "Механик:", "Режим:", "Код результата:", "Служебное слово:",
-                          "Номера частот каналов МВ:", "1: ПРМ=", "ПРД=", "Пороги девиации :", "Верхний",
-                          "Нижний", "Результат:", "Норма ЦПУ (ПЗУ)", "КСВ=3,5"})
+    for (const char* s : {"Результаты тестирования ВЕСК-4Т",
+                          "Страница:1",
+                          "Распечатано 05.06.26 в 09:07",
+                          "Дата, время:",
+                          "Механик:",
+                          "Режим:",
+                          "Код результата:",
+                          "Служебное слово:",
+                          "Номера частот каналов МВ:",
+                          "1: ПРМ=",
+                          "ПРД=",
+                          "Пороги девиации :",
+                          "Верхний",
+                          "Нижний",
+                          "Результат:",
+                          "Норма ЦПУ (ПЗУ)",
+                          "КСВ=3,5",
+                          "101",
+                          "102",
+                          "3: ПРМ= 301",
+                          "302"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(s))) << s << "\n" << text.toStdString();
     EXPECT_EQ(VswrMv, 2.2);
     EXPECT_EQ(VswrPacked, "xy");
