@@ -99,10 +99,17 @@ TEST_F(AttenuationEditorTest, KeyIsFilledOnPostAndTheDeviceFindsIt) {
 
     // Values a correction cannot hold are refused at once.
     QAbstractItemModel* m = FDBRV->DBGrid1->model();
-    EXPECT_FALSE(m->setData(m->index(2, 1), "40000"));
+    EXPECT_FALSE(m->setData(m->index(2, 1), "32768"));
+    EXPECT_FALSE(m->setData(m->index(2, 2), "-32769"));
+    EXPECT_FALSE(m->setData(m->index(2, 2), "12a"));
     EXPECT_FALSE(m->setData(m->index(2, 0), "12345678"));
-    EXPECT_EQ(dialogs_.size(), 2);
+    EXPECT_EQ(dialogs_.size(), 4);
     EXPECT_EQ(t_->State(), TEditState::Browse);
+    EXPECT_TRUE(m->setData(m->index(2, 1), "32767"));
+    EXPECT_TRUE(m->setData(m->index(2, 2), "-32768"));
+    FDBRV->NavigatorClick(TNavButton::Post);
+    EXPECT_EQ(t_->Row(2).value(1).toInt(), 32767);
+    EXPECT_EQ(t_->Row(2).value(2).toInt(), -32768);
 }
 
 TEST_F(AttenuationEditorTest, SecondRowOfALocomotiveIsRefusedAndTheFirstKept) {

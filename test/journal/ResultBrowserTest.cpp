@@ -28,6 +28,7 @@
 #include <QTableView>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 namespace {
@@ -97,6 +98,9 @@ TEST_F(ResultBrowserTest, ColumnsTitlesAndFormatsOfTheTwins) {
         << "the self-test browser opens on the columns";
     EXPECT_EQ(FDB23->PageControl1->currentWidget(), FDB23->TabSheet1);
     EXPECT_EQ(FDB23->PageControl1->tabText(0), "Комментарии :");
+    EXPECT_EQ(FDB->DBNavigator1->Button(TNavButton::Refresh)->toolTip(), "Обновить данные");
+    EXPECT_EQ(FDB->DBNavigator1->Button(TNavButton::Delete)->toolTip(), "Удалить запись");
+    EXPECT_EQ(FDB->DBNavigator1->Button(TNavButton::Insert), nullptr) << "a browser inserts nothing";
 
     QAbstractItemModel* m = FDB->DBGrid1->model();
     ASSERT_EQ(m->columnCount(), 20);
@@ -182,6 +186,7 @@ TEST_F(ResultBrowserTest, CommentsShowTheSavedRowAndLeaveTheLiveStateAlone) {
     EXPECT_EQ(VswrGmv, 4.4);
     EXPECT_EQ(VswrPacked, "ab");
     EXPECT_FALSE(VswrFromDb);
+    VswrTextMv = VswrTextGmv = "-";
     FDB->GetKSV();
     EXPECT_EQ(VswrTextMv, "3,5");
     EXPECT_EQ(VswrTextGmv, "1,5");
@@ -403,6 +408,36 @@ TEST_F(ResultBrowserTest, ReportTakesTheSelectedRowsOrAllThatMeetTheCriteria) {
     FDB->DBGrid1->selectAll();
     report(1, 0);
     EXPECT_EQ(codes, QStringList{"0000006"});
+
+    delete FDB; // the expanded form kept goes with its browser
+    FDB = nullptr;
+    EXPECT_EQ(FReportR1, nullptr);
+}
+
+TEST_F(ResultBrowserTest, TestsBrowserPrintsBothFormats) {
+    RadioRow("0000123");
+    RadioRow("0000124", "Тест 3", "0000005");
+    FDB23->show();
+    QStringList printed;
+    SetReportPreviewHook([&](TReport& r) {
+        printed = r.PageTexts(0);
+        EXPECT_EQ(r.Data.Rows.size(), 2);
+    });
+    for (int format : {0, 1}) {
+        QTimer::singleShot(0, [format] {
+            Form2->RadioGroup2->SetItemIndex(format);
+            Form2->bOK->click();
+        });
+        FDB23->BitBtn1Click();
+        EXPECT_TRUE(printed.contains(format == 0 ? "Результаты тестирования локомотивных радиостанций "
+                                                 : "Результаты тестирования локомотвных радиостанций "))
+            << format;
+        EXPECT_TRUE(printed.contains("0000124"));
+    }
+    EXPECT_EQ(FReport23, nullptr);
+    ASSERT_NE(FReportR2, nullptr);
+    EXPECT_TRUE(printed.contains("Норма \nНорма МВ\nНорма ГМВ\nКод теста 1 р/с: 5")) << "the test 3 comments";
+    EXPECT_TRUE(Form2->bOK->isDefault());
 }
 
 TEST_F(ResultBrowserTest, TheFirstSelectionSwitchesEveryDateTextToTwoDigitYears) {
