@@ -23,6 +23,7 @@ class QTimer;
 class QToolBar;
 class TGauge;
 class TShape;
+struct TResultContext;
 
 /// The program's main window; lives for the whole run.
 class TMainForm : public QMainWindow, public IMainView {
@@ -223,10 +224,13 @@ public:
     void mPeriodicTest3Click();
     void Timer1Timer();
     void WriteToTable1(const QString& event, const QString& code, const QString& word);
+    /// result: the queued result whose numbers the row takes; null for the no-answer row.
     void WriteToTable2(const QString& event, const QString& code, const QString& word,
-                       const QString& direction);
+                       const QString& direction, const TResultContext* result = nullptr);
     void Test1(); // WM_DEVICE_TEST1
     void Test2(); // WM_DEVICE_TEST23
+    /// The station's train and locomotive numbers of a result it started, on the panel.
+    void ShowStationNumbers(const TResultContext& result);
     void SelfTestRun();
     void StartRadioTest(int test);
     bool ShowTestDialog();

@@ -2,6 +2,7 @@
 
 #include "journal/Attenuation.h"
 #include "link/Frame.h"
+#include "link/Receiver.h"
 #include "link/TxBuffer.h"
 #include "platform/Errors.h"
 #include "runs/TestState.h"
@@ -117,7 +118,8 @@ void DeviceBusyEvent() {
     LinkView().SetDeviceBusy(true);
     if (!DeviceBusy) {
         DeviceBusy = true;
-        CloseShownResultOnBusy();
+        // Closing the panel pumps window events: it waits until this byte is done.
+        AfterThisByte(CloseShownResultOnBusy);
     }
     MainView().EnableTestControls(false);
 }

@@ -2,6 +2,7 @@
 // A received frame, the queue of results of the running test and the factory-number
 // digits collected while a test runs.
 
+#include <QString>
 #include <cstdint>
 
 /// One received frame: opening byte, state, digits in arrival order.
@@ -28,9 +29,19 @@ inline constexpr int ResultQueueSize = 10;
 /// Results of the running test, filled by the frame decoder, consumed by the wait loops.
 extern TFrame ResultQueue[ResultQueueSize];
 extern int ResultCount;
-/// BlockNumDigits as it stood when each queued result arrived. The free event that
-/// follows a result empties BlockNumDigits, possibly before the wait loop takes the
-/// result, so the runner saves the copy kept with the result it consumed.
-extern TBlockNumDigits ResultBlockNums[ResultQueueSize];
+/// What a queued result needs from the moment it arrived. The frames of the station's
+/// next session (its numbers, factory numbers, tone events) may come before the wait
+/// loop takes this result, so the result's own copy is what its journal rows take.
+struct TResultContext {
+    QString Train, Loco;             // TrainNumber, LocoNumber
+    QString DeviceTrain, DeviceLoco; // the station's own numbers (panel captions)
+    QString Deviation[3];            // MeasuredDeviation
+    QString ToneD, ToneG, ToneM;     // the tone flags of the session
+    TBlockNumDigits BlockNums;       // factory numbers reported since the last result
+};
+extern TResultContext ResultContexts[ResultQueueSize];
+/// True while the queue's run was started by the station: results of its other tests are
+/// then queued too instead of being dropped.
+extern bool ResultQueueFromStation;
 /// Empties the queue (every test started from the PC does so when it sets RunningTest).
 void ClearResultQueue();

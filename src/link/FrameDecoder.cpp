@@ -14,11 +14,13 @@ QString DeviceTrainNumber;
 QString DeviceLocoNumber;
 TFrame ResultQueue[ResultQueueSize];
 int ResultCount = 0;
-TBlockNumDigits ResultBlockNums[ResultQueueSize];
+TResultContext ResultContexts[ResultQueueSize];
+bool ResultQueueFromStation = false;
 TBlockNumDigits BlockNumDigits;
 
 void ClearResultQueue() {
     ResultCount = 0;
+    ResultQueueFromStation = false;
 }
 
 void ClearBlockNumDigits() {
@@ -103,20 +105,41 @@ void AssignText(QString& dst, QStringView text) {
         dst = text.toString();
 }
 
+// Queues a result with what its journal rows need. The session's factory numbers and
+// tone flags go with it: what arrives after it belongs to the next result.
 void QueueResult(const TFrame& f, int index) {
     if (index < 0 || index >= ResultQueueSize)
         throw ERangeError(QStringLiteral("Очередь результатов заполнена"));
     ResultQueue[index] = f;
-    ResultBlockNums[index] = BlockNumDigits;
+    TResultContext& c = ResultContexts[index];
+    c.Train = TrainNumber;
+    c.Loco = LocoNumber;
+    c.DeviceTrain = DeviceTrainNumber;
+    c.DeviceLoco = DeviceLocoNumber;
+    for (int i = 0; i < 3; ++i)
+        c.Deviation[i] = MeasuredDeviation[i];
+    c.ToneD = ToneFlagsD;
+    c.ToneG = ToneFlagsG;
+    c.ToneM = ToneFlagsM;
+    c.BlockNums = BlockNumDigits;
     ResultCount = index + 1;
+    ResetToneFlags();
+    ClearBlockNumDigits();
+}
+
+// A result frame has exactly eight digits: a shorter one would carry the test number of an
+// earlier frame, and the wait loops take no other length.
+bool IsResult(const TFrame& f) {
+    return f.Count == 8 && f.Nibbles[7] >= 1 && f.Nibbles[7] <= 3;
 }
 
 void DeviceStartedResult(const TFrame& f) {
-    const uint8_t test = f.Nibbles[7];
-    if (test < 1 || test > 3)
+    if (!IsResult(f))
         return;
+    const uint8_t test = f.Nibbles[7];
     RunningTest = test;
     QueueResult(f, 0);
+    ResultQueueFromStation = true;
     PostMainFormMessage(test == 1 ? WM_DEVICE_TEST1 : WM_DEVICE_TEST23);
 }
 
@@ -344,7 +367,9 @@ void ApplyGmvBlock() {
 void HandleFrame(TFrame& f) {
     // Results of the running test go to the queue whatever else is going on.
     if (RunningTest != 0 && f.Code == 0xE2) {
-        if (f.Nibbles[7] == RunningTest)
+        // While the station's own results are handled, a result of its next test waits
+        // its turn; a test started from the PC takes its own results only.
+        if (IsResult(f) && (f.Nibbles[7] == RunningTest || ResultQueueFromStation))
             QueueResult(f, ResultCount);
         return;
     }

@@ -8,6 +8,8 @@
 #include "state/LinkView.h"
 
 #include <exception>
+#include <utility>
+#include <vector>
 
 TFrame RxFrame;
 bool InFrame = false;
@@ -86,7 +88,47 @@ void ResetFrameAssembler() {
     ResetAssembler();
 }
 
+namespace {
+bool receiving = false;
+std::vector<std::function<void()>> afterByte;
+
+// Marks the byte in progress and, once it is done, runs the work its decoders deferred.
+class TByteScope {
+public:
+    explicit TByteScope(uint8_t b) : b_(b), outer_(!receiving) { receiving = true; }
+    ~TByteScope() {
+        if (!outer_)
+            return;
+        receiving = false;
+        while (!afterByte.empty()) {
+            std::vector<std::function<void()>> work;
+            work.swap(afterByte);
+            for (auto& w : work)
+                Contained("after byte", b_, w);
+        }
+    }
+    TByteScope(const TByteScope&) = delete;
+    TByteScope& operator=(const TByteScope&) = delete;
+
+private:
+    uint8_t b_;
+    bool outer_;
+};
+} // namespace
+
+bool ReceivingByte() {
+    return receiving;
+}
+
+void AfterThisByte(std::function<void()> work) {
+    if (receiving)
+        afterByte.push_back(std::move(work));
+    else
+        Contained("after byte", 0, work);
+}
+
 void ReceiveByte(uint8_t b) {
+    const TByteScope scope(b);
     // During a sound reception with no frame open, every byte but 0xFA is a sample whose
     // only effect on the assembler is the reset of an event byte: this path takes it
     // without branching on the byte's class, which random samples would mispredict.
@@ -141,6 +183,7 @@ void ReceiveByte(uint8_t b) {
 }
 
 void ResetReceiver() {
+    afterByte.clear();
     RxFrame = TFrame{};
     InFrame = false;
     ResetSoundState();

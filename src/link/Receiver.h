@@ -5,6 +5,7 @@
 #include "link/Frame.h"
 
 #include <cstdint>
+#include <functional>
 
 /// Byte classes: 0 other (0x00-0x7F), 1 event (0x90-0xDF), 2 digit (0x80-0x8F),
 /// 3 delimiter (0xE0-0xFF).
@@ -31,6 +32,13 @@ inline int ClassifyByte(uint8_t b) {
 void ReceiveByte(uint8_t b);
 /// Returns the assembler to idle: no frame open, Code and Count 0.
 void ResetFrameAssembler();
+
+/// True while ReceiveByte is decoding a byte. Bytes that arrive meanwhile wait until it is
+/// done: a decoder's call that pumps window events must not decode later bytes inside it.
+bool ReceivingByte();
+/// Runs work once the byte being received is done (at once when none is): decoder work
+/// that pumps window events goes here, so that no byte is decoded inside another.
+void AfterThisByte(std::function<void()> work);
 
 /// The frame being assembled and whether one is open.
 extern TFrame RxFrame;

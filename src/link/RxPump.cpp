@@ -63,6 +63,10 @@ void PushReceivedBytes(const uint8_t* data, size_t count) {
 }
 
 void DeliverPendingBytes() {
+    // Called from inside a byte's decoding (a decoder pumped events): the bytes wait for
+    // the delivery that is running, which goes on once that byte is done.
+    if (ReceivingByte())
+        return;
     for (;;) {
         if (position >= current.size()) {
             std::lock_guard lock(queueMutex);

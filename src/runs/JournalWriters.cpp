@@ -115,28 +115,39 @@ TJournalWrite AppendTests1Row(const QString& folder, const QString& event, const
 }
 
 TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const QString& code,
-                              const QString& word, const QString& direction) {
-    const QDateTime now = Clock().Now();
+                              const QString& word, const QString& direction, const TResultContext* result) {
+    TResultContext now;
+    if (!result) {
+        now.Train = TrainNumber;
+        now.Loco = LocoNumber;
+        for (int i = 0; i < 3; ++i)
+            now.Deviation[i] = MeasuredDeviation[i];
+        now.ToneD = ToneFlagsD;
+        now.ToneG = ToneFlagsG;
+        now.ToneM = ToneFlagsM;
+        result = &now;
+    }
+    const QDateTime moment = Clock().Now();
     const TRow row{
-        now.date(),
-        now.time(),
+        moment.date(),
+        moment.time(),
         event,
         direction,
         MechanicNumber,
-        TrainNumber,
-        LocoNumber,
+        result->Train,
+        result->Loco,
         word,
         code,
-        MeasuredDeviation[0],
-        MeasuredDeviation[1],
-        MeasuredDeviation[2],
+        result->Deviation[0],
+        result->Deviation[1],
+        result->Deviation[2],
         FlagText(SensMv.Flag),
         SensMv.Osl,
         FlagText(SensGmv.Flag),
         SensGmv.Osl,
-        ToneFlagsD,
-        ToneFlagsG,
-        ToneFlagsM,
+        result->ToneD,
+        result->ToneG,
+        result->ToneM,
     };
     return Append(folder, Test23FileName, Test23Fields(), row);
 }

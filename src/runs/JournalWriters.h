@@ -4,6 +4,7 @@
 // The column lists here are the one definition of both formats; the browsers and
 // reports read the same columns.
 
+#include "link/Frame.h"
 #include "platform/Table.h"
 
 #include <QString>
@@ -27,9 +28,12 @@ struct TJournalWrite {
 /// exist; an existing file is never re-created. Never raises.
 TJournalWrite AppendTests1Row(const QString& folder, const QString& event, const QString& code,
                               const QString& word);
-/// Appends one "Test23.DB" row likewise. Does not touch the tone flags.
+/// Appends one "Test23.DB" row likewise. The numbers, deviations and tone flags come from
+/// the result's own context when one is given, else from the shared state. Does not
+/// touch the tone flags.
 TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const QString& code,
-                              const QString& word, const QString& direction);
+                              const QString& word, const QString& direction,
+                              const TResultContext* result = nullptr);
 
 /// Tells the operator once, in Russian, that a row of the given table was not saved and why.
 void ReportJournalFailure(const QString& fileName, const TJournalWrite& write);

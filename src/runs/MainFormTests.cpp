@@ -69,14 +69,12 @@ bool RefusedWhenBusy(QWidget* parent) {
     return true;
 }
 
-// The queue still holds an unconsumed result of test n (the device-started messages
-// act only then).
-bool QueueHoldsResult(int n) {
-    const int count = std::clamp(ResultCount, 0, ResultQueueSize);
-    for (int i = 0; i < count; ++i)
-        if (ResultQueue[i].State == 2 && ResultQueue[i].Code == 0xE2 && ResultQueue[i].Nibbles[7] == n)
-            return true;
-    return false;
+// A result that came while a wait was ending is handed to the next wait as one the
+// station started; RunningTest stays set until that wait has taken it.
+void HandOnQueuedResults() {
+    RunningTest = uint8_t(NextQueuedTest());
+    if (RunningTest != 0)
+        PostMainFormMessage(RunningTest == 1 ? WM_DEVICE_TEST1 : WM_DEVICE_TEST23);
 }
 
 // Fills and sends the one transmit buffer as one sender.
@@ -143,7 +141,7 @@ void TMainForm::SelfTestRun() {
         LResult->clear();
         const TWaitClock clock;
         while (TestWaiting) {
-            for (const TFoundResult& r : ScanResults()) {
+            for (const TFoundResult& r : ScanResults(1)) {
                 found = true;
                 const bool norma = SelfTestNorma(r.Code);
                 SetTextColor(LResult, norma ? ResultGreen : ResultRed);
@@ -161,7 +159,6 @@ void TMainForm::SelfTestRun() {
             if (Gauge2->Progress() >= Gauge2->MaxValue())
                 break;
         }
-        RunningTest = 0;
         if (!found && TestWaiting) {
             SetTextColor(LResult, ResultRed);
             LResult->setText("Нет ответа ");
@@ -171,9 +168,9 @@ void TMainForm::SelfTestRun() {
         }
         WaitPass(0);
     } catch (const std::exception& e) {
-        RunningTest = 0;
         ShowError(ExceptionText(e), this);
     }
+    HandOnQueuedResults();
     EnableTestControls(true);
 }
 
@@ -281,7 +278,8 @@ void TMainForm::TestRun23() {
         const TWaitClock clock;
         EndWaitRequest = false;
         while (TestWaiting) {
-            for (const TFoundResult& r : ScanResults()) {
+            for (const TFoundResult& r : ScanResults(test)) {
+                const TResultContext& result = ResultContexts[r.Index];
                 ++answers;
                 Label21->setText("Результат теста: " + r.Code);
                 QString hex;
@@ -295,8 +293,10 @@ void TMainForm::TestRun23() {
                 Panel5->show();
                 ShowRadioTestResult(test, r.Code, ConfigWord, RichEdit2->document());
                 SetAbortKind(BitBtn4, false);
-                FlushBlockNumDigits(ResultBlockNums[r.Index]);
-                WriteToTable2(eventText, r.Code, norma ? "Норма" : "Брак", TestDirection);
+                if (TestDirection == fromStation)
+                    ShowStationNumbers(result);
+                FlushBlockNumDigits(result);
+                WriteToTable2(eventText, r.Code, norma ? "Норма" : "Брак", TestDirection, &result);
                 AddMessageRow(QString(52, u'*'), false);
             }
             int elapsed = clock.ElapsedSeconds();
@@ -319,7 +319,13 @@ void TMainForm::TestRun23() {
         ShowError(ExceptionText(e), this);
     }
     EnableTestControls(true);
-    RunningTest = 0;
+    HandOnQueuedResults();
+}
+
+void TMainForm::ShowStationNumbers(const TResultContext& result) {
+    Label22->setText("Номер поезда: " +
+                     (result.DeviceTrain == "0000" ? QString("XXXX") : result.DeviceTrain));
+    Label23->setText("Номер локомотива: " + result.DeviceLoco);
 }
 
 void TMainForm::Test2() {
@@ -338,8 +344,7 @@ void TMainForm::Test2() {
     Panel4->hide();
     Panel5->show();
     Label19->setText(QString("Тест %1").arg(RunningTest));
-    Label22->setText("Номер поезда: " + (DeviceTrainNumber == "0000" ? QString("XXXX") : DeviceTrainNumber));
-    Label23->setText("Номер локомотива: " + DeviceLocoNumber);
+    ShowStationNumbers(*QueuedResultContext(RunningTest));
     TestDirection = fromStation;
     TestRun23();
 }
@@ -543,8 +548,11 @@ void TMainForm::WriteToTable1(const QString& event, const QString& code, const Q
 }
 
 void TMainForm::WriteToTable2(const QString& event, const QString& code, const QString& word,
-                              const QString& direction) {
-    const TJournalWrite write = AppendTest23Row(JournalFolder(), event, code, word, direction);
-    ResetToneFlags();
+                              const QString& direction, const TResultContext* result) {
+    const TJournalWrite write = AppendTest23Row(JournalFolder(), event, code, word, direction, result);
+    // A result took its session's tone flags when it arrived; the no-answer row ends the
+    // session here.
+    if (!result)
+        ResetToneFlags();
     ReportJournalFailure(Test23FileName, write);
 }

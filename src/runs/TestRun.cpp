@@ -30,18 +30,56 @@ QString ResultCodeOf(const TFrame& frame) {
     return code;
 }
 
-QList<TFoundResult> ScanResults() {
+QList<TFoundResult> ScanResults(int test) {
     QList<TFoundResult> found;
     const int count = std::clamp(ResultCount, 0, ResultQueueSize);
     for (int i = 0; i < count; ++i) {
         TFrame& f = ResultQueue[i];
-        if (f.State != 2)
+        if (f.State != 2 || f.Nibbles[7] != test)
             continue;
         f.State = 0;
         if (f.Code == 0xE2 && f.Count == 8)
             found.append({i, ResultCodeOf(f)});
     }
     return found;
+}
+
+namespace {
+int FirstQueued(int test) {
+    const int count = std::clamp(ResultCount, 0, ResultQueueSize);
+    for (int i = 0; i < count; ++i) {
+        const TFrame& f = ResultQueue[i];
+        if (f.State == 2 && f.Code == 0xE2 && f.Count == 8 && (test == 0 || f.Nibbles[7] == test))
+            return i;
+    }
+    return -1;
+}
+} // namespace
+
+bool QueueHoldsResult(int test) {
+    return test != 0 && FirstQueued(test) >= 0;
+}
+
+const TResultContext* QueuedResultContext(int test) {
+    const int i = test != 0 ? FirstQueued(test) : -1;
+    return i >= 0 ? &ResultContexts[i] : nullptr;
+}
+
+int NextQueuedTest() {
+    const int count = std::clamp(ResultCount, 0, ResultQueueSize);
+    int kept = 0;
+    for (int i = 0; i < count; ++i) {
+        const TFrame& f = ResultQueue[i];
+        if (f.State != 2 || f.Code != 0xE2 || f.Count != 8 || f.Nibbles[7] < 1 || f.Nibbles[7] > 3)
+            continue;
+        if (kept != i) {
+            ResultQueue[kept] = f;
+            ResultContexts[kept] = ResultContexts[i];
+        }
+        ++kept;
+    }
+    ResultCount = kept;
+    return kept > 0 ? ResultQueue[0].Nibbles[7] : 0;
 }
 
 bool SelfTestNorma(const QString& code) {
@@ -113,11 +151,10 @@ QStringList BlockNumStrings(const TBlockNumDigits& digits) {
     return any ? blocks : QStringList();
 }
 
-void FlushBlockNumDigits(const TBlockNumDigits& collected) {
-    const QStringList blocks = BlockNumStrings(collected);
+void FlushBlockNumDigits(const TResultContext& result) {
+    const QStringList blocks = BlockNumStrings(result.BlockNums);
     if (!blocks.isEmpty())
-        SaveBlockNums(LocoNumber, KindFromDevice, Clock().Now(), blocks);
-    ClearBlockNumDigits();
+        SaveBlockNums(result.Loco, KindFromDevice, Clock().Now(), blocks);
 }
 
 QString DateTimeText(const QDateTime& moment) {

@@ -19,9 +19,17 @@ struct TFoundResult {
     int Index = 0;
     QString Code;
 };
-/// One scan of the queue: every complete entry is marked consumed; the E2 frames of 8
-/// digits among them are returned in queue order.
-QList<TFoundResult> ScanResults();
+/// One scan of the queue for a wait of the given test: each complete entry of that test
+/// is marked consumed and returned, in queue order. Results of the station's other tests
+/// stay queued for the waits that follow.
+QList<TFoundResult> ScanResults(int test);
+/// The queue holds a result of the test that no wait has taken yet.
+bool QueueHoldsResult(int test);
+/// What came with the first result of the test still queued; null when there is none.
+const TResultContext* QueuedResultContext(int test);
+/// At the end of a wait: drops the consumed entries and returns the test of the first
+/// result still queued (it arrived while the wait was ending), or 0 when none is left.
+int NextQueuedTest();
 
 /// Self-test verdict: НОРМА when digits 1 to 5 of the code are all zero.
 bool SelfTestNorma(const QString& code);
@@ -62,9 +70,9 @@ bool TestRunBusy();
 /// digit 0-9 as itself and a non-decimal digit as its hexadecimal letter, so that a set
 /// always fits its column. Empty when every digit is zero.
 QStringList BlockNumStrings(const TBlockNumDigits& digits);
-/// Saves the factory numbers collected with a tests 2/3 answer (when any digit is not
-/// zero) and then empties BlockNumDigits.
-void FlushBlockNumDigits(const TBlockNumDigits& collected);
+/// Saves the factory numbers that came with a tests 2/3 answer under the answer's own
+/// locomotive number, when any digit is not zero.
+void FlushBlockNumDigits(const TResultContext& result);
 
 /// Date and time as the status bar and the printed-at lines show them.
 QString DateTimeText(const QDateTime& moment);

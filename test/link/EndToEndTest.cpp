@@ -145,7 +145,7 @@ TEST_F(LinkEndToEnd, DeviceStartedResultIsQueuedAndPosted) {
     EXPECT_EQ(posted_.Seen[0], WM_DEVICE_TEST23);
     EXPECT_EQ(RunningTest, 2);
     EXPECT_EQ(ResultCount, 1);
-    EXPECT_EQ(ResultBlockNums[0].Digits[0][9], 5) << "the factory numbers travel with the result";
+    EXPECT_EQ(ResultContexts[0].BlockNums.Digits[0][9], 5) << "the factory numbers travel with the result";
 }
 
 TEST_F(LinkEndToEnd, HangUpMidFrameLeavesTheProgramWithTheLinkDown) {

@@ -36,7 +36,7 @@ const TGrammarCase grammarCases[] = {
     {"empty", "E2 E3", 0, 0, 0xE2, 2, "", false},
     {"restartByEven", "E2 81 82 E8 83 E9", 0, 0, 0xE8, 2, "3", false},
     {"otherSkipped", "E2 81 55 82 E3", 0, 0, 0xE2, 2, "12", false},
-    {"sixteenDigits", "E2 80 80 80 80 80 80 80 82 80 80 80 80 80 80 80 80 E3", 2, 1, 0xE2, 2,
+    {"sixteenDigitsIsNoResult", "E2 80 80 80 80 80 80 80 82 80 80 80 80 80 80 80 80 E3", 2, 0, 0xE2, 2,
      "0000000200000000", false},
     {"seventeenthDigitLosesIt", "E2 80 80 80 80 80 80 80 82 80 80 80 80 80 80 80 80 80 E3", 2, 0, 0, 1, "",
      false},
@@ -433,9 +433,54 @@ TEST_F(LinkTest, ShortFramesAreIgnored) {
     EXPECT_EQ(DataErrorFlags, 0u);
     EXPECT_TRUE(link_.Deviation.isEmpty());
     EXPECT_TRUE(BlockNumDigits.IsEmpty());
-    RunningTest = 2;
-    Feed("E2 E3");
-    EXPECT_EQ(ResultCount, 0) << "digit 7 of an empty frame is stale";
+    // Digit 7 of an earlier frame is 2: a result frame with fewer or more digits than a
+    // result's eight is no result the station started.
+    Feed("EA 80 8F 80 80 80 80 80 82 EB E2 E3 E2 81 82 E3 E2 80 80 80 80 80 80 80 82 80 E3");
+    EXPECT_EQ(RunningTest, 0);
+    EXPECT_EQ(ResultCount, 0);
+}
+
+// A call the busy event makes may pump window events (closing a shown result does):
+// the bytes after 0xC9 are decoded after it, never inside it, so a frame that opens
+// meanwhile is kept and the trace ring keeps the order of the line.
+TEST_F(LinkTest, BusyEventThatPumpsEventsKeepsTheFollowingFrame) {
+    TFakeClock clock;
+    SetClock(&clock);
+    ResultShown = true;
+    ResultShownAt = clock.Now().addSecs(-5);
+    bool closed = false;
+    SetResultPanelCloser([&] {
+        closed = true;
+        QCoreApplication::processEvents();
+    });
+    const TBytes first = FromHex("C9 E8 80 81 82");
+    PushReceivedBytes(first.data(), first.size());
+    DeliverPendingBytes();
+    EXPECT_TRUE(closed);
+    const TBytes rest = FromHex("83 84 85 86 87 E9");
+    PushReceivedBytes(rest.data(), rest.size());
+    ASSERT_TRUE(PumpUntil([] { return PendingByteCount() == 0; }));
+    EXPECT_EQ(ConfigWord, "01234567");
+    EXPECT_EQ(Hex(TraceSnapshot(RxTraceRing)), "C9 E8 80 81 82 83 84 85 86 87 E9");
+}
+
+// Whatever a decoder's call does, bytes are never decoded inside another byte's decoding.
+TEST_F(LinkTest, NoByteIsDecodedInsideAnother) {
+    struct TPumpingView : TRecordingMainView {
+        void AddMessageRow(const QString& text, bool withChannel) override {
+            TRecordingMainView::AddMessageRow(text, withChannel);
+            QCoreApplication::processEvents();
+        }
+    } view;
+    SetMainView(&view);
+    const TBytes bytes = FromHex("B1 EE 81 87 86 85 84 83 82 81 EF");
+    PushReceivedBytes(bytes.data(), 3);
+    DeliverPendingBytes();
+    PushReceivedBytes(bytes.data() + 3, bytes.size() - 3);
+    ASSERT_TRUE(PumpUntil([] { return PendingByteCount() == 0; }));
+    EXPECT_EQ(view.Rows.size(), 2);
+    EXPECT_EQ(LocoNumber, "7654321");
+    SetMainView(&main_);
 }
 
 } // namespace

@@ -110,6 +110,60 @@ TEST_F(TestRunTest, NoTestStartsWhileAStationResultWaitsToBeHandled) {
     EXPECT_EQ(Rows23()[0][3].toString(), "От РВ");
 }
 
+// A result frame too short to be one, with digits of an earlier frame behind it, starts
+// no wait: the station's real result that follows is the one journalled.
+TEST_F(TestRunTest, ShortResultFrameStartsNoPhantomWait) {
+    TFrame shortFrame = ResultFrame("0000000", 2);
+    shortFrame.Count = 0; // "E2 E3" after a frame whose digit 7 was 2
+    HandleFrame(shortFrame);
+    EXPECT_EQ(RunningTest, 0);
+    Deliver("0000000", 3);
+    ASSERT_TRUE(PumpUntil([this] { return Rows23().size() == 1; }, 3000));
+    EXPECT_EQ(RowFields(Rows23()[0], {2, 7, 8}), "Тест 3|Норма|0000000");
+    PumpUntil([] { return false; }, 100);
+    EXPECT_EQ(Rows23().size(), 1);
+}
+
+// Two results the station starts back to back, in one read or while the first one's
+// wait is ending, are both journalled, each with the numbers and factory numbers of its
+// own session; a result of the other test is not dropped either.
+TEST_F(TestRunTest, StationResultsBackToBackEachKeepTheirOwnSession) {
+    // Locomotive 765432d with factory number 0d00... in block 1, then the result.
+    const auto session = [](uint8_t d, int test) {
+        Handle(0xEE, {0, 7, 6, 5, 4, 3, 2, d});
+        Handle(0xF8, {1, 0, 0, d, 0, 0, 1, d});
+        Deliver("0000000", test);
+    };
+    session(1, 2);
+    session(2, 2);
+    ASSERT_TRUE(PumpUntil([this] { return Rows23().size() == 2; }, 3000));
+
+    session(3, 2);
+    When([this] { return TestWaitRunning() && Rows23().size() == 3; }, [&] { session(4, 2); });
+    ASSERT_TRUE(PumpUntil([this] { return Rows23().size() == 4; }, 3000)) << "the second of a 5 ms pair";
+
+    session(5, 2);
+    session(6, 3);
+    ASSERT_TRUE(PumpUntil([this] { return Rows23().size() == 6; }, 3000)) << "a test 3 result after test 2";
+    PumpUntil([] { return RunningTest == 0 && !TestWaitRunning(); }, 3000);
+
+    const QList<TRow> rows = Rows23();
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(RowFields(rows[i], {2, 3, 6}),
+                  QString("Тест %1|От РВ|765432%2").arg(i == 5 ? 3 : 2).arg(i + 1))
+            << i;
+    TTable t(journal_, BlockNumFileName, TBlockNumTable::Fields(), TBlockNumTable::KeyFields());
+    t.Open();
+    const QList<TRow> numbers = t.AllRows();
+    ASSERT_EQ(numbers.size(), 6);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(RowFields(numbers[i], {bnLoko, bnBlock1}),
+                  QString("765432%1|0%1%2").arg(i + 1).arg(QString(14, '0')))
+            << i;
+    EXPECT_EQ(MainForm->Label23->text(), "Номер локомотива: 7654326");
+    EXPECT_EQ(RunningTest, 0);
+}
+
 TEST_F(TestRunTest, PostedResultMessagesWithoutTheirResultDoNothing) {
     PostMainFormMessage(WM_DEVICE_TEST23);
     PostMainFormMessage(WM_DEVICE_TEST1);

@@ -9,6 +9,12 @@
 #include <QTableWidget>
 #include <QThread>
 #include <functional>
+#include <ostream>
+
+/// Test failures show texts as texts.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 /// Runs window events until cond holds; false when ms pass first.
 inline bool PumpUntil(const std::function<bool()>& cond, int ms = 10000) {
