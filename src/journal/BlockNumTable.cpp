@@ -37,7 +37,70 @@ int KindValue(const QVariant& v) {
     return ok ? k : 0;
 }
 
+// The value a column takes: dates and times typed as text are read; a text longer than
+// its column and a date or time that is not one are refused, never cut or emptied.
+QVariant Checked(int column, const QVariant& value) {
+    const TFieldDef field = TBlockNumTable::Fields().value(column);
+    const QString title = BlockNumColumnTitle(column);
+    if (!value.isValid() || value.isNull() ||
+        (value.typeId() == QMetaType::QString && value.toString().isEmpty()))
+        return value;
+    const QString text = value.toString();
+    switch (field.Type) {
+    case TFieldType::String:
+        if (text.size() > field.Size)
+            throw ERangeError(QStringLiteral("Значение поля «%1» длиннее %2 знаков: %3")
+                                  .arg(title)
+                                  .arg(field.Size)
+                                  .arg(text));
+        return value;
+    case TFieldType::Date: {
+        QDate d = value.toDate();
+        if (value.typeId() == QMetaType::QString) {
+            d = QDate::fromString(text, QStringLiteral("dd.MM.yyyy"));
+            if (!d.isValid())
+                d = QDate::fromString(text, Qt::ISODate);
+        }
+        if (!d.isValid())
+            throw ERangeError(QStringLiteral("Неверная дата в поле «%1»%2")
+                                  .arg(title, text.isEmpty() ? QString() : QStringLiteral(": ") + text));
+        return d;
+    }
+    case TFieldType::Time: {
+        QTime t = value.toTime();
+        if (value.typeId() == QMetaType::QString)
+            t = QTime::fromString(text,
+                                  text.size() > 5 ? QStringLiteral("hh:mm:ss") : QStringLiteral("hh:mm"));
+        if (!t.isValid())
+            throw ERangeError(QStringLiteral("Неверное время в поле «%1»%2")
+                                  .arg(title, text.isEmpty() ? QString() : QStringLiteral(": ") + text));
+        return t;
+    }
+    default:
+        return value;
+    }
+}
+
 } // namespace
+
+QString BlockNumColumnTitle(int column) {
+    switch (column) {
+    case bnLoko:
+        return QStringLiteral("Локомотив");
+    case bnLastD:
+        return QStringLiteral("Дата перезаписи");
+    case bnLastT:
+        return QStringLiteral("Время перезаписи");
+    case bnD:
+        return QStringLiteral("Дата внесения");
+    case bnT:
+        return QStringLiteral("Время внесения");
+    case bnKind:
+        return QStringLiteral("Источник");
+    default:
+        return column >= bnBlock1 && column < bnBlock1 + 8 ? QStringLiteral("Блок%1").arg(column) : QString();
+    }
+}
 
 TBlockNumTable* BlockNumTable() {
     return instance;
@@ -190,7 +253,7 @@ void TBlockNumTable::SetValue(int column, const QVariant& value) {
         Edit();
     if (state_ != TDataState::Edit && state_ != TDataState::Insert)
         throw EVeskError(QStringLiteral("Таблица не в режиме редактирования"));
-    buffer_[column] = value;
+    buffer_[column] = Checked(column, value);
     if (isSignalConnected(QMetaMethod::fromSignal(&TBlockNumTable::RowChanged)))
         emit RowChanged(CurrentIndex());
 }

@@ -67,6 +67,8 @@ public:
     TRow Row(int index) const;
     QVariant Value(int column) const;
     /// Changes a value of the current row, entering the edit state first when browsing.
+    /// A text longer than its column, or a date or time that is not valid (as a value or
+    /// as "dd.MM.yyyy" / "hh:mm:ss" text), is refused with ERangeError naming the column.
     void SetValue(int column, const QVariant& value);
 
     void Edit();
@@ -108,6 +110,9 @@ private:
     qint64 beforeInsert_ = -1;      // the current row before an insert, for its cancel
     TDataState state_ = TDataState::Inactive;
 };
+
+/// The column's name as the factory-numbers window titles it ("Локомотив", "Блок1", ...).
+QString BlockNumColumnTitle(int column);
 
 /// The data set the factory-numbers window shows; nullptr before the window exists.
 TBlockNumTable* BlockNumTable();

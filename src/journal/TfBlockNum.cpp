@@ -148,22 +148,7 @@ const QList<int>& TfBlockNum::GridColumns() {
 
 QString TfBlockNum::GridTitle(int gridColumn) {
     const int c = GridColumns().value(gridColumn, -2);
-    switch (c) {
-    case bnLoko:
-        return "Локомотив";
-    case bnLastD:
-        return "Дата перезаписи";
-    case bnLastT:
-        return "Время перезаписи";
-    case bnD:
-        return "Дата внесения";
-    case bnT:
-        return "Время внесения";
-    case -1:
-        return "Источник";
-    default:
-        return c >= bnBlock1 && c < bnBlock1 + 8 ? QString("Блок%1").arg(c) : QString();
-    }
+    return c >= 0 ? BlockNumColumnTitle(c) : c == -1 ? QStringLiteral("Источник") : QString();
 }
 
 TfBlockNum::TfBlockNum(QWidget* parent) : QDialog(parent) {

@@ -139,6 +139,41 @@ TEST_F(BlockNumTest, DuplicateSetOrMissingLocomotiveIsRefusedInRussian) {
     EXPECT_EQ(table_->RowCount(), 1);
 }
 
+// A value longer than its column, or a date or time that is none, is refused with the
+// column's name: nothing is cut, nothing silently emptied, in an insert or an edit.
+TEST_F(BlockNumTest, OverlongValuesAndInvalidDatesAreRefusedNamingTheColumn) {
+    const auto refused = [&](int column, const QVariant& value, const QString& title) {
+        try {
+            table_->SetValue(column, value);
+        } catch (const ERangeError& e) {
+            EXPECT_TRUE(e.Message().contains("«" + title + "»")) << e.Message().toStdString();
+            return true;
+        }
+        return false;
+    };
+    table_->Append();
+    EXPECT_TRUE(refused(bnLoko, "123456789", "Локомотив"));
+    table_->SetValue(bnLoko, "12345678");
+    EXPECT_TRUE(refused(bnBlock1 + 2, QString(17, '1'), "Блок3"));
+    table_->Post();
+    table_->Edit();
+    EXPECT_TRUE(refused(bnBlock1, QString(20, '2'), "Блок1"));
+    EXPECT_TRUE(refused(bnD, "31.02.2026", "Дата внесения"));
+    EXPECT_TRUE(refused(bnD, QDate(2026, 2, 31), "Дата внесения"));
+    EXPECT_TRUE(refused(bnT, "25:61", "Время внесения"));
+    EXPECT_TRUE(refused(bnLastT, QTime(), "Время перезаписи"));
+    table_->SetValue(bnD, "28.02.2026");
+    table_->SetValue(bnT, "07:05");
+    table_->SetValue(bnBlock1, QString(16, '2'));
+    table_->Post();
+    const TRow row = table_->Row(table_->CurrentIndex());
+    EXPECT_EQ(row[bnLoko].toString(), "12345678");
+    EXPECT_EQ(row[bnBlock1].toString(), QString(16, '2'));
+    EXPECT_TRUE(row[bnBlock1 + 2].toString().isEmpty());
+    EXPECT_EQ(row[bnD].toDate(), QDate(2026, 2, 28));
+    EXPECT_EQ(row[bnT].toTime(), QTime(7, 5));
+}
+
 TEST_F(BlockNumTest, ImportFinishesTheOperatorsEditFirst) {
     TypeRow("1111111", Blocks(1));
     RowOf("1111111", Blocks(1));

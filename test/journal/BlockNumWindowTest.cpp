@@ -115,6 +115,20 @@ TEST_F(BlockNumWindowTest, GridEditsAHandRowAndLeavingTheRowSavesIt) {
     EXPECT_EQ(m->data(m->index(0, 0)).toString(), "1111111");
 }
 
+TEST_F(BlockNumWindowTest, GridRefusesAnImpossibleDateWithAMessage) {
+    w_->NavigatorClick(TNavButton::Insert);
+    t_->SetValue(bnLoko, "1111111");
+    w_->NavigatorClick(TNavButton::Post);
+    QAbstractItemModel* m = w_->DBGrid1->model();
+    const int dateColumn = int(TfBlockNum::GridColumns().indexOf(bnD));
+    const QString before = m->data(m->index(0, dateColumn)).toString();
+    EXPECT_FALSE(m->setData(m->index(0, dateColumn), "30.02.2026"));
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_TRUE(dialogs_[0].Text.contains("«Дата внесения»")) << dialogs_[0].Text.toStdString();
+    w_->NavigatorClick(TNavButton::Post);
+    EXPECT_EQ(m->data(m->index(0, dateColumn)).toString(), before) << "the date is kept, not emptied";
+}
+
 TEST_F(BlockNumWindowTest, GridRefusesToEditADeviceRow) {
     ASSERT_TRUE(SaveBlockNums("1234567", KindFromDevice, clock_.Now(), Blocks(1)));
     w_->show();
