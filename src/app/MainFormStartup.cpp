@@ -8,7 +8,6 @@
 #include "state/UVesk.h"
 
 #include <QAction>
-#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLoggingCategory>
 #include <QMenu>
@@ -58,40 +57,33 @@ void TMainForm::FormCreate() {
     IPort->menuAction()->setVisible(iComSelect->isChecked());
     iTCP->menuAction()->setVisible(iTCPselect->isChecked());
 
+    // The station's adapter, or the default port; a name that is no bare tty name (a
+    // strange sysfs entry) is not taken.
+    QString detected = FindUsbSerialPort();
+    if (!IsBarePortName(detected))
+        detected = DefaultPortName();
+    bool written = false;
     step(this, [&] {
-        const QString found = FindUsbSerialPort();
-        WriteOptions(!found.isEmpty() ? FindUsbSerialPort() : DefaultPortName());
+        WriteOptions(detected);
+        written = true;
     });
-
-    if (QFileInfo(OptionsFileName).isFile()) {
-        step(this, [&] {
-            PortName = ReadOptions().PortName;
-            // Reading the file selects the serial interface.
-            iTCPselect->setChecked(false);
-            iComSelect->setChecked(true);
-            IPort->menuAction()->setVisible(true);
-            iTCP->menuAction()->setVisible(false);
-        });
-        if (iComSelect->isChecked()) {
-            if (!PortName.isEmpty() && OpenComPort(PortName)) {
-                EnableLinkMenus(true);
-                SendReset();
-            } else {
-                PortName.clear();
-                EnableLinkMenus(false);
-            }
-        }
-    } else if (iComSelect->isChecked()) {
-        PortName = DefaultPortName();
-        if (OpenComPort(PortName)) {
-            step(this, [&] { WriteOptions(PortName); });
-            EnableLinkMenus(true);
-            SendReset();
-        } else {
-            MessageDlg("Ошибка при создании соединения", TMsgDlgType::Error, mbOK, this);
-            PortName.clear();
-            EnableLinkMenus(false);
-        }
+    // The file read back names the port; when it could not be written (a full disk, a
+    // read-only folder: the operator has been told) or holds an unsafe name, the port
+    // found in memory is the one opened, never a stale or a default one.
+    PortName = detected;
+    if (written)
+        step(this, [&] { PortName = ReadOptions().PortName; });
+    // Start-up always comes up on the serial interface.
+    iTCPselect->setChecked(false);
+    iComSelect->setChecked(true);
+    IPort->menuAction()->setVisible(true);
+    iTCP->menuAction()->setVisible(false);
+    if (!PortName.isEmpty() && OpenComPort(PortName)) {
+        EnableLinkMenus(true);
+        SendReset();
+    } else {
+        PortName.clear();
+        EnableLinkMenus(false);
     }
 
     if (!PortName.contains("TCP"))

@@ -149,8 +149,10 @@ void CloseComPort() {
 bool OpenComPort(const QString& name) {
     LinkView().SetBusyCursor(true);
     CloseComPort();
-    QString error;
-    const int fd = name.isEmpty() ? -1 : OpenSerialDevice(SerialDevicePath(name), &error);
+    QString error = QStringLiteral("Недопустимое имя порта");
+    // Only a bare tty name becomes a path: "../x" never leaves the device folder.
+    const bool bare = IsBarePortName(name);
+    const int fd = bare ? OpenSerialDevice(SerialDevicePath(name), &error) : -1;
     if (fd < 0) {
         lastOpenError = name.isEmpty() ? QStringLiteral("Не выбран порт") : error;
         ComHandle = -1;

@@ -79,6 +79,15 @@ QString DevDir() {
     return DirFromEnv("VESK_DEV_DIR", QStringLiteral("/dev"));
 }
 
+bool IsBarePortName(const QString& name) {
+    if (name.isEmpty() || name.size() > 32 || name.contains(u'/') || name.contains(QLatin1String("..")))
+        return false;
+    for (QChar c : name)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c.category() == QChar::Other_Control)
+            return false;
+    return true;
+}
+
 QString SerialDevicePath(const QString& portName) {
     return QDir(DevDir()).filePath(portName);
 }

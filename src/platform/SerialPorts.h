@@ -13,6 +13,9 @@ struct TSerialPortEntry {
 
 QString SysDir();
 QString DevDir();
+/// A port name is a bare tty name: 1 to 32 characters, no '/', no "..", no control
+/// character. Any other name is refused before it becomes a path.
+bool IsBarePortName(const QString& name);
 /// Device file opened for a port name: $VESK_DEV_DIR/<name>.
 QString SerialDevicePath(const QString& portName);
 

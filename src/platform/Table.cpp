@@ -3,6 +3,7 @@
 #include "platform/Errors.h"
 
 #include <QAtomicInteger>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +12,11 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUrl>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcTable, "vesk.table")
 
@@ -98,12 +104,12 @@ QString TTable::quotedTable() const {
     return Quoted(TableName());
 }
 
-void TTable::openConnection(bool fresh) {
+void TTable::openConnection(bool fresh, const QString& path) {
     QString error;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
-        db.setDatabaseName(SqliteUri(FilePath(), fresh));
+        db.setDatabaseName(SqliteUri(path.isEmpty() ? FilePath() : path, fresh));
         if (db.open()) {
             QSqlQuery pragma(db);
             if (pragma.exec(QStringLiteral("PRAGMA synchronous=FULL")))
@@ -128,6 +134,20 @@ void TTable::closeConnection() {
     QSqlDatabase::removeDatabase(connection_);
 }
 
+QString TTable::createStatement() const {
+    QStringList columns;
+    for (const TFieldDef& f : fields_)
+        columns.append(Quoted(f.Name) + u' ' + ColumnType(f.Type) +
+                       (f.Required ? QStringLiteral(" NOT NULL") : QString()));
+    if (!key_.isEmpty()) {
+        QStringList keyColumns;
+        for (const QString& k : key_)
+            keyColumns.append(Quoted(k));
+        columns.append(QStringLiteral("PRIMARY KEY(%1)").arg(keyColumns.join(u',')));
+    }
+    return QStringLiteral("CREATE TABLE %1 (%2)").arg(quotedTable(), columns.join(QStringLiteral(", ")));
+}
+
 void TTable::CreateTable() {
     const auto fail = [this](const QString& reason) {
         return EVeskError(QStringLiteral("Не удалось создать таблицу %1: %2").arg(fileName_, reason));
@@ -139,41 +159,50 @@ void TTable::CreateTable() {
         throw fail(QStringLiteral("файл %1 уже существует").arg(path));
     if (fields_.isEmpty())
         throw fail(QStringLiteral("не заданы поля"));
+    for (const QString& k : key_)
+        if (FieldIndex(k) < 0)
+            throw fail(QStringLiteral("поле ключа %1 не найдено среди полей").arg(k));
 
-    QStringList columns;
-    for (const TFieldDef& f : fields_)
-        columns.append(Quoted(f.Name) + u' ' + ColumnType(f.Type) +
-                       (f.Required ? QStringLiteral(" NOT NULL") : QString()));
-    if (!key_.isEmpty()) {
-        QStringList keyColumns;
-        for (const QString& k : key_) {
-            if (FieldIndex(k) < 0)
-                throw fail(QStringLiteral("поле ключа %1 не найдено среди полей").arg(k));
-            keyColumns.append(Quoted(k));
-        }
-        columns.append(QStringLiteral("PRIMARY KEY(%1)").arg(keyColumns.join(u',')));
-    }
-
-    // The empty file is made first, exclusively: what this call made is what it may remove
-    // again, and a file another process made at the same moment is left alone.
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw fail(file.errorString());
-    file.close();
-
+    // The table is made whole in a file of its own, then moved into place under its name
+    // without replacing anything: a kill at any moment leaves no journal file or a
+    // complete one, and a file another process made meanwhile is left alone.
+    const QString temp = QStringLiteral("%1.new%2").arg(path).arg(QCoreApplication::applicationPid());
+    QFile::remove(temp);
     try {
-        openConnection(false);
+        openConnection(true, temp);
         QSqlQuery create(Database());
-        if (!create.exec(QStringLiteral("CREATE TABLE %1 (%2)")
-                             .arg(quotedTable(), columns.join(QStringLiteral(", ")))))
+        if (!create.exec(createStatement()))
             throw EVeskError(create.lastError().text());
     } catch (const EVeskError& e) {
         closeConnection();
-        QFile::remove(path);
+        QFile::remove(temp);
         throw fail(e.Message());
     }
     closeConnection();
+    const QByteArray from = QFile::encodeName(temp), to = QFile::encodeName(path);
+    int moved = ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
+    if (moved != 0 && errno == EINVAL) // a file system without the no-replace rename
+        moved = ::link(from.constData(), to.constData());
+    const int error = moved == 0 ? 0 : errno;
+    QFile::remove(temp);
+    if (error != 0)
+        throw fail(error == EEXIST ? QStringLiteral("файл %1 уже существует").arg(path)
+                                   : QString::fromLocal8Bit(strerror(error)));
     qCInfo(lcTable) << "created" << path;
+}
+
+bool TTable::holdsNoTable() {
+    bool none = false;
+    try {
+        openConnection(false);
+        QSqlQuery q(Database());
+        none = q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && q.next() &&
+               q.value(0).toInt() == 0;
+    } catch (const EVeskError&) {
+        none = false;
+    }
+    closeConnection();
+    return none;
 }
 
 void TTable::Open() {
@@ -215,8 +244,20 @@ void TTable::Open() {
 void TTable::OpenOrCreate() {
     if (active_)
         return;
-    if (!QFileInfo::exists(FilePath()))
+    if (!QFileInfo::exists(FilePath())) {
         CreateTable();
+    } else if (QFileInfo(FilePath()).isFile() && holdsNoTable()) {
+        // A file left empty (a kill between making it and making its table) is completed.
+        openConnection(false);
+        QSqlQuery create(Database());
+        const bool made = create.exec(createStatement());
+        const QString error = create.lastError().text();
+        create = QSqlQuery();
+        closeConnection();
+        if (!made)
+            throw EVeskError(QStringLiteral("Не удалось создать таблицу %1: %2").arg(fileName_, error));
+        qCInfo(lcTable) << "completed" << FilePath();
+    }
     Open();
 }
 

@@ -4,7 +4,8 @@
 // table named as the file without its extension, with the columns in the given order.
 // Dates are stored as 'yyyy-MM-dd' text, times as 'HH:mm:ss.zzz' text, blank values as
 // NULL; every connection runs with PRAGMA synchronous=FULL. A table is created from its
-// column list only when its file does not exist; an existing table is never re-created.
+// column list only when its file does not exist (or exists and holds no table at all);
+// an existing table is never re-created.
 
 #include <QDate>
 #include <QList>
@@ -48,7 +49,8 @@ public:
     void CreateTable();
     /// Opens the file; raises EVeskError when it is missing or is not such a table.
     void Open();
-    /// Opens, creating the table first when the file does not exist.
+    /// Opens, creating the table first when the file does not exist, or when it exists
+    /// but holds no table at all (a file left empty). Any other file is never changed.
     void OpenOrCreate();
     void Close();
     bool Active() const { return active_; }
@@ -75,7 +77,9 @@ public:
 private:
     QVariant toStored(int column, const QVariant& v) const;
     QVariant fromStored(int column, const QVariant& v) const;
-    void openConnection(bool fresh);
+    void openConnection(bool fresh, const QString& path = {});
+    QString createStatement() const;
+    bool holdsNoTable();
     void closeConnection();
     QString quotedTable() const;
     QString keyCondition() const;

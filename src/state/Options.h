@@ -7,14 +7,16 @@
 
 inline constexpr const char* OptionsFileName = "Options.dat";
 
-/// Creates "Options.dat" anew with the name and a CR LF. Raises EFileError.
+/// Writes "Options.dat" anew with the name and a CR LF, through a temporary file renamed
+/// over the old one. Raises EFileError (the old file then stays as it was).
 void WriteOptions(const QString& name);
 
 struct TOptions {
     QString PortName;
     uint8_t PortDigit = 0; // fourth character minus '0'; 0 when the line is shorter or not a digit
 };
-/// Reads the first line of "Options.dat". Raises EFileError when it cannot be read.
+/// Reads the first line of "Options.dat". Raises EFileError when it cannot be read, and
+/// ERangeError when the line is not a bare port name (IsBarePortName) or empty.
 TOptions ReadOptions();
 
 /// Makes sure the alias "dbVesk" exists and points at the program's folder.

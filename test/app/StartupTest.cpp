@@ -9,11 +9,18 @@
 #include "state/UVesk.h"
 #include "support/AppFixture.h"
 
+#include "link/Transport.h"
+#include "platform/SerialPorts.h"
+
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -108,6 +115,95 @@ TEST_F(StartupTest, UnwritableOptionsIsShownAndStartUpGoesOn) {
     EXPECT_EQ(CurrentChannel, 1);
     EXPECT_FALSE(menuEnabled(MainForm->ITest));
     MainForm->ClearMessageGrid(); // the lock exists: no crash
+}
+
+// A pseudo-terminal to stand for a serial port; closed with the object.
+class TPty {
+public:
+    TPty() {
+        fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (fd_ >= 0 && (::grantpt(fd_) != 0 || ::unlockpt(fd_) != 0)) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~TPty() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool Ok() const { return fd_ >= 0; }
+    QString Slave() const { return QString::fromLocal8Bit(::ptsname(fd_)); }
+
+private:
+    int fd_ = -1;
+};
+
+// "Options.dat" that cannot be rewritten at start: the adapter's port found in memory is
+// the one opened, and the operator is told once.
+TEST_F(StartupTest, UnwritableOptionsStillOpensTheDetectedPort) {
+    TPty pty;
+    ASSERT_TRUE(pty.Ok());
+    AddTty("ttyUSB0", "cp210x");
+    LinkDevice("ttyUSB0", pty.Slave());
+    ASSERT_TRUE(QDir(work_).mkdir("Options.dat"));
+    Start();
+    EXPECT_TRUE(ComPortOpen());
+    EXPECT_EQ(PortName, "ttyUSB0");
+    EXPECT_EQ(MainForm->IPort->title(), QString("Порт ttyUSB0"));
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_TRUE(dialogs_[0].Text.contains("Options.dat"));
+    CloseComPort();
+}
+
+// Port names are bare tty names: a path out of the device folder is never opened.
+TEST_F(StartupTest, PortNameThatLeavesTheDeviceFolderIsRefused) {
+    TPty pty;
+    ASSERT_TRUE(pty.Ok());
+    QDir(root_.path()).mkpath("outside");
+    ASSERT_TRUE(QFile::link(pty.Slave(), root_.path() + "/outside/ttyEVIL"));
+    Start(false);
+    for (const QString& name : {QString("../outside/ttyEVIL"), QString("ttyUSB0\n"), QString(33, 'x')}) {
+        EXPECT_FALSE(OpenComPort(name)) << name.toStdString();
+        EXPECT_TRUE(LastOpenErrorText().contains("имя порта")) << LastOpenErrorText().toStdString();
+    }
+    EXPECT_FALSE(OpenComPort(QString("ttyUSB0") + QChar(10)));
+    EXPECT_FALSE(ComPortOpen());
+    EXPECT_TRUE(IsBarePortName("ttyUSB0"));
+    EXPECT_TRUE(IsBarePortName("TCP"));
+    EXPECT_TRUE(IsBarePortName(QString(32, 'x')));
+    EXPECT_FALSE(IsBarePortName(""));
+    EXPECT_FALSE(IsBarePortName("a/b"));
+    EXPECT_FALSE(IsBarePortName("..x"));
+    EXPECT_FALSE(IsBarePortName(QString("tty") + QChar(0x7F)));
+}
+
+TEST(OptionsFile, UnsafeOrOverlongNameIsRefusedAndAFailedWriteKeepsTheFile) {
+    QTemporaryDir dir;
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    for (const QByteArray& line : {QByteArray("../outside/ttyEVIL"), QByteArray(40, 'x'),
+                                   QByteArray(100000, 'y'), QByteArray("tty\x01S0")}) {
+        QFile f("Options.dat");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(line + "\r\nttyS1\r\n");
+        f.close();
+        EXPECT_THROW(ReadOptions(), ERangeError) << line.left(40).toStdString();
+    }
+
+    // The file is written whole or not at all: a write that fails leaves the old name.
+    WriteOptions("ttyUSB0");
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    rlimit none = limit;
+    none.rlim_cur = 0;
+    ::setrlimit(RLIMIT_FSIZE, &none);
+    EXPECT_THROW(WriteOptions("ttyS1"), EFileError);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(ReadOptions().PortName, QString("ttyUSB0"));
+    EXPECT_EQ(QDir().entryList(QDir::Files), QStringList({"Options.dat"}));
+    QDir::setCurrent(old);
 }
 
 TEST(OptionsFile, ReadNeverFailsOnShortOrOddLines) {

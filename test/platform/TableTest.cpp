@@ -176,6 +176,26 @@ TEST_F(TableTest, ExistingFileIsNeverRecreatedAndMissingOneNeverMade) {
     EXPECT_TRUE(Raised([&] { otherColumns.Open(); }).contains("Extra"));
 }
 
+// A kill between making a journal's file and its table once left an empty file that was
+// refused for ever: an existing file that holds no table at all is completed; creation
+// itself leaves either no file or a whole table, and nothing beside it.
+TEST_F(TableTest, EmptyFileIsCompletedAndCreationLeavesNoLitter) {
+    QFile empty(dir_.path() + "/tests1.DB");
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    TTable table(dir_.path(), "tests1.DB", JournalFields());
+    table.OpenOrCreate();
+    table.Append({QDate(2026, 1, 1), QTime(1, 2, 3), "Тест 1"});
+    EXPECT_EQ(table.AllRows().size(), 1);
+    table.Close();
+
+    TTable made(dir_.path(), "Test23.DB", JournalFields());
+    made.CreateTable();
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files, QDir::Name), QStringList({"Test23.DB", "tests1.DB"}));
+    made.Open();
+    EXPECT_TRUE(made.AllRows().isEmpty());
+}
+
 TEST_F(TableTest, UnwritablePlaceRaisesAndLeavesNothing) {
     QFile blocker(dir_.path() + "/not-a-folder");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
