@@ -103,6 +103,19 @@ TEST_F(LinkEndToEnd, StartUpResetsTheStationTwiceAndEventsBecomeRows) {
     EXPECT_EQ(ReadFile("Options.dat"), "ttyUSB0\r\n");
     EXPECT_TRUE(MainForm->ToolPositionEnabled(0));
 
+    // A serial send hands every byte over: TxSent counts them and Len keeps none back.
+    station_.Clear();
+    TxBuffer.Len = 0;
+    PutTxByte(0x93);
+    PutTxByte(0xB1);
+    SendBuffer(TxBuffer, TxSent);
+    EXPECT_EQ(TxSent, 2);
+    EXPECT_EQ(TxBuffer.Len, 0);
+    // The reset command sends the reset byte.
+    MainForm->IResetClick();
+    ASSERT_TRUE(station_.WaitForCount(3, std::chrono::seconds(5)));
+    EXPECT_EQ(Got(), "93 B1 D0");
+
     station_.SendSplit(FromHex("93 B1 B0 EE 81 81 82 83 84 85 86 87 EF"), 1, std::chrono::milliseconds(1));
     ASSERT_TRUE(PumpUntil([] { return MessageCount == 3; }));
     QTableWidget* g = MainForm->StringGrid1;
@@ -150,6 +163,7 @@ TEST_F(LinkEndToEnd, DeviceStartedResultIsQueuedAndPosted) {
 
 TEST_F(LinkEndToEnd, HangUpMidFrameLeavesTheProgramWithTheLinkDown) {
     START_WITH_STATION();
+    MainForm->EnableTestControls(false); // a test runs when the line goes
     station_.Send(FromHex("E2 80 80"));
     ASSERT_TRUE(PumpUntil([] { return TraceSnapshot(RxTraceRing).endsWith(QByteArray::fromHex("E28080")); }));
     station_.HangUp();
@@ -170,7 +184,9 @@ TEST_F(LinkEndToEnd, HangUpMidFrameLeavesTheProgramWithTheLinkDown) {
     MainForm->AddMessageRow("дальше", false);
     EXPECT_EQ(MessageCount, 1);
 
-    // "Перезапуск" on a port that is gone shows why and leaves it closed.
+    // "Перезапуск" on a port that is gone shows why and leaves it closed. (The terminal's
+    // number may already serve another program's terminal: the name goes with it.)
+    QFile::remove(dev_ + "/ttyUSB0");
     MainForm->N8Click();
     ASSERT_EQ(dialogs_.size(), 1);
     EXPECT_EQ(dialogs_[0].Type, TMsgDlgType::Error);

@@ -120,6 +120,17 @@ TEST_F(SoundTest, HeldBytesOfANonCommandEnterTheRingInOrder) {
     EXPECT_EQ(SoundHoldCount, 5);
 }
 
+// The bytes held while a sound command came in are not sound: a start command during a
+// reception begins again with the 0x7F in the place of its closing byte.
+TEST_F(SoundTest, HeldBytesOfASoundCommandAreDropped) {
+    Feed("FA 8F 80 85 8A 8F 80 8F 80 FB 11");
+    const int start = SoundWriteIdx;
+    Feed("FA 8F 80 85 8A 8F 80 8F 80 FB 22");
+    EXPECT_EQ(SoundWriteIdx, start + 2);
+    EXPECT_EQ(Hex(Ring(start, 2)), "7F 22");
+    EXPECT_EQ(SoundHoldCount, 0);
+}
+
 TEST_F(SoundTest, SavedSoundGoesToTheFileInBlocks) {
     Feed("FA 8F 80 85 8A 8F 80 8F 81 FB");
     EXPECT_EQ(SoundMode, 1);

@@ -169,6 +169,55 @@ const TEventCase eventCases[] = {
 INSTANTIATE_TEST_SUITE_P(Events, EventTest, ::testing::ValuesIn(eventCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Every event's message text, once, and the tone flag each tone event sets: its string
+// and its position, with no other flag set.
+TEST_F(LinkTest, EventTextsAndToneFlags) {
+    const struct {
+        uint8_t event;
+        const char* text;
+        const char* flags; // D, G, M strings after the event alone; "" for no flag
+    } events[] = {
+        {0xA9, "Норма запроса.Ждите окончания теста", ""},
+        {0xAB, "Нет подтверждения", ""},
+        {0xAC, "Нет ППНЛ", ""},
+        {0xAD, "Совпал ППНЛ", ""},
+        {0xAE, "Нет ППНК", ""},
+        {0xAF, "Совпал ППНК", ""},
+        {0xB0, "Наличие КС", "00001 00000 00000"},
+        {0xB1, "Наличие тона 2772", "00010 00000 00000"},
+        {0xB2, "Наличие тона 2941", "00100 00000 00000"},
+        {0xB3, "Наличие тона 2272", "00000 00000 00001"},
+        {0xB4, "Наличие тона 2941", "00000 00001 00000"},
+        {0xB5, "Наличие 700 гц первый раз", "00000 00000 00010"},
+        {0xB6, "Наличие 700 гц второй раз", "00000 00000 00100"},
+        {0xB7, "Наличие 700 гц первый раз", "00000 00010 00000"},
+        {0xB8, "Наличие 700 гц второй раз", "00000 00100 00000"},
+        {0xB9, "Проверка НЧ РС", "00000 00000 00000"},
+        {0xBA, "Прием № поезда и передача ППНП", "01000 00000 00000"},
+        {0xBB, "МВ: Прием № поезда и передача ППНП", "00000 00000 01000"},
+        {0xBC, "ГМВ:Прием № поезда и передача ППНП", "00000 01000 00000"},
+        {0xBD, "", "10000 00000 00000"},
+        {0xBE, "МВ: Прием № локомотива и передача ППНЛ", "00000 00000 10000"},
+        {0xBF, "ГМВ:Прием № локомотива и передача ППНЛ", "00000 10000 00000"},
+        {0xC7, "ПРМ вызова 1", ""},
+        {0xC8, "ПРМ вызова 2", ""},
+    };
+    ConfigWord = "01111111"; // standby channels МВ1, ГМВ1: the 700 Hz events move nowhere
+    for (const auto& e : events) {
+        SCOPED_TRACE(e.event);
+        CurrentChannel = 3;
+        ResetToneFlags();
+        main_.Rows.clear();
+        ReceiveByte(e.event);
+        if (*e.text)
+            EXPECT_EQ(RowTexts(), QStringList({e.text}));
+        else
+            EXPECT_TRUE(main_.Rows.isEmpty());
+        if (*e.flags)
+            EXPECT_EQ(ToneFlagsD + " " + ToneFlagsG + " " + ToneFlagsM, QString(e.flags));
+    }
+}
+
 TEST_F(LinkTest, ChannelEventsShowTheChannelName) {
     Feed("96");
     EXPECT_EQ(CurrentChannel, 6);
@@ -389,11 +438,16 @@ TEST_F(LinkTest, TrainAndLocomotiveNumbers) {
     EXPECT_EQ(LocoNumber, "A234567");
     EXPECT_EQ(RowTexts().last(), "Номер локомотива: 10234567");
 
-    // A plain train frame needs its six digits only; the test-1 variant needs eight.
+    // A plain train frame needs its six digits only; the test-1 variant (digits 9, 7)
+    // needs eight.
     Feed("EC 80 80 85 86 87 88 ED");
     EXPECT_EQ(TrainNumber, "5678");
     Feed("EC 89 87 81 82 83 84 8A ED");
     EXPECT_EQ(TrainNumber, "5678");
+    Feed("EC 89 86 84 83 82 81 ED");
+    EXPECT_EQ(TrainNumber, "4321");
+    Feed("EC 89 86 81 82 83 84 8A 85 ED");
+    EXPECT_EQ(RowTexts().last(), "Номер поезда: 1234") << "no test-1 code without digit 7";
 }
 
 TEST_F(LinkTest, SpecialModeResultsAndVersion) {
