@@ -3,6 +3,7 @@
 #include "TestRunSupport.h"
 
 #include "app/TGauge.h"
+#include "link/EventDecoder.h"
 #include "support/TestUtil.h"
 
 #include <QLabel>
@@ -45,6 +46,36 @@ TEST_F(TestRunTest, SelfTestTimeOutWritesTheQuestionMarkRowAtTwentySeconds) {
     EXPECT_EQ(RowFields(rows[0], {4, 5}), "Брак|?");
     EXPECT_EQ(MainForm->LResult->text(), "Нет ответа ");
     EXPECT_EQ(MainForm->BitBtn3->text(), "OK");
+}
+
+// The no-confirmation event ends a tests 2/3 wait at once: the no-answer row comes within
+// a second, not at the limit.
+TEST_F(TestRunTest, NoConfirmationEndsTheTestTwoWaitAtOnce) {
+    clock_.SetStep(100);
+    AnswerDialog(1, "1234567", 0);
+    WhileWaiting([] { HandleEventByte(0xAB); });
+    const qint64 start = clock_.MonotonicMs();
+    MainForm->ITest2Click();
+    EXPECT_LT(clock_.MonotonicMs() - start, 1000);
+    ASSERT_EQ(Rows23().size(), 1);
+    EXPECT_EQ(RowFields(Rows23()[0], {7, 8}), "Брак|?");
+}
+
+// A self-test measures the antenna afresh: the values of an earlier session are not shown.
+TEST_F(TestRunTest, SelfTestForgetsTheVswrOfAnEarlierSession) {
+    ConfigWord = "00111111";
+    VswrMv = 1.5;
+    VswrGmv = 2.0;
+    double during[2] = {};
+    WhileWaiting([&] {
+        during[0] = VswrMv;
+        during[1] = VswrGmv;
+        Deliver("0000000", 1);
+    });
+    MainForm->ITest1Click();
+    EXPECT_EQ(during[0], VswrNotMeasured);
+    EXPECT_EQ(during[1], VswrNotMeasured);
+    EXPECT_FALSE(MainForm->RichEdit1->toPlainText().contains("КСВ=1,5"));
 }
 
 TEST_F(TestRunTest, BusyEventDuringAWaitOnlyHidesThePanel) {
@@ -132,6 +163,7 @@ TEST_F(TestRunTest, StationResultsBackToBackEachKeepTheirOwnSession) {
     const auto session = [](uint8_t d, int test) {
         Handle(0xEE, {0, 7, 6, 5, 4, 3, 2, d});
         Handle(0xF8, {1, 0, 0, d, 0, 0, 1, d});
+        HandleEventByte(d % 2 ? 0xB1 : 0xB2); // the session's own tone event
         Deliver("0000000", test);
     };
     session(1, 2);
@@ -149,8 +181,10 @@ TEST_F(TestRunTest, StationResultsBackToBackEachKeepTheirOwnSession) {
 
     const QList<TRow> rows = Rows23();
     for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(RowFields(rows[i], {2, 3, 6}),
-                  QString("Тест %1|От РВ|765432%2").arg(i == 5 ? 3 : 2).arg(i + 1))
+        EXPECT_EQ(RowFields(rows[i], {2, 3, 6, 16}), QString("Тест %1|От РВ|765432%2|%3")
+                                                         .arg(i == 5 ? 3 : 2)
+                                                         .arg(i + 1)
+                                                         .arg(i % 2 ? "00100" : "00010"))
             << i;
     TTable t(journal_, BlockNumFileName, TBlockNumTable::Fields(), TBlockNumTable::KeyFields());
     t.Open();
@@ -162,6 +196,8 @@ TEST_F(TestRunTest, StationResultsBackToBackEachKeepTheirOwnSession) {
             << i;
     EXPECT_EQ(MainForm->Label23->text(), "Номер локомотива: 7654326");
     EXPECT_EQ(RunningTest, 0);
+    EXPECT_TRUE(BlockNumDigits.IsEmpty()) << "the factory numbers went with their result";
+    EXPECT_EQ(ToneFlagsD, "00000") << "and so did the tone flags";
 }
 
 TEST_F(TestRunTest, PostedResultMessagesWithoutTheirResultDoNothing) {
