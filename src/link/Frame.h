@@ -40,6 +40,8 @@ struct TResultContext {
     TBlockNumDigits BlockNums;       // factory numbers reported since the last result
 };
 extern TResultContext ResultContexts[ResultQueueSize];
+/// The shared state a result would take at this moment.
+TResultContext SessionContext();
 /// True while the queue's run was started by the station: results of its other tests are
 /// then queued too instead of being dropped.
 extern bool ResultQueueFromStation;

@@ -23,6 +23,21 @@ void ClearResultQueue() {
     ResultQueueFromStation = false;
 }
 
+TResultContext SessionContext() {
+    TResultContext c;
+    c.Train = TrainNumber;
+    c.Loco = LocoNumber;
+    c.DeviceTrain = DeviceTrainNumber;
+    c.DeviceLoco = DeviceLocoNumber;
+    for (int i = 0; i < 3; ++i)
+        c.Deviation[i] = MeasuredDeviation[i];
+    c.ToneD = ToneFlagsD;
+    c.ToneG = ToneFlagsG;
+    c.ToneM = ToneFlagsM;
+    c.BlockNums = BlockNumDigits;
+    return c;
+}
+
 void ClearBlockNumDigits() {
     BlockNumDigits = TBlockNumDigits{};
 }
@@ -111,17 +126,7 @@ void QueueResult(const TFrame& f, int index) {
     if (index < 0 || index >= ResultQueueSize)
         throw ERangeError(QStringLiteral("Очередь результатов заполнена"));
     ResultQueue[index] = f;
-    TResultContext& c = ResultContexts[index];
-    c.Train = TrainNumber;
-    c.Loco = LocoNumber;
-    c.DeviceTrain = DeviceTrainNumber;
-    c.DeviceLoco = DeviceLocoNumber;
-    for (int i = 0; i < 3; ++i)
-        c.Deviation[i] = MeasuredDeviation[i];
-    c.ToneD = ToneFlagsD;
-    c.ToneG = ToneFlagsG;
-    c.ToneM = ToneFlagsM;
-    c.BlockNums = BlockNumDigits;
+    ResultContexts[index] = SessionContext();
     ResultCount = index + 1;
     ResetToneFlags();
     ClearBlockNumDigits();

@@ -116,17 +116,9 @@ TJournalWrite AppendTests1Row(const QString& folder, const QString& event, const
 
 TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const QString& code,
                               const QString& word, const QString& direction, const TResultContext* result) {
-    TResultContext now;
-    if (!result) {
-        now.Train = TrainNumber;
-        now.Loco = LocoNumber;
-        for (int i = 0; i < 3; ++i)
-            now.Deviation[i] = MeasuredDeviation[i];
-        now.ToneD = ToneFlagsD;
-        now.ToneG = ToneFlagsG;
-        now.ToneM = ToneFlagsM;
+    const TResultContext now = result ? TResultContext() : SessionContext();
+    if (!result)
         result = &now;
-    }
     const QDateTime moment = Clock().Now();
     const TRow row{
         moment.date(),
