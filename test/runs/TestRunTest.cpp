@@ -198,6 +198,13 @@ TEST_F(TestRunTest, StationResultsBackToBackEachKeepTheirOwnSession) {
     EXPECT_EQ(RunningTest, 0);
     EXPECT_TRUE(BlockNumDigits.IsEmpty()) << "the factory numbers went with their result";
     EXPECT_EQ(ToneFlagsD, "00000") << "and so did the tone flags";
+
+    // The same for the station's self-tests.
+    ConfigWord = "00111111";
+    Deliver("0000000", 1);
+    When([this] { return TestWaitRunning() && Rows1().size() == 1; }, [] { Deliver("0100000", 1); });
+    ASSERT_TRUE(PumpUntil([this] { return Rows1().size() == 2; }, 3000));
+    EXPECT_EQ(RowFields(Rows1()[1], {2, 4, 5}), "Тест 1|Брак|0100000");
 }
 
 TEST_F(TestRunTest, PostedResultMessagesWithoutTheirResultDoNothing) {
