@@ -1,7 +1,13 @@
 // The attenuation reply, the sound path, the builders and senders, the send routine, the trace
 // rings and hex logs, and the TCP transport, over the simulated station on 127.0.0.1.
 #include "LinkFixture.h"
+
 #include "Script.h"
+#include <atomic>
+#include <fcntl.h>
+#include <memory>
+#include <thread>
+#include <unistd.h>
 
 using namespace linktest;
 
@@ -378,6 +384,26 @@ TEST_F(LinkTest, ScriptLineThatIsNoNumberFails) {
     std::string error;
     EXPECT_FALSE(vesksim::PlayScript(station_, "wait 1\ntimeout 5s\n", &error));
     EXPECT_EQ(error, "line 2: not a number of milliseconds: 5s");
+}
+
+// The simulated station whose program end has gone (the program closed its port) gives up
+// a send that finds no room, instead of spinning for ever while it holds its send lock:
+// that held the station's hang-up and its end, and with them the test, until killed.
+TEST_F(LinkTest, StationSendToAClosedProgramEndEnds) {
+    auto* station = new vesksim::TStation;
+    ASSERT_TRUE(station->StartSerial(dir_.path().toStdString(), "ttyUSB7")) << station->Error();
+    const QByteArray slave = QFile::encodeName(dir_.path() + "/dev/ttyUSB7");
+    const int fd = ::open(slave.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    auto done = std::make_shared<std::atomic<int>>(-1);
+    std::thread([station, done] { *done = station->Send(TBytes(64 * 1024, 0x55)) ? 1 : 0; }).detach();
+    QElapsedTimer t;
+    t.start();
+    while (*done < 0 && t.elapsed() < 15000)
+        QThread::msleep(20);
+    ASSERT_EQ(*done, 0) << "the send still runs after 15 s";
+    delete station; // only once the send is over: a spinning one would still use it
 }
 
 TEST_F(LinkTest, TcpConnectionRefused) {

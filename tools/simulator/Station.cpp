@@ -29,8 +29,11 @@ bool IsOpener(uint8_t b) {
     return b >= 0xE0 && (b & 1) == 0;
 }
 
-// Writes all bytes to a non-blocking descriptor, waiting for room up to 5 s.
+// Writes all bytes to a non-blocking descriptor, waiting for room up to 5 s in all. A
+// pseudo-terminal whose program end is closed reports a hang-up at once and never makes
+// room again: that ends the write too.
 bool WriteAll(int fd, const uint8_t* data, size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     size_t done = 0;
     while (done < count) {
         const ssize_t n = ::send(fd, data + done, count - done, MSG_NOSIGNAL);
@@ -48,8 +51,13 @@ bool WriteAll(int fd, const uint8_t* data, size_t count) {
         } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
             return false;
         }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                .count();
+        if (left <= 0)
+            return false;
         pollfd p{fd, POLLOUT, 0};
-        if (::poll(&p, 1, 5000) <= 0)
+        if (::poll(&p, 1, int(left)) <= 0 || !(p.revents & POLLOUT))
             return false;
     }
     return true;
@@ -280,7 +288,8 @@ bool TStation::SendSplit(const TBytes& bytes, size_t chunk, std::chrono::millise
 }
 
 void TStation::HangUp(bool abortive) {
-    std::lock_guard send(sendMutex_);
+    // A send in progress ends within its own 5 s; the hang-up waits for it no longer.
+    std::unique_lock send(sendMutex_, std::chrono::seconds(6));
     std::unique_lock lock(mutex_);
     // The station's thread closes the descriptors: it may be polling them right now.
     hangup_ = abortive ? 2 : 1;
@@ -391,11 +400,11 @@ void TStation::ioLoop() {
             // Without the program's end open the master reports a hang-up: wait a little
             // instead of spinning on it.
             ptyPeerSeen_ = !(ev & POLLHUP);
-            if (ev & POLLIN) {
-                const ssize_t got = ::read(master, buf, sizeof buf);
-                if (got > 0)
-                    onBytes(buf, size_t(got));
-            } else if (ev & POLLHUP) {
+            // A closed program end may also read as "ready" with an error: that waits too.
+            const ssize_t got = (ev & POLLIN) ? ::read(master, buf, sizeof buf) : 0;
+            if (got > 0) {
+                onBytes(buf, size_t(got));
+            } else if (ev & (POLLHUP | POLLIN)) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
         }

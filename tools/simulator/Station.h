@@ -104,7 +104,7 @@ private:
     TBytes received_;
     TBytes pending_; // bytes of an unfinished unit
     THandler handler_;
-    std::mutex sendMutex_;
+    std::timed_mutex sendMutex_;
 };
 
 } // namespace vesksim
