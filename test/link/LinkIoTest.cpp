@@ -235,9 +235,14 @@ TEST_F(LinkTest, Builders) {
 }
 
 // The monitor window shows every byte with two digits.
-TEST_F(LinkTest, ByteToHexPadsToTwoDigits) {
+TEST_F(LinkTest, HexConversions) {
     EXPECT_EQ(ByteToHex(0xD0), "D0");
     EXPECT_EQ(ByteToHex(7), "07");
+    EXPECT_EQ(HexVal("7f"), 0x7F);
+    EXPECT_EQ(HexVal("A"), 10);
+    EXPECT_EQ(HexVal("1Z"), 1) << "stops at the first non-digit";
+    EXPECT_EQ(HexVal("123"), 0) << "more than two characters";
+    EXPECT_EQ(HexVal(""), 0);
 }
 
 TEST_F(LinkTest, SendersOverTcp) {

@@ -67,6 +67,16 @@ TEST_F(LinkTest, DuringASoundTransferOnlyFaFramesOpenAndEventsAreNotDecoded) {
     Feed("FA 8F 80 85 8A 8F 80 8F 8F FB");
     EXPECT_FALSE(SoundTransferOn) << "command 15 carried out";
     EXPECT_EQ(RxFrame.Code, 0) << "the sound command is consumed";
+
+    // An FA frame of another length is no command, but like any frame it shows the data
+    // error label; one with a wrong signature does not.
+    DataErrorFlags = 1;
+    Feed("FA 8F 80 85 8A 8F 80 8F FB");
+    EXPECT_TRUE(link_.DataErrorShown);
+    EXPECT_EQ(RxFrame.Code, 0xFA);
+    link_.DataErrorShown = false;
+    Feed("FA 81 80 85 8A 8F 80 8F 8F FB");
+    EXPECT_FALSE(link_.DataErrorShown);
 }
 
 // Bytes arrive in pieces of any size through the hand-off to the window thread: the
@@ -230,10 +240,11 @@ TEST_F(LinkTest, ChannelEventsShowTheChannelName) {
 }
 
 TEST_F(LinkTest, AlarmsTransmittersAndNoConfirmation) {
-    Feed("99 A1 9A A5 98 CA");
+    Feed("99 A1 9A A5 98 CA A2 A4");
     EXPECT_EQ(link_.Beeps, 3);
-    EXPECT_EQ(link_.Calls, QStringList({"alarm 1 1", "tx mv on", "alarm 1 0", "alarm 2 1", "tx gmv off",
-                                        "alarm 0 1", "working", "enable psh"}));
+    EXPECT_EQ(link_.Calls,
+              QStringList({"alarm 1 1", "tx mv on", "alarm 1 0", "alarm 2 1", "tx gmv off", "alarm 0 1",
+                           "working", "enable psh", "tx gmv on", "alarm 2 0", "tx mv off"}));
     Feed("AB");
     EXPECT_TRUE(EndWaitRequest);
     EXPECT_EQ(RowTexts(), QStringList({"Нет подтверждения"}));
