@@ -327,6 +327,8 @@ TEST_F(LinkTest, HexLogsRunTheirColumnAcrossMessages) {
     PutTest2Command(1);
     SendBuffer(TxBuffer, TxSent);
     TxLog.Close();
+    EXPECT_FALSE(TxLog.IsOpen());
+    SendReset(); // logged no more
     QFile t("transmit.txt");
     ASSERT_TRUE(t.open(QIODevice::ReadOnly));
     EXPECT_EQ(t.readAll(), "D0 91 EE 81 81 82 83 84 85 86 \n87 EF E2 80 80 80 80 80 80 80 \n82 E3 ");
