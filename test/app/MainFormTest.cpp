@@ -3,8 +3,11 @@
 #include "app/TGauge.h"
 #include "app/TMainForm.h"
 #include "app/TShape.h"
+#include "link/FrameDecoder.h"
+#include "link/Receiver.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
+#include "state/LinkView.h"
 #include "state/UVesk.h"
 #include "support/AppFixture.h"
 #include "support/TestUtil.h"
@@ -160,6 +163,31 @@ TEST_F(MainFormTest, ResetCommandClearsErrorsGridMeasurementsAndWait) {
     EXPECT_TRUE(MainForm->StatusText(1).isEmpty());
     EXPECT_TRUE(MainForm->ITest->menuAction()->isEnabled());
     EXPECT_EQ(MainForm->shPusk->BrushColor(), QColor(Qt::red));
+}
+
+// The device panel as the decoders drive it through the main window's view.
+TEST_F(MainFormTest, DevicePanelFollowsTheStation) {
+    for (uint8_t b : {0xA1, 0xA2})
+        ReceiveByte(b);
+    EXPECT_EQ(MainForm->Shape2->BrushColor(), QColor(Qt::red)) << "МВ transmitter";
+    EXPECT_EQ(MainForm->Shape3->BrushColor(), QColor(Qt::red)) << "ГМВ transmitter";
+    ReceiveByte(0xA4);
+    EXPECT_EQ(MainForm->Shape2->BrushColor(), QColor(Qt::white));
+    EXPECT_EQ(MainForm->Shape3->BrushColor(), QColor(Qt::red));
+
+    ConfigWord = "02111111"; // МВ band blocked
+    ShowConfig();
+    EXPECT_FALSE(MainForm->ELevm->isEnabled());
+    EXPECT_FALSE(MainForm->Edit2->isEnabled());
+    EXPECT_TRUE(MainForm->ELevg->isEnabled());
+    ConfigWord = "01111111";
+    ShowConfig();
+    EXPECT_TRUE(MainForm->ELevm->isEnabled());
+
+    LinkView().SetSoundLamps(TLamp::White, TLamp::Green, TLamp::Red);
+    EXPECT_EQ(MainForm->shStatMsg->BrushColor(), QColor(255, 255, 255));
+    EXPECT_EQ(MainForm->shSaveSound->BrushColor(), QColor(0, 128, 0));
+    EXPECT_EQ(MainForm->shUnSaveSound->BrushColor(), QColor(255, 0, 0));
 }
 
 TEST_F(MainFormTest, DataErrorBitsByChannelSetAndKind) {

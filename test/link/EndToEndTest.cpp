@@ -223,6 +223,9 @@ TEST_F(LinkEndToEnd, PortMenuListsChoosesAndCloses) {
     MainForm->mClosePortClick();
     EXPECT_FALSE(ComPortOpen());
     EXPECT_EQ(MainForm->IPort->title(), "Порт");
+    emit MainForm->IPort->aboutToShow();
+    for (QAction* a : MainForm->inom->actions())
+        EXPECT_FALSE(a->isChecked()) << "no port is open: none is ticked";
     EXPECT_TRUE(MainForm->ITest->menuAction()->isEnabled()) << "the menus stay as they were";
 
     // A closed port leaves the terminal free: with its exclusive flag left set, a user

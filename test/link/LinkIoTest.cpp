@@ -135,6 +135,12 @@ TEST_F(SoundTest, HeldBytesOfASoundCommandAreDropped) {
     EXPECT_EQ(SoundWriteIdx, start + 2);
     EXPECT_EQ(Hex(Ring(start, 2)), "7F 22");
     EXPECT_EQ(SoundHoldCount, 0);
+
+    // A write index outside the ring (left by a fault elsewhere) is wrapped, never used.
+    SoundWriteIdx = SoundRingSize;
+    Feed("33");
+    EXPECT_EQ(SoundRing[0], 0x33);
+    EXPECT_EQ(SoundWriteIdx, 1);
 }
 
 TEST_F(SoundTest, SavedSoundGoesToTheFileInBlocks) {

@@ -64,6 +64,14 @@ TEST_F(LinkTest, DuringASoundTransferOnlyFaFramesOpenAndEventsAreNotDecoded) {
     Feed("B1 C9");
     EXPECT_TRUE(main_.Rows.isEmpty());
     EXPECT_TRUE(link_.Calls.isEmpty());
+    // Received sound: an event byte among the samples still ends a frame left behind.
+    SoundFlags = SoundReceiving;
+    Feed("FA 81 FB 75");
+    EXPECT_EQ(RxFrame.Code, 0xFA) << "a sample outside the events leaves it";
+    Feed("C5");
+    EXPECT_EQ(RxFrame.Code, 0);
+    SoundFlags = 0;
+    SoundTransferOn = true;
     Feed("FA 8F 80 85 8A 8F 80 8F 8F FB");
     EXPECT_FALSE(SoundTransferOn) << "command 15 carried out";
     EXPECT_EQ(RxFrame.Code, 0) << "the sound command is consumed";
