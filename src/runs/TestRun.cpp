@@ -79,7 +79,11 @@ int NextQueuedTest() {
         ++kept;
     }
     ResultCount = kept;
-    return kept > 0 ? ResultQueue[0].Nibbles[7] : 0;
+    if (kept == 0)
+        return 0;
+    // What is left is the station's own: the waits that take it take its other tests too.
+    ResultQueueFromStation = true;
+    return ResultQueue[0].Nibbles[7];
 }
 
 bool SelfTestNorma(const QString& code) {

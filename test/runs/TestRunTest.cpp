@@ -207,6 +207,21 @@ TEST_F(TestRunTest, StationResultsBackToBackEachKeepTheirOwnSession) {
     EXPECT_EQ(RowFields(Rows1()[1], {2, 4, 5}), "Тест 1|Брак|0100000");
 }
 
+// A late second answer to a test started from the PC is the station's own result: the wait
+// that takes it also keeps a result of the station's next test.
+TEST_F(TestRunTest, LateAnswerToAPcTestIsHandledAsTheStationsOwn) {
+    AnswerDialog(1, "1234567", 0);
+    WhileWaiting([] { Deliver("0000000", 2); });
+    When([this] { return TestWaitRunning() && Rows23().size() == 1; }, [] { Deliver("0000001", 2); });
+    When([this] { return TestWaitRunning() && Rows23().size() == 2; }, [] { Deliver("0000002", 3); });
+    MainForm->ITest2Click();
+    ASSERT_TRUE(PumpUntil([this] { return Rows23().size() == 3; }, 3000));
+    const QList<TRow> rows = Rows23();
+    EXPECT_EQ(RowFields(rows[0], {2, 3, 8}), "Тест 2|От ВЕСК|0000000");
+    EXPECT_EQ(RowFields(rows[1], {2, 3, 8}), "Тест 2|От РВ|0000001");
+    EXPECT_EQ(RowFields(rows[2], {2, 3, 8}), "Тест 3|От РВ|0000002");
+}
+
 TEST_F(TestRunTest, PostedResultMessagesWithoutTheirResultDoNothing) {
     PostMainFormMessage(WM_DEVICE_TEST23);
     PostMainFormMessage(WM_DEVICE_TEST1);
