@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -291,6 +292,7 @@ TEST_F(LinkEndToEnd, TcpPeerThatClosesIsNoticed) {
 // switched on in the monitor window, a scripted exchange played on the station's side.
 TEST_F(LinkEndToEnd, ScriptedSessionIsLoggedAndDecoded) {
     START_WITH_STATION();
+    EXPECT_TRUE(Fevery->cbAutoRepaint->isChecked()) << "the monitor refreshes itself from the start";
     Fevery->bOpebFileIn->click();
     ASSERT_TRUE(RxLog.IsOpen());
     const std::string script = R"(
