@@ -22,7 +22,7 @@ TJournalWrite Append(const QString& folder, const char* fileName, const QList<TF
     try {
         TTable table(folder, QString::fromLatin1(fileName), fields);
         table.OpenOrCreate();
-        table.Append(CutToWidths(fields, row));
+        table.Append(row); // the table cuts each text to its column
         table.Close();
         return {true, {}};
     } catch (const std::exception& e) {
@@ -66,22 +66,6 @@ QList<TFieldDef> Test23Fields() {
         Str("MesG", 5),
         Str("MesM", 5),
     };
-}
-
-TRow CutToWidths(const QList<TFieldDef>& fields, TRow row) {
-    for (int i = 0; i < row.size() && i < fields.size(); ++i) {
-        if (fields[i].Type != TFieldType::String || fields[i].Size <= 0 ||
-            row[i].typeId() != QMetaType::QString)
-            continue;
-        QString s = row[i].toString();
-        if (s.size() > fields[i].Size) {
-            qsizetype n = fields[i].Size;
-            if (s[n - 1].isHighSurrogate())
-                --n;
-            row[i] = s.left(n);
-        }
-    }
-    return row;
 }
 
 TJournalWrite AppendTests1Row(const QString& folder, const QString& event, const QString& code,

@@ -37,6 +37,3 @@ TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const
 
 /// Tells the operator once, in Russian, that a row of the given table was not saved and why.
 void ReportJournalFailure(const QString& fileName, const TJournalWrite& write);
-
-/// Each value of row cut to the width of its string column, in characters.
-TRow CutToWidths(const QList<TFieldDef>& fields, TRow row);

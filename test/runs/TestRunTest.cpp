@@ -230,11 +230,20 @@ TEST_F(TestRunTest, PostedResultMessagesWithoutTheirResultDoNothing) {
     EXPECT_TRUE(Rows23().isEmpty());
     EXPECT_TRUE(Rows1().isEmpty());
 
-    // A running test whose queue lost its result is released, not left stuck.
+    // A running test whose queue lost its result is released, not left stuck; a message
+    // of the other kind leaves a waiting result alone.
     RunningTest = 3;
     ClearResultQueue();
     MainForm->Test2();
     EXPECT_EQ(RunningTest, 0);
+    RunningTest = 1;
+    MainForm->Test1();
+    EXPECT_EQ(RunningTest, 0);
+    Deliver("0000000", 2);
+    MainForm->Test1();
+    EXPECT_EQ(RunningTest, 2);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Rows23().size(), 1);
 }
 
 TEST_F(TestRunTest, TestOneRunsSeventySecondsAndEndsWithTheResetByte) {
