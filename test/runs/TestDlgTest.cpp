@@ -105,6 +105,22 @@ TEST_F(TestDlgTest, BlockedBandRefusesOkButTakesTheChannel) {
     dlg_->BitBtn2->click();
 }
 
+// At creation the dialog shows the channel list of the band that is not blocked.
+TEST_F(TestDlgTest, CreationShowsTheListOfTheFreeBand) {
+    const struct {
+        const char* word;
+        QComboBox* shown;
+    } cases[] = {
+        {"04111111", dlg_->ComboBoxMW}, {"02111111", dlg_->ComboBoxGMW}, {"01111111", dlg_->ComboBox1}};
+    for (const auto& c : cases) {
+        ConfigWord = c.word;
+        dlg_->FormCreate();
+        for (QComboBox* box : {dlg_->ComboBox1, dlg_->ComboBoxMW, dlg_->ComboBoxGMW})
+            EXPECT_EQ(box->isHidden(), box != c.shown) << c.word << " " << box->objectName().toStdString();
+    }
+    ConfigWord = "01111111";
+}
+
 TEST_F(TestDlgTest, BandCheckReadsTheComboThatIsShown) {
     // МВ blocked and the ГМВ list shown; the hidden full list still points at МВ2.
     ConfigWord = "02111111";
