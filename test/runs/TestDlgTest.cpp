@@ -103,6 +103,17 @@ TEST_F(TestDlgTest, BlockedBandRefusesOkButTakesTheChannel) {
     EXPECT_EQ(dialogs_[0].Buttons, mbYes | mbNo);
     EXPECT_EQ(CurrentChannel, 3);
     dlg_->BitBtn2->click();
+
+    ConfigWord = "04111111"; // ГМВ blocked
+    dialogs_.clear();
+    Open();
+    dlg_->ComboBox1->setCurrentIndex(1); // ГМВ2
+    dlg_->BitBtn1->click();
+    EXPECT_TRUE(dlg_->isVisible());
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Text, "Диапазон ГМВ заблокирован. Выполнение теста невозможно.");
+    EXPECT_EQ(CurrentChannel, 2);
+    dlg_->BitBtn2->click();
 }
 
 // At creation the dialog shows the channel list of the band that is not blocked.
