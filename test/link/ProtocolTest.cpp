@@ -299,9 +299,12 @@ TEST_F(LinkTest, FirstBusyAfterAHeartbeatClosesAShownResult) {
     EXPECT_EQ(main_.Calls, QStringList({"controls off", "controls off"}));
     Feed("CB C9");
     EXPECT_EQ(closed, 2);
-    ResultShownAt = clock.Now();
+    ResultShownAt = clock.Now().addMSecs(-1000);
     Feed("CB C9");
-    EXPECT_EQ(closed, 2) << "a result shown for less than a second stays";
+    EXPECT_EQ(closed, 2) << "a result shown for no more than a second stays";
+    ResultShownAt = clock.Now().addMSecs(-1001);
+    Feed("CB C9");
+    EXPECT_EQ(closed, 3);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -246,6 +246,16 @@ TEST_F(TestRunTest, PostedResultMessagesWithoutTheirResultDoNothing) {
     EXPECT_EQ(Rows23().size(), 1);
 }
 
+TEST(WaitClock, CountsWholeSecondsFromItsStart) {
+    TFakeClock clock;
+    SetClock(&clock);
+    clock.Advance(5000);
+    const TWaitClock wait;
+    clock.Advance(2600);
+    EXPECT_EQ(wait.ElapsedSeconds(), 3);
+    SetClock(nullptr);
+}
+
 TEST_F(TestRunTest, TestOneRunsSeventySecondsAndEndsWithTheResetByte) {
     LocoNumber = "1234567";
     AnswerDialog(1, "1234567", 0);
