@@ -282,6 +282,12 @@ TEST_F(MainFormTest, ErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
     EXPECT_EQ(dialogs_[0].Caption, QString("Ошибка"));
     EXPECT_EQ(dialogs_[0].Text, QString("Неверный источник выбора канала"));
     EXPECT_EQ(MessageCount, 1) << "the next handler still runs";
+
+    // Something that is no error object at all is still caught and shown.
+    QTimer::singleShot(0, MainForm, [] { throw 42; });
+    QCoreApplication::processEvents();
+    ASSERT_EQ(dialogs_.size(), 2);
+    EXPECT_EQ(dialogs_[1].Text, QString("Внутренняя ошибка программы"));
 }
 
 } // namespace
