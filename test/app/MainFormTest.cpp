@@ -184,6 +184,13 @@ TEST_F(MainFormTest, DevicePanelFollowsTheStation) {
     ShowConfig();
     EXPECT_TRUE(MainForm->ELevm->isEnabled());
 
+    // The free event puts the result panel back after technological mode 1.
+    MainForm->N9Click();
+    MainForm->LBadUM_MW->show();
+    ReceiveByte(0xC0);
+    EXPECT_EQ(MainForm->Label25->text(), "Результаты тестирования");
+    EXPECT_TRUE(MainForm->LBadUM_MW->isHidden());
+
     LinkView().SetSoundLamps(TLamp::White, TLamp::Green, TLamp::Red);
     EXPECT_EQ(MainForm->shStatMsg->BrushColor(), QColor(255, 255, 255));
     EXPECT_EQ(MainForm->shSaveSound->BrushColor(), QColor(0, 128, 0));
