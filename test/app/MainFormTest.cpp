@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -258,13 +259,33 @@ TEST_F(MainFormTest, AboutWindowShowsTheProgramVersion) {
     EXPECT_EQ(AboutBox->Version->text(), QString("Версия : " VESK_VERSION));
 }
 
+// The pie gauge fills clockwise from twelve o'clock: a quarter is the upper right.
+TEST(Gauge, PieFillsClockwiseFromTheTop) {
+    TGauge g(TGauge::Pie);
+    g.resize(42, 42);
+    g.SetBackColor(Qt::yellow);
+    g.SetForeColor(QColor(0, 128, 0));
+    g.SetMaxValue(20);
+    g.SetProgress(5);
+    const QImage img = g.grab().toImage();
+    const auto at = [&](int x, int y) { return img.pixelColor(x * img.width() / 42, y * img.height() / 42); };
+    EXPECT_EQ(at(29, 12), QColor(0, 128, 0)) << "upper right";
+    EXPECT_EQ(at(12, 12), QColor(Qt::yellow)) << "upper left";
+    EXPECT_EQ(at(12, 29), QColor(Qt::yellow)) << "lower left";
+    g.SetProgress(20);
+    const QImage full = g.grab().toImage();
+    EXPECT_EQ(full.pixelColor(12 * full.width() / 42, 29 * full.height() / 42), QColor(0, 128, 0));
+}
+
 TEST_F(MainFormTest, EveryNamedComponentExistsAndTheWindowRenders) {
     for (const char* name :
          {"Label7",    "Gauge1",     "eRange",   "Edit1",     "LDataErr",    "Edit5",         "Edit6",
           "Shape2",    "Shape3",     "shPusk",   "shStatMsg", "shSaveSound", "shUnSaveSound", "StringGrid1",
           "BitBtn1",   "ELevm",      "ELevg",    "Edit2",     "Edit3",       "BitBtn2",       "Panel4",
           "RichEdit1", "Gauge2",     "Panel5",   "Gauge3",    "RichEdit2",   "Panel6",        "Gauge4",
-          "BitBtn5",   "StatusBar1", "ToolBar1", "Timer1",    "Timer2"})
+          "BitBtn5",   "StatusBar1", "ToolBar1", "Timer1",    "Timer2",      "IPort",         "IVesk",
+          "ITest",     "IDB",        "N2",       "ICall1",    "ICall2",      "N14",           "N9",
+          "ITest1",    "ITest2",     "ITest3",   "IReset",    "iComSelect",  "iTCPselect"})
         EXPECT_NE(MainForm->findChild<QObject*>(name), nullptr) << name;
     EXPECT_EQ(MainForm->Edit1->text(), "MB2");
     EXPECT_EQ(MainForm->Label7->text(), "ВЕСК свободен");
