@@ -1,0 +1,8 @@
+# Runs the program with no display: it must refuse with code 2 and name xvfb-run.
+execute_process(COMMAND ${PROGRAM} RESULT_VARIABLE rc ERROR_VARIABLE err OUTPUT_VARIABLE out TIMEOUT 20)
+if(NOT rc EQUAL 2)
+    message(FATAL_ERROR "exit code ${rc}, expected 2: ${err}")
+endif()
+if(NOT err MATCHES "xvfb-run")
+    message(FATAL_ERROR "no hint to xvfb-run: ${err}")
+endif()
