@@ -174,6 +174,24 @@ TEST_F(BlockNumTest, OverlongValuesAndInvalidDatesAreRefusedNamingTheColumn) {
     EXPECT_EQ(row[bnT].toTime(), QTime(7, 5));
 }
 
+// A new row keeps what was typed when the edit command comes again, and a row being
+// edited is saved before a new one starts.
+TEST_F(BlockNumTest, EditOfANewRowKeepsItAndAppendSavesTheEdit) {
+    table_->Append();
+    table_->SetValue(bnLoko, "1111111");
+    table_->Edit();
+    EXPECT_EQ(table_->State(), TDataState::Insert);
+    EXPECT_EQ(table_->Value(bnLoko).toString(), "1111111");
+    table_->Post();
+    table_->Edit();
+    table_->SetValue(bnBlock1, "12");
+    table_->Append();
+    EXPECT_EQ(table_->State(), TDataState::Insert);
+    table_->Cancel();
+    ASSERT_EQ(table_->RowCount(), 1);
+    EXPECT_EQ(table_->Row(0)[bnBlock1].toString(), "12");
+}
+
 TEST_F(BlockNumTest, ImportFinishesTheOperatorsEditFirst) {
     TypeRow("1111111", Blocks(1));
     RowOf("1111111", Blocks(1));
