@@ -14,8 +14,10 @@
 #include "voice/TFCall.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -257,6 +259,18 @@ TEST_F(MainFormTest, CallWithNoBandLeavesTheBandUnchosen) {
 TEST_F(MainFormTest, AboutWindowShowsTheProgramVersion) {
     AboutBox->FormShow();
     EXPECT_EQ(AboutBox->Version->text(), QString("Версия : " VESK_VERSION));
+}
+
+// Every window made at start-up carries its name.
+TEST_F(MainFormTest, EveryWindowMadeAtStartUpHasItsName) {
+    QStringList names;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        names << w->objectName();
+    for (const QWidget* w : MainForm->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
+        names << w->objectName();
+    for (const char* name : {"MainForm", "FParam", "Fevery", "FTestDlg", "AboutBox", "FSPC", "FCall", "FDB",
+                             "FDB23", "FSelectDlg", "FDBRV", "Form2", "fBlockNum", "fAnsu"})
+        EXPECT_TRUE(names.contains(name)) << name;
 }
 
 // The pie gauge fills clockwise from twelve o'clock: a quarter is the upper right.
