@@ -72,9 +72,11 @@ TEST_F(LinkTest, DuringASoundTransferOnlyFaFramesOpenAndEventsAreNotDecoded) {
     EXPECT_EQ(RxFrame.Code, 0);
     SoundFlags = 0;
     SoundTransferOn = true;
+    DataErrorFlags = 1;
     Feed("FA 8F 80 85 8A 8F 80 8F 8F FB");
     EXPECT_FALSE(SoundTransferOn) << "command 15 carried out";
     EXPECT_EQ(RxFrame.Code, 0) << "the sound command is consumed";
+    EXPECT_TRUE(link_.DataErrorShown) << "a sound command refreshes the data error label too";
 
     // An FA frame of another length is no command, but like any frame it shows the data
     // error label; one with a wrong signature does not.
