@@ -54,6 +54,8 @@ TEST_F(ResultRenderTest, SelfTestAllZeroListsEveryUnitWithAntennaVswr) {
     // The document keeps double blanks and one block per line, each in its colour.
     ASSERT_EQ(doc.blockCount(), lines.size());
     EXPECT_EQ(doc.findBlockByNumber(7).text(), " Норма АФУ  МВ КСВ=3,5");
+    ShowSelfTestResult("0000000", &doc);
+    EXPECT_EQ(doc.blockCount(), lines.size()) << "a new result replaces the old one";
 }
 
 TEST_F(ResultRenderTest, SelfTestProcessorFaultIsOneRedLineAndKeepsPackedVswr) {

@@ -60,6 +60,11 @@ TEST_F(TestDlgTest, KindSwitchSetsTheWidthBeforeTheText) {
     dlg_->RadioGroup1->setCurrentIndex(1);
     EXPECT_EQ(dlg_->Edit1->maxLength(), 7);
     EXPECT_EQ(dlg_->Edit1->text(), "7654321");
+    TrainNumber = "4321";
+    dlg_->RadioGroup1->setCurrentIndex(0);
+    EXPECT_EQ(dlg_->Edit1->maxLength(), 4);
+    EXPECT_EQ(dlg_->Edit1->text(), "4321");
+    dlg_->RadioGroup1->setCurrentIndex(1);
     dlg_->BitBtn2->click();
 
     // Opened again on the locomotive kind with a 4-character width left from before.

@@ -220,6 +220,7 @@ TEST_F(TestRunTest, LateAnswerToAPcTestIsHandledAsTheStationsOwn) {
     EXPECT_EQ(RowFields(rows[0], {2, 3, 8}), "Тест 2|От ВЕСК|0000000");
     EXPECT_EQ(RowFields(rows[1], {2, 3, 8}), "Тест 2|От РВ|0000001");
     EXPECT_EQ(RowFields(rows[2], {2, 3, 8}), "Тест 3|От РВ|0000002");
+    EXPECT_EQ(LastResultHex, "0") << "test 3 reads its verdict from digit 1";
 }
 
 TEST_F(TestRunTest, PostedResultMessagesWithoutTheirResultDoNothing) {
