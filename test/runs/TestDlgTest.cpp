@@ -1,6 +1,7 @@
 // The test parameters dialog: digit filter, fixed widths, the channel combos and the band check.
 #include "app/TMainForm.h"
 #include "runs/TFTestDlg.h"
+#include "runs/TestRules.h"
 #include "state/UVesk.h"
 #include "support/AppFixture.h"
 
@@ -160,6 +161,22 @@ TEST_F(TestDlgTest, BandCheckReadsTheComboThatIsShown) {
     dlg_->BitBtn1->click();
     EXPECT_TRUE(dialogs_.isEmpty());
     EXPECT_EQ(CurrentChannel, 5);
+
+    // Both bands blocked: the МВ list is shown, and its channel is refused.
+    ConfigWord = "06111111";
+    dlg_->ComboBoxMW->setCurrentIndex(0);
+    Open();
+    dlg_->BitBtn1->click();
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Text, "Диапазон МВ заблокирован. Выполнение теста невозможно.");
+    dlg_->BitBtn2->click();
+}
+
+TEST(ChannelBandTest, ChannelsOutsideTheBandsBelongToNone) {
+    EXPECT_EQ(ChannelBand(0), TChannelBand::None);
+    EXPECT_EQ(ChannelBand(2), TChannelBand::Gmv);
+    EXPECT_EQ(ChannelBand(6), TChannelBand::Mv);
+    EXPECT_EQ(ChannelBand(7), TChannelBand::None);
 }
 
 TEST_F(TestDlgTest, TestOneLocksTheKindOnlyWhileOpen) {
