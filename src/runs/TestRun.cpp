@@ -49,7 +49,7 @@ int FirstQueued(int test) {
     const int count = std::clamp(ResultCount, 0, ResultQueueSize);
     for (int i = 0; i < count; ++i) {
         const TFrame& f = ResultQueue[i];
-        if (f.State == 2 && f.Code == 0xE2 && f.Count == 8 && (test == 0 || f.Nibbles[7] == test))
+        if (f.State == 2 && f.Nibbles[7] == test)
             return i;
     }
     return -1;
@@ -57,11 +57,11 @@ int FirstQueued(int test) {
 } // namespace
 
 bool QueueHoldsResult(int test) {
-    return test != 0 && FirstQueued(test) >= 0;
+    return FirstQueued(test) >= 0;
 }
 
 const TResultContext* QueuedResultContext(int test) {
-    const int i = test != 0 ? FirstQueued(test) : -1;
+    const int i = FirstQueued(test);
     return i >= 0 ? &ResultContexts[i] : nullptr;
 }
 
@@ -70,7 +70,7 @@ int NextQueuedTest() {
     int kept = 0;
     for (int i = 0; i < count; ++i) {
         const TFrame& f = ResultQueue[i];
-        if (f.State != 2 || f.Code != 0xE2 || f.Count != 8 || f.Nibbles[7] < 1 || f.Nibbles[7] > 3)
+        if (f.State != 2) // consumed; the decoder queues results only
             continue;
         if (kept != i) {
             ResultQueue[kept] = f;

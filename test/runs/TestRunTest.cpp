@@ -221,6 +221,9 @@ TEST_F(TestRunTest, LateAnswerToAPcTestIsHandledAsTheStationsOwn) {
     EXPECT_EQ(RowFields(rows[1], {2, 3, 8}), "Тест 2|От РВ|0000001");
     EXPECT_EQ(RowFields(rows[2], {2, 3, 8}), "Тест 3|От РВ|0000002");
     EXPECT_EQ(LastResultHex, "0") << "test 3 reads its verdict from digit 1";
+    TTable numbers(journal_, BlockNumFileName, TBlockNumTable::Fields(), TBlockNumTable::KeyFields());
+    numbers.Open();
+    EXPECT_TRUE(numbers.AllRows().isEmpty()) << "no factory numbers came: none are saved";
 }
 
 TEST_F(TestRunTest, PostedResultMessagesWithoutTheirResultDoNothing) {
