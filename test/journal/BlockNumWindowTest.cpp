@@ -116,6 +116,7 @@ TEST_F(BlockNumWindowTest, GridEditsAHandRowAndLeavingTheRowSavesIt) {
 }
 
 TEST_F(BlockNumWindowTest, GridRefusesAnImpossibleDateWithAMessage) {
+    w_->show();
     w_->NavigatorClick(TNavButton::Insert);
     t_->SetValue(bnLoko, "1111111");
     w_->NavigatorClick(TNavButton::Post);
