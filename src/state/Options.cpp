@@ -2,48 +2,16 @@
 
 #include "platform/DbAlias.h"
 #include "platform/Errors.h"
+#include "platform/SafeFile.h"
 #include "platform/SerialPorts.h"
 #include "platform/Version.h"
 
 #include <QFile>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 void WriteOptions(const QString& name) {
-    // Written to a file of its own and renamed over the old one: a write that fails (a full
+    // Written through a temporary file renamed over the old one: a write that fails (a full
     // disk) leaves the old name, never an empty file.
-    const QByteArray path = QFile::encodeName(OptionsFileName);
-    const QByteArray temp = path + ".new";
-    const QByteArray bytes = name.toUtf8() + "\r\n";
-    const auto fail = [](int error) {
-        return EFileError(QString("Не удалось записать файл %1: %2")
-                              .arg(OptionsFileName, QString::fromLocal8Bit(strerror(error))));
-    };
-    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw fail(errno);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    int error = done == bytes.size() ? 0 : (errno ? errno : EIO);
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && ::rename(temp.constData(), path.constData()) != 0)
-        error = errno;
-    if (error != 0) {
-        ::unlink(temp.constData());
-        throw fail(error);
-    }
+    WriteFileReplacing(OptionsFileName, name.toUtf8() + "\r\n");
 }
 
 TOptions ReadOptions() {
