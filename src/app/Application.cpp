@@ -20,7 +20,10 @@
 #include "state/LinkView.h"
 #include "voice/TFCall.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QLoggingCategory>
+#include <QTranslator>
 
 Q_LOGGING_CATEGORY(lcApp, "vesk.app")
 
@@ -38,10 +41,32 @@ bool TVeskApplication::notify(QObject* receiver, QEvent* event) {
     return false;
 }
 
+bool InstallQtTranslations() {
+    static bool installed = false;
+    if (installed)
+        return true;
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    for (const char* catalog : {"qtbase", "qtserialport"}) {
+        auto* translator = new QTranslator(qApp);
+        if (translator->load(russian, catalog, "_", folder)) {
+            QCoreApplication::installTranslator(translator);
+            installed = true;
+        } else {
+            // The program goes on with Qt's English texts for the standard buttons and menus.
+            qCWarning(lcApp) << "no Russian translation" << catalog << "in" << folder;
+            delete translator;
+        }
+    }
+    return installed;
+}
+
 void InitApplication() {
+    InstallQtTranslations();
     InstallDialogPresenter();
+    // Only the name, not a display name: the window system would add a display name to the
+    // caption of every window and dialog.
     QApplication::setApplicationName("ВЕСК-4ТЦ");
-    QApplication::setApplicationDisplayName("ВЕСК-4ТЦ");
     qApp->setProperty("HelpFile", "Vesk_Help.hlp");
 }
 

@@ -11,6 +11,9 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
+/// Loads Qt's Russian texts (standard buttons, context menus, Qt's error reasons) once;
+/// false when they are not installed, and Qt's own English texts stay.
+bool InstallQtTranslations();
 /// Application-wide set-up done before any window: Russian dialogs, title, help file name.
 void InitApplication();
 /// Creates every window once, in the start-up order; the main window runs its

@@ -67,7 +67,8 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     OKButton = new QPushButton("OK", this);
     OKButton->setObjectName("OKButton");
     OKButton->setDefault(true);
-    OKButton->setGeometry(124, 256, 75, 25);
+    const int okWidth = std::max(75, OKButton->sizeHint().width());
+    OKButton->setGeometry((324 - okWidth) / 2, 256, okWidth, 25);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 

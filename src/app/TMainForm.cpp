@@ -97,6 +97,28 @@ void setBold(QWidget* w, const QColor& color, const QColor& back = QColor()) {
     w->setStyleSheet(css);
 }
 
+// A panel that only shows values: no click, key or focus reaches it, yet its values keep
+// their normal colours. The one field that is disabled by itself keeps the disabled look.
+void showOnly(QWidget* panel, QWidget* disabledField) {
+    const QPalette normal = panel->palette();
+    QPalette shown = normal;
+    QPalette greyed = normal;
+    for (int r = 0; r < QPalette::NColorRoles; ++r) {
+        const auto role = QPalette::ColorRole(r);
+        shown.setColor(QPalette::Disabled, role, normal.color(QPalette::Active, role));
+        greyed.setColor(QPalette::Disabled, role, normal.color(QPalette::Disabled, role));
+    }
+    panel->setPalette(shown);
+    disabledField->setPalette(greyed);
+    panel->setEnabled(false);
+}
+
+// Widens a button that its caption does not fit, keeping its right edge.
+void fitRight(QWidget* b) {
+    const int w = std::max(b->width(), b->sizeHint().width());
+    b->setGeometry(b->geometry().right() + 1 - w, b->y(), w, b->height());
+}
+
 } // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
@@ -284,8 +306,15 @@ void TMainForm::buildPanels() {
     Edit1 = edit(Panel1, "Edit1", 276, 66, 44);
     Edit1->setText("MB2");
     Edit1->setEnabled(false);
-    LDataErr = label(Panel1, "LDataErr", "Пришли Неверные настройки", 180, 40, 145, 16);
+    // Beside the gauge, in two lines if the bold text needs them.
+    LDataErr = label(Panel1, "LDataErr", "Пришли Неверные настройки", 0, 0);
     setBold(LDataErr, Qt::red);
+    LDataErr->setWordWrap(true);
+    {
+        const int x = Gauge1->geometry().right() + 5;
+        const int w = Panel1->width() - x - 3;
+        LDataErr->setGeometry(x, 1, w, LDataErr->heightForWidth(w));
+    }
     LDataErr->hide();
     // Rows of a label followed by its field: each widget goes right after the previous one.
     auto row = [](int y, std::initializer_list<QWidget*> widgets) {
@@ -312,6 +341,7 @@ void TMainForm::buildPanels() {
     row(152, {shPusk, label(Panel1, nullptr, "СБРОС-РАБОТА", 0, 0), shStatMsg,
               label(Panel1, nullptr, "НЧ-П", 0, 0), shSaveSound, label(Panel1, nullptr, "НЧ-З", 0, 0),
               shUnSaveSound, label(Panel1, nullptr, "НЧ-В", 0, 0)});
+    showOnly(Panel1, Edit1);
 
     // Received messages.
     Panel2 = panel(central, "Panel2", QRect(0, 178, 345, 214));
@@ -368,6 +398,7 @@ void TMainForm::buildPanels() {
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit1->setGeometry(4, 70, 327, 204);
     BitBtn3 = button(Panel4, "BitBtn3", "OK", QRect(255, 280, 70, 25));
+    fitRight(BitBtn3);
     Panel4->hide();
 
     // Tests 2 and 3 result.
@@ -389,6 +420,7 @@ void TMainForm::buildPanels() {
     RichEdit2->setReadOnly(true);
     RichEdit2->setGeometry(4, 100, 327, 174);
     BitBtn4 = button(Panel5, "BitBtn4", "OK", QRect(255, 280, 70, 25));
+    fitRight(BitBtn4);
     Panel5->hide();
 
     // Test 1 and alarms.

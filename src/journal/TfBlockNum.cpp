@@ -18,11 +18,13 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QScreen>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 TfBlockNum* fBlockNum = nullptr;
 
@@ -183,7 +185,8 @@ TfBlockNum::TfBlockNum(QWidget* parent) : QDialog(parent) {
     DBGrid1->setItemDelegate(new TGuardDelegate(tblBlockNum, this));
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    DBGrid1->verticalHeader()->setDefaultSectionSize(20);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(std::max(20, DBGrid1->fontMetrics().height() + 6));
+    sizeColumns();
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& now) {
                 if (!now.isValid() || now.row() == tblBlockNum->CurrentIndex())
@@ -232,6 +235,52 @@ TfBlockNum::TfBlockNum(QWidget* parent) : QDialog(parent) {
     layout->addLayout(bottom);
 
     FormCreate();
+}
+
+// Each column as wide as its title and its widest possible value in the font in use, so
+// that the 16-digit blocks and the titles read whole without widening by hand.
+void TfBlockNum::sizeColumns() {
+    const QFontMetricsF cell(DBGrid1->font());
+    // The header shows the current column's title in bold.
+    QFont bold = DBGrid1->horizontalHeader()->font();
+    bold.setBold(true);
+    const QFontMetricsF header(bold);
+    const int cellMargin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, DBGrid1) + 1) + 1;
+    const int headerMargin = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, DBGrid1) + 2;
+    const QList<TFieldDef> fields = TBlockNumTable::Fields();
+    const auto widest = [&](const QStringList& texts) {
+        qreal w = 0;
+        for (const QString& t : texts)
+            w = std::max(w, cell.horizontalAdvance(t));
+        return w;
+    };
+    const QDate date(2088, 12, 28);
+    const QTime time(20, 58, 58);
+    for (int i = 0; i < GridColumns().size(); ++i) {
+        const int column = GridColumns()[i];
+        QStringList samples;
+        if (column < 0) {
+            samples = {TBlockNumTable::KindCapt(KindByHand), TBlockNumTable::KindCapt(KindFromDevice)};
+        } else if (column == bnD || column == bnLastD) {
+            samples = {DateToStr(date)};
+        } else if (column == bnT || column == bnLastT) {
+            samples = {TimeToStr(time)};
+        } else if (column < fields.size()) {
+            for (const char digit : {'0', '4', '8'})
+                samples << QString(fields[column].Size, QChar(digit));
+        }
+        const int need = std::max(int(std::ceil(widest(samples))) + cellMargin,
+                                  int(std::ceil(header.horizontalAdvance(GridTitle(i)))) + headerMargin);
+        DBGrid1->setColumnWidth(i, need);
+    }
+    // The window opens as wide as the grid wants, as far as the screen allows.
+    int wanted = DBGrid1->verticalHeader()->sizeHint().width() + 2 * DBGrid1->frameWidth() +
+                 style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * 11;
+    for (int i = 0; i < GridColumns().size(); ++i)
+        wanted += DBGrid1->columnWidth(i);
+    const QScreen* s = screen();
+    const int room = s ? s->availableGeometry().width() - 40 : 900;
+    resize(std::clamp(wanted, 900, std::max(900, room)), height());
 }
 
 TfBlockNum::~TfBlockNum() {

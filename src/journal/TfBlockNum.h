@@ -56,6 +56,7 @@ protected:
 
 private:
     void syncGridRow();
+    void sizeColumns();
     // The grid reads the table only while the window is shown.
     void followTable(bool on);
 

@@ -11,8 +11,10 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
+#include <cmath>
 
 TFevery* Fevery = nullptr;
 
@@ -22,18 +24,39 @@ constexpr int GridColumns = 11;
 constexpr int GridRows = 101;
 constexpr int CellSize = 20;
 
+// The room a cell's text gives up: the item margins on both sides and the grid line.
+int CellMargin(const QTableWidget* g) {
+    return 2 * (g->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, g) + 1) + 1;
+}
+
+// Cells of at least 20 by 20 pixels, wider or taller when the font needs it, so that every
+// byte shows its two hex digits and every row heading its number whatever font is installed.
+QSize CellSizeFor(const QTableWidget* g) {
+    const QFontMetricsF fm(g->font());
+    qreal widest = 0;
+    for (int b = 0; b < 256; ++b)
+        widest = std::max(widest, fm.horizontalAdvance(ByteToHex(uint8_t(b))));
+    return {std::max(CellSize, int(std::ceil(widest)) + CellMargin(g)),
+            std::max(CellSize, int(std::ceil(fm.height())) + 4)};
+}
+
 QTableWidget* MakeGrid(QWidget* parent, const char* name, int x, int y) {
     auto* g = new QTableWidget(GridRows, GridColumns, parent);
     g->setObjectName(name);
     g->horizontalHeader()->hide();
     g->verticalHeader()->hide();
-    g->horizontalHeader()->setMinimumSectionSize(CellSize);
-    g->verticalHeader()->setMinimumSectionSize(CellSize);
-    g->horizontalHeader()->setDefaultSectionSize(CellSize);
-    g->verticalHeader()->setDefaultSectionSize(CellSize);
-    g->setColumnWidth(0, 2 * CellSize);
+    const QSize cell = CellSizeFor(g);
+    const int heading = std::max(
+        2 * CellSize, int(std::ceil(QFontMetricsF(g->font()).horizontalAdvance("9990"))) + CellMargin(g));
+    g->horizontalHeader()->setMinimumSectionSize(cell.width());
+    g->verticalHeader()->setMinimumSectionSize(cell.height());
+    g->horizontalHeader()->setDefaultSectionSize(cell.width());
+    g->verticalHeader()->setDefaultSectionSize(cell.height());
+    g->setColumnWidth(0, heading);
     g->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    g->setGeometry(x, y, 2 * CellSize + 10 * CellSize + 20, 300);
+    const int scrollBar = g->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, g);
+    const int frame = 2 * g->frameWidth();
+    g->setGeometry(x, y, heading + 10 * cell.width() + scrollBar + frame, 14 * cell.height() + frame);
     return g;
 }
 
@@ -53,11 +76,17 @@ void FillGrid(QTableWidget* g, const TTraceRing& ring) {
         SetCell(g, k / 10 + 1, k % 10 + 1, ByteToHex(uint8_t(bytes[k])));
 }
 
-QPushButton* Button(QWidget* parent, const char* name, const QString& text, int x, int y, int w = 90) {
+// A button at least 90 pixels wide and as wide and tall as its caption needs.
+QPushButton* Button(QWidget* parent, const char* name, const QString& text, int x, int y) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(name);
-    b->setGeometry(x, y, w, 25);
+    const QSize hint = b->sizeHint();
+    b->setGeometry(x, y, std::max(90, hint.width()), std::max(25, hint.height()));
     return b;
+}
+
+int RightOf(const QWidget* w) {
+    return w->geometry().right() + 7;
 }
 
 } // namespace
@@ -67,30 +96,38 @@ TFevery::TFevery(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Команды и сообщения"));
     setModal(false);
 
+    const int lineHeight = fontMetrics().height() + 2;
     Label1 = new QLabel(QStringLiteral("Принятые сообщения"), this);
     Label1->setObjectName("Label1");
-    Label1->setGeometry(8, 6, 200, 16);
-    StringGrid1 = MakeGrid(this, "StringGrid1", 8, 24);
-    bOpebFileIn = Button(this, "bOpebFileIn", QStringLiteral("Открыть файл"), 8, 330);
-    bCloseFileIn = Button(this, "bCloseFileIn", QStringLiteral("Закрыть файл"), 104, 330);
+    Label1->setGeometry(8, 6, Label1->sizeHint().width(), lineHeight);
+    StringGrid1 = MakeGrid(this, "StringGrid1", 8, Label1->geometry().bottom() + 3);
+    const int filesY = StringGrid1->geometry().bottom() + 7;
+    bOpebFileIn = Button(this, "bOpebFileIn", QStringLiteral("Открыть файл"), 8, filesY);
+    bCloseFileIn = Button(this, "bCloseFileIn", QStringLiteral("Закрыть файл"), RightOf(bOpebFileIn), filesY);
 
-    const int right = StringGrid1->geometry().right() + 12;
+    const int right = std::max(StringGrid1->geometry().right(), bCloseFileIn->geometry().right()) + 12;
     Label2 = new QLabel(QStringLiteral("Посланные команды"), this);
     Label2->setObjectName("Label2");
-    Label2->setGeometry(right, 6, 200, 16);
-    StringGrid2 = MakeGrid(this, "StringGrid2", right, 24);
-    bOpenFileOut = Button(this, "bOpenFileOut", QStringLiteral("Открыть файл"), right, 330);
-    bCloseFileOut = Button(this, "bCloseFileOut", QStringLiteral("Закрыть файл"), right + 96, 330);
+    Label2->setGeometry(right, 6, Label2->sizeHint().width(), lineHeight);
+    StringGrid2 = MakeGrid(this, "StringGrid2", right, StringGrid1->y());
+    bOpenFileOut = Button(this, "bOpenFileOut", QStringLiteral("Открыть файл"), right, filesY);
+    bCloseFileOut =
+        Button(this, "bCloseFileOut", QStringLiteral("Закрыть файл"), RightOf(bOpenFileOut), filesY);
 
-    Button1 = Button(this, "Button1", QStringLiteral("Обновить"), 8, 368);
-    Button2 = Button(this, "Button2", QStringLiteral("Сброс"), 104, 368);
+    const int controlsY = bOpebFileIn->geometry().bottom() + 12;
+    Button1 = Button(this, "Button1", QStringLiteral("Обновить"), 8, controlsY);
+    Button2 = Button(this, "Button2", QStringLiteral("Сброс"), RightOf(Button1), controlsY);
     cbAutoRepaint = new QCheckBox(QStringLiteral("Автообновление"), this);
     cbAutoRepaint->setObjectName("cbAutoRepaint");
-    cbAutoRepaint->setGeometry(204, 370, 140, 20);
+    const QSize check = cbAutoRepaint->sizeHint();
+    cbAutoRepaint->setGeometry(RightOf(Button2) + 6, controlsY + (Button2->height() - check.height()) / 2,
+                               check.width(), check.height());
     cbAutoRepaint->setChecked(true);
-    BitBtn1 = Button(this, "BitBtn1", QStringLiteral("Закрыть"), right + 96, 368);
+    BitBtn1 = Button(this, "BitBtn1", QStringLiteral("Закрыть"), 0, controlsY);
+    BitBtn1->move(StringGrid2->geometry().right() - BitBtn1->width() + 1, controlsY);
     BitBtn1->setDefault(true);
-    setFixedSize(right + StringGrid2->width() + 8, 402);
+    const int width = std::max(StringGrid2->geometry().right(), bCloseFileOut->geometry().right()) + 9;
+    setFixedSize(width, BitBtn1->geometry().bottom() + 10);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");

@@ -137,6 +137,7 @@ TFCall::TFCall(QWidget* parent) : QDialog(parent) {
     CheckBox1 = new QCheckBox("Разрешить график", this);
     CheckBox1->setObjectName("CheckBox1");
     CheckBox1->setChecked(true);
+    CheckBox1->resize(CheckBox1->sizeHint()); // hidden, but whole should it ever be shown
     CheckBox1->hide();
 
     auto* bottom = new QHBoxLayout;

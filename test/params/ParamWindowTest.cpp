@@ -2,7 +2,7 @@
 // journal rows, the composition of the service word, the unsent-changes prompt, the
 // squelch controls, device reports and "params.txt" through the buttons.
 #include "ParamsFixture.h"
-#include "WindowCheck.h"
+#include "support/WindowCheck.h"
 
 #include "app/TMainForm.h"
 #include "voice/TFCall.h"

@@ -1,7 +1,7 @@
 // The special mode window and the antenna matching unit dialog against the simulated
 // station: the packets, the reset rules, the results and the keying by button and F2.
 #include "ParamsFixture.h"
-#include "WindowCheck.h"
+#include "support/WindowCheck.h"
 
 #include "app/TMainForm.h"
 #include "params/TFSPC.h"

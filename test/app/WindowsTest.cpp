@@ -1,0 +1,176 @@
+// Every window of the program as the operator first sees it: each text fits its room, the
+// captions are the program's own, Qt's own texts are Russian. Each window is also saved
+// as a PNG in the build tree for a look.
+#include "app/Application.h"
+#include "app/TAboutBox.h"
+#include "app/TMainForm.h"
+#include "journal/BlockNumTable.h"
+#include "journal/TFDB.h"
+#include "journal/TFDB23.h"
+#include "journal/TFDBRV.h"
+#include "journal/TFSelectDlg.h"
+#include "journal/TForm2.h"
+#include "journal/TfBlockNum.h"
+#include "link/TFevery.h"
+#include "link/TraceRing.h"
+#include "params/TFParam.h"
+#include "params/TFSPC.h"
+#include "params/TfAnsu.h"
+#include "platform/Clock.h"
+#include "platform/DialogPresenter.h"
+#include "platform/Dialogs.h"
+#include "runs/JournalWriters.h"
+#include "runs/TFTestDlg.h"
+#include "state/Options.h"
+#include "state/UVesk.h"
+#include "support/AppFixture.h"
+#include "support/WindowCheck.h"
+#include "voice/TFCall.h"
+
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+class WindowsTest : public TAppFixture {
+protected:
+    void SetUp() override {
+        TAppFixture::SetUp();
+        clock_.SetNow(QDateTime(QDate(2026, 6, 5), QTime(9, 7, 3)));
+        SetClock(&clock_);
+        Start();
+    }
+    /// Shows a window, checks its texts and saves its picture as <name>.png.
+    QStringList Look(QWidget* w, const QString& name, const QSet<QString>& skip = {}) {
+        w->show();
+        QCoreApplication::processEvents();
+        QStringList wrong = TextsThatDoNotFit(w, skip);
+        for (QString& line : wrong)
+            line.prepend(name + ": ");
+        EXPECT_TRUE(w->grab().save(QString(VESK_BINARY_DIR) + "/window-" + name + ".png"))
+            << name.toStdString();
+        w->hide();
+        QCoreApplication::processEvents();
+        return wrong;
+    }
+    TFakeClock clock_;
+};
+
+TEST_F(WindowsTest, EveryTextOfEveryWindowFits) {
+    // Rows in the journals and the factory-number table, so that their cells are checked too.
+    LocoNumber = "1234567";
+    ASSERT_TRUE(AppendTests1Row(JournalFolder(), "Тест 1", "0000000", "Норма").Ok);
+    ASSERT_TRUE(AppendTest23Row(JournalFolder(), "Тест 2", "0000000", "Норма", "От ВЕСК").Ok);
+    QStringList blocks;
+    for (int i = 0; i < 8; ++i)
+        blocks << QString("%1").arg(8888888888880000LL + i, 16, 10, QChar('0'));
+    ASSERT_TRUE(SaveBlockNums("1234567", KindFromDevice, clock_.Now(), blocks));
+    // A full monitor: every byte cell holds two hex digits, "DD" among the widest.
+    for (int i = 0; i < 1000; ++i)
+        RxTraceRing.Put(uint8_t(0xD0 + i % 16));
+
+    QStringList wrong;
+    // The message grid's cells are laid out by the receive path's own code and checked by
+    // its tests; its header and everything else in the main window is checked here.
+    MainForm->AddMessageRow("ВЕСК свободен", false);
+    wrong << Look(MainForm, "main", {"StringGrid1"});
+    wrong << Look(FParam, "parameters");
+    wrong << Look(Fevery, "monitor");
+    wrong << Look(FTestDlg, "test-dialog");
+    wrong << Look(AboutBox, "about");
+    wrong << Look(FSPC, "special-mode");
+    wrong << Look(FCall, "call");
+    wrong << Look(Form2, "report-options");
+    wrong << Look(FDB, "browser-tests1");
+    wrong << Look(FDB23, "browser-tests23");
+    wrong << Look(FSelectDlg, "record-selection");
+    wrong << Look(FDBRV, "attenuation");
+    wrong << Look(fBlockNum, "factory-numbers");
+    wrong << Look(fAnsu, "antenna");
+    EXPECT_TRUE(wrong.isEmpty()) << wrong.join("\n").toStdString();
+}
+
+/// Runs a real dialog of the program and looks at it while it waits for the operator.
+class DialogsLookTest : public WindowsTest {
+protected:
+    void SetUp() override {
+        WindowsTest::SetUp();
+        SetDialogHook(nullptr);
+        InitApplication();
+    }
+    /// Starts the look at the next modal dialog; run the dialog right after this.
+    void LookAtNextDialog(const QString& name) {
+        auto* timer = new QTimer(qApp);
+        auto* waited = new QElapsedTimer;
+        waited->start();
+        timer->setInterval(10);
+        QObject::connect(timer, &QTimer::timeout, [=, this] {
+            QWidget* d = QApplication::activeModalWidget();
+            if (!d && waited->elapsed() < 20'000)
+                return;
+            timer->stop();
+            timer->deleteLater();
+            delete waited;
+            if (!d) {
+                ADD_FAILURE() << name.toStdString() << ": no dialog came";
+                return;
+            }
+            captions_ << d->windowTitle();
+            wrong_ << TextsThatDoNotFit(d);
+            EXPECT_TRUE(d->grab().save(QString(VESK_BINARY_DIR) + "/dialog-" + name + ".png"));
+            if (auto* box = qobject_cast<QMessageBox*>(d); box && box->escapeButton())
+                box->escapeButton()->click();
+            else
+                qobject_cast<QDialog*>(d)->reject();
+        });
+        timer->start();
+    }
+    QStringList captions_, wrong_;
+};
+
+TEST_F(DialogsLookTest, MessageDialogsFitAndCarryOnlyTheirOwnCaption) {
+    LookAtNextDialog("error");
+    ShowError("Не удалось открыть порт /dev/ttyUSB0: Отказано в доступе", MainForm);
+    LookAtNextDialog("question");
+    MessageDlg("Соединение установлено. Разорвать?", TMsgDlgType::Warning, mbYes | mbNo, MainForm);
+    LookAtNextDialog("three-buttons");
+    MessageDlg("Сохранить изменения?", TMsgDlgType::Confirmation, mbYes | mbNo | mbCancel, MainForm);
+    LookAtNextDialog("input");
+    QString address = "192.168.0.10";
+    InputQuery("Enter IP", "", address, MainForm);
+    EXPECT_EQ(captions_, QStringList({"Ошибка", "Предупреждение", "Подтверждение", "Enter IP"}));
+    EXPECT_TRUE(wrong_.isEmpty()) << wrong_.join("\n").toStdString();
+
+    // The window system adds the display name to every caption when one is set; the
+    // program sets only its name, so the captions stay as they are.
+    EXPECT_EQ(QApplication::applicationName(), "ВЕСК-4ТЦ");
+    QApplication::setApplicationName("другое имя");
+    EXPECT_EQ(QApplication::applicationDisplayName(), "другое имя") << "no display name is pinned";
+    QApplication::setApplicationName("ВЕСК-4ТЦ");
+    EXPECT_EQ(MainForm->windowTitle(), "ВЕСК-4ТЦ");
+    EXPECT_EQ(AboutBox->windowTitle(), "Сведения о программе");
+}
+
+TEST_F(DialogsLookTest, QtsOwnTextsAreRussian) {
+    ASSERT_TRUE(InstallQtTranslations()) << "Qt's Russian translations are installed with the program";
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Save);
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text(), "Отмена");
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Save)->text(), "Сохранить");
+
+    QLineEdit edit("текст");
+    std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    QStringList items;
+    for (QAction* a : menu->actions())
+        items << a->text().remove('&');
+    EXPECT_TRUE(items.join('|').contains("Копировать")) << items.join('|').toStdString();
+    EXPECT_TRUE(items.join('|').contains("Вставить")) << items.join('|').toStdString();
+}
+
+} // namespace
