@@ -1,5 +1,6 @@
 #include "Script.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
@@ -77,7 +78,20 @@ void StationAnswers(const TUnit& unit, TStation& station) {
 }
 
 bool PlayScript(TStation& station, const std::string& script, std::string* error,
-                std::function<void(const std::string&)> log) {
+                std::function<void(const std::string&)> log, std::function<bool()> stopped) {
+    // Long waits go in short slices so that a stop is seen at once.
+    constexpr auto Slice = std::chrono::milliseconds(50);
+    const auto isStopped = [&] { return stopped && stopped(); };
+    const auto pause = [&](std::chrono::milliseconds total) {
+        const auto until = std::chrono::steady_clock::now() + total;
+        while (!isStopped()) {
+            const auto left = until - std::chrono::steady_clock::now();
+            if (left <= std::chrono::milliseconds(0))
+                return true;
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(left, Slice));
+        }
+        return false;
+    };
     std::istringstream in(script);
     std::string line;
     int number = 0;
@@ -101,11 +115,25 @@ bool PlayScript(TStation& station, const std::string& script, std::string* error
         std::string rest;
         std::getline(words, rest);
         rest = Trim(rest);
+        if (isStopped())
+            return fail("stopped");
         if (log)
             log(line);
         if (command == "expect") {
             const TBytes pattern = FromHex(rest);
-            if (!station.WaitFor(pattern, timeout, matched))
+            const auto until = std::chrono::steady_clock::now() + timeout;
+            bool seen = false;
+            while (!seen && !isStopped()) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    until - std::chrono::steady_clock::now());
+                seen =
+                    station.WaitFor(pattern, std::clamp(left, std::chrono::milliseconds(0), Slice), matched);
+                if (left <= Slice)
+                    break;
+            }
+            if (isStopped())
+                return fail("stopped");
+            if (!seen)
                 return fail("not received: " + ToHex(pattern) + " (got " + ToHex(station.Received()) + ")");
             const TBytes got = station.Received();
             const auto at =
@@ -120,13 +148,22 @@ bool PlayScript(TStation& station, const std::string& script, std::string* error
             args >> chunk;
             std::string hex;
             std::getline(args, hex);
-            if (!station.SendSplit(FromHex(hex), chunk, std::chrono::milliseconds(20)))
-                return fail("cannot send");
+            const TBytes bytes = FromHex(hex);
+            chunk = std::max<size_t>(chunk, 1);
+            for (size_t i = 0; i < bytes.size(); i += chunk) {
+                const TBytes piece(bytes.begin() + long(i),
+                                   bytes.begin() + long(std::min(bytes.size(), i + chunk)));
+                if (!station.Send(piece))
+                    return fail("cannot send");
+                if (!pause(std::chrono::milliseconds(20)))
+                    return fail("stopped");
+            }
         } else if (command == "wait") {
-            std::chrono::milliseconds pause;
-            if (!Milliseconds(rest, 0, pause))
+            std::chrono::milliseconds ms;
+            if (!Milliseconds(rest, 0, ms))
                 return fail("not a number of milliseconds: " + rest);
-            std::this_thread::sleep_for(pause);
+            if (!pause(ms))
+                return fail("stopped");
         } else if (command == "timeout") {
             if (!Milliseconds(rest, 5000, timeout))
                 return fail("not a number of milliseconds: " + rest);

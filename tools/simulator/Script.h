@@ -17,9 +17,12 @@ namespace vesksim {
 ///   hangup               close the program's end of the line
 ///   reset                hang up abortively (TCP reset)
 ///   auto                 answer like a station from here on (see StationAnswers)
-/// Returns false with the line number and reason in error on the first failure.
+/// Returns false with the line number and reason in error on the first failure. When
+/// stopped is given and turns true, the script ends within a moment at whatever line it
+/// is (a wait, an expect or a split), with false and "stopped" in error.
 bool PlayScript(TStation& station, const std::string& script, std::string* error = nullptr,
-                std::function<void(const std::string&)> log = nullptr);
+                std::function<void(const std::string&)> log = nullptr,
+                std::function<bool()> stopped = nullptr);
 
 /// What a working station answers: the reset byte with "free" and "working"; a test start
 /// with "busy", events, measurements, factory numbers, an attenuation request, the result

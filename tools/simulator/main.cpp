@@ -4,8 +4,9 @@
 //
 // Makes a pseudo-terminal that the program finds as its USB adapter port through a fake
 // sysfs/dev tree (printed as two export lines), optionally listens on 127.0.0.1:PORT
-// (4001 by default), logs every command and frame the program sends, and either plays a
-// script (see Script.h) or answers like a working station until interrupted.
+// (4001 by default), logs every command and frame the program sends, plays a script when
+// given one (see Script.h), and then answers like a working station until SIGINT or
+// SIGTERM, which also end a script at any line.
 #include "Script.h"
 #include "Station.h"
 
@@ -84,6 +85,7 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     };
 
+    const auto stopped = [] { return interrupted != 0; };
     if (!script.empty()) {
         std::ifstream in(script);
         if (!in) {
@@ -94,18 +96,27 @@ int main(int argc, char** argv) {
         text << in.rdbuf();
         station.SetHandler(logUnit);
         std::string error;
-        const bool ok = vesksim::PlayScript(station, text.str(), &error, [](const std::string& line) {
-            std::printf("# %s\n", line.c_str());
-            std::fflush(stdout);
-        });
+        const bool ok = vesksim::PlayScript(
+            station, text.str(), &error,
+            [](const std::string& line) {
+                std::printf("# %s\n", line.c_str());
+                std::fflush(stdout);
+            },
+            stopped);
+        if (stopped()) {
+            // A send cut short by the signal counts as the stop, not as a failure.
+            std::printf("# stopped\n");
+            return 0;
+        }
         if (!ok) {
             std::fprintf(stderr, "vesk-sim: %s\n", error.c_str());
             return 1;
         }
         std::printf("# script done\n");
-        return 0;
     }
 
+    // Without a script, and after one, the line stays up and the station answers as a
+    // working one would, so that the program keeps its link.
     station.SetHandler([&](const vesksim::TUnit& u, vesksim::TStation& s) {
         logUnit(u, s);
         vesksim::StationAnswers(u, s);
@@ -113,7 +124,7 @@ int main(int argc, char** argv) {
     std::printf("# answering as a station; Ctrl+C ends\n");
     std::fflush(stdout);
     int tick = 0;
-    while (!interrupted) {
+    while (!stopped()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         // A heartbeat every two seconds while the program holds the line.
         if (++tick % 20 == 0 && station.PeerConnected())

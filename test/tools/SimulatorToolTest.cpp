@@ -1,0 +1,110 @@
+// vesk-sim as a maintainer runs it: a signal ends it at any line of a script, and after
+// the script the line stays up with the station answering.
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+class SimulatorToolTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (sim_.state() != QProcess::NotRunning) {
+            sim_.kill();
+            sim_.waitForFinished(5000);
+        }
+    }
+    /// Starts vesk-sim with the script text, in the test's own folder.
+    void Start(const QString& script) {
+        ASSERT_TRUE(dir_.isValid());
+        QFile f(dir_.filePath("script.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(script.toUtf8());
+        f.close();
+        sim_.setProcessChannelMode(QProcess::SeparateChannels);
+        sim_.start(VESK_SIM, {"--dir", dir_.filePath("line"), "--script", f.fileName()});
+        ASSERT_TRUE(sim_.waitForStarted(10000));
+    }
+    /// Reads the tool's output until a line holds text; at most 20 s.
+    bool WaitForOutput(const QString& text) {
+        for (int i = 0; i < 200 && !out_.contains(text); ++i) {
+            sim_.waitForReadyRead(100);
+            out_ += QString::fromUtf8(sim_.readAllStandardOutput());
+            if (sim_.state() == QProcess::NotRunning)
+                break;
+        }
+        return out_.contains(text);
+    }
+    /// Sends a signal and waits (at most 20 s) for the tool to end; true when it ended.
+    bool StopWith(int signal) {
+        ::kill(pid_t(sim_.processId()), signal);
+        const bool ended = sim_.waitForFinished(20000);
+        out_ += QString::fromUtf8(sim_.readAllStandardOutput());
+        return ended;
+    }
+    QTemporaryDir dir_;
+    QProcess sim_;
+    QString out_;
+};
+
+TEST_F(SimulatorToolTest, ASignalEndsTheScriptAtAnyLine) {
+    struct Case {
+        const char* script;
+        const char* line; // the line the script is at when the signal comes
+        int signal;
+    };
+    for (const Case& c : {Case{"wait 600000\nsend C0\n", "# wait 600000", SIGTERM},
+                          Case{"timeout 600000\nexpect D0 D0 D0\n", "# expect D0 D0 D0", SIGINT}}) {
+        SCOPED_TRACE(c.script);
+        out_.clear();
+        Start(c.script);
+        ASSERT_TRUE(WaitForOutput(c.line)) << out_.toStdString();
+        ASSERT_TRUE(StopWith(c.signal)) << "still running: " << out_.toStdString();
+        EXPECT_EQ(sim_.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(sim_.exitCode(), 0);
+        EXPECT_TRUE(out_.contains("# stopped")) << out_.toStdString();
+        EXPECT_FALSE(out_.contains("send C0")) << "the rest of the script is not played";
+    }
+}
+
+TEST_F(SimulatorToolTest, AfterTheScriptTheLineStaysUpAndTheStationAnswers) {
+    Start("send CB\n");
+    ASSERT_TRUE(WaitForOutput("# answering as a station")) << out_.toStdString();
+    EXPECT_TRUE(out_.contains("# script done"));
+    ASSERT_EQ(sim_.state(), QProcess::Running);
+
+    // The program's end of the line: a reset byte is answered with "free", "working" and
+    // the heartbeat.
+    const int fd = ::open(QDir(dir_.filePath("line/dev")).filePath("ttyUSB0").toLocal8Bit().constData(),
+                          O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(fd, &tio), 0);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(fd, TCSANOW, &tio);
+    const unsigned char reset = 0xD0;
+    ASSERT_EQ(::write(fd, &reset, 1), 1);
+    QByteArray got;
+    for (int i = 0; i < 100 && !got.contains("\xC0\xCA\xCB"); ++i) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) > 0) {
+            char buf[64];
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n > 0)
+                got.append(buf, n);
+        }
+    }
+    ::close(fd);
+    EXPECT_TRUE(got.contains("\xC0\xCA\xCB")) << got.toHex(' ').toStdString();
+    ASSERT_TRUE(StopWith(SIGTERM));
+    EXPECT_EQ(sim_.exitCode(), 0);
+}
+
+} // namespace
