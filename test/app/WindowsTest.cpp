@@ -77,6 +77,12 @@ TEST_F(WindowsTest, EveryTextOfEveryWindowFits) {
         RxTraceRing.Put(uint8_t(0xD0 + i % 16));
 
     QStringList wrong;
+    // The report options dialog alone has no caption, by design.
+    for (QWidget* w : QList<QWidget*>{MainForm, FParam, Fevery, FTestDlg, AboutBox, FSPC, FCall, FDB, FDB23,
+                                      FSelectDlg, FDBRV, fBlockNum, fAnsu})
+        if (w->windowTitle().isEmpty())
+            wrong << w->objectName() +
+                         ": no caption of its own (the window system would show the program name)";
     // The message grid's cells are laid out by the receive path's own code and checked by
     // its tests; its header and everything else in the main window is checked here.
     MainForm->AddMessageRow("ВЕСК свободен", false);
@@ -95,6 +101,24 @@ TEST_F(WindowsTest, EveryTextOfEveryWindowFits) {
     wrong << Look(fBlockNum, "factory-numbers");
     wrong << Look(fAnsu, "antenna");
     EXPECT_TRUE(wrong.isEmpty()) << wrong.join("\n").toStdString();
+}
+
+TEST_F(WindowsTest, DevicePanelOnlyShowsAndKeepsItsValuesLegible) {
+    MainForm->eRange->setText("МВ1");
+    MainForm->eRange->setFocus();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(MainForm->eRange->isEnabled()) << "no input reaches the device panel";
+    EXPECT_FALSE(MainForm->eRange->hasFocus());
+    EXPECT_FALSE(MainForm->Edit5->isEnabled());
+    // Its values are drawn in the normal colours; the fixed "MB2" alone looks disabled.
+    const QPalette shown = MainForm->eRange->palette();
+    EXPECT_EQ(shown.color(QPalette::Disabled, QPalette::Text), shown.color(QPalette::Active, QPalette::Text));
+    EXPECT_EQ(shown.color(QPalette::Disabled, QPalette::Base), shown.color(QPalette::Active, QPalette::Base));
+    const QPalette greyed = MainForm->Edit1->palette();
+    EXPECT_NE(greyed.color(QPalette::Disabled, QPalette::Text),
+              greyed.color(QPalette::Active, QPalette::Text));
+    // The rest of the main window still takes input.
+    EXPECT_TRUE(MainForm->BitBtn1->isEnabled());
 }
 
 /// Runs a real dialog of the program and looks at it while it waits for the operator.
