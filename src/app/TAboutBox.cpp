@@ -23,7 +23,7 @@ QLabel* link(QWidget* parent, const char* name, const QString& text, int y) {
     l->setFont(f);
     l->setStyleSheet("color: blue;");
     l->setCursor(Qt::PointingHandCursor);
-    l->setGeometry(8, y, 290, 22);
+    l->setGeometry(8, y, 290, std::max(22, l->fontMetrics().height()));
     return l;
 }
 } // namespace

@@ -61,7 +61,7 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int
         l->setObjectName(name);
     if (w < 0)
         w = l->sizeHint().width();
-    l->setGeometry(x, y, w, h);
+    l->setGeometry(x, y, w, std::max(h, l->fontMetrics().height())); // a taller font gets its line
     return l;
 }
 
@@ -156,7 +156,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     connectHandlers();
     MessageCount = 0;
     LastMessageTime = QTime();
-    setFixedSize(680, 447 + menuBar()->sizeHint().height());
+    // The panels take 392 pixels; the bars above and below as much as their font asks.
+    setFixedSize(680, std::max(447, ToolBar1->sizeHint().height() + 392 + StatusBar1->sizeHint().height()) +
+                          menuBar()->sizeHint().height());
 }
 
 TMainForm::~TMainForm() {
@@ -301,8 +303,12 @@ void TMainForm::buildPanels() {
     Gauge1->SetForeColor(QColor(0, 128, 0));
     label(Panel1, nullptr, "Текущий канал: ", 6, 40);
     eRange = edit(Panel1, "eRange", 110, 38, 60);
-    label(Panel1, nullptr, "Канал запроса при тестировании радиостанций в МВ: ", 6, 64, 270, 30)
-        ->setWordWrap(true);
+    {
+        QLabel* l =
+            label(Panel1, nullptr, "Канал запроса при тестировании радиостанций в МВ: ", 6, 64, 270, 30);
+        l->setWordWrap(true);
+        l->resize(l->width(), std::max(30, l->heightForWidth(l->width())));
+    }
     Edit1 = edit(Panel1, "Edit1", 276, 66, 44);
     Edit1->setText("MB2");
     Edit1->setEnabled(false);

@@ -149,7 +149,7 @@ inline QStringList TextsThatDoNotFit(QWidget* window, const QSet<QString>& skip 
         if (w->window() != window)
             continue; // a combo's drop-down list is a window of its own
         const QFontMetrics fm = w->fontMetrics();
-        if (auto* l = qobject_cast<QLabel*>(w)) {
+        if (auto* l = qobject_cast<QLabel*>(w); l && !l->text().isEmpty()) {
             const QRect room = l->contentsRect();
             if (l->wordWrap() || Qt::mightBeRichText(l->text())) {
                 // Wrapped or rich text: the label's own layout says how tall it must be.
