@@ -4,7 +4,9 @@
 #include "app/Application.h"
 #include "app/TAboutBox.h"
 #include "app/TMainForm.h"
+#include "journal/AttenuationEdit.h"
 #include "journal/BlockNumTable.h"
+#include "journal/DBNavigator.h"
 #include "journal/TFDB.h"
 #include "journal/TFDB23.h"
 #include "journal/TFDBRV.h"
@@ -72,6 +74,12 @@ TEST_F(WindowsTest, EveryTextOfEveryWindowFits) {
     for (int i = 0; i < 8; ++i)
         blocks << QString("%1").arg(8888888888880000LL + i, 16, 10, QChar('0'));
     ASSERT_TRUE(SaveBlockNums("1234567", KindFromDevice, clock_.Now(), blocks));
+    FDBRV->NavigatorClick(TNavButton::Insert);
+    QAbstractItemModel* rv = FDBRV->DBGrid1->model();
+    for (int c = 0; c < 3; ++c)
+        rv->setData(rv->index(FDBRV->Table1->CurrentIndex(), c), QStringList{"8888888", "-88", "-88"}[c]);
+    FDBRV->NavigatorClick(TNavButton::Post);
+    ASSERT_EQ(rv->rowCount(), 1) << dialogs_.value(0).Text.toStdString();
     // A full monitor: every byte cell holds two hex digits, "DD" among the widest.
     for (int i = 0; i < 1000; ++i)
         RxTraceRing.Put(uint8_t(0xD0 + i % 16));
@@ -86,7 +94,9 @@ TEST_F(WindowsTest, EveryTextOfEveryWindowFits) {
     // The message grid's cells are laid out by the receive path's own code and checked by
     // its tests; its header and everything else in the main window is checked here.
     MainForm->AddMessageRow("ВЕСК свободен", false);
+    MainForm->LDataErr->show(); // as when wrong settings have come
     wrong << Look(MainForm, "main", {"StringGrid1"});
+    MainForm->LDataErr->hide();
     wrong << Look(FParam, "parameters");
     wrong << Look(Fevery, "monitor");
     wrong << Look(FTestDlg, "test-dialog");
