@@ -36,6 +36,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -129,6 +131,19 @@ TEST_F(WindowsTest, DevicePanelOnlyShowsAndKeepsItsValuesLegible) {
               greyed.color(QPalette::Active, QPalette::Text));
     // The rest of the main window still takes input.
     EXPECT_TRUE(MainForm->BitBtn1->isEnabled());
+}
+
+TEST_F(WindowsTest, MonitorShowsEveryColumnOfBothGridsWhole) {
+    Fevery->show();
+    QCoreApplication::processEvents();
+    for (QTableWidget* g : {Fevery->StringGrid1, Fevery->StringGrid2}) {
+        SCOPED_TRACE(g->objectName().toStdString());
+        EXPECT_FALSE(g->horizontalScrollBar()->isVisible());
+        EXPECT_LE(g->columnViewportPosition(10) + g->columnWidth(10), g->viewport()->width());
+        EXPECT_GE(g->viewport()->height(), 10 * g->rowHeight(1)) << "ten rows at least";
+        EXPECT_TRUE(Fevery->rect().contains(g->geometry()));
+    }
+    Fevery->hide();
 }
 
 /// Runs a real dialog of the program and looks at it while it waits for the operator.
