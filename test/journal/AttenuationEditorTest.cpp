@@ -190,6 +190,26 @@ TEST_F(AttenuationEditorTest, TheMenuItemFollowsTheAccessRuleAndPrintsTheList) {
     EXPECT_EQ(MainForm->N12->text(), "Данные о локомотивных РС");
     EXPECT_EQ(MainForm->N12->parent(), MainForm->mAnsu->parent());
     EXPECT_FALSE(MainForm->N12->isEnabled());
+    MechanicNumber = ServiceAccessCode;
+    MainForm->UpdateServiceMenus(true);
+    EXPECT_TRUE(MainForm->N12->isEnabled()) << "the mechanic with the access code reaches it";
+    MainForm->UpdateServiceMenus(false);
+    EXPECT_FALSE(MainForm->N12->isEnabled()) << "off while a test runs";
+    MainForm->UpdateServiceMenus(true);
+
+    EXPECT_EQ(FDBRV->windowTitle(), "Данные о локомотивных РС");
+    const std::pair<TNavButton, const char*> hints[] = {
+        {TNavButton::First, "Первая запись"},        {TNavButton::Prior, "Предыдущая запись"},
+        {TNavButton::Next, "Следующая запись"},      {TNavButton::Last, "Последняя запись"},
+        {TNavButton::Insert, "Вставить  запись"},    {TNavButton::Delete, "Удалить  запись"},
+        {TNavButton::Edit, "Редактировать  запись"}, {TNavButton::Post, "Запомнить изменения"},
+        {TNavButton::Cancel, "Отменить изменения"}};
+    for (const auto& [button, hint] : hints) {
+        ASSERT_NE(FDBRV->DBNavigator1->Button(button), nullptr) << hint;
+        EXPECT_EQ(FDBRV->DBNavigator1->Button(button)->toolTip(), QString::fromUtf8(hint));
+    }
+    EXPECT_EQ(FDBRV->DBNavigator1->Button(TNavButton::Refresh), nullptr);
+    EXPECT_EQ(FDBRV->BitBtn1->toolTip(), "Отчет");
 
     for (const char* loco : {"7654321", "0000001", "1234567"})
         Type(loco, 1, 2);
@@ -212,7 +232,7 @@ TEST_F(AttenuationEditorTest, TheMenuItemFollowsTheAccessRuleAndPrintsTheList) {
         FDBRV->BitBtn1->click();
         FDBRV->close();
     });
-    MainForm->N12Click();
+    MainForm->N12->trigger(); // the menu item runs the editor
     EXPECT_EQ(rows, 3);
     ASSERT_NE(QRRV, nullptr);
     EXPECT_EQ(QRRV->QuickRep1->Title, "Просмотр отчета о локомотивных РС");

@@ -101,6 +101,11 @@ TEST_F(ResultBrowserTest, ColumnsTitlesAndFormatsOfTheTwins) {
     EXPECT_EQ(FDB->DBNavigator1->Button(TNavButton::Refresh)->toolTip(), "Обновить данные");
     EXPECT_EQ(FDB->DBNavigator1->Button(TNavButton::Delete)->toolTip(), "Удалить запись");
     EXPECT_EQ(FDB->DBNavigator1->Button(TNavButton::Insert), nullptr) << "a browser inserts nothing";
+    for (TResultBrowser* b : {static_cast<TResultBrowser*>(FDB), static_cast<TResultBrowser*>(FDB23)}) {
+        EXPECT_EQ(b->BitBtn1->toolTip(), "Отчет");
+        EXPECT_EQ(b->BitBtn2->toolTip(), "Выбор по признаку");
+        EXPECT_EQ(b->bDelSelected->text(), "Удалить выделенное");
+    }
 
     QAbstractItemModel* m = FDB->DBGrid1->model();
     ASSERT_EQ(m->columnCount(), 20);

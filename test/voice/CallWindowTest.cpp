@@ -91,6 +91,16 @@ protected:
 
 TEST_F(CallWindowTest, PressAndReleaseOnMv1SendTheirSequencesAndTheBlocks) {
     CurrentChannel = 3;
+    // The operator calls first: the kind is the button's tag (ДСП here, then ТЧМ).
+    FCall->bCall->setProperty("tag", 1);
+    FCall->bCall->click();
+    EXPECT_EQ(Got(2), "93 D2");
+    station_.Clear();
+    FCall->bCall->setProperty("tag", 0);
+    FCall->bCall->click();
+    EXPECT_EQ(Got(2), "93 D1");
+    station_.Clear();
+
     Press();
     EXPECT_EQ(Got(14), QString("93 D3 93 D3 ") + Cmd0);
     EXPECT_EQ(SoundFlags, SoundSending);
