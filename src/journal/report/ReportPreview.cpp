@@ -16,6 +16,7 @@
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QStyle>
 #include <QTimer>
@@ -160,7 +161,11 @@ TReportPreview::TReportPreview(TReport& report, QWidget* parent) : QDialog(paren
     connect(bZoomOut, &QToolButton::clicked, this, [this] { ZoomBy(1 / 1.25); });
     connect(bPrint, &QToolButton::clicked, this, &TReportPreview::printClick);
 
+    // The whole width of the page in view at first, up to its natural size.
     resize(std::min(1000, View->sizeHint().width() + 40), 760);
+    const double fit = (width() - 40 - Scroll->verticalScrollBar()->sizeHint().width()) /
+                       double(View->sizeHint().width());
+    View->SetZoom(std::min(1.0, fit));
     updateControls();
 }
 
