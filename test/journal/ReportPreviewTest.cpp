@@ -1,8 +1,8 @@
 // The preview of a report of any size: it opens on the first page having read that page's
 // rows only, pages and zooms, and prints page by page with a progress dialog that stops.
+#include "journal/report/ReportPreview.h"
 #include "PdfText.h"
 #include "journal/report/ReportLayer.h"
-#include "journal/report/ReportPreview.h"
 
 #include <QApplication>
 #include <QFileInfo>

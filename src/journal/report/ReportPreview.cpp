@@ -31,7 +31,7 @@ constexpr double screenDpi = 96;
 constexpr double minZoom = 0.25;
 constexpr double maxZoom = 4.0;
 // A printing slice ends after this long, so that the window answers between slices.
-constexpr int sliceMs = 40;
+constexpr int sliceMs = 25;
 } // namespace
 
 TReportPageView::TReportPageView(TReport& report, QWidget* parent) : QWidget(parent), report_(report) {
@@ -163,8 +163,8 @@ TReportPreview::TReportPreview(TReport& report, QWidget* parent) : QDialog(paren
 
     // The whole width of the page in view at first, up to its natural size.
     resize(std::min(1000, View->sizeHint().width() + 40), 760);
-    const double fit = (width() - 40 - Scroll->verticalScrollBar()->sizeHint().width()) /
-                       double(View->sizeHint().width());
+    const double fit =
+        (width() - 40 - Scroll->verticalScrollBar()->sizeHint().width()) / double(View->sizeHint().width());
     View->SetZoom(std::min(1.0, fit));
     updateControls();
 }
