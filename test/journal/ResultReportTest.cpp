@@ -109,6 +109,8 @@ TEST_F(ResultReportTest, CompactTestsReportAndAnEmptyTable) {
     for (const char* s : {"Дата", "Время", "Направ-", "ление", "Локомо-", "Поезд", "Девиация", "ГМВ",
                           "0000123", "От ВЕСК", "1234", "05.06.26", "09:07"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(s))) << s << "\n" << text.toStdString();
+    EXPECT_FALSE(text.contains("Локомо-тив")) << "the caption stands on two lines";
+    EXPECT_TRUE(r.QuickRep1->PageTexts(0).contains("Локомо-\nтив"));
 }
 
 TEST_F(ResultReportTest, ExpandedSelfTestBlockShowsTheSavedVswr) {
