@@ -217,6 +217,33 @@ TEST_F(ReportLayerTest, PdfHoldsTheTextsAndTheRichTextBoxIsClipped) {
     EXPECT_FALSE(text.contains("Пункт30")) << "lines below the box are not printed";
 }
 
+TEST(ReportQueryTest, RowsStayInTheDatabaseAndComeInTheQuerysOrder) {
+    QTemporaryDir dir;
+    const QList<TFieldDef> fields{{"n", TFieldType::String, 10}};
+    {
+        TTable t(dir.path(), "Nums.db", fields);
+        t.OpenOrCreate();
+        t.Database().transaction();
+        for (int i = 1; i <= 1000; ++i)
+            t.Append({QString::number(i)});
+        t.Database().commit();
+    }
+    TReportQuery q(dir.path(), "Nums.db", fields);
+    q.SQL = {"select * from Nums", "where cast(n as integer) % 2 = 0", "order by cast(n as integer) desc"};
+    q.Open();
+    EXPECT_TRUE(q.Data().Rows.isEmpty()) << "no row is held in memory";
+    EXPECT_EQ(q.Data().Columns, QStringList{"n"});
+    ASSERT_EQ(q.Data().RowCount(), 500);
+    EXPECT_EQ(q.Data().RowsAt(0, 2), (QList<TRow>{{"1000"}, {"998"}}));
+    EXPECT_EQ(q.Data().RowsAt(498, 10), (QList<TRow>{{"4"}, {"2"}}));
+
+    const TReportData kept = q.Data();
+    q.Close();
+    EXPECT_EQ(kept.RowCount(), 0) << "closed: the rows are gone";
+    q.SQL = {"select * from Nowhere"};
+    EXPECT_ANY_THROW(q.Open());
+}
+
 TEST(ReportFileTest, UnwritablePdfIsAnError) {
     TReport r;
     r.AddBand(TBandKind::Title, 10)->AddLabel("x", QRectF(0, 0, 10, 5));

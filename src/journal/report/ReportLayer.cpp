@@ -55,23 +55,57 @@ int TReportData::ColumnIndex(const QString& name) const {
     return -1;
 }
 
+namespace {
+// A query's rows in a temporary table of the query's own connection, in the query's order,
+// read a page at a time by their position.
+class TQueryRows : public TReportRowSource {
+public:
+    TQueryRows(std::unique_ptr<TTable> table, int count) : table_(std::move(table)), count_(count) {}
+    int Count() override { return table_ ? count_ : 0; }
+    QList<TRow> Rows(int first, int count) override {
+        if (!table_ || count <= 0)
+            return {};
+        return table_->Select(
+            QStringLiteral("SELECT * FROM temp.vesk_report WHERE rowid BETWEEN ? AND ? ORDER BY rowid"),
+            {qint64(first) + 1, qint64(first) + count});
+    }
+    void Close() { table_.reset(); }
+
+private:
+    std::unique_ptr<TTable> table_;
+    int count_;
+};
+} // namespace
+
 TReportQuery::TReportQuery(QString folder, QString fileName, QList<TFieldDef> fields)
     : folder_(std::move(folder)), fileName_(std::move(fileName)), fields_(std::move(fields)) {}
 
+TReportQuery::~TReportQuery() {
+    Close();
+}
+
 void TReportQuery::Open() {
-    TTable table(folder_, fileName_, fields_);
-    table.Open();
-    const QSqlDatabase db = table.Database();
-    data_ = TReportData{};
-    data_.Rows = table.Select(SQL.join(u'\n'));
-    // "select *" yields the table's columns in order; other queries name theirs.
-    QSqlQuery probe(db);
-    if (probe.exec(SQL.join(u'\n'))) {
+    Close();
+    auto table = std::make_unique<TTable>(folder_, fileName_, fields_);
+    table->Open();
+    table->Exec(QStringLiteral("DROP TABLE IF EXISTS temp.vesk_report"));
+    // Rows of a table made from a query are numbered from 1 in the query's order.
+    table->Exec(QStringLiteral("CREATE TEMP TABLE vesk_report AS ") + SQL.join(u'\n'));
+    QSqlQuery probe(table->Database());
+    if (probe.exec(QStringLiteral("SELECT * FROM temp.vesk_report LIMIT 0"))) {
         const QSqlRecord record = probe.record();
         for (int i = 0; i < record.count(); ++i)
             data_.Columns.append(record.fieldName(i));
     }
-    table.Close();
+    probe.finish();
+    const QList<TRow> count = table->Select(QStringLiteral("SELECT count(*) FROM temp.vesk_report"));
+    data_.Source = std::make_shared<TQueryRows>(std::move(table), count.value(0).value(0).toInt());
+}
+
+void TReportQuery::Close() {
+    if (auto* rows = dynamic_cast<TQueryRows*>(data_.Source.get()))
+        rows->Close();
+    data_ = TReportData{};
 }
 
 QVariant TReportContext::Value(const QString& column) const {

@@ -46,13 +46,17 @@ struct TReportData {
 };
 
 /// A query on a journal table of the alias folder, run on its own connection: the
-/// report's data source. SQL holds the text line by line, as it is built.
+/// report's data source. SQL holds the text line by line, as it is built. The rows are kept
+/// by the database, not in memory, and read a page at a time while the query is open.
 class TReportQuery {
 public:
     TReportQuery(QString folder, QString fileName, QList<TFieldDef> fields);
+    ~TReportQuery();
     QStringList SQL;
     /// Runs SQL and keeps its rows. Raises EVeskError when the table or the query fails.
     void Open();
+    /// Lets the rows go (a report still holding Data() then reads none).
+    void Close();
     const TReportData& Data() const { return data_; }
 
 private:
