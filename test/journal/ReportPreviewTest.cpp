@@ -3,6 +3,8 @@
 #include "journal/report/ReportPreview.h"
 #include "PdfText.h"
 #include "journal/report/ReportLayer.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -156,6 +158,38 @@ TEST_F(ReportPreviewTest, OtmenaStopsThePrintAndLeavesNoFile) {
     EXPECT_FALSE(preview.PrintTo(printer));
     EXPECT_LT(rows_->Reads, 1000) << "stopped soon after Отмена";
     EXPECT_FALSE(QFileInfo::exists(path));
+}
+
+TEST_F(ReportPreviewTest, UnreadableRowsAreReportedNotThrownIntoTheWindow) {
+    Rows(1000);
+    QStringList errors;
+    SetDialogHook([&](const TDialogRecord& d, QWidget*) {
+        errors.append(d.Text);
+        return int(mrOk);
+    });
+    TReportPreview preview(report_);
+    rows_->OnRead = [](int first) {
+        if (first > 0)
+            throw EVeskError("файл журнала поврежден");
+    };
+    preview.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(errors.isEmpty()) << "the first page was read";
+    preview.bNext->click();
+    preview.View->grab();
+    QApplication::processEvents();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0], "Не удалось подготовить страницу отчета 2: файл журнала поврежден");
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QString path = dir_.filePath("broken.pdf");
+    printer.setOutputFileName(path);
+    EXPECT_FALSE(preview.PrintTo(printer));
+    ASSERT_EQ(errors.size(), 2);
+    EXPECT_EQ(errors[1], "Печать отчета прервана на странице 2: файл журнала поврежден");
+    EXPECT_FALSE(QFileInfo::exists(path));
+    SetDialogHook(nullptr);
 }
 
 TEST(ReportIconTest, TheReportButtonsShowAPictureNotABlankPage) {

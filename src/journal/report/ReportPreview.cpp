@@ -82,7 +82,26 @@ void TReportPageView::paintEvent(QPaintEvent*) {
         const QRectF paint = report_.PageLayout.paintRect(QPageLayout::Millimeter);
         const double dpmm = screenDpi * zoom_ / 25.4;
         p.translate(paint.left() * dpmm, paint.top() * dpmm);
-        report_.PaintPage(p, &image_, page_);
+        try {
+            report_.PaintPage(p, &image_, page_);
+        } catch (const std::exception& e) {
+            // The rows could not be read (the journal went away, a damaged file): the page
+            // says so, and the operator is told once, outside the paint.
+            p.resetTransform();
+            image_.fill(Qt::white);
+            p.setPen(Qt::darkRed);
+            p.drawText(image_.rect().adjusted(20, 20, -20, -20), Qt::AlignTop | Qt::TextWordWrap,
+                       QStringLiteral("Не удалось подготовить страницу %1: %2")
+                           .arg(page_ + 1)
+                           .arg(ExceptionText(e)));
+            if (!failed_) {
+                failed_ = true;
+                const QString text = QStringLiteral("Не удалось подготовить страницу отчета %1: %2")
+                                         .arg(page_ + 1)
+                                         .arg(ExceptionText(e));
+                QTimer::singleShot(0, this, [this, text] { ShowError(text, window()); });
+            }
+        }
     }
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Dark));
@@ -256,6 +275,7 @@ bool TReportPreview::PrintTo(QPrinter& printer) {
     // operator's "Отмена" is seen between two pages.
     QEventLoop loop;
     bool stopped = false;
+    QString error;
     QTimer slice;
     slice.setInterval(0);
     connect(&slice, &QTimer::timeout, &loop, [&] {
@@ -266,12 +286,19 @@ bool TReportPreview::PrintTo(QPrinter& printer) {
         }
         QElapsedTimer t;
         t.start();
-        do {
-            if (!job.Next()) {
-                loop.quit();
-                return;
-            }
-        } while (t.elapsed() < sliceMs);
+        try {
+            do {
+                if (!job.Next()) {
+                    loop.quit();
+                    return;
+                }
+            } while (t.elapsed() < sliceMs);
+        } catch (const std::exception& e) {
+            error = ExceptionText(e);
+            stopped = true;
+            loop.quit();
+            return;
+        }
         progress.setLabelText(
             QStringLiteral("Печать отчета: страница %1 из %2").arg(job.Done()).arg(job.Total()));
         progress.setValue(job.Done());
@@ -285,6 +312,9 @@ bool TReportPreview::PrintTo(QPrinter& printer) {
     progress.close();
     if (stopped && toFile)
         QFile::remove(printer.outputFileName()); // a document cut short is no document
+    if (!error.isEmpty())
+        ShowError(QStringLiteral("Печать отчета прервана на странице %1: %2").arg(job.Done() + 1).arg(error),
+                  this);
     return !stopped;
 }
 

@@ -35,7 +35,8 @@ private:
     TReport& report_;
     int page_ = 0;
     double zoom_ = 1.0;
-    QImage image_; // the page shown, drawn at the zoom; empty when it must be drawn again
+    QImage image_;        // the page shown, drawn at the zoom; empty when it must be drawn again
+    bool failed_ = false; // the operator was told that a page could not be read
 };
 
 /// The preview window: page navigation, zoom and printing.
