@@ -85,6 +85,19 @@ TEST_F(ReportLayerTest, APageIsLaidOutWhenAskedFromItsOwnRows) {
     EXPECT_EQ(report_.PageRows(1), qMakePair(16, 17));
     EXPECT_EQ(report_.PageRows(report_.PageCount() - 1), qMakePair(16 + 17 * (report_.PageCount() - 2), 10));
 
+    // Pages that end full, and a last page of one row.
+    for (const auto& [rows, pages] : {std::pair{16, 1}, {17, 2}, {16 + 17, 2}, {16 + 17 * 2 + 1, 4}}) {
+        TReport r;
+        r.AddBand(TBandKind::PageHeader, 10);
+        r.AddBand(TBandKind::Title, 10);
+        r.AddBand(TBandKind::ColumnHeader, 8);
+        r.AddBand(TBandKind::Detail, 10)->AddField("n", QRectF(0, 0, 40, 6));
+        r.Data.Source = std::make_shared<TCountingRows>(rows);
+        r.Prepare();
+        EXPECT_EQ(r.PageCount(), pages) << rows;
+        EXPECT_EQ(r.PageRows(pages - 1).first + r.PageRows(pages - 1).second, rows);
+    }
+
     const int last = report_.PageCount() - 1;
     const QStringList t = report_.PageTexts(last);
     EXPECT_EQ(t.value(1), QString("Страница %1 из %1").arg(last + 1));
@@ -115,6 +128,22 @@ TEST_F(ReportLayerTest, PrintingStopsWhenAskedAndLeavesNoFile) {
 
     EXPECT_TRUE(report_.ExportPdf(path, [](int, int) { return true; }));
     EXPECT_TRUE(QFileInfo(path).size() > 0);
+
+    // On a printer as well.
+    done.clear();
+    QPdfWriter writer(dir_.filePath("printer.pdf"));
+    EXPECT_FALSE(report_.Print(&writer, [&](int page, int) {
+        done.append(page);
+        return page < 3;
+    }));
+    EXPECT_EQ(done, (QList<int>{1, 2, 3}));
+    done.clear();
+    QPdfWriter all(dir_.filePath("all.pdf"));
+    EXPECT_TRUE(report_.Print(&all, [&](int page, int) {
+        done.append(page);
+        return true;
+    }));
+    EXPECT_EQ(done.size(), report_.PageCount());
 }
 
 TEST_F(ReportLayerTest, APrintersPageRangeLimitsThePages) {
