@@ -189,6 +189,11 @@ TEST_F(ReportPreviewTest, UnreadableRowsAreReportedNotThrownIntoTheWindow) {
     ASSERT_EQ(errors.size(), 2);
     EXPECT_EQ(errors[1], "Печать отчета прервана на странице 2: файл журнала поврежден");
     EXPECT_FALSE(QFileInfo::exists(path));
+
+    printer.setOutputFileName("/proc/nonexistent/report.pdf");
+    EXPECT_FALSE(preview.PrintTo(printer));
+    ASSERT_EQ(errors.size(), 3);
+    EXPECT_EQ(errors[2], "Не удалось записать файл /proc/nonexistent/report.pdf");
     SetDialogHook(nullptr);
 }
 

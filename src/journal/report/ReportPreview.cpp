@@ -190,6 +190,8 @@ TReportPreview::TReportPreview(TReport& report, QWidget* parent) : QDialog(paren
 
 void TReportPreview::ShowPage(int index) {
     index = std::clamp(index, 0, std::max(0, report_.PageCount() - 1));
+    if (index != CurrentPage())
+        Scroll->verticalScrollBar()->setValue(0); // a new page is read from its top
     View->SetPage(index);
     updateControls();
 }
