@@ -13,7 +13,7 @@
 //    a new one), the window's first paint, and a save while it is shown.
 // 3. The reports of that journal: for the compact and the expanded tests 2/3 report of
 //    every row, the time from the operator's OK to the first page on screen in the preview,
-//    the memory added by then and after a jump to the last page; for ten days (10,000 rows)
+//    the memory added by then and after jumps to the last and the middle page; for ten days (10,000 rows)
 //    of each, the time to print them to PDF and the longest the event loop went unserved.
 // Times are medians of several runs where a run can be repeated, in milliseconds.
 #include "journal/BlockNumTable.h"
@@ -148,7 +148,7 @@ void ReportFigures(const QString& folder, int rows) {
         QElapsedTimer t;
         t.start();
         auto report = MakeReport(journal, expanded);
-        double firstPage = 0, lastPage = 0, rssFirst = 0;
+        double firstPage = 0, lastPage = 0, middlePage = 0, rssFirst = 0;
         {
             TReportPreview preview(*report->QuickRep1);
             TPaintWatch watch(preview.View);
@@ -156,12 +156,15 @@ void ReportFigures(const QString& folder, int rows) {
             firstPage = t.nsecsElapsed() / 1e6;
             rssFirst = RssMiB();
             lastPage = UntilPainted(watch, [&] { preview.bLast->click(); });
+            // A page typed in the middle: its rows are the farthest from either end.
+            middlePage = UntilPainted(watch, [&] { preview.ShowPage(report->QuickRep1->PageCount() / 2); });
         }
         const double rssLast = RssMiB();
-        std::printf("  %s: first page shown %7.1f ms (%d pages); last page %7.1f ms; memory +%.1f MiB at "
+        std::printf("  %s: first page shown %7.1f ms (%d pages); last page %5.1f ms, middle page %5.1f ms; "
+                    "memory +%.1f MiB at "
                     "the first page, +%.1f MiB after the last\n",
-                    name, firstPage, report->QuickRep1->PageCount(), lastPage, rssFirst - rssBefore,
-                    rssLast - rssBefore);
+                    name, firstPage, report->QuickRep1->PageCount(), lastPage, middlePage,
+                    rssFirst - rssBefore, rssLast - rssBefore);
     }
     for (bool expanded : {false, true}) {
         const char* name = expanded ? "expanded" : "compact ";
