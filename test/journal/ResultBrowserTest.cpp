@@ -355,6 +355,7 @@ TEST_F(ResultBrowserTest, ReportTakesTheSelectedRowsOrAllThatMeetTheCriteria) {
     QStringList codes;
     SetReportPreviewHook([&](TReport& r) {
         reportRows = r.Data.RowCount();
+        EXPECT_TRUE(r.Data.Rows.isEmpty()) << "the rows are read a page at a time, not held";
         codes.clear();
         for (const TRow& row : r.Data.RowsAt(0, reportRows))
             codes.append(row.value(5).toString());
