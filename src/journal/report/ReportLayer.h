@@ -217,8 +217,8 @@ public:
     int PageCount() const { return pageCount_; }
     /// Rows the page holds: the first one's position and how many.
     QPair<int, int> PageRows(int index) const;
-    /// A page laid out (0-based; prepares first when needed). The last few pages are kept;
-    /// the reference holds until another page is asked for.
+    /// A page laid out (0-based, after Prepare; an empty page outside the report). The last
+    /// few pages are kept; the reference holds until another page is asked for.
     const TPreparedPage& Page(int index) const;
     /// The texts of a page, top to bottom (rich-text boxes as plain text).
     QStringList PageTexts(int index) const;
