@@ -162,14 +162,20 @@ TEST_F(BrowserControlsTest, EnterRightAfterOpeningPressesNothingAndTheDeleteQues
     InstallDialogPresenter();
     FDB23->DBGrid1->selectAll();
     QString pressed;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        pressed = box->defaultButton()->text();
-        Key(box->defaultButton(), Qt::Key_Return);
-        if (box->isVisible())
-            box->defaultButton()->click();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (!box || !box->isVisible())
+                continue;
+            poll.stop();
+            pressed = box->defaultButton() ? box->defaultButton()->text() : QStringLiteral("(none)");
+            Key(box, Qt::Key_Return);
+            if (box->isVisible())
+                box->done(0);
+        }
     });
+    poll.start(10);
     FDB23->bDelSelected->click();
     EXPECT_EQ(pressed, "&Нет");
     EXPECT_EQ(FDB23->DBGrid1->model()->rowCount(), 3);
