@@ -544,7 +544,8 @@ void TMainForm::N9Click() {
 // ---- Journal ---------------------------------------------------------------------------
 
 void TMainForm::WriteToTable1(const QString& event, const QString& code, const QString& word) {
-    ReportJournalFailure(Tests1FileName, AppendTests1Row(JournalFolder(), event, code, word));
+    ReportJournalFailure(Tests1FileName, AppendTests1Row(JournalFolder(), event, code, word),
+                         event + QStringLiteral(", код ") + code);
 }
 
 void TMainForm::WriteToTable2(const QString& event, const QString& code, const QString& word,
@@ -554,5 +555,5 @@ void TMainForm::WriteToTable2(const QString& event, const QString& code, const Q
     // session here.
     if (!result)
         ResetToneFlags();
-    ReportJournalFailure(Test23FileName, write);
+    ReportJournalFailure(Test23FileName, write, event + QStringLiteral(", код ") + code);
 }
