@@ -47,7 +47,9 @@ TResultContext SessionContext();
 /// then queued too instead of being dropped.
 extern bool ResultQueueFromStation;
 /// Empties the queue (every test started from the PC does so when it sets RunningTest).
-void ClearResultQueue();
+/// tell: results still waiting in it or in the backlog (they came during test 1, which
+/// takes none) are named to the operator as not journalled.
+void ClearResultQueue(bool tell = false);
 
 /// A station result that found the queue full, with what came with it.
 struct TPendingResult {

@@ -13,6 +13,7 @@
 #include <QLoggingCategory>
 #include <QStringList>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -27,7 +28,19 @@ bool ResultQueueFromStation = false;
 std::deque<TPendingResult> ResultBacklog;
 TBlockNumDigits BlockNumDigits;
 
-void ClearResultQueue() {
+namespace {
+void LoseResult(const TFrame& f);
+}
+
+void ClearResultQueue(bool tell) {
+    if (tell) {
+        for (int i = 0; i < std::min(ResultCount, ResultQueueSize); ++i)
+            if (ResultQueue[i].State == 2)
+                LoseResult(ResultQueue[i]);
+        for (const TPendingResult& p : ResultBacklog)
+            LoseResult(p.Frame);
+        ResultBacklog.clear();
+    }
     ResultCount = 0;
     ResultQueueFromStation = false;
 }
@@ -153,7 +166,8 @@ void TellLostResults() {
     QString list = lost.mid(0, shown).join(QStringLiteral(", "));
     if (lost.size() > shown)
         list += QStringLiteral(" и ещё %1").arg(lost.size() - shown);
-    ShowError(QStringLiteral("Станция сообщила результаты быстрее, чем программа успевает их записать. "
+    ShowError(QStringLiteral("Станция сообщила результаты, которые программа не смогла принять (их пришло "
+                             "слишком много подряд или они пришли во время теста 1). "
                              "Не записаны в журнал (%1):\n%2")
                   .arg(lost.size())
                   .arg(list));

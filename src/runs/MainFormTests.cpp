@@ -107,7 +107,7 @@ void TMainForm::ITest1Click() {
         SendCommand([] {
             PutTestFrame(1);
             RunningTest = 1;
-            ClearResultQueue();
+            ClearResultQueue(true);
         });
     } catch (const std::exception& e) {
         RunningTest = 0;
@@ -238,7 +238,7 @@ void TMainForm::TestBegin(int numberKind) {
         numberKind >= 0 ? numberKind == 0 : (FTestDlg && FTestDlg->RadioGroup1->currentIndex() == 0);
     try {
         RunningTest = uint8_t(std::clamp(SelectedTest, 2, 3));
-        ClearResultQueue();
+        ClearResultQueue(true);
         ResultShown = false;
         EnableTestControls(false);
         SendCommand([byTrain] {
@@ -399,7 +399,7 @@ void TMainForm::TestBegin1() {
     constexpr int limit = 70;
     try {
         RunningTest = 1;
-        ClearResultQueue();
+        ClearResultQueue(true);
         EnableTestControls(false);
         SendCommand([] {
             PutChannelByte();

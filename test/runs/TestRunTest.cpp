@@ -277,6 +277,7 @@ TEST_F(TestRunTest, TestOneRunsSeventySecondsAndEndsWithTheResetByte) {
     AnswerDialog(1, "1234567", 0);
     int gaugeAfterNoConfirmation = -1;
     WhileWaiting([&] {
+        Deliver("0000012", 1); // taken by no wait: named when the next test starts
         EndWaitRequest = true;
         When([] { return !EndWaitRequest; },
              [&] { gaugeAfterNoConfirmation = MainForm->Gauge4->Progress(); });
@@ -290,6 +291,12 @@ TEST_F(TestRunTest, TestOneRunsSeventySecondsAndEndsWithTheResetByte) {
     EXPECT_TRUE(Rows23().isEmpty());
     EXPECT_EQ(MainForm->Label25->text(), "Результаты тестирования");
     EXPECT_TRUE(MainForm->BitBtn5->isHidden());
+
+    EXPECT_TRUE(dialogs_.isEmpty());
+    MainForm->ITest1Click(); // the next test
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_TRUE(dialogs_[0].Text.endsWith("Не записаны в журнал (1):\nТест 1 код 0000012"))
+        << dialogs_[0].Text.toStdString();
 }
 
 TEST_F(TestRunTest, TechnologicalModeOneSendsItsFrameOnly) {
