@@ -71,9 +71,9 @@ protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override {
         const QItemSelectionModel::SelectionFlags command = QTableView::selectionCommand(index, event);
-        if (!event)
-            return command;
         Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+        if (!event) // a move by typing the start of a value
+            return command == QItemSelectionModel::NoUpdate ? command : QItemSelectionModel::Clear;
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:

@@ -4,6 +4,7 @@
 #include "journal/JournalModel.h"
 #include "journal/TFDB.h"
 #include "journal/TFDB23.h"
+#include "journal/TFSelectDlg.h"
 #include "journal/TForm2.h"
 #include "platform/Clock.h"
 #include "platform/DialogPresenter.h"
@@ -57,8 +58,9 @@ protected:
         QApplication::sendEvent(grid->viewport(), &release);
     }
     static void Key(QWidget* w, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QKeyEvent press(QEvent::KeyPress, key, modifiers);
-        QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+        const QString text = key == Qt::Key_Space ? QStringLiteral(" ") : QString();
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+        QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
         QApplication::sendEvent(w, &press);
         QApplication::sendEvent(w, &release);
     }
@@ -122,6 +124,13 @@ TEST_F(BrowserControlsTest, MovingChangesTheCurrentRowOnlyAndCtrlOrShiftSelect) 
     EXPECT_EQ(FDB23->SelectedRows().size(), 3) << "the navigator keeps the selection";
     Click(grid, 4);
     EXPECT_TRUE(FDB23->SelectedRows().isEmpty()) << "a plain click drops the selection";
+    Key(grid, Qt::Key_Space);
+    EXPECT_EQ(FDB23->SelectedRows(), QList<int>{4}) << "the space bar selects the current row";
+    Key(grid, Qt::Key_Up);
+    EXPECT_TRUE(FDB23->SelectedRows().isEmpty());
+    grid->setCurrentIndex(grid->model()->index(2, 1)); // as a typed search moves
+    EXPECT_EQ(FDB23->CurrentRow(), 2);
+    EXPECT_TRUE(FDB23->SelectedRows().isEmpty());
 
     // With nothing selected the report takes every row and deleting deletes nothing.
     QTimer::singleShot(0, [] { Form2->bCancel->click(); });
@@ -156,6 +165,15 @@ TEST_F(BrowserControlsTest, EnterRightAfterOpeningPressesNothingAndTheDeleteQues
         EXPECT_TRUE(dialogs_.isEmpty()) << b->objectName().toStdString();
     }
     EXPECT_EQ(FDB23->DBGrid1->model()->rowCount(), 3);
+
+    // The two glyph buttons answer the mouse.
+    FSelectDlg->Tag = 0;
+    QTimer::singleShot(0, [] { FSelectDlg->reject(); });
+    FDB->BitBtn2->click();
+    EXPECT_EQ(FSelectDlg->Tag, 1) << "the self-test browser's selection";
+    QTimer::singleShot(0, [] { Form2->reject(); });
+    FDB->BitBtn1->click();
+    EXPECT_FALSE(Form2->isVisible());
 
     // The real dialog: Enter on the question keeps the rows.
     SetDialogHook(nullptr);
