@@ -38,6 +38,7 @@ TCheckList::TCheckList(QWidget* parent) : QListWidget(parent) {
     // hold them all; a scroll bar would only take room from the last row.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setViewportMargins(0, topMargin, 0, 0); // the first row's check box clear of the frame
 }
 
 int TCheckList::rowHeight() const {
@@ -46,7 +47,7 @@ int TCheckList::rowHeight() const {
 
 QSize TCheckList::sizeHint() const {
     const int rows = (count() + 1) / 2;
-    return {QListWidget::sizeHint().width(), rows * rowHeight() + 2 * frameWidth()};
+    return {QListWidget::sizeHint().width(), rows * rowHeight() + 2 * frameWidth() + topMargin};
 }
 
 QSize TCheckList::minimumSizeHint() const {

@@ -32,6 +32,7 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
+    static constexpr int topMargin = 3;
     int rowHeight() const;
 };
 
