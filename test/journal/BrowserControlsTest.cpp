@@ -30,6 +30,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -245,6 +246,27 @@ TEST_F(BrowserControlsTest, JournalErrorsNameTheFileAndTheirCauseInRussian) {
     EXPECT_TRUE(reason(14, "unable to open database file", false).contains("папка /data не найдена"));
     EXPECT_TRUE(reason(1, "no such column: x").startsWith("ошибка базы данных в файле /data/Test23.DB"));
     EXPECT_TRUE(reason(1, "no such column: x").endsWith("\nПодробности: no such column: x"));
+}
+
+// File rights mean nothing to root: this runs only under an ordinary user.
+TEST_F(BrowserControlsTest, AReadOnlyFolderOrAFileWithoutRightsIsNamed) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root ignores file rights";
+    RadioRows(1);
+    const QString folder = JournalFolder();
+    const QString file = QDir(folder).filePath(Test23FileName);
+    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    const TJournalWrite refused = AppendTest23Row(folder, "Тест 2", "0000000", "Норма", "От ВЕСК");
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_FALSE(refused.Ok);
+    EXPECT_TRUE(refused.Error.contains("только для чтения")) << refused.Error.toStdString();
+
+    ASSERT_TRUE(QFile::setPermissions(file, QFile::WriteOwner));
+    FDB23->show();
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_TRUE(dialogs_[0].Text.contains("нет прав на чтение файла " + file))
+        << dialogs_[0].Text.toStdString();
 }
 
 } // namespace
