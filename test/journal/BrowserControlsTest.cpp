@@ -244,6 +244,13 @@ TEST_F(BrowserControlsTest, JournalErrorsNameTheFileAndTheirCauseInRussian) {
                        damaged.fileName(), true)
             .contains("только для чтения"));
     EXPECT_TRUE(reason(14, "unable to open database file", false).contains("папка /data не найдена"));
+    // The engine's code decides when its words are not the usual ones; extended codes too.
+    EXPECT_TRUE(reason(11, "x").contains("повреждён"));
+    EXPECT_TRUE(reason(26, "x").contains("повреждён"));
+    EXPECT_TRUE(reason(13, "x").startsWith("диск заполнен"));
+    EXPECT_TRUE(reason(10, "x").startsWith("ошибка чтения или записи диска"));
+    EXPECT_TRUE(reason(10 | (1 << 8), "x").startsWith("ошибка чтения или записи диска")) << "a failed read";
+    EXPECT_TRUE(reason(5 | (1 << 8), "x").contains("занят"));
     EXPECT_TRUE(reason(1, "no such column: x").startsWith("ошибка базы данных в файле /data/Test23.DB"));
     EXPECT_TRUE(reason(1, "no such column: x").endsWith("\nПодробности: no such column: x"));
 }
