@@ -129,6 +129,18 @@ TEST_F(TestRunTest, StationResultMetAtTheEndOfAnotherWaitIsHandledAfterIt) {
     EXPECT_EQ(RunningTest, 0) << "the next test can start";
 }
 
+// A result the journal cannot take is named to the operator with the cause.
+TEST_F(TestRunTest, AResultTheJournalRefusesIsNamedWithTheCause) {
+    ASSERT_TRUE(QDir(journal_).mkpath(Test23FileName));
+    Deliver("0100003", 3);
+    ASSERT_TRUE(PumpUntil([] { return RunningTest == 0 && !TestWaitRunning(); }));
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_TRUE(
+        dialogs_[0].Text.startsWith("Результат (Тест 3, код 0100003) не сохранён в журнале «Test23.DB»."))
+        << dialogs_[0].Text.toStdString();
+    EXPECT_TRUE(dialogs_[0].Text.contains("находится папка")) << dialogs_[0].Text.toStdString();
+}
+
 TEST_F(TestRunTest, NoTestStartsWhileAStationResultWaitsToBeHandled) {
     Deliver("0000000", 2); // posted, not yet handled
     ASSERT_EQ(RunningTest, 2);
@@ -265,6 +277,7 @@ TEST_F(TestRunTest, TestOneRunsSeventySecondsAndEndsWithTheResetByte) {
     AnswerDialog(1, "1234567", 0);
     int gaugeAfterNoConfirmation = -1;
     WhileWaiting([&] {
+        Deliver("0000012", 1); // taken by no wait: named when the next test starts
         EndWaitRequest = true;
         When([] { return !EndWaitRequest; },
              [&] { gaugeAfterNoConfirmation = MainForm->Gauge4->Progress(); });
@@ -278,6 +291,12 @@ TEST_F(TestRunTest, TestOneRunsSeventySecondsAndEndsWithTheResetByte) {
     EXPECT_TRUE(Rows23().isEmpty());
     EXPECT_EQ(MainForm->Label25->text(), "Результаты тестирования");
     EXPECT_TRUE(MainForm->BitBtn5->isHidden());
+
+    EXPECT_TRUE(dialogs_.isEmpty());
+    MainForm->ITest1Click(); // the next test
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_TRUE(dialogs_[0].Text.endsWith("Не записаны в журнал (1):\nТест 1 код 0000012"))
+        << dialogs_[0].Text.toStdString();
 }
 
 TEST_F(TestRunTest, TechnologicalModeOneSendsItsFrameOnly) {
