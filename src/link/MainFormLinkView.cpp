@@ -9,6 +9,7 @@
 #include "link/Transport.h"
 #include "params/TFParam.h"
 #include "params/TFSPC.h"
+#include "platform/FrameGate.h"
 #include "runs/TFTestDlg.h"
 #include "state/LinkView.h"
 #include "voice/TFCall.h"
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QTimer>
 
 namespace {
@@ -68,14 +70,27 @@ QColor LampColour(TLamp lamp) {
 }
 
 class TMainFormLinkView : public ILinkView {
+    bool busy_ = false;
+    QPointer<TFrameGate> busyGate_;
+
 public:
     void SetDeviceBusy(bool busy) override {
         if (!MainForm)
             return;
-        QLabel* l = MainForm->Label7;
-        l->setText(busy ? QStringLiteral("ВЕСК занят") : QStringLiteral("ВЕСК свободен"));
+        busy_ = busy;
+        // Busy and free can alternate with every byte: the label follows once a frame.
+        if (!busyGate_ || busyGate_->parent() != MainForm)
+            busyGate_ = new TFrameGate([this] { showBusy(); }, MainForm);
+        busyGate_->Request();
+    }
+    void showBusy() {
+        QLabel* l = MainForm ? MainForm->Label7 : nullptr;
+        const QString text = busy_ ? QStringLiteral("ВЕСК занят") : QStringLiteral("ВЕСК свободен");
+        if (!l || (l->text() == text && !l->styleSheet().isEmpty()))
+            return;
+        l->setText(text);
         l->setStyleSheet(QStringLiteral("color: %1; background-color: #000000;")
-                             .arg(busy ? QStringLiteral("#ffff00") : QStringLiteral("#00ff00")));
+                             .arg(busy_ ? QStringLiteral("#ffff00") : QStringLiteral("#00ff00")));
     }
     void SetChannelText(const QString& name) override {
         if (MainForm)

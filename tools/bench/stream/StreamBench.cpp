@@ -212,8 +212,9 @@ int main(int argc, char** argv) {
     }
 
     std::printf("program %s, display %s, burst %zu bytes, line rate %.0f B/s for %.0f s\n",
-                opt.program.c_str(), platform ? platform : (std::string("xcb ") + std::getenv("DISPLAY")).c_str(),
-                opt.burst, LineRate, opt.lineSeconds);
+                opt.program.c_str(),
+                platform ? platform : (std::string("xcb ") + std::getenv("DISPLAY")).c_str(), opt.burst,
+                LineRate, opt.lineSeconds);
     std::printf("%-9s %12s %12s %12s %12s %12s\n", "kind", "burst B/s", "line CPU %", "stall ms", "RSS +MiB",
                 "RSS end MiB");
     std::mt19937 rng(20261207);
@@ -251,7 +252,8 @@ int main(int argc, char** argv) {
         std::atomic<bool> done{false};
         std::thread sender([&] {
             for (size_t i = 0; i < fast.size(); i += 4096)
-                if (!station.Send(TBytes(fast.begin() + long(i), fast.begin() + long(std::min(fast.size(), i + 4096)))))
+                if (!station.Send(
+                        TBytes(fast.begin() + long(i), fast.begin() + long(std::min(fast.size(), i + 4096)))))
                     i -= 4096; // a 5 s stall of the reader: try the same piece again
             done = true;
         });
@@ -281,7 +283,8 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(milliseconds(300)); // the probe writes the stall when it ends
         const double rate = double(opt.burst) / (double(t1 - t0) / 1e9);
         std::printf("%-9s %12.0f %12.1f %12.1f %12.1f %12.1f\n", kind.name.c_str(), rate, lineCpu,
-                    LongestStallMs(probe, t0, t1), double(rssMax - rss0) / 1024.0, double(RssKiB(pid)) / 1024.0);
+                    LongestStallMs(probe, t0, t1), double(rssMax - rss0) / 1024.0,
+                    double(RssKiB(pid)) / 1024.0);
         std::fflush(stdout);
     }
     ::kill(pid, SIGTERM);
