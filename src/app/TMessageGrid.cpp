@@ -47,7 +47,7 @@ TMessageGrid::TMessageGrid(int rows, int columns, QWidget* parent)
     : QTableView(parent), model_(new TModel(this)), frame_(new QTimer(this)), columns_(std::max(1, columns)),
       header_(size_t(columns_)) {
     frame_->setSingleShot(true);
-    frame_->setInterval(FrameMs);
+    frame_->setInterval(ScreenFrameMs);
     connect(frame_, &QTimer::timeout, this, &TMessageGrid::showChanges);
     setModel(model_);
     setRowCount(rows);

@@ -5,6 +5,8 @@
 // reach it in one insertion, the current cell is set and scrolled to once, so a fast
 // stream of messages costs no repaint, layout or signal per row.
 
+#include "platform/FrameGate.h"
+
 #include <QHash>
 #include <QString>
 #include <QTableView>
@@ -36,8 +38,6 @@ public:
     void setFillColumn(int column);
     /// Hands the changes since the last frame to the view now (the frame timer's work).
     void showChanges();
-    /// Frames per second at most while rows come in.
-    static constexpr int FrameMs = 25;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;

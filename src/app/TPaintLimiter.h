@@ -5,6 +5,8 @@
 // the requests in between: the widgets' dirty regions wait and are painted together at
 // the frame's end.
 
+#include "platform/FrameGate.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
@@ -15,7 +17,7 @@ class QWidget;
 /// Limits the repaints of one window to the frame rate (window thread).
 class TPaintLimiter : public QObject {
 public:
-    TPaintLimiter(QWidget* window, int frameMs = 25);
+    TPaintLimiter(QWidget* window, int frameMs = ScreenFrameMs);
     /// Repaints let through so far.
     int Paints() const { return paints_; }
 

@@ -46,6 +46,12 @@ void SetEnabled(QWidget* window, std::initializer_list<const char*> names, bool 
             w->setEnabled(on);
 }
 
+// A line edit lays its text out again on every setText: the same text is left alone.
+void SetEditText(QLineEdit* edit, const QString& text) {
+    if (edit->text() != text)
+        edit->setText(text);
+}
+
 void SetShown(QWidget* window, const char* name, bool shown) {
     if (QWidget* w = Child(window, name))
         w->setVisible(shown);
@@ -94,7 +100,7 @@ public:
     }
     void SetChannelText(const QString& name) override {
         if (MainForm)
-            MainForm->eRange->setText(name);
+            SetEditText(MainForm->eRange, name);
     }
     void SetTransmitter(TBand band, bool on) override {
         if (MainForm)
@@ -145,8 +151,8 @@ public:
     void SetStandbyChannels(QStringView mv, QStringView gmv) override {
         if (!MainForm)
             return;
-        MainForm->Edit5->setText(mv.toString());
-        MainForm->Edit6->setText(gmv.toString());
+        SetEditText(MainForm->Edit5, mv.toString());
+        SetEditText(MainForm->Edit6, gmv.toString());
     }
     void SetGmvGrey(bool grey) override {
         if (!MainForm)
@@ -202,12 +208,12 @@ public:
     void SetDeviation(QStringView mv, QStringView gmv) override {
         if (!MainForm)
             return;
-        MainForm->ELevm->setText(mv.toString());
-        MainForm->ELevg->setText(gmv.toString());
+        SetEditText(MainForm->ELevm, mv.toString());
+        SetEditText(MainForm->ELevg, gmv.toString());
     }
     void SetRssi(TBand band, QStringView text) override {
         if (MainForm)
-            (band == TBand::Mv ? MainForm->Edit2 : MainForm->Edit3)->setText(text.toString());
+            SetEditText(band == TBand::Mv ? MainForm->Edit2 : MainForm->Edit3, text.toString());
     }
     void ParamsFormShow() override {
         if (FParam)
@@ -223,11 +229,11 @@ public:
     }
     void SetParamsConfigWord(const QString& word) override {
         if (FParam)
-            FParam->MaskEdit2->setText(word);
+            SetEditText(FParam->MaskEdit2, word);
     }
     void SetParamsVersion(const QString& version) override {
         if (FParam)
-            FParam->Edit1->setText(version);
+            SetEditText(FParam->Edit1, version);
     }
     void CallShowPshs() override { Call(FCall, "ShowPshs"); }
     void SetCallChartTitle(const QString& title) override {

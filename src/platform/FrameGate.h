@@ -10,10 +10,13 @@
 
 class QTimer;
 
+/// The screen follows a stream of changes 30 times a second.
+inline constexpr int ScreenFrameMs = 33;
+
 /// Runs its change at most once a frame (window thread).
 class TFrameGate : public QObject {
 public:
-    TFrameGate(std::function<void()> apply, QObject* parent, int frameMs = 25);
+    TFrameGate(std::function<void()> apply, QObject* parent, int frameMs = ScreenFrameMs);
     /// Asks for the change: now, or at the end of the frame.
     void Request();
     /// Runs a change that waits for the frame's end now.
