@@ -37,7 +37,7 @@ constexpr int MessageColumn = 2;
 void TMainForm::AddMessageRow(const QString& text, bool withChannel) {
     if (text.isEmpty())
         return;
-    const QTime now = Clock().Now().time();
+    const QTime now = Clock().TimeOfDay();
     // Age of the last row, across midnight when the clock has wrapped.
     qint64 s = std::llround(LastMessageTime.isValid() ? LastMessageTime.msecsTo(now) / 1000.0
                                                       : QTime(0, 0).msecsTo(now) / 1000.0);

@@ -78,6 +78,9 @@ QColor LampColour(TLamp lamp) {
 class TMainFormLinkView : public ILinkView {
     bool busy_ = false;
     QPointer<TFrameGate> busyGate_;
+    QString channel_;
+    QPointer<TFrameGate> channelGate_;
+    bool writingChannel_ = false;
 
 public:
     void SetDeviceBusy(bool busy) override {
@@ -99,8 +102,26 @@ public:
                              .arg(busy_ ? QStringLiteral("#ffff00") : QStringLiteral("#00ff00")));
     }
     void SetChannelText(const QString& name) override {
-        if (MainForm)
-            SetEditText(MainForm->eRange, name);
+        if (!MainForm)
+            return;
+        channel_ = name;
+        // Channel events may come in bursts: the field follows once a frame. A text the
+        // operator's channel choice writes meanwhile is newer and stays.
+        if (!channelGate_ || channelGate_->parent() != MainForm) {
+            channelGate_ = new TFrameGate([this] { showChannel(); }, MainForm);
+            QObject::connect(MainForm->eRange, &QLineEdit::textChanged, channelGate_, [this] {
+                if (!writingChannel_ && channelGate_)
+                    channelGate_->Cancel();
+            });
+        }
+        channelGate_->Request();
+    }
+    void showChannel() {
+        if (!MainForm)
+            return;
+        writingChannel_ = true;
+        SetEditText(MainForm->eRange, channel_);
+        writingChannel_ = false;
     }
     void SetTransmitter(TBand band, bool on) override {
         if (MainForm)

@@ -99,7 +99,7 @@ void Deliver(bool limited) {
             }
         }
         // The clock is read every 32 bytes: a byte takes microseconds at most.
-        if (limited && n % 32 == 0 && Clock::now() >= deadline) {
+        if (limited && (n > RxSliceBytes || (n % 32 == 0 && Clock::now() >= deadline))) {
             std::lock_guard lock(queueMutex);
             CountDelivered();
             posted = true;

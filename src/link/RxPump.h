@@ -32,10 +32,11 @@ size_t RxQueueRoom();
 void OnRxRoom(std::function<void()> f);
 /// Runs ReceiveByte on every queued byte (window thread), all of them before it returns.
 void DeliverPendingBytes();
-/// Runs ReceiveByte on queued bytes for about SliceMs, then asks for another slice when
-/// bytes remain (window thread).
+/// Runs ReceiveByte on queued bytes for about RxSliceMs or RxSliceBytes bytes, whichever
+/// comes first, then asks for another slice when bytes remain (window thread).
 void DeliverByteSlice();
 inline constexpr int RxSliceMs = 4;
+inline constexpr unsigned RxSliceBytes = 8192;
 /// Number of bytes queued and not yet delivered.
 size_t PendingByteCount();
 /// Runs f on the window thread after the bytes queued so far have been delivered.

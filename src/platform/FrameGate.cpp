@@ -23,6 +23,10 @@ void TFrameGate::Flush() {
         run();
 }
 
+void TFrameGate::Cancel() {
+    timer_->stop();
+}
+
 bool TFrameGate::Pending() const {
     return timer_->isActive();
 }

@@ -21,6 +21,8 @@ public:
     void Request();
     /// Runs a change that waits for the frame's end now.
     void Flush();
+    /// Drops a change that waits for the frame's end (a newer one was made meanwhile).
+    void Cancel();
     bool Pending() const;
 
 private:
