@@ -21,6 +21,9 @@
 
 namespace {
 
+constexpr size_t TrickleBytes = 256;
+constexpr int TricklePauseMs = 4;
+
 /// Reads the port in chunks on its own thread and pushes the bytes to the window thread.
 /// It ends when told to (through its wake-up descriptor) or when the port hangs up or
 /// fails; in the second case it tells the window thread, after its last bytes.
@@ -92,6 +95,12 @@ void TReader::run() {
                 // While the TCP interface is chosen the serial port is not the link.
                 if (!TcpSelected)
                     PushReceivedBytes(buf, size_t(got));
+                // A trickle at the line rate comes a few bytes a read: letting it gather for a
+                // few milliseconds wakes both threads a fraction as often. A stop ends the pause.
+                if (size_t(got) < TrickleBytes && wake_ >= 0) {
+                    pollfd w{wake_, POLLIN, 0};
+                    ::poll(&w, 1, TricklePauseMs);
+                }
                 continue;
             }
             if (got < 0 && errno == EINTR)

@@ -114,5 +114,28 @@ TEST_F(LinkTest, DeliveryLetsTheEventLoopTurnBetweenSlices) {
     EXPECT_EQ(FirstRowOutOfOrder(main_.Rows), -1);
 }
 
+// Over TCP the window thread reads: a full queue pauses the socket until a slice has made
+// room, and the socket's bytes come through whole and in order.
+TEST_F(LinkTest, FullQueuePausesTheSocketWithoutLoss) {
+    ConnectStation();
+    const int frames = 20000;
+    const TBytes bytes = NumberedFrames(frames);
+    std::thread sender([&] {
+        for (size_t i = 0; i < bytes.size(); i += 4096)
+            station_.Send(
+                TBytes(bytes.begin() + long(i), bytes.begin() + long(std::min(bytes.size(), i + 4096))));
+    });
+    size_t most = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { most = std::max(most, PendingByteCount()); });
+    tick.start(0);
+    const bool all = PumpUntil([&] { return main_.Rows.size() == frames; }, 60000);
+    sender.join();
+    tick.stop();
+    ASSERT_TRUE(all) << main_.Rows.size();
+    EXPECT_EQ(FirstRowOutOfOrder(main_.Rows), -1);
+    EXPECT_LE(most, RxQueueCapacity);
+}
+
 } // namespace
 } // namespace linktest
