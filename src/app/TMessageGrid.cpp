@@ -60,13 +60,6 @@ TMessageGrid::TMessageGrid(int rows, int columns, QWidget* parent)
         if (section != fillColumn_)
             fitFillColumn();
     });
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& now) {
-        // The operator's choice; the grid's own is already recorded.
-        if (settingCurrent_ || !now.isValid())
-            return;
-        currentRow_ = now.row() + 1;
-        currentColumn_ = now.column();
-    });
 }
 
 void TMessageGrid::setRowCount(int rows) {
@@ -154,9 +147,7 @@ void TMessageGrid::showChanges() {
         currentPending_ = false;
         const QModelIndex at = model_->index(currentRow_ - 1, currentColumn_);
         if (at.isValid()) {
-            settingCurrent_ = true;
             selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect);
-            settingCurrent_ = false;
             scrollTo(at);
         }
     }

@@ -31,8 +31,6 @@ public:
     void setCellText(int row, int column, const QString& text);
     /// The current cell; the view shows it and scrolls to it at the next frame.
     void setCurrentCell(int row, int column);
-    int currentRow() const { return currentRow_; }
-    int currentColumn() const { return currentColumn_; }
     /// The column that takes the rest of the width: at least what is left of the view
     /// beside the other columns, wider when a text needs it.
     void setFillColumn(int column);
@@ -58,7 +56,6 @@ private:
     int dirtyFrom_ = -1, dirtyTo_ = -1; // changed rows the view knows (model rows)
     bool reset_ = false;
     bool currentPending_ = false;
-    bool settingCurrent_ = false;
     int currentRow_ = 1, currentColumn_ = 0;
     int fillColumn_ = -1;
     int widest_ = 0; // widest text of the fill column

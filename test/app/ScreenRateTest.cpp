@@ -7,11 +7,14 @@
 #include "state/UVesk.h"
 #include "support/AppFixture.h"
 #include "support/TestUtil.h"
+#include "voice/TFCall.h"
 
 #include <QAbstractItemModel>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QToolBar>
 
@@ -130,6 +133,23 @@ TEST_F(ScreenRateTest, BusyAndFreeAlternatingChangeTheToolButtonsOnceAFrame) {
     EXPECT_LE(changes, 2) << "the button follows once a frame, not per event";
     ASSERT_TRUE(PumpUntil([&] { return !button->isEnabled() && MainForm->Label7->text() == "ВЕСК занят"; }));
     button->removeEventFilter(&counter);
+}
+
+TEST_F(ScreenRateTest, ChannelEventsReachTheFieldOnceAFrameAndTheOperatorsChoiceWins) {
+    ReceiveByte(0x93);
+    EXPECT_EQ(MainForm->eRange->text(), "МВ1") << "a single change shows at once";
+    ReceiveByte(0x94);
+    ReceiveByte(0x95);
+    EXPECT_EQ(CurrentChannel, 5);
+    ASSERT_TRUE(PumpUntil([] { return MainForm->eRange->text() == "МВ3"; }));
+
+    // The operator chooses a channel while an event's text waits: the choice is newer.
+    ReceiveByte(0x93);
+    ReceiveByte(0x96);
+    FCall->cbDiapMV->setCurrentIndex(1);
+    MainForm->ComboChange(FCall->cbDiapMV);
+    PumpUntil([] { return false; }, 3 * ScreenFrameMs);
+    EXPECT_EQ(MainForm->eRange->text(), "МВ2");
 }
 
 } // namespace
