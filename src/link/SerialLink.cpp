@@ -95,9 +95,10 @@ void TReader::run() {
                 // While the TCP interface is chosen the serial port is not the link.
                 if (!TcpSelected)
                     PushReceivedBytes(buf, size_t(got));
-                // A trickle at the line rate comes a few bytes a read: letting it gather for a
-                // few milliseconds wakes both threads a fraction as often. A stop ends the pause.
-                if (size_t(got) < TrickleBytes && wake_ >= 0) {
+                // A trickle at the line rate comes a few bytes a read (with room for more):
+                // letting it gather for a few milliseconds wakes both threads a fraction as
+                // often. A stop ends the pause.
+                if (size_t(got) < TrickleBytes && room >= TrickleBytes && wake_ >= 0) {
                     pollfd w{wake_, POLLIN, 0};
                     ::poll(&w, 1, TricklePauseMs);
                 }
