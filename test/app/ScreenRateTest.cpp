@@ -1,5 +1,6 @@
 // The main window under a fast stream: the message grid keeps its header, fits its panel
 // and reaches its view once a frame; the bars follow busy and free at the frame rate.
+#include "app/TGauge.h"
 #include "app/TMainForm.h"
 #include "app/TMessageGrid.h"
 #include "link/Receiver.h"
@@ -12,6 +13,7 @@
 #include <QAbstractItemModel>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -133,6 +135,34 @@ TEST_F(ScreenRateTest, BusyAndFreeAlternatingChangeTheToolButtonsOnceAFrame) {
     EXPECT_LE(changes, 2) << "the button follows once a frame, not per event";
     ASSERT_TRUE(PumpUntil([&] { return !button->isEnabled() && MainForm->Label7->text() == "ВЕСК занят"; }));
     button->removeEventFilter(&counter);
+}
+
+// Counts the paint events of a widget.
+struct TPaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+TEST_F(ScreenRateTest, WindowRepaintsOnceAFrameWhileItsWidgetsChange) {
+    TGauge* gauge = MainForm->Gauge1;
+    PumpUntil([] { return false; }, 2 * ScreenFrameMs); // the first show's paints are done
+    TPaintCounter counter;
+    gauge->installEventFilter(&counter);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (int i = 0; i < 200; ++i) {
+        gauge->SetProgress(i % 2 ? 40 : 60);
+        QCoreApplication::processEvents(); // each turn would paint the gauge again
+    }
+    const qint64 ms = elapsed.elapsed();
+    EXPECT_LE(counter.paints, 2 + ms / ScreenFrameMs) << ms << " ms";
+    gauge->SetProgress(50);
+    const int before = counter.paints;
+    EXPECT_TRUE(PumpUntil([&] { return counter.paints > before; })) << "the last change is painted";
+    gauge->removeEventFilter(&counter);
 }
 
 TEST_F(ScreenRateTest, ChannelEventsReachTheFieldOnceAFrameAndTheOperatorsChoiceWins) {
