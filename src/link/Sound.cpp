@@ -127,6 +127,9 @@ void HandleSoundCommand(int n) {
     case 1:
         SoundFlags = SoundReceiving;
         SoundMode = 1;
+        // The file holds this transfer's sound only: what an earlier one left unread in the
+        // ring (a live call's tail) is not part of it.
+        SoundReadIdx = int32_t(SoundWriteIdx);
         SoundTransferOn = true;
         SoundFirstByte = true;
         LinkView().SetStatusText(1, QStringLiteral("Приём и сохранение звука"));
