@@ -118,6 +118,8 @@ void HandleSoundCommand(int n) {
     switch (n) {
     case 0:
         LinkView().StartVoicePlayback();
+        // The call's own sound only: what an earlier one left unread is not played.
+        SoundReadIdx = int32_t(SoundWriteIdx);
         SoundFirstByte = true;
         SoundFlags = SoundReceiving;
         SoundTransferOn = true;

@@ -352,6 +352,7 @@ private:
             }
             h->BytesRecorded = fill;
             h->DeviceTimeNs = WaveClockNs();
+            h->SampleTimeNs = sampleTime(h->DeviceTimeNs, fill / frameBytes_);
             {
                 std::lock_guard lock(m_);
                 if (quit_)
@@ -401,6 +402,15 @@ private:
                 cv_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return quit_ || !queue_.empty(); });
             }
         }
+    }
+
+    // When the microphone took the first sample of a buffer of frames just read: the
+    // buffer's length and the frames still waiting in the sound system (its delay) ago.
+    int64_t sampleTime(int64_t now, int64_t frames) {
+        snd_pcm_sframes_t delay = 0;
+        if (snd_pcm_delay(pcm_, &delay) < 0 || rate_ == 0)
+            return 0;
+        return now - (std::max<int64_t>(delay, 0) + frames) * 1000000000 / rate_;
     }
 
     // Frames the sound system has taken out of the device's buffer since the open: the

@@ -35,6 +35,9 @@ struct TWaveHeader {
     /// Monotonic time (ns) the device filled the buffer (capture) or handed its samples
     /// to the sound system (playback); read by the latency tool.
     int64_t DeviceTimeNs = 0;
+    /// Capture: monotonic time (ns) the microphone took the buffer's first sample, as the
+    /// device places it from the sound system's delay; 0 when the system gives none.
+    int64_t SampleTimeNs = 0;
 };
 
 /// Called on the device's thread for Data, Done and Error, on the caller's thread for Open and

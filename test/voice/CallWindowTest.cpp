@@ -524,7 +524,7 @@ TEST_F(CallWindowTest, ProgressOfALargeFileAndANewCommandTakingOver) {
     Feed(Cmd15);
 }
 
-TEST_F(CallWindowTest, ASaveHoldsOnlyItsOwnTransfer) {
+TEST_F(CallWindowTest, ASaveAndALiveCallHoldOnlyTheirOwnTransfer) {
     Feed(Cmd0);
     for (int i = 0; i < 700; ++i) // a live call's tail, left unread in the ring
         ReceiveByte(0x33);
@@ -538,6 +538,20 @@ TEST_F(CallWindowTest, ASaveHoldsOnlyItsOwnTransfer) {
     const QByteArray saved = f.readAll();
     EXPECT_EQ(saved.size(), 1500);
     EXPECT_FALSE(saved.contains('\x33'));
+
+    // Live voice after a call that left sound unread: the player starts with the new call's.
+    Feed(Cmd0);
+    for (int i = 0; i < 700; ++i)
+        ReceiveByte(0x33);
+    Feed(Cmd15);
+    Feed(Cmd0);
+    for (int i = 0; i < 4096; ++i)
+        ReceiveByte(0x11);
+    ASSERT_EQ(Player->PrimedCount, 4);
+    const QByteArray first(reinterpret_cast<const char*>(Player->Data[0]), SoundBlock);
+    EXPECT_EQ(uint8_t(first[0]), 0x7F) << "the call's first byte";
+    EXPECT_FALSE(first.contains('\x33'));
+    Feed(Cmd15);
 }
 
 TEST_F(CallWindowTest, AStationThatStopsReadingEndsTheUploadWithoutHoldingTheWindow) {
