@@ -67,7 +67,7 @@ void StartVoicePlayback() {
 void PrimeVoicePlayback() {
     if (SoundRingFill() < SoundBlock)
         return;
-    if (!Player || !Player->Ready || !Player->DeviceOpen) {
+    if (!Player || !Player->DeviceOpen) {
         // Nothing to play it on (no device, or it failed): the station's sound is dropped.
         SoundReadIdx = int32_t(SoundWriteIdx);
         return;

@@ -580,6 +580,32 @@ TEST_F(CallWindowTest, AStationThatStopsReadingEndsTheUploadWithoutHoldingTheWin
     station_.SetReading(true);
 }
 
+TEST_F(CallWindowTest, AChunkTheLineTookInPartsGoesOutWholeAndInOrder) {
+    QByteArray file(64 * 1024, '\0');
+    for (int i = 0; i < file.size(); ++i)
+        file[i] = char(i % 251);
+    WriteFile("phonems.pcm", file);
+    Feed("FA 8F 80 85 8A 8F 80 8F 82 FB");
+    MainForm->Timer2->stop();
+    Got(10);
+    station_.Clear();
+    station_.SetReading(false);
+    for (int tick = 0; tick < 200 && SoundFileSent < file.size(); ++tick)
+        MainForm->Timer2Timer(); // the line fills; the chunk waits, part-written
+    ASSERT_LT(SoundFileSent, file.size());
+    station_.SetReading(true);
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            MainForm->Timer2Timer();
+            return SoundFileSent == file.size();
+        },
+        10000));
+    ASSERT_TRUE(station_.WaitForCount(size_t(file.size()), std::chrono::seconds(5)));
+    const vesksim::TBytes got = station_.Received();
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(got.data()), qsizetype(got.size())), file);
+    EXPECT_EQ(MainForm->StatusText(1), "Передача фонем: 100 %");
+}
+
 TEST_F(CallWindowTest, SavingExactlyTwoBlocksWritesNothingAtTheEnd) {
     Feed("FA 8F 80 85 8A 8F 80 8F 81 FB");
     for (int i = 0; i < 2047; ++i)
