@@ -201,6 +201,7 @@ public:
         SetShown(FCall, "cbDiap", !blocked);
         SetShown(FCall, "cbDiapMV", false);
         SetShown(FCall, "cbDiapGMV", blocked);
+        Call(FCall, "BandsChanged");
         SetShown(FTestDlg, "ComboBox1", !blocked);
         SetShown(FTestDlg, "ComboBoxMW", false);
         SetShown(FTestDlg, "ComboBoxGMW", blocked);
@@ -222,6 +223,7 @@ public:
         SetShown(FCall, "cbDiap", !blocked);
         SetShown(FCall, "cbDiapGMV", false);
         SetShown(FCall, "cbDiapMV", blocked);
+        Call(FCall, "BandsChanged");
         SetShown(FTestDlg, "ComboBox1", !blocked);
         SetShown(FTestDlg, "ComboBoxGMW", false);
         SetShown(FTestDlg, "ComboBoxMW", blocked);

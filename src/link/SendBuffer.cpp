@@ -31,7 +31,7 @@ int DebugLog(const QString& text) {
     return 0;
 }
 
-void SendBuffer(TTxBuffer& Buf, int32_t& Sent) {
+void SendBuffer(TTxBuffer& Buf, int32_t& Sent, bool wait) {
     TTxLock lock(TxMutex());
     if (Buf.Len <= 0 || Buf.Len > int32_t(sizeof Buf.Data)) {
         if (Buf.Len != 0)
@@ -39,9 +39,12 @@ void SendBuffer(TTxBuffer& Buf, int32_t& Sent) {
         Sent = 0;
         return;
     }
-    if (TxLog.IsOpen())
+    // A send that does not wait may hand over part of the buffer: the log gets what went.
+    if (wait && TxLog.IsOpen())
         TxLog.Write(Buf.Data, Buf.Len);
-    const int32_t sent = TcpSelected ? DoSendBufBytes(Buf) : ComWriteBuf(Buf);
+    const int32_t sent = TcpSelected ? DoSendBufBytes(Buf, wait) : ComWriteBuf(Buf, wait);
+    if (!wait && sent > 0 && TxLog.IsOpen())
+        TxLog.Write(Buf.Data, sent);
     for (int32_t i = 0; i < sent; ++i)
         TxTraceRing.Put(Buf.Data[i]);
     Sent = sent;

@@ -191,12 +191,12 @@ void HandleReaderEnded() {
     LinkView().SetPortCaption(QStringLiteral("Порт "));
 }
 
-int32_t ComWriteBuf(TTxBuffer& Buf) {
+int32_t ComWriteBuf(TTxBuffer& Buf, bool wait) {
     const int fd = ComHandle;
     if (fd < 0 || Buf.Len <= 0)
         return 0;
     using namespace std::chrono;
-    const auto deadline = steady_clock::now() + milliseconds(int64_t(Buf.Len) * 50);
+    const auto deadline = steady_clock::now() + milliseconds(wait ? int64_t(Buf.Len) * 50 : 0);
     int32_t written = 0;
     while (written < Buf.Len) {
         const ssize_t n = ::write(fd, Buf.Data + written, size_t(Buf.Len - written));

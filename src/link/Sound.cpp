@@ -118,6 +118,8 @@ void HandleSoundCommand(int n) {
     switch (n) {
     case 0:
         LinkView().StartVoicePlayback();
+        // The call's own sound only: what an earlier one left unread is not played.
+        SoundReadIdx = int32_t(SoundWriteIdx);
         SoundFirstByte = true;
         SoundFlags = SoundReceiving;
         SoundTransferOn = true;
@@ -127,6 +129,9 @@ void HandleSoundCommand(int n) {
     case 1:
         SoundFlags = SoundReceiving;
         SoundMode = 1;
+        // The file holds this transfer's sound only: what an earlier one left unread in the
+        // ring (a live call's tail) is not part of it.
+        SoundReadIdx = int32_t(SoundWriteIdx);
         SoundTransferOn = true;
         SoundFirstByte = true;
         LinkView().SetStatusText(1, QStringLiteral("Приём и сохранение звука"));

@@ -166,12 +166,12 @@ void HandleSocketInput() {
     }
 }
 
-int32_t DoSendBufBytes(const TTxBuffer& Buf) {
+int32_t DoSendBufBytes(const TTxBuffer& Buf, bool wait) {
     const int fd = TcpSocket;
     if (fd < 0 || Buf.Len <= 0)
         return 0;
     using namespace std::chrono;
-    const auto deadline = steady_clock::now() + milliseconds(TcpSendTimeoutMs);
+    const auto deadline = steady_clock::now() + milliseconds(wait ? TcpSendTimeoutMs : 0);
     int32_t sent = 0;
     while (sent < Buf.Len) {
         const ssize_t n = ::send(fd, Buf.Data + sent, size_t(Buf.Len - sent), MSG_NOSIGNAL | MSG_DONTWAIT);

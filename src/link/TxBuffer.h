@@ -16,8 +16,9 @@ extern int32_t TxSent;
 
 /// Sends Buf over the selected transport; Sent receives the bytes handed over. Over TCP
 /// Buf.Len keeps its value; over the serial port it holds the bytes not sent. Nothing
-/// is raised: a failed send shows only in Sent.
-void SendBuffer(TTxBuffer& Buf, int32_t& Sent);
+/// is raised: a failed send shows only in Sent. Without wait the send hands over only
+/// what the line takes at once and never blocks (the window thread's uploads).
+void SendBuffer(TTxBuffer& Buf, int32_t& Sent, bool wait = true);
 
 /// Serialises the users of TxBuffer. SendBuffer takes it; a sender on another thread (the
 /// sound capture) holds it from setting Len to the end of its SendBuffer so that no other

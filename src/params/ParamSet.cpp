@@ -8,6 +8,11 @@
 
 #include <QFile>
 #include <QList>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 uint16_t ParamsDirty = 0;
 
@@ -42,6 +47,22 @@ void FillConfigWord() {
 }
 
 // An integer line of "params.txt"; false when the line holds none.
+QString ReadErrorText(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("нет прав на чтение");
+    case EIO:
+        return QStringLiteral("ошибка ввода-вывода");
+    case ENOTDIR:
+        return QStringLiteral("папка не найдена");
+    default:
+        return QStringLiteral("системная ошибка %1 (%2)")
+            .arg(error)
+            .arg(QString::fromLocal8Bit(strerror(error)));
+    }
+}
+
 bool IntegerLine(const QString& line, int& value) {
     bool ok = false;
     value = line.trimmed().toInt(&ok);
@@ -148,8 +169,15 @@ bool ConfigFlag(const QString& word, int digit, int bit) {
 void SetConfigFlag(int digit, int bit, bool on) {
     CheckDigit(digit);
     FillConfigWord();
-    const ushort c = ConfigWord.at(digit - 1).unicode();
-    ConfigWord[digit - 1] = QChar(on ? ushort(c | bit) : ushort(c & ~bit));
+    // Worked on the digit's value, so that the result is always a digit: a character that
+    // is none counts as 0, and 8 or 9 (no flag of theirs) lose their high bit once a flag
+    // is set.
+    const QChar c = ConfigWord.at(digit - 1);
+    int value = c >= u'0' && c <= u'9' ? c.unicode() - u'0' : 0;
+    value = on ? value | bit : value & ~bit;
+    if (value > 9)
+        value &= 7;
+    ConfigWord[digit - 1] = QChar(u'0' + value);
 }
 
 void SetConfigDigit(int digit, QChar c) {
@@ -179,19 +207,28 @@ QByteArray ParamsFileText() {
     return text.toUtf8();
 }
 
-bool ParseParamsFile(const QByteArray& bytes, TParamsFile& out) {
+bool ParseParamsFile(const QByteArray& bytes, TParamsFile& out, QString* reason) {
+    const auto refuse = [reason](const QString& why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
     QList<QString> lines = QString::fromUtf8(bytes).split(u'\n');
     if (lines.size() < 7)
-        return false;
+        return refuse(QStringLiteral("в файле меньше семи строк"));
     for (QString& line : lines)
         if (line.endsWith(u'\r'))
             line.chop(1);
     const QString& word = lines[0];
     if (word.size() != 8)
-        return false;
-    for (QChar c : word)
-        if (c < u'0' || c > u'9')
-            return false;
+        return refuse(QStringLiteral("строка 1: в служебном слове должно быть 8 цифр"));
+    for (int i = 0; i < 8; ++i) {
+        // Digits 1-3 are octal flag digits: 8 and 9 carry no flags.
+        const QChar last = i < 3 ? u'7' : u'9';
+        if (word[i] < u'0' || word[i] > last)
+            return refuse(i < 3 ? QStringLiteral("строка 1: цифры 1-3 служебного слова должны быть от 0 до 7")
+                                : QStringLiteral("строка 1: в служебном слове должны быть только цифры"));
+    }
     out.ConfigWord = word;
     const int thresholdOrder[4] = {1, 4, 2, 5};
     for (int k = 0; k < 4; ++k)
@@ -202,9 +239,12 @@ bool ParseParamsFile(const QByteArray& bytes, TParamsFile& out) {
     }
     for (int band = 0; band < 2; ++band) {
         int level = 0, on = 0;
-        if (!IntegerLine(lines[3 + 2 * band], level) || level < 0 || level > 255 ||
-            !IntegerLine(lines[4 + 2 * band], on))
-            return false;
+        const int levelLine = 3 + 2 * band;
+        if (!IntegerLine(lines[levelLine], level) || level < 0 || level > 255)
+            return refuse(QStringLiteral("строка %1: уровень ПШ должен быть целым числом от 0 до 255")
+                              .arg(levelLine + 1));
+        if (!IntegerLine(lines[levelLine + 1], on))
+            return refuse(QStringLiteral("строка %1: нужно целое число").arg(levelLine + 2));
         out.PshSettings[band] = {level, on == 0};
     }
     return true;
@@ -224,16 +264,54 @@ void SaveParamsFile(const QString& path) {
     WriteFileReplacing(path, ParamsFileText());
 }
 
-TParamsLoad LoadParamsFile(const QString& path) {
-    QFile f(path);
-    if (!f.exists())
-        return TParamsLoad::NoFile;
-    if (!f.open(QIODevice::ReadOnly) || f.size() > ParamsFileLimit)
+TParamsLoad LoadParamsFile(const QString& path, QString* reason) {
+    const auto refuse = [reason](const QString& why) {
+        if (reason)
+            *reason = why;
         return TParamsLoad::Refused;
-    const QByteArray bytes = f.read(ParamsFileLimit + 1);
+    };
+    // Opened without blocking and checked before reading: a FIFO or a device in the
+    // file's place would hold the window until someone writes into it.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return TParamsLoad::NoFile;
+        return refuse(ReadErrorText(errno));
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return refuse(S_ISDIR(st.st_mode) ? QStringLiteral("на этом месте находится папка")
+                                          : QStringLiteral("это не обычный файл"));
+    }
+    if (st.st_size > ParamsFileLimit) {
+        ::close(fd);
+        return refuse(QStringLiteral("файл слишком велик для файла параметров"));
+    }
+    QByteArray bytes;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return refuse(ReadErrorText(error));
+        }
+        if (n == 0)
+            break;
+        bytes.append(chunk, n);
+        if (bytes.size() > ParamsFileLimit) {
+            ::close(fd);
+            return refuse(QStringLiteral("файл слишком велик для файла параметров"));
+        }
+    }
+    ::close(fd);
     TParamsFile file;
-    if (f.error() != QFileDevice::NoError || !ParseParamsFile(bytes, file))
-        return TParamsLoad::Refused;
+    QString why;
+    if (!ParseParamsFile(bytes, file, &why))
+        return refuse(why);
     ApplyParamsFile(file);
     return TParamsLoad::Loaded;
 }

@@ -443,12 +443,15 @@ void TFParam::bsaveClick() {
 }
 
 void TFParam::bUnSaveClick() {
-    switch (LoadParamsFile(ParamsFileName)) {
+    QString reason;
+    switch (LoadParamsFile(ParamsFileName, &reason)) {
     case TParamsLoad::NoFile:
         return;
     case TParamsLoad::Refused:
         // Nothing was taken from the file: the window keeps what it shows.
-        MessageDlg("Не удаётся считать параметры", TMsgDlgType::Custom, mbOK, this);
+        MessageDlg(QStringLiteral("Не удаётся считать параметры из файла «%1»:\n%2.")
+                       .arg(QString::fromLatin1(ParamsFileName), reason),
+                   TMsgDlgType::Error, mbOK, this);
         return;
     case TParamsLoad::Loaded:
         FormShow();

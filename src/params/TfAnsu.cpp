@@ -39,6 +39,10 @@ TfAnsu::TfAnsu(QWidget* parent) : QDialog(parent) {
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(260);
 
+    f2Timer_ = new QTimer(this);
+    f2Timer_->setObjectName("F2ReleaseTimer");
+    f2Timer_->setSingleShot(true);
+    connect(f2Timer_, &QTimer::timeout, this, &TfAnsu::F2ReleaseDue);
     connect(cbDiap, &QComboBox::currentIndexChanged, this, &TfAnsu::cbDiapChanhe);
     connect(sbTg, &QPushButton::clicked, this, &TfAnsu::sbTgClick);
     connect(Timer1, &QTimer::timeout, this, &TfAnsu::Timer1Timer);
@@ -65,20 +69,44 @@ void TfAnsu::cbDiapChanhe() {
 }
 
 void TfAnsu::sbTgClick() {
-    if (sbTg->isChecked()) {
-        SendCmd(0xD3);
-        SendCmd(0xD3);
-        Delay(10);
-    } else {
-        Timer1->stop();
-        Delay(10);
-        SendCmd(0xD4);
-        SendCmd(0xD4);
+    if (inSequence_)
+        return; // the running sequence ends first; the loop below then follows the button
+    inSequence_ = true;
+    struct TEnd {
+        bool& flag;
+        ~TEnd() { flag = false; }
+    } end{inSequence_};
+    while (sbTg->isChecked() != keyed_) {
+        keyed_ = sbTg->isChecked();
+        if (keyed_) {
+            SendCmd(0xD3);
+            SendCmd(0xD3);
+            Delay(10);
+        } else {
+            Timer1->stop();
+            Delay(10);
+            SendCmd(0xD4);
+            SendCmd(0xD4);
+        }
     }
 }
 
 void TfAnsu::FormKeyDown(int key, bool autoRepeat) {
-    if (key != Qt::Key_F2 || autoRepeat || sbTg->isChecked())
+    if (key != Qt::Key_F2 || autoRepeat)
+        return;
+    switch (f2_.Pressed()) {
+    case TKeyRelease::TPress::Repeat:
+        f2Timer_->stop();
+        return;
+    case TKeyRelease::TPress::AfterRelease:
+        f2Timer_->stop();
+        sbTg->setChecked(false);
+        sbTgClick();
+        break;
+    case TKeyRelease::TPress::Fresh:
+        break;
+    }
+    if (sbTg->isChecked())
         return;
     sbTg->setChecked(true);
     sbTgClick();
@@ -86,6 +114,19 @@ void TfAnsu::FormKeyDown(int key, bool autoRepeat) {
 
 void TfAnsu::FormKeyUp(int key, bool autoRepeat) {
     if (key != Qt::Key_F2 || autoRepeat || !sbTg->isChecked())
+        return;
+    f2_.Released();
+    f2Timer_->start(f2_.MsToDue());
+}
+
+void TfAnsu::F2ReleaseDue() {
+    if (!f2_.Pending())
+        return;
+    if (!f2_.ReleaseDue()) {
+        f2Timer_->start(f2_.MsToDue());
+        return;
+    }
+    if (!sbTg->isChecked())
         return;
     sbTg->setChecked(false);
     sbTgClick();

@@ -2,6 +2,8 @@
 // The keying dialog of the antenna matching unit "Настройка АНСУ": a band choice and a
 // push-to-talk button (or F2) that keys the device's transmitter on that band.
 
+#include "platform/KeyRelease.h"
+
 #include <QDialog>
 
 class QComboBox;
@@ -21,17 +23,27 @@ public:
 
     void FormShow();
     void cbDiapChanhe();
-    /// Runs after the button changed state: a press keys, a release unkeys.
+    /// Runs after the button changed state: a press keys, a release unkeys. A change during
+    /// the other's 10 ms wait is taken once it has ended: keying and unkeying alternate.
     void sbTgClick();
     /// F2 down with the button up presses it; held-key repeats do nothing.
     void FormKeyDown(int key, bool autoRepeat);
-    /// F2 up with the button down releases it; the releases of held-key repeats do nothing.
+    /// F2 up with the button down releases it, unless a press follows within the repeat
+    /// gap (a held key's repeat); the releases of held-key repeats do nothing.
     void FormKeyUp(int key, bool autoRepeat);
     void Timer1Timer();
 
 protected:
     void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void F2ReleaseDue();
+
+    bool keyed_ = false;      // the line has had the press and no release since
+    bool inSequence_ = false; // a key or unkey sequence runs (its wait pumps events)
+    TKeyRelease f2_;
+    QTimer* f2Timer_ = nullptr;
 };
 
 extern TfAnsu* fAnsu;

@@ -30,6 +30,10 @@ int64_t WaveClockNs() {
 
 namespace {
 
+// ALSA's own messages go to stderr on every failed call: a lost sound server would fill it.
+// The device reports its faults through its owner instead.
+void SilentAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
+
 TWaveDeviceFactory& Factory() {
     static TWaveDeviceFactory factory;
     return factory;
@@ -37,7 +41,10 @@ TWaveDeviceFactory& Factory() {
 
 class TAlsaWaveDevice : public IWaveDevice {
 public:
-    explicit TAlsaWaveDevice(TWaveDirection direction) : dir_(direction) {}
+    explicit TAlsaWaveDevice(TWaveDirection direction) : dir_(direction) {
+        static std::once_flag once;
+        std::call_once(once, [] { snd_lib_error_set_handler(SilentAlsaErrors); });
+    }
     ~TAlsaWaveDevice() override {
         stopThread();
         if (pcm_)
@@ -91,6 +98,9 @@ public:
         instance_ = instance;
         started_ = false;
         written_ = 0;
+        failure_ = 0;
+        recovering_ = false;
+        pollFaults_ = 0;
         startThread();
         callback_(TWaveNotice::Open, instance_, nullptr);
         return 0;
@@ -108,6 +118,8 @@ public:
     int Queue(TWaveHeader& header) override {
         if (!pcm_)
             return -EBADFD;
+        if (const int failed = failure_)
+            return failed; // stopped on a fault: nothing moves until a reset or reopen
         if (!header.Prepared || header.BufferLength <= 0 || header.BufferLength % frameBytes_ != 0)
             return -EINVAL;
         startThread();
@@ -158,6 +170,9 @@ public:
         if (!onThread())
             snd_pcm_drop(pcm_);
         written_ = 0;
+        failure_ = 0;
+        recovering_ = false;
+        pollFaults_ = 0;
         const TWaveNotice notice = dir_ == TWaveDirection::Capture ? TWaveNotice::Data : TWaveNotice::Done;
         for (TWaveHeader* h : back) {
             h->BytesRecorded = 0;
@@ -184,6 +199,7 @@ public:
     }
 
     QString ErrorText(int code) const override { return QString::fromLocal8Bit(snd_strerror(code)); }
+    int FailureCode() const override { return failure_; }
 
 private:
     int setParams(snd_pcm_format_t pcmFormat, const TWaveFormat& format, snd_pcm_uframes_t period,
@@ -265,26 +281,44 @@ private:
         return quit_;
     }
 
-    // Waits for the PCM (or the wake-up) at most ms milliseconds.
-    void waitPcm(int ms) {
+    // Waits for the PCM (or the wake-up) at most ms milliseconds; false when the PCM's
+    // descriptors report an error: the next transfer says which (an xrun is recovered), a
+    // second such report with no sound moved stops the device.
+    bool waitPcm(int ms) {
         const int n = snd_pcm_poll_descriptors_count(pcm_);
         std::vector<pollfd> fds(size_t(std::max(n, 0)) + 1);
         const int got = n > 0 ? snd_pcm_poll_descriptors(pcm_, fds.data(), unsigned(n)) : 0;
         fds[size_t(got)] = pollfd{wake_, POLLIN, 0};
-        ::poll(fds.data(), nfds_t(got + 1), ms);
+        if (::poll(fds.data(), nfds_t(got + 1), ms) <= 0 || got <= 0)
+            return true;
+        unsigned short revents = 0;
+        if (snd_pcm_poll_descriptors_revents(pcm_, fds.data(), unsigned(got), &revents) < 0)
+            return false;
+        return !(revents & (POLLERR | POLLHUP | POLLNVAL));
     }
 
-    // Recovers from an overrun, an underrun or a suspend; false for other errors.
+    // An overrun, an underrun or a suspend is recovered once; a second fault before any
+    // sound has moved again, a failed recovery or any other error stops the device:
+    // false, after the owner has had the Error notice.
     bool recover(int rc) {
-        if (rc == -EPIPE || rc == -ESTRPIPE) {
-            snd_pcm_recover(pcm_, rc, 1);
-            if (dir_ == TWaveDirection::Capture)
-                snd_pcm_start(pcm_);
-            return true;
+        if (!recovering_ && (rc == -EPIPE || rc == -ESTRPIPE || rc == -EINTR)) {
+            recovering_ = true;
+            int r = snd_pcm_recover(pcm_, rc, 1);
+            if (r >= 0 && dir_ == TWaveDirection::Capture)
+                r = snd_pcm_start(pcm_);
+            if (r >= 0)
+                return true;
+            rc = r;
         }
-        qCWarning(lcSound) << "sound device:" << snd_strerror(rc);
-        waitPcm(20); // a failing device is retried at a bounded rate
+        fail(rc);
         return false;
+    }
+
+    void fail(int rc) {
+        failure_ = rc < 0 ? rc : -EIO;
+        qCWarning(lcSound) << "sound device stopped:" << snd_strerror(failure_);
+        if (!quitting())
+            callback_(TWaveNotice::Error, instance_, nullptr);
     }
 
     void runCapture() {
@@ -303,15 +337,22 @@ private:
                     return;
                 const snd_pcm_sframes_t n = snd_pcm_readi(
                     pcm_, h->Data + fill, snd_pcm_uframes_t((h->BufferLength - fill) / frameBytes_));
-                if (n > 0)
+                if (n > 0) {
                     fill += int32_t(n) * frameBytes_;
-                else if (n == 0 || n == -EAGAIN)
-                    waitPcm(100);
-                else
-                    recover(int(n));
+                    recovering_ = false;
+                    pollFaults_ = 0;
+                } else if (n == 0 || n == -EAGAIN) {
+                    if (!waitPcm(100) && pollFaults_++ > 0) {
+                        fail(-EIO);
+                        return;
+                    }
+                } else if (!recover(int(n))) {
+                    return;
+                }
             }
             h->BytesRecorded = fill;
             h->DeviceTimeNs = WaveClockNs();
+            h->SampleTimeNs = sampleTime(h->DeviceTimeNs, fill / frameBytes_);
             {
                 std::lock_guard lock(m_);
                 if (quit_)
@@ -363,6 +404,15 @@ private:
         }
     }
 
+    // When the microphone took the first sample of a buffer of frames just read: the
+    // buffer's length and the frames still waiting in the sound system (its delay) ago.
+    int64_t sampleTime(int64_t now, int64_t frames) {
+        snd_pcm_sframes_t delay = 0;
+        if (snd_pcm_delay(pcm_, &delay) < 0 || rate_ == 0)
+            return 0;
+        return now - (std::max<int64_t>(delay, 0) + frames) * 1000000000 / rate_;
+    }
+
     // Frames the sound system has taken out of the device's buffer since the open: the
     // frames written less those still waiting. Nothing plays before the start, everything
     // written has played once the device has run dry.
@@ -386,12 +436,18 @@ private:
                 return false;
             const snd_pcm_sframes_t n =
                 snd_pcm_writei(pcm_, h.Data + put * frameBytes_, snd_pcm_uframes_t(frames - put));
-            if (n > 0)
+            if (n > 0) {
                 put += n;
-            else if (n == 0 || n == -EAGAIN)
-                waitPcm(100);
-            else if (!recover(int(n)))
-                break; // a device that refuses the samples: the buffer counts as played
+                recovering_ = false;
+                pollFaults_ = 0;
+            } else if (n == 0 || n == -EAGAIN) {
+                if (!waitPcm(100) && pollFaults_++ > 0) {
+                    fail(-EIO);
+                    return false;
+                }
+            } else if (!recover(int(n))) {
+                return false; // the buffer stays queued: a reset hands it back
+            }
         }
         h.DeviceTimeNs = WaveClockNs();
         written_ += frames;
@@ -419,6 +475,9 @@ private:
     std::deque<TWaveHeader*> inflight_; // playback: written, not yet played
     std::deque<int64_t> ends_;          // frame position of each inflight buffer's end
     int64_t written_ = 0;               // frames written since the open (device thread)
+    std::atomic<int> failure_{0};       // the fault the device stopped on, 0 while running
+    bool recovering_ = false;           // a recovery has been tried and no sound moved since
+    int pollFaults_ = 0;                // waits ended by an error report, no sound moved since
 };
 
 } // namespace

@@ -29,6 +29,7 @@ int TFakeWaveDevice::Open(const TWaveFormat& format, int periodBytes, int period
     callback_ = callback;
     instance_ = instance;
     s_->Open = true;
+    s_->Failure = 0;
     callback_(TWaveNotice::Open, instance_, nullptr);
     return 0;
 }
@@ -55,6 +56,8 @@ int TFakeWaveDevice::Queue(TWaveHeader& header) {
     s_->Calls << QStringLiteral("queue %1").arg(index(header));
     if (const int rc = fail("queue"))
         return rc;
+    if (s_->Failure)
+        return s_->Failure; // a failed device takes nothing until reopened
     s_->Queued.push_back(&header);
     return 0;
 }
@@ -96,6 +99,12 @@ bool TFakeWaveDevice::Complete(int fill) {
     }
     callback_(capture_ ? TWaveNotice::Data : TWaveNotice::Done, instance_, h);
     return true;
+}
+
+void TFakeWaveDevice::Fail(int code) {
+    s_->Calls << QStringLiteral("fail %1").arg(code);
+    s_->Failure = code;
+    callback_(TWaveNotice::Error, instance_, nullptr);
 }
 
 std::shared_ptr<TFakeWaveDevices> InstallFakeWaveDevices() {

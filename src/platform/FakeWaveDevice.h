@@ -17,6 +17,7 @@ struct TFakeWaveState {
     std::vector<TWaveHeader*> Known; // buffers in the order first prepared: their index names them
     bool Open = false;
     int Devices = 1;
+    int Failure = 0; // the code of the last Fail, until the next open
 };
 
 class TFakeWaveDevice : public IWaveDevice {
@@ -33,10 +34,13 @@ public:
     int Reset() override;
     int Close() override;
     QString ErrorText(int code) const override { return QStringLiteral("ошибка %1").arg(code); }
+    int FailureCode() const override { return s_->Failure; }
 
     /// Hands back the oldest queued buffer (filled with bytes of value fill for capture);
     /// false when none is queued.
     bool Complete(int fill = 0x80);
+    /// Stops on a fault, as a device whose sound server has gone: an Error notice with code.
+    void Fail(int code);
     void SetCapture(bool capture) { capture_ = capture; }
 
 private:

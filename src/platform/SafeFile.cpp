@@ -2,11 +2,14 @@
 
 #include "platform/Errors.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,12 +46,33 @@ namespace {
                          .arg(QFileInfo(path).fileName(), SystemErrorText(error)));
 }
 
+// The temporary file of a save is named "<file>.<pid>.tmp". One left behind by a process
+// that has ended (killed before its rename) is removed by the next save of the same file.
+void RemoveStaleTemporaries(const QString& path) {
+    const QFileInfo info(path);
+    const QString prefix = info.fileName() + u'.';
+    const QDir folder = info.absoluteDir();
+    const QStringList names =
+        folder.entryList({prefix + QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden);
+    for (const QString& name : names) {
+        bool ok = false;
+        const qint64 pid =
+            QStringView(name).mid(prefix.size(), name.size() - prefix.size() - 4).toLongLong(&ok);
+        if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+            continue;
+        if (pid_t(pid) == ::getpid() || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH))
+            ::unlink(QFile::encodeName(folder.filePath(name)).constData());
+    }
+}
+
 } // namespace
 
 void WriteFileReplacing(const QString& path, const QByteArray& data) {
     const QByteArray target = QFile::encodeName(path);
-    QByteArray temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    RemoveStaleTemporaries(path);
+    const QByteArray temp = target + '.' + QByteArray::number(qint64(::getpid())) + ".tmp";
+    // The folder's usual rights, less the umask, as any saved file.
+    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         Fail(path, errno);
     const auto discard = [&](int error) {
@@ -56,10 +80,6 @@ void WriteFileReplacing(const QString& path, const QByteArray& data) {
         ::unlink(temp.constData());
         Fail(path, error);
     };
-    // mkstemp makes the file private; a saved file gets the usual rights.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
     qsizetype done = 0;
     while (done < data.size()) {
         const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));

@@ -11,8 +11,10 @@
 
 enum class TWaveDirection { Capture, Playback };
 
-/// Notices of a device: opened, closed, a captured buffer filled, a played buffer done.
-enum class TWaveNotice : uint16_t { Open, Close, Data, Done };
+/// Notices of a device: opened, closed, a captured buffer filled, a played buffer done,
+/// and failed: the device has stopped on a fault it could not recover from (FailureCode
+/// says which); no buffer moves until the owner resets or closes it.
+enum class TWaveNotice : uint16_t { Open, Close, Data, Done, Error };
 
 /// PCM format of a device (the fields of the platform's wave format block).
 struct TWaveFormat {
@@ -33,9 +35,12 @@ struct TWaveHeader {
     /// Monotonic time (ns) the device filled the buffer (capture) or handed its samples
     /// to the sound system (playback); read by the latency tool.
     int64_t DeviceTimeNs = 0;
+    /// Capture: monotonic time (ns) the microphone took the buffer's first sample, as the
+    /// device places it from the sound system's delay; 0 when the system gives none.
+    int64_t SampleTimeNs = 0;
 };
 
-/// Called on the device's thread for Data and Done, on the caller's thread for Open and
+/// Called on the device's thread for Data, Done and Error, on the caller's thread for Open and
 /// Close (from inside Open and Close) and for the buffers that Reset returns.
 using TWaveCallback = void (*)(TWaveNotice notice, void* instance, TWaveHeader* header);
 
@@ -58,6 +63,8 @@ public:
     virtual int Reset() = 0;
     virtual int Close() = 0;
     virtual QString ErrorText(int code) const = 0;
+    /// The code of the fault an Error notice reported; 0 while none.
+    virtual int FailureCode() const { return 0; }
 };
 
 /// A device of the given direction from the installed factory (ALSA when none).

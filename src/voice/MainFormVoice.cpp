@@ -4,24 +4,45 @@
 #include "link/Builders.h"
 #include "link/Sound.h"
 #include "link/TxBuffer.h"
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "state/LinkView.h"
 #include "voice/VoicePath.h"
 
 #include <QFile>
 #include <QTimer>
+#include <algorithm>
+#include <cstring>
 
 int64_t SoundFileSize = 0;
 int64_t SoundFileSent = 0;
 
 namespace {
+// The chunk on its way: the line may take it in parts over several ticks; it counts as
+// sent only once whole.
+QByteArray chunk;
+int32_t chunkDone = 0;
+qint64 chunkStartMs = 0;
+
 // Ends the upload: the end command, the timer off, the file closed, the indicator idle.
 void EndUpload(QTimer* timer) {
     timer->stop();
     SoundFile().close();
+    chunk.clear();
     LinkView().SetStatusText(1, QString());
     LinkView().SetSoundLamp(SoundMode == 3 ? 0 : 2, TLamp::White);
     SendCmdSnd(15);
+}
+
+// Hands the rest of the chunk to the line without waiting; true once all of it has gone.
+bool PushChunk() {
+    TTxLock lock(TxMutex());
+    const int32_t rest = int32_t(chunk.size()) - chunkDone;
+    std::memcpy(TxBuffer.Data, chunk.constData() + chunkDone, size_t(rest));
+    TxBuffer.Len = rest;
+    SendBuffer(TxBuffer, TxSent, false);
+    chunkDone += std::max(TxSent, 0);
+    return chunkDone >= chunk.size();
 }
 } // namespace
 
@@ -32,6 +53,7 @@ void TMainForm::Timer2Timer() {
     const bool reading = f.isOpen() && !(f.openMode() & QIODevice::WriteOnly);
     if ((SoundMode != 2 && SoundMode != 3) || !reading) {
         Timer2->stop();
+        chunk.clear();
         if (reading)
             f.close();
         return;
@@ -39,19 +61,20 @@ void TMainForm::Timer2Timer() {
     if (Timer2->property("tag").toInt() == 1) {
         SoundFileSize = f.size();
         SoundFileSent = 0;
+        chunk.clear();
         Timer2->setInterval(100);
         Timer2->setProperty("tag", 2);
     } else {
         Timer2->setInterval(120);
     }
-    if (SoundFileSize <= SoundFileSent) {
-        EndUpload(Timer2);
-        return;
-    }
-    const int n = int(std::min<int64_t>(SoundBlock, SoundFileSize - SoundFileSent));
-    {
-        TTxLock lock(TxMutex());
-        if (f.read(reinterpret_cast<char*>(TxBuffer.Data), n) != n) {
+    if (chunk.isEmpty()) {
+        if (SoundFileSize <= SoundFileSent) {
+            EndUpload(Timer2);
+            return;
+        }
+        const int n = int(std::min<int64_t>(SoundBlock, SoundFileSize - SoundFileSent));
+        chunk.resize(n);
+        if (f.read(chunk.data(), n) != n) {
             const QString text =
                 QStringLiteral("Ошибка чтения файла %1: %2").arg(f.fileName(), f.errorString());
             EndUpload(Timer2);
@@ -59,10 +82,23 @@ void TMainForm::Timer2Timer() {
             ShowError(text, this);
             return;
         }
-        TxBuffer.Len = n;
-        SoundFileSent += n;
-        SendBuffer(TxBuffer, TxSent);
+        chunkDone = 0;
+        chunkStartMs = Clock().MonotonicMs();
     }
+    // The window never waits on the line: a station that stops reading leaves the chunk
+    // waiting here, retried on each tick, until the line's write time-out has passed.
+    if (!PushChunk()) {
+        if (Clock().MonotonicMs() - chunkStartMs < qint64(chunk.size()) * 50)
+            return;
+        Timer2->stop();
+        SoundFile().close();
+        chunk.clear();
+        LinkView().SetStatusText(1, QStringLiteral("Передача прервана: станция не принимает данные"));
+        LinkView().SetSoundLamp(SoundMode == 3 ? 0 : 2, TLamp::Red);
+        return;
+    }
+    SoundFileSent += chunk.size();
+    chunk.clear();
     LinkView().SetStatusText(1,
                              QStringLiteral("Передача фонем: %1 %").arg(SoundFileSent * 100 / SoundFileSize));
     if (SoundFileSent >= SoundFileSize)

@@ -157,6 +157,10 @@ TFCall::TFCall(QWidget* parent) : QDialog(parent) {
     Timer2->setObjectName("Timer2");
     Timer2->setInterval(60000);
 
+    f2Timer_ = new QTimer(this);
+    f2Timer_->setObjectName("F2ReleaseTimer");
+    f2Timer_->setSingleShot(true);
+    connect(f2Timer_, &QTimer::timeout, this, &TFCall::F2ReleaseDue);
     connect(bCall, &QPushButton::clicked, this, &TFCall::bCallClick);
     connect(sbTg, &QToolButton::clicked, this, &TFCall::sbTgClick);
     connect(Timer1, &QTimer::timeout, this, &TFCall::Timer1Timer);
@@ -191,24 +195,22 @@ void TFCall::bCallClick() {
 
 void TFCall::sbTgClick() {
     if (inSequence_) {
-        // A release while the press waits its 200 ms runs at once and cancels the rest of
-        // the press; any other change waits for the running sequence to end.
-        if (pressWaiting_ && !sbTg->isChecked()) {
+        // A release while the press waits its 200 ms cuts that wait short; any other change
+        // waits for the running sequence to end. No sequence starts inside another's wait.
+        if (pressWaiting_ && !sbTg->isChecked())
             pressWaiting_ = false;
-            ReleaseSequence();
-        }
         return;
     }
     TFlagGuard running(inSequence_);
     while (sbTg->isChecked() != talking_) {
-        if (sbTg->isChecked())
-            PressSequence();
-        else
+        if (!sbTg->isChecked())
             ReleaseSequence();
+        else if (!PressSequence())
+            ReleaseSequence(); // the half-done press is undone; a new press follows if down
     }
 }
 
-void TFCall::PressSequence() {
+bool TFCall::PressSequence() {
     talking_ = true;
     for (QWidget* w : {static_cast<QWidget*>(gbPSH), static_cast<QWidget*>(tbPSH),
                        static_cast<QWidget*>(sePSH), static_cast<QWidget*>(cbPSH_off)})
@@ -229,18 +231,25 @@ void TFCall::PressSequence() {
     SendCmd(0xD3);
     {
         TFlagGuard waiting(pressWaiting_);
-        Delay(200);
-        if (!pressWaiting_ || !talking_)
-            return; // released meanwhile: the release has run, the press goes no further
+        const qint64 until = Clock().MonotonicMs() + 200;
+        while (pressWaiting_ && Clock().MonotonicMs() < until)
+            Delay(10);
+        if (!pressWaiting_) {
+            if (!saveError.isEmpty())
+                ShowError(saveError, this);
+            return false; // released meanwhile: the press goes no further
+        }
     }
     SendCmdSnd(0);
     SoundFlags = SoundSending;
     SetChartTitle("Микрофон");
     Timer2->start();
-    Recorder->Open(8, 8000);
-    Recorder->Start();
+    // A recorder that cannot be opened has told the operator why; the press goes on silent.
+    if (Recorder->Open(8, 8000))
+        Recorder->Start();
     if (!saveError.isEmpty())
         ShowError(saveError, this);
+    return true;
 }
 
 void TFCall::ReleaseSequence() {
@@ -271,17 +280,49 @@ bool TFCall::eventFilter(QObject* watched, QEvent* e) {
         auto* k = static_cast<QKeyEvent*>(e);
         if (k->key() != Qt::Key_F2)
             return QDialog::eventFilter(watched, e);
-        // F2 talks while held; its auto-repeat does nothing more.
-        if (!k->isAutoRepeat()) {
-            const bool press = e->type() == QEvent::KeyPress;
-            if (press != sbTg->isChecked()) {
-                sbTg->setChecked(press);
-                sbTgClick();
+        // F2 talks while held; its auto-repeat does nothing more, also where it comes as
+        // release/press pairs.
+        if (k->isAutoRepeat())
+            return true;
+        if (e->type() == QEvent::KeyRelease) {
+            if (sbTg->isChecked()) {
+                f2_.Released();
+                f2Timer_->start(f2_.MsToDue());
             }
+            return true;
+        }
+        switch (f2_.Pressed()) {
+        case TKeyRelease::TPress::Repeat:
+            f2Timer_->stop();
+            return true;
+        case TKeyRelease::TPress::AfterRelease:
+            f2Timer_->stop();
+            sbTg->setChecked(false);
+            sbTgClick();
+            break;
+        case TKeyRelease::TPress::Fresh:
+            break;
+        }
+        if (!sbTg->isChecked()) {
+            sbTg->setChecked(true);
+            sbTgClick();
         }
         return true;
     }
     return QDialog::eventFilter(watched, e);
+}
+
+void TFCall::F2ReleaseDue() {
+    if (!f2_.Pending())
+        return;
+    if (!f2_.ReleaseDue()) {
+        f2Timer_->start(f2_.MsToDue());
+        return;
+    }
+    if (sbTg->isChecked()) {
+        sbTg->setChecked(false);
+        sbTgClick();
+    }
 }
 
 void TFCall::done(int r) {
@@ -291,6 +332,8 @@ void TFCall::done(int r) {
 }
 
 void TFCall::FormClose() {
+    f2_.Clear();
+    f2Timer_->stop();
     if (sbTg->isChecked()) {
         sbTg->setChecked(false);
         sbTgClick();
@@ -389,6 +432,20 @@ void TFCall::ShowPshs() {
     sePSH->setValue(tbPSH->value());
     cbPSH_off->setChecked(p.Off);
     PshUiReady = true;
+}
+
+void TFCall::BandsChanged() {
+    if (isVisible()) {
+        QComboBox* shown = !cbDiapGMV->isHidden() ? cbDiapGMV : !cbDiapMV->isHidden() ? cbDiapMV : cbDiap;
+        // The list keeps the channel in use when it offers it.
+        const int first = shown == cbDiapMV ? 3 : 1;
+        const int index = int(CurrentChannel) - first;
+        if (index >= 0 && index < shown->count())
+            shown->setCurrentIndex(index);
+        if (MainForm)
+            MainForm->ComboChange(shown);
+    }
+    ShowPshs();
 }
 
 void TFCall::tbPSHChange() {

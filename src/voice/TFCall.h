@@ -2,6 +2,8 @@
 // Voice call window (instance FCall): channel, call, push-to-talk, the monitor chart of
 // the sound going out or coming in, and the squelch of the channel's band.
 
+#include "platform/KeyRelease.h"
+
 #include <QDialog>
 #include <QList>
 #include <QPointF>
@@ -45,7 +47,9 @@ public:
     QTimer* Timer2;       // 60 s push-to-talk limit
 
     void bCallClick();
-    /// Runs the press sequence when sbTg is down, else the release sequence.
+    /// Brings the line to the button: the press sequence when sbTg is down, the release
+    /// sequence when it is up. A change during a sequence's wait is taken once that
+    /// sequence has ended, so the line always sees press and release in turn.
     void sbTgClick();
     void Timer1Timer();
     void Timer2Timer();
@@ -65,6 +69,9 @@ public:
 public slots:
     /// Shows PshSettings of the window's band; sends nothing.
     void ShowPshs();
+    /// The channel lists offered have changed (a band blocked or freed): with the window
+    /// open the current channel becomes the one shown, and the squelch controls show its band.
+    void BandsChanged();
     // The live sound path, reached by name from the link's view.
     void StartVoicePlayback();
     void StopVoicePlayback();
@@ -77,7 +84,9 @@ protected:
 
 private:
     void FormClose();
-    void PressSequence();
+    /// False when a release cut its wait short (the release sequence then follows).
+    bool PressSequence();
+    void F2ReleaseDue();
     void ReleaseSequence();
     void TraceRing(const TTraceRing& ring);
     void PaintSeries();
@@ -85,6 +94,8 @@ private:
     bool talking_ = false;      // the press sequence has begun and no release has followed
     bool inSequence_ = false;   // a press or release sequence is running (its waits pump events)
     bool pressWaiting_ = false; // the press sequence waits its 200 ms
+    TKeyRelease f2_;            // F2 releases held back to tell a repeat from a release
+    QTimer* f2Timer_ = nullptr;
     QList<QPointF> points_;
 };
 

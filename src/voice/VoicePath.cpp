@@ -12,6 +12,8 @@ TMyWavePlayer* Player = nullptr;
 namespace {
 // Copies one block out of SoundRing from SoundReadIdx, wrapping, and moves the index on.
 void TakeBlock(uint8_t* to) {
+    if (!to)
+        return;
     const int32_t r = ((SoundReadIdx % SoundRingSize) + SoundRingSize) % SoundRingSize;
     const int first = std::min(SoundBlock, SoundRingSize - r);
     std::memcpy(to, SoundRing + r, size_t(first));
@@ -56,12 +58,21 @@ void DestroySoundDevices() {
 }
 
 void StartVoicePlayback() {
+    // A player that cannot be opened has told the operator why; the sound that follows is
+    // dropped by PrimeVoicePlayback.
     if (Player)
         Player->Open(8, 8000);
 }
 
 void PrimeVoicePlayback() {
-    if (!Player || Player->PrimedCount >= 4 || SoundRingFill() < SoundBlock)
+    if (SoundRingFill() < SoundBlock)
+        return;
+    if (!Player || !Player->DeviceOpen) {
+        // Nothing to play it on (no device, or it failed): the station's sound is dropped.
+        SoundReadIdx = int32_t(SoundWriteIdx);
+        return;
+    }
+    if (Player->PrimedCount >= 4)
         return;
     TakeBlock(Player->Data[Player->PrimedCount % 4]);
     if (++Player->PrimedCount == 4)

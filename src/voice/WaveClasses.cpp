@@ -16,9 +16,9 @@ void ReportSoundDeviceError(const QString& text) {
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
         [text] {
-            waiting.remove(text);
             QString shown = text;
             MessageDlg(shown.replace(QLatin1Char('\r'), QLatin1Char('\n')), TMsgDlgType::Custom, mbOK);
+            waiting.remove(text); // the same fault again is told again once this is read
         },
         Qt::QueuedConnection);
 }
@@ -39,6 +39,25 @@ TWaveBuffers::~TWaveBuffers() {
     device_.reset(); // its thread ends before the memory goes
     FreeBuffers();
     FreeHeaders();
+}
+
+void TWaveBuffers::DeviceFailed(const QString& text, std::function<void()> stop) {
+    auto* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    const std::weak_ptr<int> alive = alive_;
+    const int session = session_;
+    const QString shown = text + device_->ErrorText(device_->FailureCode()).left(255);
+    QMetaObject::invokeMethod(
+        app,
+        [this, alive, session, shown, stop = std::move(stop)] {
+            if (alive.expired() || session != session_)
+                return;
+            stop();
+            SetError(shown);
+            ReportSoundDeviceError(shown);
+        },
+        Qt::QueuedConnection);
 }
 
 void TWaveBuffers::SetError(const QString& text) {
@@ -100,6 +119,7 @@ bool TWaveBuffers::OpenDevice(int bits, int rate, TWaveCallback callback, const 
     Format.BitsPerSample = uint16_t(bits);
     Format.BlockAlign = uint16_t(Format.Channels * (bits / 8));
     Format.AvgBytesPerSec = Format.SamplesPerSec * Format.BlockAlign;
+    ++session_;
     if (!Ready) {
         // No device or no memory: the constructor's text says why.
         SetError(openText + QLatin1Char('\r') + ErrorText);
@@ -211,9 +231,15 @@ void TWaveRecorder::Stop() {
 void TWaveRecorder::ProcessBuffer(uint16_t, uint8_t*, int) {}
 
 void TWaveRecorder::WaveInCallback(TWaveNotice notice, void* instance, TWaveHeader*) {
+    auto* r = static_cast<TWaveRecorder*>(instance);
+    if (notice == TWaveNotice::Error) {
+        // The device has given up (its sound server gone): the recorder stops, told once.
+        if (r->Recording.exchange(false))
+            r->DeviceFailed(QStringLiteral("Ошибка добавления буфера"), [r] { r->Stop(); });
+        return;
+    }
     if (notice != TWaveNotice::Data)
         return;
-    auto* r = static_cast<TWaveRecorder*>(instance);
     // The device returns buffers in the order they were queued, so counting finds the
     // buffer; the flag is tested before each step, so a Stop in between ends the notice.
     if (!r->Recording)
@@ -302,6 +328,10 @@ void TWavePlayer::WaveOutCallback(TWaveNotice notice, void* instance, TWaveHeade
     case TWaveNotice::Done:
         break;
     case TWaveNotice::Data:
+        return;
+    case TWaveNotice::Error:
+        if (p->Playing.exchange(false))
+            p->DeviceFailed(QStringLiteral("Ошибка воспроизведения звука: "), [p] { p->Stop(); });
         return;
     }
     if (!p->Playing)

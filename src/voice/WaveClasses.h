@@ -10,6 +10,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -17,7 +18,7 @@ inline constexpr uint16_t WIM_DATA = 0x3C0;
 inline constexpr int MaxWaveBuffers = 8;
 
 /// Shows a sound device failure to the operator once the current handler has returned
-/// (never from the receiving path or a sound thread); a text already waiting to be shown
+/// (never from the receiving path or a sound thread); a text already waiting or on screen
 /// is not queued again.
 void ReportSoundDeviceError(const QString& text);
 
@@ -53,8 +54,14 @@ protected:
     /// Steps 2-5 of an open: format, device, headers; false with ErrorText on failure.
     bool OpenDevice(int bits, int rate, TWaveCallback callback, const QString& openText);
     void SetError(const QString& text);
+    /// On the device's thread, after an Error notice: the window thread stops the device
+    /// with stop and shows text followed by the device's reason, once. A notice of an
+    /// earlier open (the device opened again since) is dropped.
+    void DeviceFailed(const QString& text, std::function<void()> stop);
 
     std::unique_ptr<IWaveDevice> device_;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    std::atomic<int> session_{0}; // counts the opens
     QString unprepareText_, closeText_;
     mutable std::mutex errorMutex_;
 };

@@ -8,9 +8,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -182,6 +186,76 @@ TEST_F(ParamSetTest, RefusedFilesChangeNothing) {
     EXPECT_EQ(LoadParamsFile(Path()), TParamsLoad::Refused) << "no file of that size is ours";
     EXPECT_EQ(LoadParamsFile(dir_.filePath("none.txt")), TParamsLoad::NoFile);
     EXPECT_EQ(LoadParamsFile(dir_.path()), TParamsLoad::Refused) << "a folder cannot be read";
+}
+
+TEST_F(ParamSetTest, FlagDigitsAboveSevenAreRefusedFromTheFileAndNeverWrittenByABox) {
+    const struct {
+        const char* text;
+        const char* reason;
+    } refused[] = {
+        {"08111111\r\n\r\n\r\n1\r\n1\r\n1\r\n1\r\n", "строка 1"},
+        {"01911111\r\n\r\n\r\n1\r\n1\r\n1\r\n1\r\n", "строка 1"},
+        {"0111111A\r\n\r\n\r\n1\r\n1\r\n1\r\n1\r\n", "строка 1"},
+        {"01111111\r\n\r\n\r\n1\r\n1\r\n300\r\n1\r\n", "строка 6"},
+        {"01111111\r\n\r\n\r\n1\r\nx\r\n1\r\n1\r\n", "строка 5"},
+        {"01111111\r\n\r\n", "строк"},
+    };
+    for (const auto& r : refused) {
+        Write(r.text);
+        QString reason;
+        EXPECT_EQ(LoadParamsFile(Path(), &reason), TParamsLoad::Refused) << r.text;
+        EXPECT_TRUE(reason.contains(r.reason)) << reason.toStdString();
+        EXPECT_EQ(ConfigWord, "01111111");
+    }
+    Write("01171119\r\n\r\n\r\n1\r\n1\r\n1\r\n1\r\n");
+    EXPECT_EQ(LoadParamsFile(Path()), TParamsLoad::Loaded) << "8 and 9 are fine past the flag digits";
+
+    // A word from the station may hold 8 or 9 in a flag digit: a box keeps it a digit.
+    ConfigWord = "08911111";
+    EXPECT_FALSE(ConfigFlag(ConfigWord, 2, 2));
+    EXPECT_NO_THROW(SetConfigFlag(2, 2, false));
+    EXPECT_EQ(ConfigWord, "08911111") << "clearing a clear flag changes nothing";
+    SetConfigFlag(2, 2, true);
+    SetConfigFlag(3, 4, true);
+    EXPECT_EQ(ConfigWord, "02511111");
+    EXPECT_TRUE(ConfigFlag(ConfigWord, 2, 2));
+    EXPECT_TRUE(ConfigFlag(ConfigWord, 3, 1)) << "9 kept its flag of value 1";
+    EXPECT_FALSE(ConfigFlag(ConfigWord, 3, 2));
+    ConfigWord = "0:111111";
+    SetConfigFlag(2, 1, true);
+    EXPECT_EQ(ConfigWord, "01111111") << "a character that is no digit counts as 0";
+}
+
+TEST_F(ParamSetTest, AFileThatIsNoRegularFileIsRefusedAtOnceWithItsReason) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path()).constData(), 0600), 0);
+    QString reason;
+    EXPECT_EQ(LoadParamsFile(Path(), &reason), TParamsLoad::Refused) << "returns without a writer";
+    EXPECT_EQ(reason, "это не обычный файл");
+    QFile::remove(Path());
+    Write("01111111\r\n\r\n\r\n1\r\n1\r\n1\r\n1\r\n");
+    QFile::setPermissions(Path(), QFileDevice::WriteOwner);
+    if (::access(QFile::encodeName(Path()).constData(), R_OK) != 0) { // root reads anything
+        EXPECT_EQ(LoadParamsFile(Path(), &reason), TParamsLoad::Refused);
+        EXPECT_EQ(reason, "нет прав на чтение");
+    }
+}
+
+TEST_F(ParamSetTest, ASaveRemovesTheTemporaryFileOfAnInterruptedOne) {
+    // What a save killed before its rename leaves: the temporary file of a process gone.
+    pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const QString stale = Path() + QStringLiteral(".%1.tmp").arg(gone);
+    const QString running = Path() + QStringLiteral(".%1.tmp").arg(::getppid()); // a live process
+    for (const QString& name : {stale, running, Path() + ".notes.tmp"}) {
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    SaveParamsFile(Path());
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files),
+              (QStringList{"params.txt", QFileInfo(running).fileName(), "params.txt.notes.tmp"}))
+        << "only the left-over of a finished process goes";
 }
 
 TEST_F(ParamSetTest, AFailedSaveLeavesTheOldFileWhole) {

@@ -162,6 +162,20 @@ TEST_F(ParamWindowTest, AutomaticSquelchGreysTheGroupsUntilTheDeviceAnswers) {
     }
 }
 
+TEST_F(ParamWindowTest, AWordWithAnEightInAFlagDigitIsShownAsReceivedAndABoxKeepsItADigit) {
+    FromStation("E8 80 88 89 81 81 81 81 81 E9", [] { return ConfigWord == "08911111"; });
+    EXPECT_EQ(w_->MaskEdit2->text(), "08911111") << "shown as received";
+    EXPECT_FALSE(w_->CheckBox3->isChecked());
+    w_->CheckBox3->click(); // "Блокировка МВ"
+    EXPECT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
+    EXPECT_EQ(ConfigWord, "02911111");
+    EXPECT_EQ(w_->MaskEdit2->text(), "02911111");
+    EXPECT_TRUE(w_->CheckBox3->isChecked());
+    EXPECT_FALSE(w_->gbPSH_mv->isEnabled()) << "the block is applied whole";
+    w_->CheckBox3->click();
+    EXPECT_EQ(ConfigWord, "00911111");
+}
+
 TEST_F(ParamWindowTest, BoxesAndListsComposeTheServiceWordByItsDigitMap) {
     w_->CheckBox5->click();
     EXPECT_EQ(ConfigWord, "21111111") << "bit 1 of the first digit";
@@ -343,7 +357,9 @@ TEST_F(ParamWindowTest, SaveAndLoadThroughTheButtons) {
     w_->MaskEdit4->setText("4,4");
     w_->bUnSave->click();
     ASSERT_EQ(dialogs_.size(), 1);
-    EXPECT_EQ(dialogs_[0].Text, "Не удаётся считать параметры");
+    EXPECT_EQ(dialogs_[0].Text, "Не удаётся считать параметры из файла «params.txt»:\n"
+                                "строка 4: уровень ПШ должен быть целым числом от 0 до 255.");
+    EXPECT_EQ(dialogs_[0].Caption, "Ошибка") << "a title and an icon";
     EXPECT_EQ(w_->MaskEdit4->text(), "4,4");
     EXPECT_EQ(Thresholds[1], "15");
     EXPECT_EQ(PshSettings[0].Level, 30);

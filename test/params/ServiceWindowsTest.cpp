@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 
 namespace {
@@ -152,10 +153,51 @@ TEST_F(AntennaDialogTest, TheBandBecomesTheChannelAndF2KeysItOnce) {
     Key(w_->cbDiap, QEvent::KeyPress, Qt::Key_F2);
     EXPECT_EQ(Got(4), "94 D3 94 D3") << "the press goes out once";
     Key(w_, QEvent::KeyRelease, Qt::Key_F2);
-    EXPECT_FALSE(w_->sbTg->isChecked());
+    EXPECT_TRUE(PumpUntil([this] { return !w_->sbTg->isChecked(); }, 5000)) << "once no press follows";
     EXPECT_EQ(Got(4), "94 D4 94 D4");
     Key(w_, QEvent::KeyRelease, Qt::Key_F2);
     EXPECT_TRUE(NothingSent()) << "no second release";
+}
+
+TEST_F(AntennaDialogTest, F2RepeatPairsKeepTheKeyAndKeyingAndUnkeyingAlternate) {
+    clock_.SetStep(5);
+    Open();
+    w_->cbDiap->setCurrentIndex(1);
+    Key(w_->cbDiap, QEvent::KeyPress, Qt::Key_F2);
+    EXPECT_EQ(Got(4), "91 D3 91 D3");
+    for (int i = 0; i < 10; ++i) { // a held key, reported as release/press pairs
+        Key(w_, QEvent::KeyRelease, Qt::Key_F2);
+        Key(w_, QEvent::KeyPress, Qt::Key_F2);
+    }
+    EXPECT_TRUE(NothingSent());
+    EXPECT_TRUE(w_->sbTg->isChecked());
+    Key(w_, QEvent::KeyRelease, Qt::Key_F2);
+    clock_.Advance(50);
+    Key(w_, QEvent::KeyPress, Qt::Key_F2);
+    EXPECT_EQ(Got(8), "91 D4 91 D4 91 D3 91 D3") << "a release, then a new press";
+
+    // A press inside the wait of a release that runs inside the wait of a press.
+    w_->sbTg->setChecked(false);
+    w_->sbTgClick();
+    Got(4);
+    QTimer::singleShot(0, [this] {
+        QTimer::singleShot(0, [this] {
+            w_->sbTg->setChecked(true);
+            w_->sbTgClick();
+        });
+        w_->sbTg->setChecked(false);
+        w_->sbTgClick();
+    });
+    w_->sbTg->setChecked(true);
+    w_->sbTgClick();
+    // Both changes may fall into the key's 10 ms wait and cancel out; never does a
+    // sequence start inside another's wait.
+    const QString got = Got(4);
+    EXPECT_TRUE(QRegularExpression("^91 D3 91 D3( 91 D4 91 D4 91 D3 91 D3)?$").match(got).hasMatch())
+        << got.toStdString();
+    EXPECT_TRUE(w_->sbTg->isChecked()) << "the line ends keyed, as the button shows";
+    w_->sbTg->click();
+    Got(4);
 }
 
 TEST_F(AntennaDialogTest, TheButtonTogglesAndTheTimerReleasesOnlyTheFirstPress) {

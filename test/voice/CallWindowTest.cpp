@@ -186,7 +186,7 @@ TEST_F(CallWindowTest, F2TalksWhileHeldWhicheverControlHasTheFocus) {
     EXPECT_TRUE(FCall->sbTg->isChecked());
     station_.Clear();
     key(QEvent::KeyRelease, false);
-    EXPECT_FALSE(FCall->sbTg->isChecked());
+    EXPECT_TRUE(PumpUntil([] { return !FCall->sbTg->isChecked(); }, 2000)) << "once no press follows";
     EXPECT_EQ(Got(22), QString(Cmd15) + " " + Cmd15 + " 92 D4");
     // Other keys go on to the control.
     QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
@@ -217,6 +217,146 @@ TEST_F(CallWindowTest, PressStopsPlaybackAndFinishesASave) {
     EXPECT_EQ(SoundFlags, SoundSending);
     Release();
     EXPECT_TRUE(dialogs_.isEmpty());
+}
+
+TEST_F(CallWindowTest, F2RepeatsAsReleasePressPairsKeepTalkingAndSequencesNeverOverlap) {
+    CurrentChannel = 2;
+    const auto key = [](QEvent::Type type) {
+        QKeyEvent e(type, Qt::Key_F2, Qt::NoModifier);
+        QCoreApplication::sendEvent(FCall->cbDiap, &e);
+    };
+    key(QEvent::KeyPress);
+    EXPECT_EQ(Got(14), QString("92 D3 92 D3 ") + Cmd0);
+    station_.Clear();
+    for (int i = 0; i < 20; ++i) { // a held key, reported as release/press pairs
+        key(QEvent::KeyRelease);
+        key(QEvent::KeyPress);
+        PumpUntil([] { return false; }, 2);
+    }
+    PumpUntil([] { return false; }, 60);
+    EXPECT_EQ(Hex(), "") << "a repeat is no release";
+    EXPECT_TRUE(Recorder->Recording);
+
+    // A pair split by a busy display (the press 50 ms after the release): a release, then
+    // a press, in turn.
+    key(QEvent::KeyRelease);
+    clock_.Advance(50);
+    key(QEvent::KeyPress);
+    EXPECT_EQ(Got(36), QString(Cmd15) + " " + Cmd15 + " 92 D4 92 D3 92 D3 " + Cmd0);
+    station_.Clear();
+    key(QEvent::KeyRelease);
+    clock_.Advance(40);
+    ASSERT_TRUE(PumpUntil([] { return !FCall->sbTg->isChecked(); }, 2000)) << "a real release goes out";
+    EXPECT_EQ(Got(22), QString(Cmd15) + " " + Cmd15 + " 92 D4");
+
+    // A release and a press inside the press's wait, the press inside the release's own:
+    // each sequence runs whole, the line ends with the button's state.
+    station_.Clear();
+    QTimer::singleShot(0, [this] {
+        QTimer::singleShot(0, [this] { Press(); });
+        Release();
+    });
+    Press();
+    EXPECT_EQ(Got(40), QString("92 D3 92 D3 ") + Cmd15 + " " + Cmd15 + " 92 D4 92 D3 92 D3 " + Cmd0);
+    EXPECT_TRUE(FCall->sbTg->isChecked());
+    EXPECT_TRUE(Recorder->Recording);
+    Release();
+}
+
+TEST_F(CallWindowTest, ABandBlockedWhileOpenMovesSquelchAndCallToTheShownChannel) {
+    PshSettings[0] = {40, true};
+    PshSettings[1] = {90, false};
+    FCall->cbDiap->setCurrentIndex(2); // МВ1
+    CurrentChannel = 3;
+    FCall->show();
+    EXPECT_EQ(FCall->sePSH->value(), 90);
+    LinkView().ApplyMvBlock(true);
+    EXPECT_TRUE(FCall->cbDiapGMV->isVisible());
+    EXPECT_EQ(CurrentChannel, 1) << "the channel shown: ГМВ1";
+    EXPECT_EQ(FCall->sePSH->value(), 40);
+    EXPECT_EQ(FCall->tbPSH->value(), 40);
+    EXPECT_TRUE(FCall->cbPSH_off->isChecked());
+    PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(Hex(), "") << "showing sends nothing";
+
+    FCall->sePSH->setValue(41);
+    EXPECT_EQ(Got(10).size(), 29);
+    EXPECT_EQ(PshSettings[0].Level, 41);
+    EXPECT_EQ(PshSettings[1].Level, 90) << "the hidden band keeps its own setting";
+    station_.Clear();
+    FCall->bCallClick();
+    EXPECT_EQ(Got(2), "91 D1") << "the call goes out on the channel shown";
+
+    FCall->cbDiapGMV->setCurrentIndex(1);
+    FCall->cbDiapChange(FCall->cbDiapGMV);
+    LinkView().ApplyMvBlock(false);
+    EXPECT_EQ(FCall->cbDiap->currentIndex(), 1) << "ГМВ2 stays chosen";
+    EXPECT_EQ(CurrentChannel, 2);
+    EXPECT_EQ(FCall->sePSH->value(), 41);
+    FCall->hide();
+}
+
+TEST_F(CallWindowTest, WithoutSoundDevicesTheStationsSoundIsDroppedAndTheOperatorToldOnce) {
+    DestroySoundDevices();
+    fakes_->Playback->Devices = 0;
+    fakes_->Capture->Devices = 0;
+    CreateSoundDevices();
+    Feed(Cmd0);
+    for (int i = 0; i < 5000; ++i)
+        ReceiveByte(uint8_t(0x40 + i % 16));
+    EXPECT_LT(SoundRingFill(), SoundBlock) << "dropped, not left to pile up";
+    PumpUntil([] { return false; }, 50);
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_TRUE(dialogs_[0].Text.startsWith("Не могу открыть выходное устройство"))
+        << dialogs_[0].Text.toStdString();
+    EXPECT_TRUE(dialogs_[0].Text.contains("Не найдено устройств"));
+    Feed(Cmd15);
+
+    Press();
+    EXPECT_EQ(Got(14), QString("91 D3 91 D3 ") + Cmd0) << "the press goes on silent";
+    PumpUntil([] { return false; }, 50);
+    ASSERT_EQ(dialogs_.size(), 2);
+    EXPECT_TRUE(dialogs_[1].Text.startsWith("Не могу открыть входное устройство для записи"));
+    EXPECT_FALSE(Recorder->Recording);
+    Release();
+}
+
+TEST_F(CallWindowTest, ALostDeviceStopsToldOnceAndTheNextPressOrCommandTriesAgain) {
+    Press();
+    Got(14);
+    ASSERT_TRUE(Recorder->Recording);
+    fakes_->CaptureDevice->Fail(-32);
+    fakes_->CaptureDevice->Fail(-32); // the same fault reported again
+    EXPECT_FALSE(Recorder->Recording);
+    PumpUntil([] { return false; }, 50);
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Text, "Ошибка добавления буфераошибка -32");
+    EXPECT_FALSE(Recorder->DeviceOpen) << "stopped and closed";
+    EXPECT_FALSE(fakes_->Capture->Open);
+    Release();
+    Press();
+    EXPECT_TRUE(Recorder->Recording) << "the next press opens it anew";
+    EXPECT_EQ(fakes_->Capture->Queued.size(), 4u);
+    Release();
+
+    Feed(Cmd0);
+    for (int i = 0; i < 4096; ++i)
+        ReceiveByte(uint8_t(0x40 + i % 16));
+    ASSERT_EQ(Player->PrimedCount, 4);
+    ASSERT_EQ(fakes_->Playback->Queued.size(), 4u);
+    fakes_->PlaybackDevice->Fail(-5);
+    PumpUntil([] { return false; }, 50);
+    ASSERT_EQ(dialogs_.size(), 2);
+    EXPECT_EQ(dialogs_[1].Text, "Ошибка воспроизведения звука: ошибка -5");
+    EXPECT_FALSE(Player->DeviceOpen);
+    for (int i = 0; i < 3000; ++i)
+        ReceiveByte(uint8_t(0x40 + i % 16));
+    EXPECT_LT(SoundRingFill(), SoundBlock) << "dropped while nothing plays";
+    Feed(Cmd15);
+    Feed(Cmd0);
+    EXPECT_TRUE(Player->DeviceOpen) << "the next command 0 opens it anew";
+    EXPECT_EQ(dialogs_.size(), 2);
+    Feed(Cmd15);
 }
 
 TEST_F(CallWindowTest, SquelchFollowsTheShownBandAndSendsOneFramePerMove) {
@@ -392,6 +532,88 @@ TEST_F(CallWindowTest, ProgressOfALargeFileAndANewCommandTakingOver) {
     PumpUntil([] { return false; }, 50);
     EXPECT_EQ(Hex(), "");
     Feed(Cmd15);
+}
+
+TEST_F(CallWindowTest, ASaveAndALiveCallHoldOnlyTheirOwnTransfer) {
+    Feed(Cmd0);
+    for (int i = 0; i < 700; ++i) // a live call's tail, left unread in the ring
+        ReceiveByte(0x33);
+    Feed(Cmd15);
+    Feed("FA 8F 80 85 8A 8F 80 8F 81 FB");
+    for (int i = 0; i < 1499; ++i)
+        ReceiveByte(0x11);
+    Feed(Cmd15);
+    QFile f("phonems.pcm");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray saved = f.readAll();
+    EXPECT_EQ(saved.size(), 1500);
+    EXPECT_FALSE(saved.contains('\x33'));
+
+    // Live voice after a call that left sound unread: the player starts with the new call's.
+    Feed(Cmd0);
+    for (int i = 0; i < 700; ++i)
+        ReceiveByte(0x33);
+    Feed(Cmd15);
+    Feed(Cmd0);
+    for (int i = 0; i < 4096; ++i)
+        ReceiveByte(0x11);
+    ASSERT_EQ(Player->PrimedCount, 4);
+    const QByteArray first(reinterpret_cast<const char*>(Player->Data[0]), SoundBlock);
+    EXPECT_EQ(uint8_t(first[0]), 0x7F) << "the call's first byte";
+    EXPECT_FALSE(first.contains('\x33'));
+    Feed(Cmd15);
+}
+
+TEST_F(CallWindowTest, AStationThatStopsReadingEndsTheUploadWithoutHoldingTheWindow) {
+    WriteFile("phonems.pcm", QByteArray(256 * 1024, 'u'));
+    Feed("FA 8F 80 85 8A 8F 80 8F 82 FB");
+    MainForm->Timer2->stop();
+    Got(10);
+    station_.SetReading(false);
+    int64_t last = -1;
+    int stalled = 0;
+    for (int tick = 0; tick < 400 && stalled < 3; ++tick) {
+        MainForm->Timer2Timer(); // returns at once even with the line full
+        stalled = SoundFileSent == last ? stalled + 1 : 0;
+        last = SoundFileSent;
+    }
+    ASSERT_EQ(stalled, 3) << "the line has filled";
+    EXPECT_LT(SoundFileSent, 256 * 1024);
+    EXPECT_EQ(SoundFileSent % 1024, 0) << "a chunk counts once whole";
+    EXPECT_TRUE(SoundFile().isOpen()) << "waits for the line";
+    clock_.Advance(52000); // the write time-out of a chunk: 1024 x 50 ms
+    MainForm->Timer2Timer();
+    EXPECT_EQ(MainForm->StatusText(1), "Передача прервана: станция не принимает данные");
+    EXPECT_FALSE(SoundFile().isOpen());
+    EXPECT_FALSE(MainForm->Timer2->isActive());
+    EXPECT_EQ(MainForm->shUnSaveSound->BrushColor(), QColor(Qt::red));
+    station_.SetReading(true);
+}
+
+TEST_F(CallWindowTest, AChunkTheLineTookInPartsGoesOutWholeAndInOrder) {
+    QByteArray file(64 * 1024, '\0');
+    for (int i = 0; i < file.size(); ++i)
+        file[i] = char(i % 251);
+    WriteFile("phonems.pcm", file);
+    Feed("FA 8F 80 85 8A 8F 80 8F 82 FB");
+    MainForm->Timer2->stop();
+    Got(10);
+    station_.Clear();
+    station_.SetReading(false);
+    for (int tick = 0; tick < 200 && SoundFileSent < file.size(); ++tick)
+        MainForm->Timer2Timer(); // the line fills; the chunk waits, part-written
+    ASSERT_LT(SoundFileSent, file.size());
+    station_.SetReading(true);
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            MainForm->Timer2Timer();
+            return SoundFileSent == file.size();
+        },
+        10000));
+    ASSERT_TRUE(station_.WaitForCount(size_t(file.size()), std::chrono::seconds(5)));
+    const vesksim::TBytes got = station_.Received();
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(got.data()), qsizetype(got.size())), file);
+    EXPECT_EQ(MainForm->StatusText(1), "Передача фонем: 100 %");
 }
 
 TEST_F(CallWindowTest, SavingExactlyTwoBlocksWritesNothingAtTheEnd) {

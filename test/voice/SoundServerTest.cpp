@@ -16,11 +16,14 @@
 #include "voice/TFCall.h"
 #include "voice/VoicePath.h"
 
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -251,6 +254,88 @@ TEST_F(SoundServerTest, DeviceThatCannotBeOpenedKeepsTheSystemText) {
     EXPECT_GT(r.ErrorText.size(), 48) << "followed by the system's text";
     PumpUntil([&] { return !dialogs_.isEmpty(); }, 2000);
     ASSERT_EQ(dialogs_.size(), 1);
+}
+
+// A sound server of the test's own, stopped and started under a running device: the shared
+// test server serves other runs.
+class TOwnSoundServer {
+public:
+    TOwnSoundServer()
+        : command_("VESK_SOUND_DIR=" + dir_.path().toUtf8() +
+                   " " VESK_SOURCE_DIR "/tools/sound/sound-server.sh") {}
+    ~TOwnSoundServer() { Stop(); }
+    bool Start() { return std::system((command_ + " start >/dev/null 2>&1").constData()) == 0; }
+    void Stop() {
+        [[maybe_unused]] const int rc = std::system((command_ + " stop >/dev/null 2>&1").constData());
+    }
+    QByteArray Address() const { return "unix:" + dir_.path().toUtf8() + "/native"; }
+
+private:
+    QTemporaryDir dir_;
+    QByteArray command_;
+};
+
+// Everything written to stderr between its start and Take.
+class TStderrCapture {
+public:
+    TStderrCapture() : file_(std::tmpfile()) {
+        std::fflush(stderr);
+        saved_ = ::dup(2);
+        ::dup2(::fileno(file_), 2);
+    }
+    ~TStderrCapture() { Take(); }
+    long Take() {
+        if (saved_ >= 0) {
+            std::fflush(stderr);
+            ::dup2(saved_, 2);
+            ::close(saved_);
+            saved_ = -1;
+            std::fseek(file_, 0, SEEK_END);
+            size_ = std::ftell(file_);
+            std::fclose(file_);
+        }
+        return size_;
+    }
+
+private:
+    FILE* file_;
+    int saved_ = -1;
+    long size_ = 0;
+};
+
+TEST_F(SoundServerTest, AServerLostMidCallStopsTheRecorderOnceAndTheNextOpenWorks) {
+    TOwnSoundServer server;
+    ASSERT_TRUE(server.Start());
+    const QByteArray shared = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", server.Address());
+    struct TBack {
+        QByteArray address;
+        ~TBack() { qputenv("PULSE_SERVER", address); }
+    } back{shared};
+
+    TCollectingRecorder recorder(1024, 4);
+    ASSERT_TRUE(recorder.Open(8, 8000)) << recorder.ErrorText.toStdString();
+    ASSERT_TRUE(recorder.Start());
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Size() >= 2048; }, 10000));
+    long written = 0;
+    {
+        TStderrCapture err;
+        server.Stop();
+        EXPECT_TRUE(PumpUntil([&] { return !recorder.DeviceOpen; }, 20000)) << "stopped, not spinning";
+        PumpUntil([] { return false; }, 500);
+        written = err.Take();
+    }
+    EXPECT_FALSE(recorder.Recording);
+    EXPECT_LT(written, 2048) << "no flood of messages";
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_TRUE(dialogs_[0].Text.startsWith("Ошибка добавления буфера")) << dialogs_[0].Text.toStdString();
+
+    ASSERT_TRUE(server.Start());
+    const size_t before = recorder.Size();
+    ASSERT_TRUE(recorder.Open(8, 8000)) << recorder.ErrorText.toStdString();
+    ASSERT_TRUE(recorder.Start());
+    EXPECT_TRUE(PumpUntil([&] { return recorder.Size() >= before + 2048; }, 10000)) << "records again";
+    recorder.Stop();
 }
 
 } // namespace

@@ -366,6 +366,12 @@ void TStation::onBytes(const uint8_t* data, size_t count) {
             handler(u, *this);
 }
 
+void TStation::SetReading(bool on) {
+    reading_ = on;
+    if (wake_[1] >= 0) [[maybe_unused]]
+        auto r = ::write(wake_[1], "x", 1);
+}
+
 void TStation::ioLoop() {
     uint8_t buf[4096];
     while (!stop_) {
@@ -380,6 +386,8 @@ void TStation::ioLoop() {
         pollfd fds[4];
         int n = 0;
         fds[n++] = {wake_[0], POLLIN, 0};
+        if (!reading_)
+            master = -1;
         const int im = master >= 0 ? n : -1;
         if (master >= 0)
             fds[n++] = {master, POLLIN, 0};

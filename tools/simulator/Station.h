@@ -70,6 +70,10 @@ public:
     /// (reset when abortive).
     void HangUp(bool abortive = false);
 
+    /// Stops or resumes reading what the program sends: a station that stops reading lets
+    /// the line's buffers fill until the program's writes find no room.
+    void SetReading(bool on);
+
     /// Everything the program has sent since the start or the last Clear.
     TBytes Received() const;
     void Clear();
@@ -96,6 +100,7 @@ private:
     std::atomic<int> peer_{-1};
     int wake_[2] = {-1, -1};
     std::atomic<bool> stop_{false};
+    std::atomic<bool> reading_{true};
     int hangup_ = 0; // 1 close, 2 reset; served by the station's thread
     std::thread io_;
 

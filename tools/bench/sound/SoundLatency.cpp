@@ -1,10 +1,24 @@
 // Latency of the live sound path on the loopback, through the test sound server
 // (tools/sound/sound-server.sh) and the simulated station on a pseudo-terminal:
-//   mouth to wire: a captured block handed over by the sound device -> its last byte
-//                  written to the serial port;
-//   wire to ear:   the first byte of a block sent by the station -> the block handed to
-//                  the sound system for playing.
-// Prints the median and the 99th percentile of each, in milliseconds.
+//   mouth to wire: the first sample of a captured block, when the microphone took it (as
+//                  the sound system's delay places it) -> the block's last byte written
+//                  to the serial port; the block's 1024 samples alone span 128 ms of it;
+//   wire to sound system: the first byte of a block leaving the station -> the block
+//                  handed to the sound system by the player (the program's own part);
+//   wire to ear:   a sample leaving the station -> the same sample coming out of the
+//                  sink, heard from outside the program on the sink's monitor; the
+//                  player's four primed blocks alone span 512 ms of it, the sound
+//                  server's buffer the rest.
+// The station numbers its chunks of 64 bytes (the number modulo 250 is every byte of the
+// chunk), so a sample heard is matched to the chunk it left with whatever the program
+// dropped or held. The first blocks of each direction are left out (steady state). Each
+// round opens the devices anew, as a new call does; the spread between the rounds'
+// medians is printed with the figures.
+// Sound that other programs play into the same sink (the sound tests of another run
+// share the test server) spoils the figures: unless PULSE_SERVER names one, the tool
+// starts a sound server of its own and stops it at the end, and it says so when it hears
+// more changes on the monitor than the station sent.
+//   vesk-sound-latency [seconds per direction and round, default 6] [rounds, default 3]
 #include "Station.h"
 
 #include "link/Receiver.h"
@@ -19,8 +33,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
@@ -28,59 +44,121 @@
 
 namespace {
 
+constexpr int ChunkBytes = 64; // the station sends 64 bytes every 8 ms: 8000 a second
+constexpr int Tags = 250;      // chunk numbers modulo 250 (0xFA is never a sound byte)
+constexpr int SkipBlocks = 6;  // blocks left out at the start of each direction
+
 std::mutex m;
 std::vector<double> mouthToWire;
-std::vector<int64_t> handed; // per played block: when it went to the sound system
+struct THeard {
+    int tag;
+    int64_t ns;
+};
+std::vector<THeard> heard;  // on the sink's monitor
+std::vector<THeard> handed; // by the player to the sound system
+bool foreign = false;       // sound not from the station was heard in the sink
 
 class TTimedRecorder : public TMyWaveRecorder {
 public:
     using TMyWaveRecorder::TMyWaveRecorder;
     void ProcessBuffer(uint16_t msg, uint8_t* data, int count) override {
-        int64_t full = 0;
+        int64_t taken = 0;
         for (int i = 0; i < BufCount; ++i)
             if (Data[i] == data)
-                full = Headers[i]->DeviceTimeNs;
-        TMyWaveRecorder::ProcessBuffer(msg, data, count);
+                taken = Headers[i]->SampleTimeNs;
+        TMyWaveRecorder::ProcessBuffer(msg, data, count); // returns once on the wire
+        const int64_t wire = WaveClockNs();
         std::lock_guard lock(m);
-        mouthToWire.push_back(double(WaveClockNs() - full) / 1e6);
+        if (taken > 0 && ++blocks_ > SkipBlocks)
+            mouthToWire.push_back(double(wire - taken) / 1e6);
     }
+
+private:
+    int blocks_ = 0;
 };
 
+// Notes when each block went to the sound system: a buffer coming back still holds the
+// block it played, and its header the time the device handed that block over; a buffer
+// left idle is offered again with the same block, counted once.
 class TTimedPlayer : public TMyWavePlayer {
 public:
     using TMyWavePlayer::TMyWavePlayer;
     bool FillBuffer(uint8_t* data) override {
         int i = 0;
-        while (Data[i] != data)
+        while (i < BufCount - 1 && Data[i] != data)
             ++i;
-        // The block this buffer held has been handed over and played.
-        std::lock_guard lock(m);
-        if (size_t(blocks[i]) >= handed.size())
-            handed.resize(size_t(blocks[i]) + 1);
-        handed[size_t(blocks[i])] = Headers[i]->DeviceTimeNs;
-        if (!TMyWavePlayer::FillBuffer(data))
-            return false;
-        blocks[i] = next++;
-        return true;
+        if (fresh_[i]) {
+            std::lock_guard lock(m);
+            handed.push_back({data[1], Headers[i]->DeviceTimeNs});
+        }
+        fresh_[i] = TMyWavePlayer::FillBuffer(data);
+        return fresh_[i];
     }
-    int blocks[4] = {0, 1, 2, 3}; // primed with the first four
-    int next = 4;
+    /// The four primed buffers hold new blocks.
+    void Primed() { std::fill(std::begin(fresh_), std::end(fresh_), true); }
+
+private:
+    bool fresh_[MaxWaveBuffers] = {};
+};
+
+// Listens on the sink's monitor: every change of the sample value is a chunk heard.
+class TEar : public TWaveRecorder {
+public:
+    using TWaveRecorder::TWaveRecorder;
+    void ProcessBuffer(uint16_t, uint8_t* data, int count) override {
+        int64_t first = 0;
+        for (int i = 0; i < BufCount; ++i)
+            if (Data[i] == data)
+                first = Headers[i]->SampleTimeNs;
+        if (first <= 0)
+            return;
+        std::lock_guard lock(m);
+        for (int i = 0; i < count; ++i) {
+            // 0x80 is silence and 0x7F the first byte of a reception: no chunk numbers.
+            if (data[i] != last_ && data[i] != 0x80 && data[i] != 0x7F)
+                heard.push_back({data[i], first + int64_t(i) * 125000});
+            last_ = data[i];
+        }
+    }
+
+private:
+    int last_ = -1;
 };
 
 class TSoundView : public ILinkView {
-    void StartVoicePlayback() override { ::StartVoicePlayback(); }
+    void StartVoicePlayback() override {
+        ::StartVoicePlayback();
+        static_cast<TTimedPlayer*>(Player)->Primed();
+    }
     void StopVoicePlayback() override { StopPlayer(); }
     void PrimeVoicePlayback() override { ::PrimeVoicePlayback(); }
 };
 
-void Report(const char* what, std::vector<double> v) {
-    if (v.empty()) {
-        std::printf("%s: no samples\n", what);
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+void Report(const char* what, const char* spans, const std::vector<std::vector<double>>& rounds) {
+    std::vector<double> all, medians;
+    for (const auto& r : rounds) {
+        all.insert(all.end(), r.begin(), r.end());
+        if (!r.empty())
+            medians.push_back(Median(r));
+    }
+    std::printf("%s (%s):\n", what, spans);
+    if (all.empty()) {
+        std::printf("  no samples\n");
         return;
     }
-    std::sort(v.begin(), v.end());
-    std::printf("%s: %zu blocks, median %.1f ms, p99 %.1f ms\n", what, v.size(), v[v.size() / 2],
-                v[std::min(v.size() - 1, v.size() * 99 / 100)]);
+    std::sort(all.begin(), all.end());
+    std::printf("  %zu figures, median %.1f ms, p99 %.1f ms\n", all.size(), Median(all),
+                all[std::min(all.size() - 1, all.size() * 99 / 100)]);
+    std::printf("  medians of the rounds:");
+    for (double v : medians)
+        std::printf(" %.1f", v);
+    const auto [lo, hi] = std::minmax_element(medians.begin(), medians.end());
+    std::printf(" ms (spread %.1f %%)\n", *lo > 0 ? (*hi - *lo) * 100 / *lo : 0.0);
 }
 
 void Pump(int ms) {
@@ -92,13 +170,101 @@ void Pump(int ms) {
     }
 }
 
+// Figures of the events seen in steady state: each matched to the latest chunk of its
+// number sent before it.
+std::vector<double> Match(const std::vector<THeard>& seen, const std::vector<int64_t>& sent) {
+    std::vector<double> figures;
+    const int64_t steady = sent.empty() ? 0 : sent.front() + int64_t(SkipBlocks) * 128000000;
+    for (const THeard& h : seen)
+        for (size_t c = sent.size(); c-- > 0;)
+            if (int(c % Tags) == h.tag && sent[c] <= h.ns) {
+                if (sent[c] >= steady)
+                    figures.push_back(double(h.ns - sent[c]) / 1e6);
+                break;
+            }
+    return figures;
+}
+
+// One round of live voice from the station at the pace of the sound, heard on the sink's
+// monitor: the wire-to-sound-system figure of every block, the wire-to-ear figure of
+// every chunk.
+void WireToEar(vesksim::TStation& station, int seconds, std::vector<double>& toSystem,
+               std::vector<double>& toEar) {
+    {
+        std::lock_guard lock(m);
+        heard.clear();
+        handed.clear();
+    }
+    qputenv("PULSE_SOURCE", "vesk_sink.monitor");
+    TEar ear(SoundBlock, 4);
+    const bool listening = ear.Open(8, 8000) && ear.Start();
+    qunsetenv("PULSE_SOURCE");
+    if (!listening) {
+        std::fprintf(stderr, "monitor: %s\n", qPrintable(ear.ErrorText));
+        return;
+    }
+    std::vector<int64_t> sent; // when the station sent each chunk
+    sent.reserve(size_t(seconds) * 125 + 1);
+    std::atomic<bool> done{false};
+    std::thread sender([&] {
+        station.Send(vesksim::FromHex("FA 8F 80 85 8A 8F 80 8F 80 FB"));
+        auto next = std::chrono::steady_clock::now();
+        for (int c = 0; c < seconds * 125; ++c) {
+            sent.push_back(WaveClockNs());
+            station.Send(vesksim::TBytes(ChunkBytes, uint8_t(c % Tags)));
+            next += std::chrono::milliseconds(8);
+            std::this_thread::sleep_until(next);
+        }
+        done = true;
+    });
+    while (!done)
+        Pump(50);
+    sender.join();
+    Pump(1000); // the last blocks play out
+    station.Send(vesksim::FromHex("FA 8F 80 85 8A 8F 80 8F 8F FB"));
+    Pump(200);
+    ear.Stop();
+    std::lock_guard lock(m);
+    toSystem = Match(handed, sent);
+    toEar = Match(heard, sent);
+    // Every chunk is heard as one change of value; far more changes are someone else's sound.
+    if (heard.size() > sent.size() * 3 / 2)
+        foreign = true;
+}
+
+std::vector<double> MouthToWire(int seconds) {
+    {
+        std::lock_guard lock(m);
+        mouthToWire.clear();
+    }
+    SoundFlags = SoundSending;
+    if (!Recorder->Open(8, 8000) || !Recorder->Start()) {
+        std::fprintf(stderr, "recorder: %s\n", qPrintable(Recorder->ErrorText));
+        return {};
+    }
+    Pump(seconds * 1000);
+    Recorder->Stop();
+    SoundFlags = 0;
+    std::lock_guard lock(m);
+    return mouthToWire;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::max(2, atoi(argv[1])) : 10;
-    if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
-        qputenv("PULSE_SERVER", "unix:/tmp/vesk-sound-" + QByteArray::number(getuid()) + "/native");
+    const int seconds = argc > 1 ? std::max(3, atoi(argv[1])) : 6;
+    const int rounds = argc > 2 ? std::max(1, atoi(argv[2])) : 3;
+    QByteArray ownServer;
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER")) {
+        ownServer = "VESK_SOUND_DIR=/tmp/vesk-sound-latency-" + QByteArray::number(getuid()) +
+                    " " VESK_SOURCE_DIR "/tools/sound/sound-server.sh";
+        if (std::system((ownServer + " start >/dev/null").constData()) != 0) {
+            std::fprintf(stderr, "no sound server of its own could be started\n");
+            return 1;
+        }
+        qputenv("PULSE_SERVER", "unix:/tmp/vesk-sound-latency-" + QByteArray::number(getuid()) + "/native");
+    }
     if (qEnvironmentVariableIsEmpty("ALSA_CONFIG_PATH"))
         qputenv("ALSA_CONFIG_PATH", "/usr/share/alsa/alsa.conf:" VESK_SOURCE_DIR "/test/voice/asound.conf");
 
@@ -118,47 +284,31 @@ int main(int argc, char** argv) {
     Recorder = new TTimedRecorder(SoundBlock, 4);
     Player = new TTimedPlayer(SoundBlock, 4);
 
-    // Mouth to wire: the microphone (the null source) to the port.
-    SoundFlags = SoundSending;
-    if (!Recorder->Open(8, 8000) || !Recorder->Start()) {
-        std::fprintf(stderr, "recorder: %s\n", qPrintable(Recorder->ErrorText));
-        return 1;
-    }
-    Pump(seconds * 1000);
-    Recorder->Stop();
-    SoundFlags = 0;
-
-    // Wire to ear: live voice from the station at the pace of the sound.
-    std::vector<int64_t> sent; // when the station sent each chunk of 64 bytes
-    std::thread sender([&] {
-        station.Send(vesksim::FromHex("FA 8F 80 85 8A 8F 80 8F 80 FB"));
-        vesksim::TBytes chunk(64, 0x40);
-        auto next = std::chrono::steady_clock::now();
-        for (int c = 0; c < seconds * 125; ++c) {
-            sent.push_back(WaveClockNs());
-            station.Send(chunk);
-            next += std::chrono::milliseconds(8);
-            std::this_thread::sleep_until(next);
-        }
-    });
-    Pump(seconds * 1000 + 1500);
-    sender.join();
-    station.Send(vesksim::FromHex("FA 8F 80 85 8A 8F 80 8F 8F FB"));
-    Pump(300);
-    std::vector<double> wireToEar;
+    std::vector<std::vector<double>> mouth;
+    std::vector<std::vector<double>> toSystem(static_cast<size_t>(rounds));
+    std::vector<std::vector<double>> toEar(static_cast<size_t>(rounds));
+    // A warm-up call, not counted: the first stream of a freshly started sound server
+    // starts late, and its call then keeps blocks queued for its whole length.
     {
-        std::lock_guard lock(m);
-        // Block b begins with the ring byte of the command's closer, then station byte
-        // b * 1024 - 1 onwards: its first byte left the station with chunk (b*1024-1)/64.
-        for (size_t b = 1; b < handed.size(); ++b) {
-            const size_t chunk = (b * 1024 - 1) / 64;
-            if (handed[b] > 0 && chunk < sent.size())
-                wireToEar.push_back(double(handed[b] - sent[chunk]) / 1e6);
-        }
+        std::vector<double> unused1, unused2;
+        WireToEar(station, 3, unused1, unused2);
+        foreign = false;
+    }
+    for (int r = 0; r < rounds; ++r) {
+        mouth.push_back(MouthToWire(seconds));
+        WireToEar(station, seconds, toSystem[size_t(r)], toEar[size_t(r)]);
     }
     DestroySoundDevices();
     CloseComPort();
-    Report("mouth to wire", mouthToWire);
-    Report("wire to ear", wireToEar);
+    if (!ownServer.isEmpty()) [[maybe_unused]]
+        const int stopped = std::system((ownServer + " stop").constData());
+    if (foreign)
+        std::printf("WARNING: other sound was heard in the sink: the wire-to-ear figures are not "
+                    "trustworthy (run on a sound server of its own)\n");
+    std::printf("%d rounds of %d s each way, after a warm-up call\n", rounds, seconds);
+    Report("mouth to wire", "a block's first sample at the microphone -> its last byte on the line", mouth);
+    Report("wire to sound system",
+           "a block's first byte leaving the station -> the block handed to the sound system", toSystem);
+    Report("wire to ear", "a sample leaving the station -> the same sample out of the sink", toEar);
     return 0;
 }

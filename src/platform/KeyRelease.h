@@ -1,0 +1,32 @@
+#pragma once
+// A held key's auto-repeat, where the display reports it as release/press pairs (an X
+// server without detectable auto-repeat does, and a loaded one splits the pair), must not
+// read as the operator letting go. No hand releases and presses again within a few
+// milliseconds: a release is held back, and a press of the same key that follows within
+// RepeatGapMs on Clock() drops both. Widget-free; the window keeps a timer that asks
+// ReleaseDue once MsToDue has passed.
+
+#include <QtGlobal>
+
+class TKeyRelease {
+public:
+    static constexpr qint64 RepeatGapMs = 30;
+    enum class TPress { Fresh, Repeat, AfterRelease };
+
+    /// The key went up: the release is held back.
+    void Released();
+    /// The key went down: Repeat (the held-back release is dropped, nothing to do),
+    /// AfterRelease (the held-back release came longer ago: run it, then the press) or
+    /// Fresh (no release waits).
+    TPress Pressed();
+    /// True once a held-back release is due; it is then taken.
+    bool ReleaseDue();
+    bool Pending() const { return pending_; }
+    /// Milliseconds until the held-back release is due (at least 1).
+    int MsToDue() const;
+    void Clear() { pending_ = false; }
+
+private:
+    bool pending_ = false;
+    qint64 at_ = 0;
+};
