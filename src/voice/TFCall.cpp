@@ -1,6 +1,5 @@
 #include "voice/TFCall.h"
 
-#include "app/TMainForm.h"
 #include "link/Builders.h"
 #include "link/Sound.h"
 #include "link/TraceRing.h"
@@ -9,6 +8,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "state/LinkView.h"
+#include "state/MainView.h"
 #include "state/UVesk.h"
 #include "voice/VoicePath.h"
 
@@ -412,8 +412,7 @@ void TFCall::cbPSH_offClick() {
 }
 
 void TFCall::cbDiapChange(QComboBox* combo) {
-    if (MainForm)
-        MainForm->ComboChange(combo);
+    MainView().ComboChange(combo);
     ShowPshs();
 }
 
