@@ -517,6 +517,10 @@ void TMainForm::connectHandlers() {
     connect(Timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
 }
 
+std::optional<QPoint> TMainForm::Centre() const {
+    return geometry().center();
+}
+
 QString TMainForm::StatusText(int panel) const {
     auto* l = StatusBar1->findChild<QLabel*>(QString("StatusPanel%1").arg(panel));
     return l ? l->text() : QString();

@@ -1,8 +1,8 @@
 #pragma once
 // The main window: menus, tool bar, device state panel, message grid, measurements,
 // the three result panels and the status bar. Its components are public, by the names
-// the other windows and subsystems use. Handlers of other subsystems are defined in
-// their folders (src/link/MainFormLink.cpp, src/tests/MainFormTests.cpp, ...).
+// the other windows and subsystems use. Its handlers are grouped by subsystem in files of
+// their own in this folder (MainFormLink.cpp, MainFormTests.cpp, ...).
 
 #include "app/TMessageGrid.h"
 #include "state/MainView.h"
@@ -177,12 +177,13 @@ public:
     void ClearMeasurements() override;
     void Err_kan(uint8_t kan, int kind) override;
     void ShowPSHs() override {}
+    std::optional<QPoint> Centre() const override;
 
     // Menu commands of this folder.
     void IResetClick();
     void N2Click();
     void ICall1Click(QObject* sender);
-    void ComboChange(QObject* sender);
+    void ComboChange(QObject* sender) override;
     void ToolButton10Click();
     void ToolButton11Click();
     void iBlockNumClick();
@@ -194,7 +195,7 @@ public:
     void BitBtn2Click();
     void N12Click();
 
-    // Link (src/link/MainFormLink.cpp).
+    // Link (MainFormLink.cpp).
     void IPortClick();
     void ICom4Click(QAction* item);
     void N8Click();
@@ -212,7 +213,7 @@ public:
     void FormClose();
     void FormDestroy();
 
-    // Tests (src/tests/MainFormTests.cpp).
+    // Tests (MainFormTests.cpp).
     void ITest1Click();
     void ToolButton1Click();
     void ITest2Click();
@@ -224,7 +225,7 @@ public:
     void mPeriodicTest2Click();
     void mPeriodicTest3Click();
     void Timer1Timer();
-    void WriteToTable1(const QString& event, const QString& code, const QString& word);
+    void WriteToTable1(const QString& event, const QString& code, const QString& word) override;
     /// result: the queued result whose numbers the row takes; null for the no-answer row.
     void WriteToTable2(const QString& event, const QString& code, const QString& word,
                        const QString& direction, const TResultContext* result = nullptr);
@@ -245,7 +246,7 @@ public:
     /// The busy event's close of the tests 2/3 result panel (hides it only during a wait).
     void CloseRadioResultPanel();
 
-    // Sound-file upload timer (src/voice).
+    // Sound-file upload timer (MainFormVoice.cpp).
     void Timer2Timer();
 
 protected:

@@ -1,6 +1,7 @@
 #include "journal/TFDBRV.h"
 
 #include "journal/Attenuation.h"
+#include "journal/EditableGrid.h"
 #include "journal/TQRRV.h"
 #include "journal/report/ReportPreview.h"
 #include "platform/Dialogs.h"
@@ -10,7 +11,6 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QStyle>
 #include <QTableView>
 #include <QToolButton>
@@ -21,7 +21,8 @@ TFDBRV* FDBRV = nullptr;
 /// The grid's view of the corrections: editable, every column centred.
 class TAttenuationModel : public QAbstractTableModel {
 public:
-    TAttenuationModel(TAttenuationEdit* t, QObject* parent) : QAbstractTableModel(parent), t_(t) {
+    TAttenuationModel(TAttenuationEdit* t, TEditableGrid* grid, QObject* parent)
+        : QAbstractTableModel(parent), t_(t), grid_(grid) {
         connect(t_, &TAttenuationEdit::RowsChanged, this, [this] {
             beginResetModel();
             endResetModel();
@@ -39,16 +40,7 @@ public:
         return t_->Row(index.row()).value(index.column());
     }
     bool setData(const QModelIndex& index, const QVariant& value, int role) override {
-        if (role != Qt::EditRole)
-            return false;
-        try {
-            t_->SetCurrentIndex(index.row());
-            t_->SetValue(index.column(), value.toString());
-            return true;
-        } catch (const std::exception& e) {
-            ShowError(ExceptionText(e));
-            return false;
-        }
+        return role == Qt::EditRole && grid_->SetCell(index.row(), index.column(), value.toString());
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override {
         return QAbstractTableModel::flags(index) | Qt::ItemIsEditable;
@@ -63,6 +55,7 @@ public:
 
 private:
     TAttenuationEdit* t_;
+    TEditableGrid* grid_;
 };
 
 TFDBRV::TFDBRV(QWidget* parent) : QDialog(parent) {
@@ -73,25 +66,16 @@ TFDBRV::TFDBRV(QWidget* parent) : QDialog(parent) {
 
     Table1 = new TAttenuationEdit(this);
     Table1->setObjectName("Table1");
-    DBNavigator1 = new TDBNavigator({{TNavButton::First, "Первая запись"},
-                                     {TNavButton::Prior, "Предыдущая запись"},
-                                     {TNavButton::Next, "Следующая запись"},
-                                     {TNavButton::Last, "Последняя запись"},
-                                     {TNavButton::Insert, "Вставить  запись"},
-                                     {TNavButton::Delete, "Удалить  запись"},
-                                     {TNavButton::Edit, "Редактировать  запись"},
-                                     {TNavButton::Post, "Запомнить изменения"},
-                                     {TNavButton::Cancel, "Отменить изменения"}},
-                                    this);
-    DBNavigator1->setObjectName("DBNavigator1");
-    connect(DBNavigator1, &TDBNavigator::Clicked, this, &TFDBRV::NavigatorClick);
+    grid_ =
+        new TEditableGrid(std::make_unique<TRowsOf<TAttenuationEdit>>(Table1), this, "Delete record?", true);
+    DBNavigator1 = grid_->NewNavigator();
     BitBtn1 = new QToolButton(this);
     BitBtn1->setObjectName("BitBtn1");
     BitBtn1->setIcon(QIcon::fromTheme("document-print", ReportIcon()));
     BitBtn1->setToolTip("Отчет");
     connect(BitBtn1, &QToolButton::clicked, this, &TFDBRV::BitBtn1Click);
 
-    model_ = new TAttenuationModel(Table1, this);
+    model_ = new TAttenuationModel(Table1, grid_, this);
     model_->setObjectName("DataSource1");
     DBGrid1 = new QTableView(this);
     DBGrid1->setObjectName("DBGrid1");
@@ -108,18 +92,8 @@ TFDBRV::TFDBRV(QWidget* parent) : QDialog(parent) {
         DBGrid1->setColumnWidth(
             c,
             header.horizontalAdvance(model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) + 24);
-    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& now) {
-                if (!now.isValid() || now.row() == Table1->CurrentIndex())
-                    return;
-                try {
-                    Table1->SetCurrentIndex(now.row());
-                } catch (const std::exception& e) {
-                    ShowError(ExceptionText(e), this);
-                    syncGridRow();
-                }
-            });
-    connect(Table1, &TAttenuationEdit::CurrentChanged, this, [this] { syncGridRow(); });
+    grid_->SetGrid(DBGrid1);
+    connect(Table1, &TAttenuationEdit::CurrentChanged, grid_, &TEditableGrid::SyncGridRow);
 
     auto* top = new QHBoxLayout;
     top->addWidget(DBNavigator1);
@@ -156,55 +130,8 @@ void TFDBRV::showEvent(QShowEvent* e) {
     }
 }
 
-void TFDBRV::syncGridRow() {
-    const int row = Table1->CurrentIndex();
-    const QModelIndex cur = DBGrid1->currentIndex();
-    if (row >= 0 && cur.row() != row)
-        DBGrid1->setCurrentIndex(model_->index(row, cur.isValid() ? cur.column() : 0));
-}
-
 void TFDBRV::NavigatorClick(TNavButton b) {
-    try {
-        TAttenuationEdit* t = Table1;
-        switch (b) {
-        case TNavButton::First:
-            t->SetCurrentIndex(t->RowCount() > 0 ? 0 : -1);
-            break;
-        case TNavButton::Prior:
-            if (t->CurrentIndex() > 0)
-                t->SetCurrentIndex(t->CurrentIndex() - 1);
-            break;
-        case TNavButton::Next:
-            if (t->CurrentIndex() + 1 < t->RowCount())
-                t->SetCurrentIndex(t->CurrentIndex() + 1);
-            break;
-        case TNavButton::Last:
-            t->SetCurrentIndex(t->RowCount() - 1);
-            break;
-        case TNavButton::Insert:
-            t->Append();
-            break;
-        case TNavButton::Delete:
-            if (t->CurrentIndex() >= 0 &&
-                MessageDlg("Delete record?", TMsgDlgType::Confirmation, mbOK | mbCancel, this) == mrOk)
-                t->Delete();
-            break;
-        case TNavButton::Edit:
-            t->Edit();
-            break;
-        case TNavButton::Post:
-            t->Post();
-            break;
-        case TNavButton::Cancel:
-            t->Cancel();
-            break;
-        case TNavButton::Refresh:
-            t->Refresh();
-            break;
-        }
-    } catch (const std::exception& e) {
-        ShowError(ExceptionText(e), this);
-    }
+    grid_->NavigatorClick(b);
 }
 
 void TFDBRV::BitBtn1Click() {
@@ -223,24 +150,7 @@ void TFDBRV::BitBtn1Click() {
 }
 
 bool TFDBRV::FormCloseQuery() {
-    if (!Table1->Editing())
-        return true;
-    const int answer = MessageDlg("Редактирование строки не завершено. Сохранить изменения?",
-                                  TMsgDlgType::Warning, mbYes | mbNo | mbCancel, this);
-    if (answer == mrYes) {
-        try {
-            Table1->Post();
-            return true;
-        } catch (const std::exception& e) {
-            ShowError(ExceptionText(e), this);
-            return false;
-        }
-    }
-    if (answer == mrNo) {
-        Table1->Cancel();
-        return true;
-    }
-    return false;
+    return grid_->FormCloseQuery();
 }
 
 void TFDBRV::closeEvent(QCloseEvent* e) {

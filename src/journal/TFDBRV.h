@@ -11,6 +11,7 @@
 class QTableView;
 class QToolButton;
 class TAttenuationModel;
+class TEditableGrid;
 
 /// Shown modally by the main window's N12Click.
 class TFDBRV : public QDialog {
@@ -38,7 +39,7 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    void syncGridRow();
+    TEditableGrid* grid_;
     TAttenuationModel* model_;
 };
 

@@ -1,5 +1,6 @@
 #include "journal/TfBlockNum.h"
 
+#include "journal/EditableGrid.h"
 #include "journal/TfBlockNumRep.h"
 #include "platform/DateFormat.h"
 #include "platform/Dialogs.h"
@@ -13,7 +14,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -32,7 +32,8 @@ TfBlockNum* fBlockNum = nullptr;
 /// It follows the data set only while the window is shown: a hidden window reads no rows.
 class TBlockNumModel : public QAbstractTableModel {
 public:
-    explicit TBlockNumModel(TBlockNumTable* t, QObject* parent) : QAbstractTableModel(parent), t_(t) {}
+    TBlockNumModel(TBlockNumTable* t, TEditableGrid* grid, QObject* parent)
+        : QAbstractTableModel(parent), t_(t), grid_(grid) {}
 
     void SetLive(bool live) {
         if (live == live_)
@@ -90,14 +91,7 @@ public:
         if ((column == bnT || column == bnLastT) && v.typeId() == QMetaType::QString &&
             !v.toString().isEmpty())
             v = QTime::fromString(v.toString(), v.toString().size() > 5 ? "hh:mm:ss" : "hh:mm");
-        try {
-            t_->SetCurrentIndex(index.row());
-            t_->SetValue(column, v);
-            return true;
-        } catch (const std::exception& e) {
-            ShowError(ExceptionText(e));
-            return false;
-        }
+        return grid_->SetCell(index.row(), column, v);
     }
 
     Qt::ItemFlags flags(const QModelIndex& index) const override {
@@ -115,6 +109,7 @@ public:
 
 private:
     TBlockNumTable* t_;
+    TEditableGrid* grid_;
     bool live_ = false;
     QList<QMetaObject::Connection> connections_;
 };
@@ -123,21 +118,16 @@ namespace {
 // Starting to edit a cell puts the row into edit state, past the edit guard.
 class TGuardDelegate : public QStyledItemDelegate {
 public:
-    TGuardDelegate(TBlockNumTable* t, QObject* parent) : QStyledItemDelegate(parent), t_(t) {}
+    TGuardDelegate(TEditableGrid* grid, QObject* parent) : QStyledItemDelegate(parent), grid_(grid) {}
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
-        try {
-            t_->SetCurrentIndex(index.row());
-            t_->Edit();
-        } catch (const std::exception& e) {
-            ShowError(ExceptionText(e));
+        if (!grid_->StartCellEdit(index.row()))
             return nullptr;
-        }
         return QStyledItemDelegate::createEditor(parent, option, index);
     }
 
 private:
-    TBlockNumTable* t_;
+    TEditableGrid* grid_;
 };
 } // namespace
 
@@ -163,41 +153,21 @@ TfBlockNum::TfBlockNum(QWidget* parent) : QDialog(parent) {
     tblBlockNum = new TBlockNumTable(JournalFolder(), this);
     tblBlockNum->setObjectName("tblBlockNum");
 
-    auto* navigator = new TDBNavigator({{TNavButton::First, "Первая запись"},
-                                        {TNavButton::Prior, "Предыдущая запись"},
-                                        {TNavButton::Next, "Следующая запись"},
-                                        {TNavButton::Last, "Последняя запись"},
-                                        {TNavButton::Insert, "Вставить  запись"},
-                                        {TNavButton::Delete, "Удалить  запись"},
-                                        {TNavButton::Edit, "Редактировать  запись"},
-                                        {TNavButton::Post, "Запомнить изменения"},
-                                        {TNavButton::Cancel, "Отменить изменения"}},
-                                       this);
-    navigator->setObjectName("DBNavigator1");
-    connect(navigator, &TDBNavigator::Clicked, this, &TfBlockNum::NavigatorClick);
-    DBNavigator1 = navigator;
+    grid_ = new TEditableGrid(std::make_unique<TRowsOf<TBlockNumTable>>(tblBlockNum), this, "Удалить запись?",
+                              false);
+    DBNavigator1 = grid_->NewNavigator();
 
-    model_ = new TBlockNumModel(tblBlockNum, this);
+    model_ = new TBlockNumModel(tblBlockNum, grid_, this);
     model_->setObjectName("DataSource1"); // the grid's data source
     DBGrid1 = new QTableView(this);
     DBGrid1->setObjectName("DBGrid1");
     DBGrid1->setModel(model_);
-    DBGrid1->setItemDelegate(new TGuardDelegate(tblBlockNum, this));
+    DBGrid1->setItemDelegate(new TGuardDelegate(grid_, this));
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->verticalHeader()->setDefaultSectionSize(std::max(20, DBGrid1->fontMetrics().height() + 6));
     sizeColumns();
-    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& now) {
-                if (!now.isValid() || now.row() == tblBlockNum->CurrentIndex())
-                    return;
-                try {
-                    tblBlockNum->SetCurrentIndex(now.row());
-                } catch (const std::exception& e) {
-                    ShowError(ExceptionText(e), this);
-                    syncGridRow();
-                }
-            });
+    grid_->SetGrid(DBGrid1);
     connect(tblBlockNum, &TBlockNumTable::StateChanged, this, &TfBlockNum::DataSource1StateChange);
 
     GroupBox1 = new QGroupBox("Параметры печати", this);
@@ -327,21 +297,12 @@ void TfBlockNum::followTable(bool on) {
     following_ = on;
     if (on) {
         model_->SetLive(true);
-        current_ = connect(tblBlockNum, &TBlockNumTable::CurrentChanged, this, [this] { syncGridRow(); });
-        syncGridRow();
+        current_ = connect(tblBlockNum, &TBlockNumTable::CurrentChanged, grid_, &TEditableGrid::SyncGridRow);
+        grid_->SyncGridRow();
     } else {
         disconnect(current_);
         model_->SetLive(false);
     }
-}
-
-void TfBlockNum::syncGridRow() {
-    const int row = tblBlockNum->CurrentIndex();
-    if (row < 0)
-        return;
-    const QModelIndex cur = DBGrid1->currentIndex();
-    if (cur.row() != row)
-        DBGrid1->setCurrentIndex(model_->index(row, cur.isValid() ? cur.column() : 0));
 }
 
 void TfBlockNum::DataSource1StateChange() {
@@ -355,72 +316,15 @@ void TfBlockNum::clbViewFieldsClickCheck() {
 }
 
 void TfBlockNum::NavigatorClick(TNavButton b) {
-    try {
-        TBlockNumTable* t = tblBlockNum;
-        switch (b) {
-        case TNavButton::First:
-            t->SetCurrentIndex(t->RowCount() > 0 ? 0 : -1);
-            break;
-        case TNavButton::Prior:
-            if (t->CurrentIndex() > 0)
-                t->SetCurrentIndex(t->CurrentIndex() - 1);
-            break;
-        case TNavButton::Next:
-            if (t->CurrentIndex() + 1 < t->RowCount())
-                t->SetCurrentIndex(t->CurrentIndex() + 1);
-            break;
-        case TNavButton::Last:
-            t->SetCurrentIndex(t->RowCount() - 1);
-            break;
-        case TNavButton::Insert:
-            t->Append();
-            break;
-        case TNavButton::Delete:
-            if (MessageDlg("Удалить запись?", TMsgDlgType::Confirmation, mbOK | mbCancel, this) == mrOk)
-                t->Delete();
-            break;
-        case TNavButton::Edit:
-            t->Edit();
-            break;
-        case TNavButton::Post:
-            t->Post();
-            break;
-        case TNavButton::Cancel:
-            t->Cancel();
-            break;
-        case TNavButton::Refresh:
-            t->Refresh();
-            break;
-        }
-    } catch (const std::exception& e) {
-        ShowError(ExceptionText(e), this);
-    }
+    grid_->NavigatorClick(b);
 }
 
 bool TfBlockNum::FormCloseQuery() {
     raise();
     activateWindow();
-    const TDataState s = tblBlockNum->State();
-    if (s != TDataState::Edit && s != TDataState::Insert)
-        return true;
     // The question and an error after it take the activation: that is no leaving.
     const QScopedValueRollback<bool> asking(asking_, true);
-    const int answer = MessageDlg("Редактирование строки не завершено. Сохранить изменения?",
-                                  TMsgDlgType::Warning, mbYes | mbNo | mbCancel, this);
-    if (answer == mrYes) {
-        try {
-            tblBlockNum->Post();
-            return true;
-        } catch (const std::exception& e) {
-            ShowError(ExceptionText(e), this);
-            return false;
-        }
-    }
-    if (answer == mrNo) {
-        tblBlockNum->Cancel();
-        return true;
-    }
-    return false;
+    return grid_->FormCloseQuery();
 }
 
 void TfBlockNum::closeEvent(QCloseEvent* e) {

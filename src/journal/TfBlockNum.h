@@ -17,6 +17,7 @@ class QPushButton;
 class QTableView;
 class QToolButton;
 class TBlockNumModel;
+class TEditableGrid;
 
 /// The factory-numbers window (instance fBlockNum).
 class TfBlockNum : public QDialog {
@@ -55,11 +56,11 @@ protected:
     void hideEvent(QHideEvent* e) override;
 
 private:
-    void syncGridRow();
     void sizeColumns();
     // The grid reads the table only while the window is shown.
     void followTable(bool on);
 
+    TEditableGrid* grid_;
     TBlockNumModel* model_;
     bool asking_ = false;
     bool following_ = false;

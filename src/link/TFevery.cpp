@@ -1,11 +1,11 @@
 #include "link/TFevery.h"
 
-#include "app/TMainForm.h"
 #include "link/Builders.h"
 #include "link/HexLog.h"
 #include "link/TraceRing.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "state/LinkView.h"
 
 #include <QCheckBox>
 #include <QHeaderView>
@@ -200,13 +200,11 @@ void TFevery::ClearMonitorGrids() {
 }
 
 void TFevery::bOpebFileInClick() {
-    if (MainForm)
-        MainForm->bOpebFileInClick();
+    LinkView().OpenReceiveLog();
 }
 
 void TFevery::bCloseFileInClick() {
-    if (MainForm)
-        MainForm->bCloseFileInClick();
+    LinkView().CloseReceiveLog();
 }
 
 void TFevery::bOpenFileOutClick() {

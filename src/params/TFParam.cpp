@@ -1,6 +1,5 @@
 #include "params/TFParam.h"
 
-#include "app/TMainForm.h"
 #include "link/Builders.h"
 #include "link/FrameDecoder.h"
 #include "params/ParamSet.h"
@@ -297,9 +296,10 @@ void TFParam::connectHandlers() {
 }
 
 void TFParam::showEvent(QShowEvent* e) {
-    if (MainForm && !placed_) {
+    const std::optional<QPoint> centre = MainView().Centre();
+    if (centre && !placed_) {
         placed_ = true;
-        move(MainForm->geometry().center() - rect().center());
+        move(*centre - rect().center());
     }
     FormShow();
     QDialog::showEvent(e);
@@ -429,8 +429,7 @@ void TFParam::SpeedButton1Click(QObject* sender) {
     }
     SendParamFrames(tag);
     // The row is written whatever the link did with the bytes.
-    if (MainForm)
-        MainForm->WriteToTable1("Запись", QString(), QString());
+    MainView().WriteToTable1("Запись", QString(), QString());
 }
 
 void TFParam::bsaveClick() {

@@ -1,8 +1,8 @@
 #include "params/TfAnsu.h"
 
-#include "app/TMainForm.h"
 #include "link/Builders.h"
 #include "platform/Clock.h"
+#include "state/MainView.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -59,13 +59,11 @@ void TfAnsu::showEvent(QShowEvent* e) {
 }
 
 void TfAnsu::FormShow() {
-    if (MainForm)
-        MainForm->ComboChange(cbDiap);
+    MainView().ComboChange(cbDiap);
 }
 
 void TfAnsu::cbDiapChanhe() {
-    if (MainForm)
-        MainForm->ComboChange(cbDiap);
+    MainView().ComboChange(cbDiap);
 }
 
 void TfAnsu::sbTgClick() {

@@ -1,9 +1,9 @@
 #include "runs/TFTestDlg.h"
 
-#include "app/TMainForm.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "runs/TestRules.h"
+#include "state/MainView.h"
 #include "state/UVesk.h"
 
 #include <QComboBox>
@@ -86,10 +86,8 @@ void TFTestDlg::FormCreate() {
     }
     // Every choice in the full list becomes the current channel at once.
     connect(ComboBox1, &QComboBox::activated, this, [this] {
-        if (!MainForm)
-            return;
         try {
-            MainForm->ComboChange(ComboBox1);
+            MainView().ComboChange(ComboBox1);
         } catch (const std::exception& e) {
             ShowError(ExceptionText(e), this);
         }

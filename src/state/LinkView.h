@@ -67,6 +67,10 @@ public:
     virtual void SetStatusText(int /*panel*/, const QString& /*text*/) {}
     virtual void SetPortCaption(const QString& /*caption*/) {}
     virtual void SetBusyCursor(bool /*busy*/) {}
+
+    // Hex log of received bytes (receive.txt), switched on and off in the monitor window.
+    virtual void OpenReceiveLog() {}
+    virtual void CloseReceiveLog() {}
 };
 
 /// The current view; never null (one that does nothing until the windows install theirs).

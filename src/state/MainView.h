@@ -1,9 +1,14 @@
 #pragma once
-// What code without windows (decoders, test runner logic) may ask of the main window.
+// What code without windows (decoders, test runner logic) and the windows of the other
+// folders may ask of the main window.
 // The main window implements it; tests and benchmarks install a recording or null view.
 
+#include <QPoint>
 #include <QString>
 #include <cstdint>
+#include <optional>
+
+class QObject;
 
 class IMainView {
 public:
@@ -17,6 +22,14 @@ public:
     virtual void ClearMeasurements() = 0;
     virtual void Err_kan(uint8_t kan, int kind) = 0;
     virtual void ShowPSHs() {}
+
+    // What the other windows ask of the main window; nothing happens without one.
+    /// A channel chosen in a channel list (sender: the list) becomes the current channel.
+    virtual void ComboChange(QObject* /*sender*/) {}
+    /// Appends a row to the journal of events and test 1 (tests1.DB).
+    virtual void WriteToTable1(const QString& /*event*/, const QString& /*code*/, const QString& /*word*/) {}
+    /// The main window's centre on the screen, for windows placed over it.
+    virtual std::optional<QPoint> Centre() const { return std::nullopt; }
 };
 
 /// A view that does nothing (no window yet, benchmarks).
@@ -36,7 +49,6 @@ public:
 IMainView& MainView();
 void SetMainView(IMainView* view);
 
-class QObject;
 /// Posts one of the main window's private messages (WM_DEVICE_TEST1, ...) to the
 /// window thread; dropped when no main window exists.
 void PostMainFormMessage(int message);

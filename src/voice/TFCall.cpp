@@ -1,6 +1,5 @@
 #include "voice/TFCall.h"
 
-#include "app/TMainForm.h"
 #include "link/Builders.h"
 #include "link/Sound.h"
 #include "link/TraceRing.h"
@@ -9,6 +8,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "state/LinkView.h"
+#include "state/MainView.h"
 #include "state/UVesk.h"
 #include "voice/VoicePath.h"
 
@@ -442,8 +442,7 @@ void TFCall::BandsChanged() {
         const int index = int(CurrentChannel) - first;
         if (index >= 0 && index < shown->count())
             shown->setCurrentIndex(index);
-        if (MainForm)
-            MainForm->ComboChange(shown);
+        MainView().ComboChange(shown);
     }
     ShowPshs();
 }
@@ -470,8 +469,7 @@ void TFCall::cbPSH_offClick() {
 }
 
 void TFCall::cbDiapChange(QComboBox* combo) {
-    if (MainForm)
-        MainForm->ComboChange(combo);
+    MainView().ComboChange(combo);
     ShowPshs();
 }
 

@@ -310,6 +310,14 @@ public:
         else if (QApplication::overrideCursor())
             QApplication::restoreOverrideCursor();
     }
+    void OpenReceiveLog() override {
+        if (MainForm)
+            MainForm->bOpebFileInClick();
+    }
+    void CloseReceiveLog() override {
+        if (MainForm)
+            MainForm->bCloseFileInClick();
+    }
 };
 
 } // namespace
