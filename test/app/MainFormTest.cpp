@@ -3,10 +3,12 @@
 #include "app/TGauge.h"
 #include "app/TMainForm.h"
 #include "app/TShape.h"
+#include "link/Builders.h"
 #include "link/FrameDecoder.h"
 #include "link/Receiver.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
+#include "runs/TFTestDlg.h"
 #include "state/LinkView.h"
 #include "state/UVesk.h"
 #include "support/AppFixture.h"
@@ -178,14 +180,44 @@ TEST_F(MainFormTest, DevicePanelFollowsTheStation) {
     EXPECT_EQ(MainForm->Shape2->BrushColor(), QColor(Qt::white));
     EXPECT_EQ(MainForm->Shape3->BrushColor(), QColor(Qt::red));
 
+    // A blocked band leaves the test and call windows one band list: that of the other band.
+    auto shownLists = [] {
+        QStringList names;
+        for (QWidget* w :
+             {static_cast<QWidget*>(FTestDlg->ComboBox1), static_cast<QWidget*>(FTestDlg->ComboBoxMW),
+              static_cast<QWidget*>(FTestDlg->ComboBoxGMW), static_cast<QWidget*>(FCall->cbDiap),
+              static_cast<QWidget*>(FCall->cbDiapMV), static_cast<QWidget*>(FCall->cbDiapGMV)})
+            if (!w->isHidden())
+                names << w->objectName();
+        return names.join(' ');
+    };
     ConfigWord = "02111111"; // МВ band blocked
     ShowConfig();
     EXPECT_FALSE(MainForm->ELevm->isEnabled());
     EXPECT_FALSE(MainForm->Edit2->isEnabled());
     EXPECT_TRUE(MainForm->ELevg->isEnabled());
+    EXPECT_EQ(shownLists(), "ComboBoxGMW cbDiapGMV");
+    ConfigWord = "04111111"; // ГМВ band blocked
+    ApplyGmvBlock();
+    EXPECT_EQ(shownLists(), "ComboBoxMW cbDiapMV");
     ConfigWord = "01111111";
     ShowConfig();
     EXPECT_TRUE(MainForm->ELevm->isEnabled());
+    ApplyGmvBlock();
+    EXPECT_EQ(shownLists(), "ComboBox1 cbDiap");
+
+    // The working event lights the start lamp green.
+    ReceiveByte(0xCA);
+    EXPECT_EQ(MainForm->shPusk->BrushColor(), QColor(0, 128, 0));
+
+    // A call made while an amplifier alarm shows clears the alarm (and repeats the call).
+    clock_.SetStep(100); // the call waits 500 ms for the alarm
+    for (QLabel* alarm : {MainForm->LBadUM_MW, MainForm->LBadUM_GMW}) {
+        alarm->show();
+        SendCall(0);
+        EXPECT_TRUE(alarm->isHidden()) << alarm->objectName().toStdString();
+    }
+    clock_.SetStep(0);
 
     // The free event puts the result panel back after technological mode 1.
     MainForm->N9Click();
