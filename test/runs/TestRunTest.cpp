@@ -248,6 +248,13 @@ TEST_F(TestRunTest, PostedResultMessagesWithoutTheirResultDoNothing) {
     EXPECT_EQ(RunningTest, 2);
     QCoreApplication::processEvents();
     EXPECT_EQ(Rows23().size(), 1);
+
+    // A waiting result of another test starts no wait (that would end in a "no answer" row).
+    Deliver("0000000", 3);
+    RunningTest = 2;
+    MainForm->Test2();
+    EXPECT_EQ(RunningTest, 0);
+    EXPECT_EQ(Rows23().size(), 1);
 }
 
 TEST(WaitClock, CountsWholeSecondsFromItsStart) {
