@@ -6,6 +6,7 @@
 #include "link/Builders.h"
 #include "link/FrameDecoder.h"
 #include "link/Receiver.h"
+#include "params/TfAnsu.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "runs/TFTestDlg.h"
@@ -19,16 +20,36 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <QUrl>
 
 namespace {
+
+// Takes the links the program opens instead of the desktop.
+class TUrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    TUrlRecorder() {
+        for (const char* scheme : {"mailto", "https"})
+            QDesktopServices::setUrlHandler(scheme, this, "Open");
+    }
+    ~TUrlRecorder() override {
+        for (const char* scheme : {"mailto", "https"})
+            QDesktopServices::unsetUrlHandler(scheme);
+    }
+    Q_INVOKABLE void Open(const QUrl& url) { Opened << url.toString(); }
+    QStringList Opened;
+};
 
 class MainFormTest : public TAppFixture {
 protected:
@@ -114,6 +135,11 @@ TEST_F(MainFormTest, AccessRuleNeedsFlagAndExactMechanicNumber) {
         EXPECT_EQ(MainForm->mPeriodicTest3->isVisible(), c.unlocked);
         EXPECT_FALSE(MainForm->iBlockNum->isVisible());
     }
+    // Showing the main window unlocks them for the service code.
+    MechanicNumber = "6093";
+    MainForm->UpdateServiceMenus(false);
+    MainForm->FormShow();
+    EXPECT_TRUE(MainForm->N31->isEnabled());
     MechanicNumber.clear();
 }
 
@@ -166,6 +192,7 @@ TEST_F(MainFormTest, ResetCommandClearsErrorsGridMeasurementsAndWait) {
     EXPECT_EQ(MessageCount, 0);
     EXPECT_FALSE(TestWaiting);
     EXPECT_TRUE(MainForm->StatusText(1).isEmpty());
+    EXPECT_TRUE(cell(3, 2).isEmpty()) << "the last row too";
     EXPECT_TRUE(MainForm->ITest->menuAction()->isEnabled());
     EXPECT_EQ(MainForm->shPusk->BrushColor(), QColor(Qt::red));
 }
@@ -277,6 +304,14 @@ TEST_F(MainFormTest, ChannelChoiceFromCombos) {
     MainForm->ComboChange(FCall->cbDiap);
     EXPECT_EQ(CurrentChannel, 1);
     EXPECT_THROW(MainForm->ComboChange(MainForm), EVeskError);
+
+    // In the receiver-settings window the list's index is the channel: no index, no channel.
+    fAnsu->show();
+    FCall->cbDiap->setCurrentIndex(-1);
+    const uint8_t before = CurrentChannel;
+    EXPECT_THROW(MainForm->ComboChange(FCall->cbDiap), ERangeError);
+    EXPECT_EQ(CurrentChannel, before);
+    fAnsu->hide();
 }
 
 TEST_F(MainFormTest, CallWithNoBandLeavesTheBandUnchosen) {
@@ -291,6 +326,23 @@ TEST_F(MainFormTest, CallWithNoBandLeavesTheBandUnchosen) {
 TEST_F(MainFormTest, AboutWindowShowsTheProgramVersion) {
     AboutBox->FormShow();
     EXPECT_EQ(AboutBox->Version->text(), QString("Версия : " VESK_VERSION));
+    EXPECT_FALSE(AboutBox->ProgramIcon->pixmap().isNull());
+
+    // The links open on a click only, not on every event that reaches them; Enter closes.
+    TUrlRecorder urls;
+    AboutBox->open();
+    ASSERT_TRUE(PumpUntil([] { return AboutBox->isVisible(); }));
+    for (QLabel* link : {AboutBox->Label2, AboutBox->Label3}) {
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(link, &release);
+    }
+    QApplication::processEvents();
+    EXPECT_EQ(urls.Opened, QStringList({"mailto:support@vesk.example", "https://vesk.example"}));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(AboutBox, &enter);
+    EXPECT_FALSE(AboutBox->isVisible());
+    EXPECT_EQ(AboutBox->result(), QDialog::Accepted);
 }
 
 // Every window made at start-up carries its name.
@@ -323,6 +375,33 @@ TEST(Gauge, PieFillsClockwiseFromTheTop) {
     EXPECT_EQ(full.pixelColor(12 * full.width() / 42, 29 * full.height() / 42), QColor(0, 128, 0));
 }
 
+// The needle dial: a framed half circle, the needle from the left end (minimum) over the
+// top (half) to the right end (maximum).
+TEST(Gauge, NeedleSwingsFromLeftOverTheTopToTheRight) {
+    TGauge g(TGauge::Needle);
+    g.resize(80, 44); // the needle turns about (40, 41) with a radius of 36
+    g.SetBackColor(Qt::white);
+    g.SetForeColor(Qt::red);
+    const auto red = [](const QImage& img, int x, int y) {
+        const QColor c = img.pixelColor(x * img.width() / 80, y * img.height() / 44);
+        return c.red() > 200 && c.green() < 100;
+    };
+    const auto dark = [](const QImage& img, int x, int y) {
+        return qGray(img.pixel(x * img.width() / 80, y * img.height() / 44)) < 200;
+    };
+    g.SetProgress(50);
+    QImage img = g.grab().toImage();
+    EXPECT_TRUE(red(img, 40, 20)) << "half: straight up";
+    EXPECT_TRUE(dark(img, 0, 22) && dark(img, 79, 22) && dark(img, 40, 0) && dark(img, 40, 43)) << "framed";
+    g.SetProgress(0);
+    img = g.grab().toImage();
+    EXPECT_TRUE(red(img, 20, 41)) << "minimum: left";
+    EXPECT_FALSE(red(img, 60, 41));
+    g.SetProgress(100);
+    img = g.grab().toImage();
+    EXPECT_TRUE(red(img, 60, 41)) << "maximum: right";
+}
+
 TEST_F(MainFormTest, EveryNamedComponentExistsAndTheWindowRenders) {
     for (const char* name :
          {"Label7",    "Gauge1",     "eRange",   "Edit1",     "LDataErr",    "Edit5",         "Edit6",
@@ -333,6 +412,12 @@ TEST_F(MainFormTest, EveryNamedComponentExistsAndTheWindowRenders) {
           "ITest",     "IDB",        "N2",       "ICall1",    "ICall2",      "N14",           "N9",
           "ITest1",    "ITest2",     "ITest3",   "IReset",    "iComSelect",  "iTCPselect"})
         EXPECT_NE(MainForm->findChild<QObject*>(name), nullptr) << name;
+    // The monitor window has a Timer1 too: the main window's own timers carry their names.
+    for (QTimer* t : {MainForm->Timer1, MainForm->Timer2})
+        EXPECT_EQ(MainForm->findChild<QTimer*>(t->objectName(), Qt::FindDirectChildrenOnly), t);
+    EXPECT_EQ(MainForm->Timer1->objectName(), "Timer1");
+    EXPECT_EQ(QStringList({cell(0, 0), cell(0, 1), cell(0, 2)}),
+              QStringList({" № ", " Канал ", " Сообщение "}));
     EXPECT_EQ(MainForm->Edit1->text(), "MB2");
     EXPECT_EQ(MainForm->Label7->text(), "ВЕСК свободен");
     EXPECT_TRUE(MainForm->Panel6->isVisible());
@@ -365,3 +450,5 @@ TEST_F(MainFormTest, ErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
 }
 
 } // namespace
+
+#include "MainFormTest.moc"
