@@ -402,6 +402,27 @@ TEST(Gauge, NeedleSwingsFromLeftOverTheTopToTheRight) {
     EXPECT_TRUE(red(img, 60, 41)) << "maximum: right";
 }
 
+// A lamp is a whole circle of its own small square, whatever room its panel would give it.
+TEST(Shape, LampIsAWholeCircle) {
+    QWidget panel;
+    panel.resize(200, 100);
+    auto* lamp = new TShape(&panel);
+    lamp->SetBrushColor(Qt::red);
+    panel.show();
+    EXPECT_EQ(lamp->width(), lamp->height());
+    EXPECT_LE(lamp->width(), 20);
+    const QImage img = lamp->grab().toImage();
+    const auto red = [&](int x, int y) {
+        const QColor c = img.pixelColor(x * img.width() / lamp->width(), y * img.height() / lamp->height());
+        return c.red() > 200 && c.green() < 100;
+    };
+    const int side = lamp->width();
+    EXPECT_TRUE(red(side / 2, side / 2));
+    for (const QPoint& edge :
+         {QPoint(side / 2, 0), QPoint(side / 2, side - 1), QPoint(0, side / 2), QPoint(side - 1, side / 2)})
+        EXPECT_FALSE(red(edge.x(), edge.y())) << "outlined at " << edge.x() << "," << edge.y();
+}
+
 TEST_F(MainFormTest, EveryNamedComponentExistsAndTheWindowRenders) {
     for (const char* name :
          {"Label7",    "Gauge1",     "eRange",   "Edit1",     "LDataErr",    "Edit5",         "Edit6",
