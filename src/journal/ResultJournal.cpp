@@ -1,5 +1,7 @@
 #include "journal/ResultJournal.h"
 
+#include "journal/report/ReportLayer.h"
+
 #include "platform/DateFormat.h"
 #include "platform/Errors.h"
 #include "runs/JournalWriters.h"
@@ -167,6 +169,30 @@ QList<TRow> TResultJournal::FilteredRows() {
                              .arg(names.join(u','), table_.TableName(),
                                   f.Where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + f.Where),
                          f.Binds);
+}
+
+namespace {
+// A report's rows through a paged reader of its own, so that the browser's pages stay put.
+class TJournalReportRows : public TReportRowSource {
+public:
+    TJournalReportRows(TTable* table, const TSqlFilter& filter) : rows_(table, 256, 4) {
+        rows_.SetFilter(filter);
+    }
+    int Count() override { return rows_.Count(); }
+    QList<TRow> Rows(int first, int count) override {
+        QList<TRow> rows;
+        for (int i = first; i < first + count && i < rows_.Count(); ++i)
+            rows.append(rows_.Row(i));
+        return rows;
+    }
+
+private:
+    TPagedRows rows_;
+};
+} // namespace
+
+std::shared_ptr<TReportRowSource> TResultJournal::ReportRows() {
+    return std::make_shared<TJournalReportRows>(&table_, FilterFlags ? Filter() : TSqlFilter{});
 }
 
 int TResultJournal::DeleteRows(const QList<qint64>& rowids) {

@@ -13,6 +13,9 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
+
+class TReportRowSource;
 
 enum class TJournalKind { SelfTest, RadioTest };
 
@@ -75,6 +78,9 @@ public:
     void ApplyFilter();
     /// Every row the filter passes, the selected-rows bit included: what a report prints.
     QList<TRow> FilteredRows();
+    /// The same rows read a page at a time while the table stays open, with the filter in
+    /// force now: what a report of any size prints.
+    std::shared_ptr<TReportRowSource> ReportRows();
     /// Deletes the rows with these rowids in one transaction; returns how many went.
     /// Raises EVeskError (nothing is deleted then).
     int DeleteRows(const QList<qint64>& rowids);

@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/DateFormat.h"
 
+#include <QRegularExpression>
 #include <QTextDocument>
 
 TFReport* FReport = nullptr;
@@ -89,8 +90,12 @@ TReportBand* TResultReport::CompactBands(const QList<TCompactColumn>& columns) {
     detail->Frame = FrameBottom;
     detail->Name = "QRBand2";
     for (const TCompactColumn& c : columns) {
-        TReportLabel* l = Caption(head, QString::fromUtf8(c.Caption), c.X, 0.5, c.W, 10, true, c.Bold);
-        l->WordWrap = true; // two-line captions break at their blank
+        // Two-line captions break at their blank, or after a hyphen within a word ("Локомо-тив"),
+        // however wide the column.
+        QString caption = QString::fromUtf8(c.Caption);
+        caption.replace(QRegularExpression(QStringLiteral("-(?=\\S)")), QStringLiteral("-\n"));
+        TReportLabel* l = Caption(head, caption, c.X, 0.5, c.W, 10, true, c.Bold);
+        l->WordWrap = true;
         Field(detail, QString::fromLatin1(c.Field), c.X, 0, c.W, 5.5, c.Bold);
     }
     return head;

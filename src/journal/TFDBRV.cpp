@@ -87,7 +87,7 @@ TFDBRV::TFDBRV(QWidget* parent) : QDialog(parent) {
     connect(DBNavigator1, &TDBNavigator::Clicked, this, &TFDBRV::NavigatorClick);
     BitBtn1 = new QToolButton(this);
     BitBtn1->setObjectName("BitBtn1");
-    BitBtn1->setIcon(QIcon::fromTheme("document-print", style()->standardIcon(QStyle::SP_FileIcon)));
+    BitBtn1->setIcon(QIcon::fromTheme("document-print", ReportIcon()));
     BitBtn1->setToolTip("Отчет");
     connect(BitBtn1, &QToolButton::clicked, this, &TFDBRV::BitBtn1Click);
 

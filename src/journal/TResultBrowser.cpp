@@ -62,7 +62,7 @@ TResultBrowser::TResultBrowser(const TBrowserLook& look, QWidget* parent)
     BitBtn2->setToolTip("Выбор по признаку");
     BitBtn1 = new QToolButton(this);
     BitBtn1->setObjectName("BitBtn1");
-    BitBtn1->setIcon(QIcon::fromTheme("document-print", style()->standardIcon(QStyle::SP_FileIcon)));
+    BitBtn1->setIcon(QIcon::fromTheme("document-print", ReportIcon()));
     BitBtn1->setToolTip("Отчет");
     bDelSelected = new QPushButton("Удалить выделенное", this);
     bDelSelected->setObjectName("bDelSelected");
@@ -394,7 +394,7 @@ void TResultBrowser::BitBtn1Click() {
         TReportData data;
         for (const TFieldDef& f : Table1.Table().Fields())
             data.Columns.append(f.Name);
-        data.Rows = Table1.FilteredRows();
+        data.Source = Table1.ReportRows(); // read a page at a time: a report of any size
         const bool expanded = Form2->RadioGroup2->ItemIndex() == 1;
         TResultReport* report = CreateReport(expanded, std::move(data));
         PreviewReport(*report->QuickRep1, this);

@@ -65,4 +65,6 @@ void TfBlockNumRep::FormCreate() {
 void TfBlockNumRep::Preview(QWidget* parent) {
     QuickRep1->Data = Query1.Data();
     PreviewReport(*QuickRep1, parent);
+    // The form stays; its rows go with the preview.
+    Query1.Close();
 }

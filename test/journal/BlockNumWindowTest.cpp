@@ -182,7 +182,7 @@ TEST_F(BlockNumWindowTest, PrintedReportReadsBackFromItsPdf) {
     const QString pdf = work_ + "/blocknum.pdf";
     int rows = -1;
     SetReportPreviewHook([&](TReport& r) {
-        rows = int(r.Data.Rows.size());
+        rows = r.Data.RowCount();
         r.ExportPdf(pdf);
     });
     w_->bPrint->click();

@@ -17,7 +17,7 @@ inline QList<QPair<QString, QRectF>> InkBoxes(const TReport& report, int page) {
     device.setDotsPerMeterY(11811);
     const double mm = 300 / 25.4;
     QList<QPair<QString, QRectF>> boxes;
-    for (const TPreparedItem& item : report.Pages()[size_t(page)].Items) {
+    for (const TPreparedItem& item : report.Page(page).Items) {
         if (item.IsLine)
             continue;
         if (item.Doc) {

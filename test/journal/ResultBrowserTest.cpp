@@ -359,9 +359,10 @@ TEST_F(ResultBrowserTest, ReportTakesTheSelectedRowsOrAllThatMeetTheCriteria) {
     int gridRows = 6;
     QStringList codes;
     SetReportPreviewHook([&](TReport& r) {
-        reportRows = int(r.Data.Rows.size());
+        reportRows = r.Data.RowCount();
+        EXPECT_TRUE(r.Data.Rows.isEmpty()) << "the rows are read a page at a time, not held";
         codes.clear();
-        for (const TRow& row : r.Data.Rows)
+        for (const TRow& row : r.Data.RowsAt(0, reportRows))
             codes.append(row.value(5).toString());
         EXPECT_FALSE(FDB->RichEdit1->isEnabled()) << "comments frozen during the preview";
         EXPECT_EQ(FDB->DBGrid1->model()->rowCount(), gridRows) << "the grid stays as it was";
@@ -426,7 +427,7 @@ TEST_F(ResultBrowserTest, TestsBrowserPrintsBothFormats) {
     QStringList printed;
     SetReportPreviewHook([&](TReport& r) {
         printed = r.PageTexts(0);
-        EXPECT_EQ(r.Data.Rows.size(), 2);
+        EXPECT_EQ(r.Data.RowCount(), 2);
     });
     for (int format : {0, 1}) {
         QTimer::singleShot(0, [format] {

@@ -4,13 +4,16 @@
 #include "ReportCheck.h"
 #include "journal/ResultJournal.h"
 #include "journal/ResultReports.h"
+#include "journal/report/ReportPreview.h"
 #include "platform/Clock.h"
 #include "platform/DateFormat.h"
 #include "runs/JournalWriters.h"
 #include "runs/TestState.h"
 #include "state/UVesk.h"
 
+#include <QApplication>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 namespace {
@@ -109,6 +112,8 @@ TEST_F(ResultReportTest, CompactTestsReportAndAnEmptyTable) {
     for (const char* s : {"Дата", "Время", "Направ-", "ление", "Локомо-", "Поезд", "Девиация", "ГМВ",
                           "0000123", "От ВЕСК", "1234", "05.06.26", "09:07"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(s))) << s << "\n" << text.toStdString();
+    EXPECT_FALSE(text.contains("Локомо-тив")) << "the caption stands on two lines";
+    EXPECT_TRUE(r.QuickRep1->PageTexts(0).contains("Локомо-\nтив"));
 }
 
 TEST_F(ResultReportTest, ExpandedSelfTestBlockShowsTheSavedVswr) {
@@ -165,6 +170,12 @@ TEST_F(ResultReportTest, ExpandedTestsBlockAndAPagePerMoment) {
                           "Страница:2", "Распечатано 05.06.26 в 23:40", "Распечатано 06.06.26 в 00:10"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(s))) << s << "\n" << text.toStdString();
     EXPECT_FALSE(ResultShown) << "printing marks no result as shown";
+    // Kept in the build tree to be looked at: the preview of the second page.
+    TReportPreview preview(*r.QuickRep1);
+    preview.show();
+    preview.bNext->click();
+    QApplication::processEvents();
+    EXPECT_TRUE(preview.grab().save(QString(VESK_BINARY_DIR) + "/report-preview-FReportR2.png"));
 }
 
 } // namespace

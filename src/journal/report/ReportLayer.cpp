@@ -4,6 +4,7 @@
 #include "platform/Errors.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFile>
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPagedPaintDevice>
@@ -16,6 +17,8 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace {
 // Height of the lines of a laid-out document that end within the given height.
@@ -35,6 +38,16 @@ double WholeLinesHeight(const QTextDocument& doc, double height) {
 }
 } // namespace
 
+int TReportData::RowCount() const {
+    return Source ? Source->Count() : int(Rows.size());
+}
+
+QList<TRow> TReportData::RowsAt(int first, int count) const {
+    if (count <= 0 || first < 0)
+        return {};
+    return Source ? Source->Rows(first, count) : Rows.mid(first, count);
+}
+
 int TReportData::ColumnIndex(const QString& name) const {
     for (int i = 0; i < Columns.size(); ++i)
         if (Columns[i].compare(name, Qt::CaseInsensitive) == 0)
@@ -42,30 +55,66 @@ int TReportData::ColumnIndex(const QString& name) const {
     return -1;
 }
 
+namespace {
+// A query's rows in a temporary table of the query's own connection, in the query's order,
+// read a page at a time by their position.
+class TQueryRows : public TReportRowSource {
+public:
+    TQueryRows(std::unique_ptr<TTable> table, int count) : table_(std::move(table)), count_(count) {}
+    int Count() override { return table_ ? count_ : 0; }
+    QList<TRow> Rows(int first, int count) override {
+        if (!table_ || count <= 0)
+            return {};
+        return table_->Select(
+            QStringLiteral("SELECT * FROM temp.vesk_report WHERE rowid BETWEEN ? AND ? ORDER BY rowid"),
+            {qint64(first) + 1, qint64(first) + count});
+    }
+    void Close() { table_.reset(); }
+
+private:
+    std::unique_ptr<TTable> table_;
+    int count_;
+};
+} // namespace
+
 TReportQuery::TReportQuery(QString folder, QString fileName, QList<TFieldDef> fields)
     : folder_(std::move(folder)), fileName_(std::move(fileName)), fields_(std::move(fields)) {}
 
+TReportQuery::~TReportQuery() {
+    Close();
+}
+
 void TReportQuery::Open() {
-    TTable table(folder_, fileName_, fields_);
-    table.Open();
-    const QSqlDatabase db = table.Database();
-    data_ = TReportData{};
-    data_.Rows = table.Select(SQL.join(u'\n'));
-    // "select *" yields the table's columns in order; other queries name theirs.
-    QSqlQuery probe(db);
-    if (probe.exec(SQL.join(u'\n'))) {
+    Close();
+    auto table = std::make_unique<TTable>(folder_, fileName_, fields_);
+    table->Open();
+    table->Exec(QStringLiteral("DROP TABLE IF EXISTS temp.vesk_report"));
+    // Rows of a table made from a query are numbered from 1 in the query's order.
+    table->Exec(QStringLiteral("CREATE TEMP TABLE vesk_report AS ") + SQL.join(u'\n'));
+    QSqlQuery probe(table->Database());
+    if (probe.exec(QStringLiteral("SELECT * FROM temp.vesk_report LIMIT 0"))) {
         const QSqlRecord record = probe.record();
         for (int i = 0; i < record.count(); ++i)
             data_.Columns.append(record.fieldName(i));
     }
-    table.Close();
+    probe.finish();
+    const QList<TRow> count = table->Select(QStringLiteral("SELECT count(*) FROM temp.vesk_report"));
+    data_.Source = std::make_shared<TQueryRows>(std::move(table), count.value(0).value(0).toInt());
+}
+
+void TReportQuery::Close() {
+    if (auto* rows = dynamic_cast<TQueryRows*>(data_.Source.get()))
+        rows->Close();
+    data_ = TReportData{};
 }
 
 QVariant TReportContext::Value(const QString& column) const {
-    if (!Data || RowIndex < 0 || RowIndex >= Data->Rows.size())
+    if (!Data || RowIndex < 0)
+        return {};
+    if (!Row && RowIndex >= Data->Rows.size())
         return {};
     const int c = Data->ColumnIndex(column);
-    const TRow& row = Data->Rows[RowIndex];
+    const TRow& row = Row ? *Row : Data->Rows[RowIndex];
     return c >= 0 && c < row.size() ? row[c] : QVariant();
 }
 
@@ -157,29 +206,72 @@ TReportBand* TReport::Band(TBandKind kind) const {
     return nullptr;
 }
 
+namespace {
+// Rows that fit in a room; the first row always goes on a page, however tall the headers.
+int RowsFitting(double room, double rowHeight) {
+    if (rowHeight <= 0)
+        return std::numeric_limits<int>::max();
+    return std::max(1, int(std::floor(room / rowHeight + 1e-9)));
+}
+
+double HeightOf(const TReportBand* band) {
+    return band && band->Enabled ? band->Height : 0;
+}
+} // namespace
+
 void TReport::Prepare() {
     if (prepared_)
         return;
     prepared_ = true;
-    pages_.clear();
-    if (Data.Rows.isEmpty() && !PrintIfEmpty)
+    kept_.clear();
+    const TReportBand* detail = Band(TBandKind::Detail);
+    rowCount_ = detail && detail->Enabled ? Data.RowCount() : 0;
+    if (Data.RowCount() == 0 && !PrintIfEmpty) {
+        pageCount_ = 0;
         return;
+    }
+    const double pageHeight = PageLayout.paintRect(QPageLayout::Millimeter).height();
+    const TReportBand* header = Band(TBandKind::PageHeader);
+    const double headerH = HeightOf(header);
+    const double columnsH = HeightOf(Band(TBandKind::ColumnHeader));
+    const double firstHead =
+        (header && header->PrintOnFirstPage ? headerH : 0) + HeightOf(Band(TBandKind::Title)) + columnsH;
+    const double rowH = HeightOf(detail);
+    firstPageRows_ = RowsFitting(pageHeight - firstHead, rowH);
+    pageRows_ = RowsFitting(pageHeight - headerH - columnsH, rowH);
+    const qint64 rest = std::max(0, rowCount_ - firstPageRows_);
+    pageCount_ = int(1 + (rest + pageRows_ - 1) / pageRows_);
+}
 
+QPair<int, int> TReport::PageRows(int index) const {
+    if (index < 0 || index >= pageCount_)
+        return {0, 0};
+    if (index == 0)
+        return {0, std::min(rowCount_, firstPageRows_)};
+    const int first = firstPageRows_ + (index - 1) * pageRows_;
+    return {first, std::min(pageRows_, rowCount_ - first)};
+}
+
+TPreparedPage TReport::layout(int index) const {
+    TPreparedPage page;
     const QRectF paintRect = PageLayout.paintRect(QPageLayout::Millimeter);
-    const double pageHeight = paintRect.height();
     TReportContext context;
     context.Data = &Data;
+    context.Page = index + 1;
     double y = 0;
 
+    // Every enabled band takes its height, printed or not: the pages follow from the heights.
     const auto place = [&](TReportBand* band) {
         if (!band || !band->Enabled)
             return;
+        const double top = y;
+        y += band->Height;
         if (band->BeforePrint && !band->BeforePrint(*band, context))
             return;
         for (const auto& item : band->Items()) {
             TPreparedItem p = item->Prepare(context);
-            p.Rect.translate(0, y);
-            pages_.back().Items.push_back(std::move(p));
+            p.Rect.translate(0, top);
+            page.Items.push_back(std::move(p));
         }
         const double left = band->FrameX;
         const double right = band->FrameWidth > 0 ? left + band->FrameWidth : paintRect.width();
@@ -188,51 +280,53 @@ void TReport::Prepare() {
             line.IsLine = true;
             line.Rect = QRectF(QPointF(x1, y1), QPointF(x2, y2));
             line.Color = Qt::black;
-            pages_.back().Items.push_back(std::move(line));
+            page.Items.push_back(std::move(line));
         };
         if (band->Frame & FrameTop)
-            rule(left, y, right, y);
+            rule(left, top, right, top);
         if (band->Frame & FrameBottom)
-            rule(left, y + band->Height, right, y + band->Height);
+            rule(left, top + band->Height, right, top + band->Height);
         if (band->Frame & FrameLeft)
-            rule(left, y, left, y + band->Height);
+            rule(left, top, left, top + band->Height);
         if (band->Frame & FrameRight)
-            rule(right, y, right, y + band->Height);
-        y += band->Height;
-    };
-    const auto startPage = [&] {
-        pages_.emplace_back();
-        context.Page = int(pages_.size());
-        const int row = context.RowIndex;
-        context.RowIndex = -1;
-        y = 0;
-        if (OnStartPage)
-            OnStartPage(context.Page);
-        TReportBand* header = Band(TBandKind::PageHeader);
-        if (header && (context.Page > 1 || header->PrintOnFirstPage))
-            place(header);
-        if (context.Page == 1)
-            place(Band(TBandKind::Title));
-        place(Band(TBandKind::ColumnHeader));
-        context.RowIndex = row;
+            rule(right, top, right, top + band->Height);
     };
 
-    startPage();
+    if (OnStartPage)
+        OnStartPage(context.Page);
+    TReportBand* header = Band(TBandKind::PageHeader);
+    if (header && (index > 0 || header->PrintOnFirstPage))
+        place(header);
+    if (index == 0)
+        place(Band(TBandKind::Title));
+    place(Band(TBandKind::ColumnHeader));
+
+    const auto [first, count] = PageRows(index);
+    const QList<TRow> rows = Data.RowsAt(first, count);
     TReportBand* detail = Band(TBandKind::Detail);
-    if (!detail)
-        return;
-    int rowsOnPage = 0;
-    for (int i = 0; i < Data.Rows.size(); ++i) {
-        context.RowIndex = i;
-        // A band that does not fit goes to the next page, unless the page holds no row
-        // yet (headers taller than the page would otherwise never end).
-        if (y + detail->Height > pageHeight && rowsOnPage > 0) {
-            startPage();
-            rowsOnPage = 0;
-        }
+    for (int i = 0; i < rows.size(); ++i) {
+        context.RowIndex = first + i;
+        context.Row = &rows[i];
         place(detail);
-        ++rowsOnPage;
     }
+    return page;
+}
+
+const TPreparedPage& TReport::Page(int index) const {
+    static const TPreparedPage none;
+    if (index < 0 || index >= pageCount_)
+        return none;
+    for (auto it = kept_.begin(); it != kept_.end(); ++it)
+        if (it->first == index) {
+            if (it + 1 != kept_.end())
+                std::rotate(it, it + 1, kept_.end());
+            return kept_.back().second;
+        }
+    TPreparedPage page = layout(index);
+    if (int(kept_.size()) >= KeptPages)
+        kept_.erase(kept_.begin());
+    kept_.emplace_back(index, std::move(page));
+    return kept_.back().second;
 }
 
 QStringList TReport::PageTexts(int index) const {
@@ -240,7 +334,7 @@ QStringList TReport::PageTexts(int index) const {
     if (index < 0 || index >= PageCount())
         return texts;
     std::vector<const TPreparedItem*> items;
-    for (const TPreparedItem& item : pages_[size_t(index)].Items)
+    for (const TPreparedItem& item : Page(index).Items)
         if (!item.IsLine)
             items.push_back(&item);
     std::stable_sort(items.begin(), items.end(), [](const TPreparedItem* a, const TPreparedItem* b) {
@@ -256,10 +350,10 @@ QStringList TReport::PageTexts(int index) const {
     return texts;
 }
 
-void TReport::paintPage(QPainter& painter, QPagedPaintDevice* device, const TPreparedPage& page) const {
+void TReport::PaintPage(QPainter& painter, QPaintDevice* device, int index) const {
     const double mmX = device->logicalDpiX() / 25.4;
     const double mmY = device->logicalDpiY() / 25.4;
-    for (const TPreparedItem& item : page.Items) {
+    for (const TPreparedItem& item : Page(index).Items) {
         const QRectF r(item.Rect.x() * mmX, item.Rect.y() * mmY, item.Rect.width() * mmX,
                        item.Rect.height() * mmY);
         if (item.IsLine) {
@@ -288,43 +382,92 @@ void TReport::paintPage(QPainter& painter, QPagedPaintDevice* device, const TPre
     }
 }
 
-void TReport::Print(QPagedPaintDevice* device) {
+bool TReport::Print(QPagedPaintDevice* device, const TProgress& progress) {
     Prepare();
-    if (!device || pages_.empty())
-        return;
-    QPainter painter(device);
-    if (!painter.isActive())
+    if (!device || pageCount_ == 0)
+        return true;
+    TReportPrinter printer(*this, device);
+    if (!printer.Begin())
         throw EFileError(QStringLiteral("Не удалось начать печать отчёта"));
-    for (size_t i = 0; i < pages_.size(); ++i) {
-        if (i > 0)
-            device->newPage();
-        paintPage(painter, device, pages_[i]);
-    }
-    painter.end();
+    while (printer.Next())
+        if (progress && !progress(printer.Done(), printer.Total())) {
+            printer.End();
+            return false;
+        }
+    printer.End();
+    return true;
 }
 
-void TReport::ExportPdf(const QString& path) {
+bool TReport::ExportPdf(const QString& path, const TProgress& progress) {
     Prepare();
+    bool complete = true;
     {
         QPdfWriter writer(path);
         writer.setPageLayout(PageLayout);
         writer.setResolution(300);
         writer.setTitle(Title);
         writer.setCreator(QStringLiteral("ВЕСК-4ТЦ"));
-        QPainter painter;
-        if (!painter.begin(&writer))
+        TReportPrinter printer(*this, &writer);
+        if (!printer.Begin())
             throw EFileError(QStringLiteral("Не удалось записать файл %1").arg(path));
-        if (pages_.empty()) {
-            painter.end(); // an empty report is one blank page
-        } else {
-            for (size_t i = 0; i < pages_.size(); ++i) {
-                if (i > 0)
-                    writer.newPage();
-                paintPage(painter, &writer, pages_[i]);
-            }
-            painter.end();
-        }
+        // An empty report is one blank page.
+        while (complete && printer.Next())
+            complete = !progress || progress(printer.Done(), printer.Total());
+        printer.End();
+    }
+    if (!complete) {
+        QFile::remove(path); // a stopped file would be a document cut short
+        return false;
     }
     if (!QFileInfo(path).isFile())
         throw EFileError(QStringLiteral("Не удалось записать файл %1").arg(path));
+    return true;
+}
+
+TReportPrinter::TReportPrinter(TReport& report, QPagedPaintDevice* device)
+    : report_(report), device_(device), ranges_(device->pageRanges()) {
+    report.Prepare();
+    last_ = report.PageCount() - 1;
+    if (!ranges_.isEmpty()) {
+        next_ = std::max(0, ranges_.firstPage() - 1);
+        last_ = std::min(last_, ranges_.lastPage() - 1);
+    }
+    for (int i = next_; i <= last_; ++i)
+        total_ += wanted(i);
+}
+
+TReportPrinter::~TReportPrinter() {
+    End();
+}
+
+bool TReportPrinter::wanted(int index) const {
+    return ranges_.isEmpty() || ranges_.contains(index + 1);
+}
+
+bool TReportPrinter::Begin() {
+    painter_ = std::make_unique<QPainter>();
+    if (painter_->begin(device_))
+        return true;
+    painter_.reset();
+    return false;
+}
+
+bool TReportPrinter::Next() {
+    if (!painter_)
+        return false;
+    while (next_ <= last_ && !wanted(next_))
+        ++next_;
+    if (next_ > last_)
+        return false;
+    if (done_ > 0)
+        device_->newPage();
+    report_.PaintPage(*painter_, device_, next_++);
+    ++done_;
+    return true;
+}
+
+void TReportPrinter::End() {
+    if (painter_ && painter_->isActive())
+        painter_->end();
+    painter_.reset();
 }

@@ -2,14 +2,17 @@
 // A banded report over QPainter: a page header on every page, a title band on the first,
 // a column header band under the page header, and one detail band per data row. Bands
 // hold labels, data fields, page numbers and clipped rich-text boxes; hooks run at the
-// start of each page and before each band is printed. Pages are prepared once, into a
-// list of resolved texts and boxes, and then painted as often as a preview asks.
+// start of each page and before each band is printed. Bands have fixed heights, so the
+// page count follows from the row count; a page is laid out, from its own rows only, when
+// it is shown or printed, and only the last few laid-out pages are kept.
 
 #include "platform/Table.h"
 
 #include <QColor>
 #include <QFont>
 #include <QPageLayout>
+#include <QPageRanges>
+#include <QPair>
 #include <QRectF>
 #include <QString>
 #include <QStringList>
@@ -18,24 +21,42 @@
 #include <vector>
 
 class QPagedPaintDevice;
+class QPaintDevice;
 class QPainter;
 class QTextDocument;
 
-/// The rows a report walks: column names and rows in print order.
+/// Rows a report reads on demand, a page's worth at a time (a journal read by pages).
+class TReportRowSource {
+public:
+    virtual ~TReportRowSource() = default;
+    virtual int Count() = 0;
+    /// At most count rows from position first on, in print order.
+    virtual QList<TRow> Rows(int first, int count) = 0;
+};
+
+/// The rows a report walks: column names and rows in print order, either held in Rows or
+/// read from Source when one is set.
 struct TReportData {
     QStringList Columns;
     QList<TRow> Rows;
+    std::shared_ptr<TReportRowSource> Source;
     int ColumnIndex(const QString& name) const;
+    int RowCount() const;
+    QList<TRow> RowsAt(int first, int count) const;
 };
 
 /// A query on a journal table of the alias folder, run on its own connection: the
-/// report's data source. SQL holds the text line by line, as it is built.
+/// report's data source. SQL holds the text line by line, as it is built. The rows are kept
+/// by the database, not in memory, and read a page at a time while the query is open.
 class TReportQuery {
 public:
     TReportQuery(QString folder, QString fileName, QList<TFieldDef> fields);
+    ~TReportQuery();
     QStringList SQL;
     /// Runs SQL and keeps its rows. Raises EVeskError when the table or the query fails.
     void Open();
+    /// Lets the rows go (a report still holding Data() then reads none).
+    void Close();
     const TReportData& Data() const { return data_; }
 
 private:
@@ -50,6 +71,7 @@ struct TReportContext {
     int Page = 0;      // 1-based
     int RowIndex = -1; // data row of the detail band being printed; -1 outside it
     const TReportData* Data = nullptr;
+    const TRow* Row = nullptr; // that row's values
     QVariant Value(const QString& column) const;
 };
 
@@ -151,7 +173,8 @@ public:
     int Frame = 0;
     double FrameX = 0;
     double FrameWidth = 0;
-    /// Runs before each printing of the band; returning false leaves the band out this time.
+    /// Runs before each printing of the band; returning false leaves the band out this time
+    /// (its place on the page stays empty: pages follow from the heights alone).
     std::function<bool(TReportBand&, const TReportContext&)> BeforePrint;
 
     TReportLabel* AddLabel(const QString& text, const QRectF& rectMm);
@@ -167,7 +190,8 @@ private:
     std::vector<std::unique_ptr<TReportItem>> items_;
 };
 
-/// A report: page geometry, bands and data; prepared once, then painted or written to PDF.
+/// A report: page geometry, bands and data; a page is laid out when it is asked for, then
+/// painted or written to PDF.
 class TReport {
 public:
     TReport();
@@ -186,24 +210,72 @@ public:
     TReportBand* AddBand(TBandKind kind, double heightMm);
     TReportBand* Band(TBandKind kind) const;
 
-    /// Lays out every page once; later calls keep the first result.
+    /// Counts the rows and works out the pages (no page is laid out); later calls keep the
+    /// first result.
     void Prepare();
     bool Prepared() const { return prepared_; }
-    int PageCount() const { return int(pages_.size()); }
-    const std::vector<TPreparedPage>& Pages() const { return pages_; }
-    /// The texts of a prepared page, top to bottom (rich-text boxes as plain text).
+    int PageCount() const { return pageCount_; }
+    /// Rows the page holds: the first one's position and how many.
+    QPair<int, int> PageRows(int index) const;
+    /// A page laid out (0-based, after Prepare; an empty page outside the report). The last
+    /// few pages are kept; the reference holds until another page is asked for.
+    const TPreparedPage& Page(int index) const;
+    /// The texts of a page, top to bottom (rich-text boxes as plain text).
     QStringList PageTexts(int index) const;
+    /// Paints a page on a device, in millimetres at the device's resolution.
+    void PaintPage(QPainter& painter, QPaintDevice* device, int index) const;
 
-    /// Paints the prepared pages on a paged device (a printer or a PDF writer), from the
-    /// device's current page; prepares first when needed.
-    void Print(QPagedPaintDevice* device);
+    /// Called after each printed page with the pages done and the pages to print; returning
+    /// false stops the printing.
+    using TProgress = std::function<bool(int done, int total)>;
+    /// Paints the pages on a paged device (a printer or a PDF writer), from the device's
+    /// current page; a printer's page range is kept. Returns false when progress stopped it.
+    bool Print(QPagedPaintDevice* device, const TProgress& progress = {});
     /// Writes the report to a PDF file. Raises EFileError when the file cannot be written.
-    void ExportPdf(const QString& path);
+    /// Returns false, leaving no file, when progress stopped it.
+    bool ExportPdf(const QString& path, const TProgress& progress = {});
+
+    /// Pages laid out at most at once.
+    static constexpr int KeptPages = 4;
 
 private:
-    void paintPage(QPainter& painter, QPagedPaintDevice* device, const TPreparedPage& page) const;
+    TPreparedPage layout(int index) const;
 
     std::vector<std::unique_ptr<TReportBand>> bands_;
-    std::vector<TPreparedPage> pages_;
     bool prepared_ = false;
+    int pageCount_ = 0;
+    int rowCount_ = 0;
+    int firstPageRows_ = 1;                                   // rows on the first page
+    int pageRows_ = 1;                                        // rows on each later page
+    mutable std::vector<std::pair<int, TPreparedPage>> kept_; // most recently asked last
+};
+
+/// Prints a report page by page, a page per call, so that a caller can keep its window
+/// responsive between pages and stop at any page.
+class TReportPrinter {
+public:
+    /// Prepares the report; the device's page ranges (a printer's "pages from ... to")
+    /// limit the pages, none prints them all.
+    TReportPrinter(TReport& report, QPagedPaintDevice* device);
+    ~TReportPrinter();
+    /// Begins painting; false when the device cannot be painted on.
+    bool Begin();
+    /// Paints the next page; false when none was left.
+    bool Next();
+    /// Ends the painting; the document is complete only after a last Next() returned false.
+    void End();
+    int Done() const { return done_; }
+    int Total() const { return total_; }
+
+private:
+    bool wanted(int index) const;
+
+    const TReport& report_;
+    QPagedPaintDevice* device_;
+    std::unique_ptr<QPainter> painter_;
+    QPageRanges ranges_;
+    int next_ = 0; // the next page to consider
+    int last_ = -1;
+    int done_ = 0;
+    int total_ = 0;
 };

@@ -11,13 +11,19 @@
 // 2. A factory-numbers table "BlockNum.DB" of `blockRows` rows (100,000): the window's
 //    creation at start-up, a test result's save behind the hidden window (a known set and
 //    a new one), the window's first paint, and a save while it is shown.
+// 3. The reports of that journal: for the compact and the expanded tests 2/3 report of
+//    every row, the time from the operator's OK to the first page on screen in the preview,
+//    the memory added by then and after jumps to the last and the middle page; for ten days (10,000 rows)
+//    of each, the time to print them to PDF and the longest the event loop went unserved.
 // Times are medians of several runs where a run can be repeated, in milliseconds.
 #include "journal/BlockNumTable.h"
 #include "journal/JournalModel.h"
+#include "journal/ResultReports.h"
 #include "journal/TFDB23.h"
 #include "journal/TFSelectDlg.h"
 #include "journal/TForm2.h"
 #include "journal/TfBlockNum.h"
+#include "journal/report/ReportPreview.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "runs/JournalWriters.h"
@@ -30,11 +36,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -118,6 +127,88 @@ void FillBlockNums(const QString& folder, int rows) {
     table.Database().commit();
 }
 
+// A report of the tests 2/3 journal as the browser makes it: every row, or ten days.
+std::unique_ptr<TResultReport> MakeReport(TResultJournal& journal, bool expanded) {
+    TReportData data;
+    for (const TFieldDef& f : journal.Table().Fields())
+        data.Columns.append(f.Name);
+    data.Source = journal.ReportRows();
+    if (expanded)
+        return std::make_unique<TFReportR2>(nullptr, std::move(data));
+    return std::make_unique<TFReport23>(nullptr, std::move(data));
+}
+
+void ReportFigures(const QString& folder, int rows) {
+    std::printf("tests 2/3 reports, %d rows:\n", rows);
+    for (bool expanded : {false, true}) {
+        const char* name = expanded ? "expanded" : "compact ";
+        TResultJournal journal(TJournalKind::RadioTest, folder);
+        journal.Open();
+        const double rssBefore = RssMiB();
+        QElapsedTimer t;
+        t.start();
+        auto report = MakeReport(journal, expanded);
+        double firstPage = 0, lastPage = 0, middlePage = 0, rssFirst = 0;
+        {
+            TReportPreview preview(*report->QuickRep1);
+            TPaintWatch watch(preview.View);
+            firstPage = UntilPainted(watch, [&] { preview.show(); });
+            firstPage = t.nsecsElapsed() / 1e6;
+            rssFirst = RssMiB();
+            lastPage = UntilPainted(watch, [&] { preview.bLast->click(); });
+            // A page typed in the middle: its rows are the farthest from either end.
+            middlePage = UntilPainted(watch, [&] { preview.ShowPage(report->QuickRep1->PageCount() / 2); });
+        }
+        const double rssLast = RssMiB();
+        std::printf("  %s: first page shown %7.1f ms (%d pages); last page %5.1f ms, middle page %5.1f ms; "
+                    "memory +%.1f MiB at "
+                    "the first page, +%.1f MiB after the last\n",
+                    name, firstPage, report->QuickRep1->PageCount(), lastPage, middlePage,
+                    rssFirst - rssBefore, rssLast - rssBefore);
+    }
+    for (bool expanded : {false, true}) {
+        const char* name = expanded ? "expanded" : "compact ";
+        TResultJournal journal(TJournalKind::RadioTest, folder);
+        journal.Open();
+        journal.FilterFlags = FilterDates;
+        journal.DateFrom = QDateTime(QDate(2023, 1, 20), QTime(0, 0));
+        journal.DateTo = QDateTime(QDate(2023, 1, 29), QTime(0, 0));
+        auto report = MakeReport(journal, expanded);
+        const int printed = journal.ReportRows()->Count();
+        TReportPreview preview(*report->QuickRep1);
+        QTemporaryDir dir;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setPageLayout(report->QuickRep1->PageLayout);
+        printer.setOutputFileName(dir.filePath("report.pdf"));
+        // A timer due every 5 ms: the longest gap between its runs is the longest stall.
+        const double rssBefore = RssMiB();
+        QElapsedTimer since;
+        double stall = 0, stallAt = 0;
+        QElapsedTimer t;
+        QTimer tick;
+        tick.setInterval(5);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            if (since.nsecsElapsed() / 1e6 > stall) {
+                stall = since.nsecsElapsed() / 1e6;
+                stallAt = t.nsecsElapsed() / 1e6;
+            }
+            since.restart();
+        });
+        t.start();
+        since.start();
+        tick.start();
+        const bool done = preview.PrintTo(printer);
+        const double ms = t.nsecsElapsed() / 1e6;
+        tick.stop();
+        std::printf("  %s: %d rows (%d pages) printed to PDF in %7.1f ms%s, %.1f MiB file; longest stall "
+                    "%.1f ms (ending %.0f ms in); memory +%.1f MiB\n",
+                    name, printed, report->QuickRep1->PageCount(), ms, done ? "" : " (stopped)",
+                    QFileInfo(dir.filePath("report.pdf")).size() / 1048576.0, stall, stallAt,
+                    RssMiB() - rssBefore);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -197,6 +288,8 @@ int main(int argc, char** argv) {
     std::printf("  delete 1,000 selected rows:             %7.1f ms (%d rows gone)\n", deleteMs, left);
     std::printf("  memory: %.1f MiB before, %.1f MiB after three shows (+%.1f MiB)\n", rssBefore, rssShown,
                 rssShown - rssBefore);
+
+    ReportFigures(folder, rows);
 
     // The factory numbers.
     fill.restart();
