@@ -101,6 +101,9 @@ TEST_F(ResultBrowserTest, ColumnsTitlesAndFormatsOfTheTwins) {
     EXPECT_EQ(FDB->DBNavigator1->Button(TNavButton::Refresh)->toolTip(), "Обновить данные");
     EXPECT_EQ(FDB->DBNavigator1->Button(TNavButton::Delete)->toolTip(), "Удалить запись");
     EXPECT_EQ(FDB->DBNavigator1->Button(TNavButton::Insert), nullptr) << "a browser inserts nothing";
+    for (const QToolButton* b : FDB->DBNavigator1->findChildren<QToolButton*>())
+        EXPECT_FALSE(b->icon().isNull())
+            << b->objectName().toStdString() << ": a button with no caption shows its icon";
     for (TResultBrowser* b : {static_cast<TResultBrowser*>(FDB), static_cast<TResultBrowser*>(FDB23)}) {
         EXPECT_EQ(b->BitBtn1->toolTip(), "Отчет");
         EXPECT_EQ(b->BitBtn2->toolTip(), "Выбор по признаку");
@@ -309,7 +312,13 @@ TEST_F(ResultBrowserTest, DeletingSelectedRowsAsksFirst) {
     RadioRow("0000005"); // written while the browser is open: shown after a refresh
     EXPECT_EQ(m->rowCount(), 5);
     FDB23->SetCurrentRow(3);
+    // The grid is told before the rows go, so that it lets go of what it holds of them.
+    int aboutToReset = 0, reset = 0;
+    QObject::connect(m, &QAbstractItemModel::modelAboutToBeReset, [&] { ++aboutToReset; });
+    QObject::connect(m, &QAbstractItemModel::modelReset, [&] { ++reset; });
     FDB23->NavigatorClick(TNavButton::Refresh);
+    EXPECT_GE(reset, 1);
+    EXPECT_EQ(aboutToReset, reset);
     ASSERT_EQ(m->rowCount(), 6);
     EXPECT_EQ(FDB23->CurrentRow(), 3) << "the refresh keeps the current row";
     SelectRows(FDB23, {1, 2, 4});
