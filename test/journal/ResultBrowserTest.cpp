@@ -22,6 +22,7 @@
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -256,6 +257,8 @@ TEST_F(ResultBrowserTest, CriteriaPickRowsAndStayAfterCloseAndShow) {
     ASSERT_EQ(m->rowCount(), 4);
 
     Select(FDB23, true, "123", false, {}, {});
+    EXPECT_GT(FSelectDlg->Edit1->geometry().left(), FSelectDlg->Label1->geometry().right())
+        << "the number field stands beside its caption";
     ASSERT_EQ(m->rowCount(), 2);
     EXPECT_EQ(Cell(FDB23, 0, 6), "0000123");
     EXPECT_EQ(Cell(FDB23, 1, 6), "0000123");
