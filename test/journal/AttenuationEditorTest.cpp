@@ -223,6 +223,16 @@ TEST_F(AttenuationEditorTest, TheMenuItemFollowsTheAccessRuleAndPrintsTheList) {
     SetReportPreviewHook([&](TReport& r) {
         rows = int(r.Data.Rows.size());
         ExpectNothingOverlaps(r);
+        // The table's frame starts at its first column.
+        double leftRule = 1e9;
+        QRectF firstCaption;
+        for (const TPreparedItem& item : r.Page(0).Items) {
+            if (item.IsLine && item.Rect.width() == 0)
+                leftRule = std::min(leftRule, item.Rect.x());
+            else if (item.Text == "Локомотив")
+                firstCaption = item.Rect;
+        }
+        EXPECT_NEAR(leftRule, firstCaption.left(), 0.5);
         if (HavePdfToText()) {
             r.ExportPdf(QString(VESK_BINARY_DIR) + "/report-QRRV.pdf");
             text = PdfText(QString(VESK_BINARY_DIR) + "/report-QRRV.pdf");

@@ -379,8 +379,10 @@ TEST_F(ResultBrowserTest, ReportTakesTheSelectedRowsOrAllThatMeetTheCriteria) {
         EXPECT_FALSE(FDB->RichEdit1->isEnabled()) << "comments frozen during the preview";
         EXPECT_EQ(FDB->DBGrid1->model()->rowCount(), gridRows) << "the grid stays as it was";
     });
+    QPoint formCentre;
     const auto report = [&](int include, int format, bool accept = true) {
-        QTimer::singleShot(0, [=] {
+        QTimer::singleShot(0, [=, &formCentre] {
+            formCentre = Form2->geometry().center();
             if (Form2->RadioGroup1->isEnabled())
                 Form2->RadioGroup1->SetItemIndex(include);
             Form2->RadioGroup2->SetItemIndex(format);
@@ -395,6 +397,8 @@ TEST_F(ResultBrowserTest, ReportTakesTheSelectedRowsOrAllThatMeetTheCriteria) {
     EXPECT_EQ(Form2->RadioGroup1->ItemIndex(), 0);
     EXPECT_EQ(reportRows, 6);
     EXPECT_EQ(FReport, nullptr) << "a compact form goes with its preview";
+    EXPECT_LE((formCentre - MainForm->geometry().center()).manhattanLength(), 10)
+        << "the report options stand in the middle of the main window";
 
     SelectRows(FDB, {0, 2, 4});
     report(1, 1);
