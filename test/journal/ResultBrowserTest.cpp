@@ -220,6 +220,7 @@ TEST_F(ResultBrowserTest, CommentsShowTheSavedRowAndLeaveTheLiveStateAlone) {
     FDB->RichEdit1->setEnabled(false);
     FDB->NavigatorClick(TNavButton::First);
     EXPECT_TRUE(Comments(FDB).contains(" Брак АФУ  МВ КСВ=???"));
+    EXPECT_EQ(FDB->CurrentRow(), 0) << "the first row";
 }
 
 TEST_F(ResultBrowserTest, TestsCommentsFollowTheEventAndNeverMarkAResultShown) {
