@@ -2,6 +2,7 @@
 #include "app/TAboutBox.h"
 #include "app/TGauge.h"
 #include "app/TMainForm.h"
+#include "app/TMessageGrid.h"
 #include "app/TShape.h"
 #include "journal/TFDB.h"
 #include "journal/TFDB23.h"
@@ -25,24 +26,18 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <cmath>
 
 namespace {
-void setCell(QTableWidget* grid, int row, int column, const QString& text) {
-    if (auto* it = grid->item(row, column))
-        it->setText(text);
-    else
-        grid->setItem(row, column, new QTableWidgetItem(text));
-}
+constexpr int MessageColumn = 2;
 } // namespace
 
 void TMainForm::AddMessageRow(const QString& text, bool withChannel) {
     if (text.isEmpty())
         return;
-    const QTime now = Clock().Now().time();
+    const QTime now = Clock().TimeOfDay();
     // Age of the last row, across midnight when the clock has wrapped.
     qint64 s = std::llround(LastMessageTime.isValid() ? LastMessageTime.msecsTo(now) / 1000.0
                                                       : QTime(0, 0).msecsTo(now) / 1000.0);
@@ -54,20 +49,19 @@ void TMainForm::AddMessageRow(const QString& text, bool withChannel) {
     if (StringGrid1->rowCount() - 1 <= MessageCount)
         StringGrid1->setRowCount(StringGrid1->rowCount() + 5);
     ++MessageCount;
-    StringGrid1->setCurrentCell(MessageCount,
-                                StringGrid1->currentColumn() < 0 ? 1 : StringGrid1->currentColumn());
-    setCell(StringGrid1, MessageCount, 0, QString::number(MessageCount));
-    setCell(StringGrid1, MessageCount, 1, withChannel ? ChannelName(CurrentChannel) : QString());
-    setCell(StringGrid1, MessageCount, 2, text);
-    StringGrid1->scrollToItem(StringGrid1->item(MessageCount, 0));
+    // The grid shows the new row, its message highlighted, at its next frame.
+    StringGrid1->setCurrentCell(MessageCount, MessageColumn);
+    StringGrid1->setCellText(MessageCount, 0, QString::number(MessageCount));
+    StringGrid1->setCellText(MessageCount, 1, withChannel ? ChannelName(CurrentChannel) : QString());
+    StringGrid1->setCellText(MessageCount, MessageColumn, text);
 }
 
 void TMainForm::ClearMessageGrid() {
     QMutexLocker lock(RxLock);
     for (int r = 1; r <= MessageCount && r < StringGrid1->rowCount(); ++r)
         for (int c = 0; c < 3; ++c)
-            setCell(StringGrid1, r, c, QString());
-    StringGrid1->setCurrentCell(1, 1);
+            StringGrid1->setCellText(r, c, QString());
+    StringGrid1->setCurrentCell(1, MessageColumn);
     MessageCount = 0;
     StringGrid1->setRowCount(20);
 }

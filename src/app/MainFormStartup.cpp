@@ -1,5 +1,6 @@
 // Start-up of the main window: alias, grid, defaults, "Options.dat", first connection.
 #include "app/TMainForm.h"
+#include "app/TMessageGrid.h"
 #include "link/Transport.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
@@ -9,9 +10,10 @@
 
 #include <QAction>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QLoggingCategory>
 #include <QMenu>
-#include <QTableWidget>
+#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcStartup, "vesk.startup")
 
@@ -27,10 +29,6 @@ template <typename F> void step(QWidget* owner, F&& f) {
     }
 }
 
-void setHeader(QTableWidget* grid, int column, const QString& text) {
-    grid->setItem(0, column, new QTableWidgetItem(text));
-}
-
 } // namespace
 
 void TMainForm::FormCreate() {
@@ -42,17 +40,16 @@ void TMainForm::FormCreate() {
     step(this, [] { EnsureDbAlias(); });
     ComHandle = -1;
 
+    // The number and channel columns take their sample texts, or their titles when wider;
+    // the message column takes the rest of the panel (see TMessageGrid).
+    StringGrid1->setCellText(0, 0, " № ");
+    StringGrid1->setCellText(0, 1, " Канал ");
+    StringGrid1->setCellText(0, 2, " Сообщение ");
     const QFontMetrics fm(StringGrid1->font());
-    StringGrid1->setColumnWidth(0, fm.horizontalAdvance(" 100 "));
-    StringGrid1->setColumnWidth(1, fm.horizontalAdvance(" Диапазон  "));
-    StringGrid1->setColumnWidth(2, 275);
-    setHeader(StringGrid1, 0, " № ");
-    setHeader(StringGrid1, 1, " Канал ");
-    setHeader(StringGrid1, 2, " Сообщение ");
-    StringGrid1->setCurrentCell(1, 0);
-    const int wide = fm.horizontalAdvance("ГМВ: Прием № локомотива и передача ППНЛ ");
-    if (StringGrid1->columnWidth(2) < wide)
-        StringGrid1->setColumnWidth(2, wide);
+    QHeaderView* header = StringGrid1->horizontalHeader();
+    StringGrid1->setColumnWidth(0, std::max(fm.horizontalAdvance(" 100 "), header->sectionSizeHint(0)));
+    StringGrid1->setColumnWidth(1, std::max(fm.horizontalAdvance(" Диапазон  "), header->sectionSizeHint(1)));
+    StringGrid1->setCurrentCell(1, 2);
 
     IPort->menuAction()->setVisible(iComSelect->isChecked());
     iTCP->menuAction()->setVisible(iTCPselect->isChecked());

@@ -1,6 +1,9 @@
 #include "app/TMainForm.h"
+#include "app/TMessageGrid.h"
 
+#include "app/TActionGate.h"
 #include "app/TGauge.h"
+#include "app/TPaintLimiter.h"
 #include "app/TShape.h"
 #include "state/UVesk.h"
 
@@ -12,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
@@ -129,6 +133,14 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     buildMenus();
     buildToolBar();
     buildPanels();
+    // Received bytes change the panels hundreds of times a second: the window shows
+    // them once a frame.
+    new TPaintLimiter(this);
+    auto* actionGate = new TActionGate(this);
+    actionGate->Watch(menuBar());
+    actionGate->Watch(ToolBar1);
+    for (QAction* a : ToolBar1->actions())
+        actionGate->Watch(ToolBar1->widgetForAction(a));
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName("StatusBar1");
@@ -352,15 +364,16 @@ void TMainForm::buildPanels() {
     // Received messages.
     Panel2 = panel(central, "Panel2", QRect(0, 178, 345, 214));
     label(Panel2, nullptr, "Принимаемые сообщения:", 6, 4);
-    StringGrid1 = new QTableWidget(20, 3, Panel2);
+    StringGrid1 = new TMessageGrid(20, 3, Panel2);
     StringGrid1->setObjectName("StringGrid1");
     StringGrid1->setGeometry(4, 22, 337, 188);
     StringGrid1->verticalHeader()->hide();
-    StringGrid1->horizontalHeader()->hide();
     StringGrid1->verticalHeader()->setDefaultSectionSize(21);
+    StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     StringGrid1->setSelectionMode(QAbstractItemView::ContiguousSelection);
     StringGrid1->setShowGrid(true);
+    StringGrid1->setFillColumn(2);
     BitBtn1 = button(Panel2, "BitBtn1", "", QRect(315, 2, 22, 20));
     BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
     BitBtn1->setToolTip("Очистить таблицу");

@@ -4,6 +4,7 @@
 // the other windows and subsystems use. Handlers of other subsystems are defined in
 // their folders (src/link/MainFormLink.cpp, src/tests/MainFormTests.cpp, ...).
 
+#include "app/TMessageGrid.h"
 #include "state/MainView.h"
 
 #include <QMainWindow>
@@ -108,7 +109,7 @@ public:
 
     // Panel2: received messages.
     QFrame* Panel2;
-    QTableWidget* StringGrid1;
+    TMessageGrid* StringGrid1;
     QPushButton* BitBtn1;
 
     // Panel3: measurements.

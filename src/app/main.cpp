@@ -1,6 +1,7 @@
 // The operator's program of the test station.
 #include "app/Application.h"
 #include "app/TMainForm.h"
+#include "platform/StallProbe.h"
 
 #include <QScreen>
 #include <cstdio>
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     if (const QScreen* screen = app.primaryScreen())
         MainForm->move(screen->availableGeometry().center() - MainForm->rect().center());
     MainForm->show();
+    StartStallProbe();
     const int rc = app.exec();
     DestroyForms();
     return rc;

@@ -201,9 +201,9 @@ int TResultJournal::DeleteRows(const QList<qint64>& rowids) {
     QSqlDatabase db = table_.Database();
     if (!table_.Active() || !db.transaction())
         throw EVeskError(QStringLiteral("Не удалось удалить строки из таблицы %1: %2")
-                             .arg(table_.TableName(), table_.Active()
-                                                          ? db.lastError().text()
-                                                          : QStringLiteral("таблица не открыта")));
+                             .arg(table_.TableName(),
+                                  table_.Active() ? SqlErrorReason(db.lastError(), table_.FilePath(), true)
+                                                  : QStringLiteral("таблица не открыта")));
     int deleted = 0;
     try {
         for (qsizetype at = 0; at < rowids.size(); at += 500) {
@@ -214,7 +214,9 @@ int TResultJournal::DeleteRows(const QList<qint64>& rowids) {
                                        .arg(table_.TableName(), ids.join(u',')));
         }
         if (!db.commit())
-            throw EVeskError(db.lastError().text());
+            throw EVeskError(
+                QStringLiteral("Не удалось удалить строки из таблицы %1: %2")
+                    .arg(table_.TableName(), SqlErrorReason(db.lastError(), table_.FilePath(), true)));
     } catch (...) {
         db.rollback();
         throw;

@@ -11,10 +11,13 @@
 #include "state/Options.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QShowEvent>
@@ -28,15 +31,73 @@
 #include <algorithm>
 
 TCheckList::TCheckList(QWidget* parent) : QListWidget(parent) {
-    setFlow(QListView::LeftToRight);
+    setFlow(QListView::TopToBottom);
     setWrapping(true);
     setResizeMode(QListView::Adjust);
+    // The list is always as high as its items need (its minimum size), so two columns
+    // hold them all; a scroll bar would only take room from the last row.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setViewportMargins(0, topMargin, 0, 0); // the first row's check box clear of the frame
+}
+
+int TCheckList::rowHeight() const {
+    return std::max(fontMetrics().height(), style()->pixelMetric(QStyle::PM_IndicatorHeight)) + 6;
+}
+
+QSize TCheckList::sizeHint() const {
+    const int rows = (count() + 1) / 2;
+    return {QListWidget::sizeHint().width(), rows * rowHeight() + 2 * frameWidth() + topMargin};
+}
+
+QSize TCheckList::minimumSizeHint() const {
+    return {QListWidget::minimumSizeHint().width(), sizeHint().height()};
 }
 
 void TCheckList::resizeEvent(QResizeEvent* e) {
     QListWidget::resizeEvent(e);
-    setGridSize(QSize(std::max(40, viewport()->width() / 2 - 1), fontMetrics().height() + 6));
+    setGridSize(QSize(std::max(40, viewport()->width() / 2 - 1), rowHeight()));
 }
+
+namespace {
+
+// The grid of a browser: moving (keys, a plain click) changes the current row only and
+// drops the selection; rows are selected with Ctrl and Shift, by dragging the mouse and
+// with the space bar, so the current row is never selected by itself.
+class TDBGrid : public QTableView {
+public:
+    using QTableView::QTableView;
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override {
+        const QItemSelectionModel::SelectionFlags command = QTableView::selectionCommand(index, event);
+        Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+        if (!event) // a move by typing the start of a value
+            return command == QItemSelectionModel::NoUpdate ? command : QItemSelectionModel::Clear;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            modifiers = static_cast<const QMouseEvent*>(event)->modifiers();
+            break;
+        case QEvent::KeyPress: {
+            const auto* key = static_cast<const QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Space || key->key() == Qt::Key_Select)
+                return command;
+            modifiers = key->modifiers();
+            break;
+        }
+        default:
+            return command;
+        }
+        if (modifiers & (Qt::ShiftModifier | Qt::ControlModifier))
+            return command;
+        return command == QItemSelectionModel::NoUpdate ? command : QItemSelectionModel::Clear;
+    }
+};
+
+} // namespace
 
 TResultBrowser::TResultBrowser(const TBrowserLook& look, QWidget* parent)
     : QDialog(parent), Table1(look.Kind, JournalFolder()), look_(look) {
@@ -66,12 +127,15 @@ TResultBrowser::TResultBrowser(const TBrowserLook& look, QWidget* parent)
     BitBtn1->setToolTip("Отчет");
     bDelSelected = new QPushButton("Удалить выделенное", this);
     bDelSelected->setObjectName("bDelSelected");
+    // Enter in a browser presses nothing: its only push button deletes.
+    bDelSelected->setAutoDefault(false);
+    bDelSelected->setDefault(false);
     connect(BitBtn1, &QToolButton::clicked, this, &TResultBrowser::BitBtn1Click);
     connect(BitBtn2, &QToolButton::clicked, this, &TResultBrowser::BitBtn2Click);
     connect(bDelSelected, &QPushButton::clicked, this, &TResultBrowser::bDelSelectedClick);
 
     DataSource1 = new TJournalModel(&Table1, this);
-    DBGrid1 = new QTableView(this);
+    DBGrid1 = new TDBGrid(this);
     DBGrid1->setObjectName("DBGrid1");
     DBGrid1->setModel(DataSource1);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -126,9 +190,8 @@ TResultBrowser::TResultBrowser(const TBrowserLook& look, QWidget* parent)
     PageControl1->addTab(TabSheet1, look.CommentsTitle);
     PageControl1->addTab(TabSheet2, "Показать поля");
     PageControl1->setCurrentWidget(look.OpensOnComments ? TabSheet1 : TabSheet2);
-    // Room for the longest check list, ten lines of two columns.
-    PageControl1->setFixedHeight(10 * (fontMetrics().height() + 6) +
-                                 PageControl1->tabBar()->sizeHint().height() + 14);
+    // As high as the check list needs to show every item; the grid takes the rest.
+    PageControl1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     connect(clbViewFields, &QListWidget::itemChanged, this, [this] { clbViewFieldsClickCheck(); });
 
     auto* top = new QHBoxLayout;
@@ -162,6 +225,7 @@ void TResultBrowser::FormCreate() {
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(DBGrid1->isColumnHidden(i) ? Qt::Unchecked : Qt::Checked);
     }
+    clbViewFields->updateGeometry(); // its height follows the number of items
 }
 
 void TResultBrowser::fitColumns() {
@@ -200,10 +264,12 @@ void TResultBrowser::hideEvent(QHideEvent* e) {
 }
 
 void TResultBrowser::FormShow() {
+    openError_.clear();
     try {
         Table1.Open();
     } catch (const std::exception& e) {
-        MessageDlg("Не удается прочитать данные:" + ExceptionText(e), TMsgDlgType::Error, mbOK, this);
+        openError_ = ExceptionText(e);
+        MessageDlg("Не удается прочитать данные: " + openError_, TMsgDlgType::Error, mbOK, this);
     }
     reload(0);
 }
@@ -233,8 +299,7 @@ int TResultBrowser::CurrentRow() const {
 
 void TResultBrowser::SetCurrentRow(int row) {
     const QModelIndex index = DataSource1->index(row, std::max(0, DBGrid1->currentIndex().column()));
-    DBGrid1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                                          QItemSelectionModel::Rows);
+    DBGrid1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
     DBGrid1->scrollTo(index);
 }
 
@@ -294,8 +359,8 @@ void TResultBrowser::NavigatorClick(TNavButton button) {
                 SetCurrentRow(count - 1);
             break;
         case TNavButton::Delete:
-            if (row < 0 ||
-                MessageDlg("Delete record?", TMsgDlgType::Confirmation, mbOK | mbCancel, this) != mrOk)
+            if (row < 0 || MessageDlg("Delete record?", TMsgDlgType::Confirmation, mbOK | mbCancel, this,
+                                      mbCancel) != mrOk)
                 break;
             Table1.DeleteRows({DataSource1->RowId(row)});
             reload(row);
@@ -317,7 +382,7 @@ void TResultBrowser::NavigatorClick(TNavButton button) {
 int DeleteSelectedRows(QTableView* grid) {
     auto* model = qobject_cast<TJournalModel*>(grid->model());
     if (!model || MessageDlg("Вы дествительно хотите удалить все выделенные строки?", TMsgDlgType::Warning,
-                             mbYes | mbNo, grid->window()) != mrYes)
+                             mbYes | mbNo, grid->window(), mbNo) != mrYes)
         return 0;
     try {
         QList<qint64> ids;
@@ -369,6 +434,13 @@ void TResultBrowser::BitBtn2Click() {
 void TResultBrowser::BitBtn1Click() {
     if (frozen_)
         return;
+    if (!Table1.Active()) {
+        ShowError(QStringLiteral("Отчет не построен: таблица %1 не открыта.")
+                          .arg(QFileInfo(Table1.Table().FilePath()).fileName()) +
+                      (openError_.isEmpty() ? QString() : u'\n' + openError_),
+                  this);
+        return;
+    }
     const QList<int> selected = SelectedRows();
     if (selected.isEmpty())
         Form2->RadioGroup1->SetItemIndex(0);

@@ -19,14 +19,21 @@ class QToolButton;
 class TJournalModel;
 class TResultReport;
 
-/// A check list laid out in two columns.
+/// A check list laid out in two columns, each filled top to bottom; it asks for the
+/// height that shows every item.
 class TCheckList : public QListWidget {
     Q_OBJECT
 public:
     explicit TCheckList(QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+
+private:
+    static constexpr int topMargin = 3;
+    int rowHeight() const;
 };
 
 /// What tells the twins apart.
@@ -75,7 +82,7 @@ public:
 
     /// Position of the current row; -1 when there is none.
     int CurrentRow() const;
-    /// Makes a row the current one (and the one selected).
+    /// Makes a row the current one; the selected rows stay as they are.
     void SetCurrentRow(int row);
     /// Positions of the rows selected in the grid, in order.
     QList<int> SelectedRows() const;
@@ -91,6 +98,7 @@ private:
     void reload(int keepRow);
 
     TBrowserLook look_;
+    QString openError_;   // why the table did not open when the window was last shown
     bool frozen_ = false; // a report is being produced: the grid and comments stay as they are
 };
 

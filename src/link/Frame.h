@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <deque>
 
 /// One received frame: opening byte, state, digits in arrival order.
 struct TFrame {
@@ -46,4 +47,21 @@ TResultContext SessionContext();
 /// then queued too instead of being dropped.
 extern bool ResultQueueFromStation;
 /// Empties the queue (every test started from the PC does so when it sets RunningTest).
-void ClearResultQueue();
+/// tell: results still waiting in it or in the backlog (they came during test 1, which
+/// takes none) are named to the operator as not journalled.
+void ClearResultQueue(bool tell = false);
+
+/// A station result that found the queue full, with what came with it.
+struct TPendingResult {
+    TFrame Frame;
+    TResultContext Context;
+};
+/// Results that did not fit the queue wait here in the order they came; each wait that
+/// ends refills the queue from here, so a station that reports faster than the journal
+/// takes its results loses none of them.
+extern std::deque<TPendingResult> ResultBacklog;
+/// Beyond this many waiting results the station is out of step with the program: a
+/// further result is not kept, and the operator is told which ones went.
+inline constexpr int ResultBacklogLimit = 1000;
+/// Moves waiting results into the free entries of the queue; returns how many moved.
+int RefillResultQueue();

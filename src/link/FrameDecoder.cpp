@@ -2,13 +2,22 @@
 
 #include "link/Receiver.h"
 #include "link/Sound.h"
+#include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "runs/TestState.h"
 #include "state/LinkView.h"
 #include "state/MainView.h"
 #include "state/UVesk.h"
 
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QStringList>
+#include <QTimer>
+#include <algorithm>
 #include <cstring>
+#include <utility>
+
+Q_LOGGING_CATEGORY(lcFrames, "vesk.link.frames")
 
 QString DeviceTrainNumber;
 QString DeviceLocoNumber;
@@ -16,11 +25,36 @@ TFrame ResultQueue[ResultQueueSize];
 int ResultCount = 0;
 TResultContext ResultContexts[ResultQueueSize];
 bool ResultQueueFromStation = false;
+std::deque<TPendingResult> ResultBacklog;
 TBlockNumDigits BlockNumDigits;
 
-void ClearResultQueue() {
+namespace {
+void LoseResult(const TFrame& f);
+}
+
+void ClearResultQueue(bool tell) {
+    if (tell) {
+        for (int i = 0; i < std::min(ResultCount, ResultQueueSize); ++i)
+            if (ResultQueue[i].State == 2)
+                LoseResult(ResultQueue[i]);
+        for (const TPendingResult& p : ResultBacklog)
+            LoseResult(p.Frame);
+        ResultBacklog.clear();
+    }
     ResultCount = 0;
     ResultQueueFromStation = false;
+}
+
+int RefillResultQueue() {
+    int moved = 0;
+    while (ResultCount < ResultQueueSize && !ResultBacklog.empty()) {
+        ResultQueue[ResultCount] = ResultBacklog.front().Frame;
+        ResultContexts[ResultCount] = std::move(ResultBacklog.front().Context);
+        ResultBacklog.pop_front();
+        ++ResultCount;
+        ++moved;
+    }
+    return moved;
 }
 
 TResultContext SessionContext() {
@@ -120,14 +154,56 @@ void AssignText(QString& dst, QStringView text) {
         dst = text.toString();
 }
 
+// Results the backlog could not take, told to the operator once the decoding is over.
+QStringList lostResults;
+
+void TellLostResults() {
+    if (lostResults.isEmpty())
+        return;
+    const QStringList lost = std::exchange(lostResults, {});
+    qCWarning(lcFrames).noquote() << "results not kept:" << lost.join(u' ');
+    constexpr int shown = 20;
+    QString list = lost.mid(0, shown).join(QStringLiteral(", "));
+    if (lost.size() > shown)
+        list += QStringLiteral(" и ещё %1").arg(lost.size() - shown);
+    ShowError(QStringLiteral("Станция сообщила результаты, которые программа не смогла принять (их пришло "
+                             "слишком много подряд или они пришли во время теста 1). "
+                             "Не записаны в журнал (%1):\n%2")
+                  .arg(lost.size())
+                  .arg(list));
+}
+
+void LoseResult(const TFrame& f) {
+    const QString text = QStringLiteral("Тест %1 код %2").arg(f.Nibbles[7]).arg(HexText(f, 0, 6));
+    if (!QCoreApplication::instance()) {
+        qCWarning(lcFrames).noquote() << "result not kept:" << text;
+        return;
+    }
+    if (lostResults.isEmpty())
+        QTimer::singleShot(0, QCoreApplication::instance(), TellLostResults);
+    lostResults.append(text);
+}
+
 // Queues a result with what its journal rows need. The session's factory numbers and
-// tone flags go with it: what arrives after it belongs to the next result.
+// tone flags go with it: what arrives after it belongs to the next result. A result that
+// finds the queue full waits in the backlog; its frame is decoded no further either way.
 void QueueResult(const TFrame& f, int index) {
-    if (index < 0 || index >= ResultQueueSize)
-        throw ERangeError(QStringLiteral("Очередь результатов заполнена"));
-    ResultQueue[index] = f;
-    ResultContexts[index] = SessionContext();
-    ResultCount = index + 1;
+    if (index < 0)
+        return;
+    // The station's own results keep their order behind those already waiting; a test
+    // started from the PC has its queue to itself.
+    const bool behind = ResultQueueFromStation && !ResultBacklog.empty();
+    if (index >= ResultQueueSize || behind) {
+        if (int(ResultBacklog.size()) >= ResultBacklogLimit) {
+            LoseResult(f);
+            return;
+        }
+        ResultBacklog.push_back({f, SessionContext()});
+    } else {
+        ResultQueue[index] = f;
+        ResultContexts[index] = SessionContext();
+        ResultCount = index + 1;
+    }
     ResetToneFlags();
     ClearBlockNumDigits();
 }
@@ -141,10 +217,13 @@ bool IsResult(const TFrame& f) {
 void DeviceStartedResult(const TFrame& f) {
     if (!IsResult(f))
         return;
-    const uint8_t test = f.Nibbles[7];
-    RunningTest = test;
-    QueueResult(f, 0);
+    // Results still waiting (there should be none while no test runs) come first.
+    ResultCount = 0;
     ResultQueueFromStation = true;
+    RefillResultQueue();
+    QueueResult(f, ResultCount);
+    const uint8_t test = ResultQueue[0].Nibbles[7];
+    RunningTest = test;
     PostMainFormMessage(test == 1 ? WM_DEVICE_TEST1 : WM_DEVICE_TEST23);
 }
 

@@ -9,6 +9,7 @@
 #include "link/Transport.h"
 #include "params/TFParam.h"
 #include "params/TFSPC.h"
+#include "platform/FrameGate.h"
 #include "runs/TFTestDlg.h"
 #include "state/LinkView.h"
 #include "voice/TFCall.h"
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QTimer>
 
 namespace {
@@ -42,6 +44,12 @@ void SetEnabled(QWidget* window, std::initializer_list<const char*> names, bool 
     for (const char* n : names)
         if (QWidget* w = Child(window, n))
             w->setEnabled(on);
+}
+
+// A line edit lays its text out again on every setText: the same text is left alone.
+void SetEditText(QLineEdit* edit, const QString& text) {
+    if (edit->text() != text)
+        edit->setText(text);
 }
 
 void SetShown(QWidget* window, const char* name, bool shown) {
@@ -68,18 +76,52 @@ QColor LampColour(TLamp lamp) {
 }
 
 class TMainFormLinkView : public ILinkView {
+    bool busy_ = false;
+    QPointer<TFrameGate> busyGate_;
+    QString channel_;
+    QPointer<TFrameGate> channelGate_;
+    bool writingChannel_ = false;
+
 public:
     void SetDeviceBusy(bool busy) override {
         if (!MainForm)
             return;
-        QLabel* l = MainForm->Label7;
-        l->setText(busy ? QStringLiteral("ВЕСК занят") : QStringLiteral("ВЕСК свободен"));
+        busy_ = busy;
+        // Busy and free can alternate with every byte: the label follows once a frame.
+        if (!busyGate_ || busyGate_->parent() != MainForm)
+            busyGate_ = new TFrameGate([this] { showBusy(); }, MainForm);
+        busyGate_->Request();
+    }
+    void showBusy() {
+        QLabel* l = MainForm ? MainForm->Label7 : nullptr;
+        const QString text = busy_ ? QStringLiteral("ВЕСК занят") : QStringLiteral("ВЕСК свободен");
+        if (!l || (l->text() == text && !l->styleSheet().isEmpty()))
+            return;
+        l->setText(text);
         l->setStyleSheet(QStringLiteral("color: %1; background-color: #000000;")
-                             .arg(busy ? QStringLiteral("#ffff00") : QStringLiteral("#00ff00")));
+                             .arg(busy_ ? QStringLiteral("#ffff00") : QStringLiteral("#00ff00")));
     }
     void SetChannelText(const QString& name) override {
-        if (MainForm)
-            MainForm->eRange->setText(name);
+        if (!MainForm)
+            return;
+        channel_ = name;
+        // Channel events may come in bursts: the field follows once a frame. A text the
+        // operator's channel choice writes meanwhile is newer and stays.
+        if (!channelGate_ || channelGate_->parent() != MainForm) {
+            channelGate_ = new TFrameGate([this] { showChannel(); }, MainForm);
+            QObject::connect(MainForm->eRange, &QLineEdit::textChanged, channelGate_, [this] {
+                if (!writingChannel_ && channelGate_)
+                    channelGate_->Cancel();
+            });
+        }
+        channelGate_->Request();
+    }
+    void showChannel() {
+        if (!MainForm)
+            return;
+        writingChannel_ = true;
+        SetEditText(MainForm->eRange, channel_);
+        writingChannel_ = false;
     }
     void SetTransmitter(TBand band, bool on) override {
         if (MainForm)
@@ -130,8 +172,8 @@ public:
     void SetStandbyChannels(QStringView mv, QStringView gmv) override {
         if (!MainForm)
             return;
-        MainForm->Edit5->setText(mv.toString());
-        MainForm->Edit6->setText(gmv.toString());
+        SetEditText(MainForm->Edit5, mv.toString());
+        SetEditText(MainForm->Edit6, gmv.toString());
     }
     void SetGmvGrey(bool grey) override {
         if (!MainForm)
@@ -187,12 +229,12 @@ public:
     void SetDeviation(QStringView mv, QStringView gmv) override {
         if (!MainForm)
             return;
-        MainForm->ELevm->setText(mv.toString());
-        MainForm->ELevg->setText(gmv.toString());
+        SetEditText(MainForm->ELevm, mv.toString());
+        SetEditText(MainForm->ELevg, gmv.toString());
     }
     void SetRssi(TBand band, QStringView text) override {
         if (MainForm)
-            (band == TBand::Mv ? MainForm->Edit2 : MainForm->Edit3)->setText(text.toString());
+            SetEditText(band == TBand::Mv ? MainForm->Edit2 : MainForm->Edit3, text.toString());
     }
     void ParamsFormShow() override {
         if (FParam)
@@ -208,11 +250,11 @@ public:
     }
     void SetParamsConfigWord(const QString& word) override {
         if (FParam)
-            FParam->MaskEdit2->setText(word);
+            SetEditText(FParam->MaskEdit2, word);
     }
     void SetParamsVersion(const QString& version) override {
         if (FParam)
-            FParam->Edit1->setText(version);
+            SetEditText(FParam->Edit1, version);
     }
     void CallShowPshs() override { Call(FCall, "ShowPshs"); }
     void SetCallChartTitle(const QString& title) override {

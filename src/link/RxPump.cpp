@@ -9,6 +9,8 @@
 #include <QMutexLocker>
 #include <QObject>
 #include <QThread>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -20,7 +22,7 @@ class TRxPump : public QObject {
 public:
     bool event(QEvent* e) override {
         if (e->type() == DeliverEvent) {
-            DeliverPendingBytes();
+            DeliverByteSlice();
             return true;
         }
         return QObject::event(e);
@@ -28,9 +30,15 @@ public:
 };
 
 std::mutex queueMutex;
-std::vector<uint8_t> incoming; // filled by any thread under queueMutex
-std::vector<uint8_t> current;  // window thread only
-size_t position = 0;           // next byte of current
+std::condition_variable roomChanged;
+std::vector<uint8_t> incoming;                  // filled by any thread under queueMutex
+size_t pending = 0;                             // bytes pushed and not delivered, under queueMutex
+bool posted = false;                            // a delivery event is on its way, under queueMutex
+bool readerWaits = false;                       // a reader waits for room, under queueMutex
+std::vector<uint8_t> current;                   // window thread only
+size_t position = 0;                            // next byte of current
+size_t counted = 0;                             // bytes of current already taken off pending
+std::vector<std::function<void()>> roomWaiters; // window thread only
 
 TRxPump* Pump() {
     static TRxPump* pump = [] {
@@ -40,6 +48,74 @@ TRxPump* Pump() {
         return p;
     }();
     return pump;
+}
+
+void PostDelivery() {
+    if (QCoreApplication::instance())
+        QCoreApplication::postEvent(Pump(), new QEvent(DeliverEvent));
+}
+
+// Takes the delivered bytes of current off the queue's count and wakes a reader that
+// waits for room; under queueMutex.
+void CountDelivered() {
+    const size_t n = std::min(position, current.size()) - counted;
+    counted += n;
+    pending -= std::min(pending, n);
+    if (n > 0 && readerWaits)
+        roomChanged.notify_all();
+}
+
+void RunRoomWaiters() {
+    if (roomWaiters.empty() || RxQueueRoom() == 0)
+        return;
+    auto waiters = std::move(roomWaiters);
+    roomWaiters.clear();
+    for (auto& f : waiters)
+        f();
+}
+
+// Delivers queued bytes until none is left or, when limited, the slice's time is up.
+void Deliver(bool limited) {
+    // Called from inside a byte's decoding (a decoder pumped events): the bytes wait for
+    // the delivery that is running, which goes on once that byte is done.
+    if (ReceivingByte()) {
+        if (limited)
+            AfterThisByte([] { PostDelivery(); });
+        return;
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(RxSliceMs);
+    for (unsigned n = 1;; ++n) {
+        if (position >= current.size()) {
+            std::lock_guard lock(queueMutex);
+            CountDelivered();
+            current.swap(incoming);
+            incoming.clear();
+            position = 0;
+            counted = 0;
+            if (current.empty()) {
+                posted = false;
+                break;
+            }
+        }
+        // The clock is read every 32 bytes: a byte takes microseconds at most.
+        if (limited && (n > RxSliceBytes || (n % 32 == 0 && Clock::now() >= deadline))) {
+            std::lock_guard lock(queueMutex);
+            CountDelivered();
+            posted = true;
+            PostDelivery();
+            break;
+        }
+        const uint8_t b = current[position++];
+        if (RxLock) {
+            QMutexLocker lock(RxLock);
+            ReceiveByte(b);
+        } else {
+            ReceiveByte(b);
+        }
+    }
+    RxLog.Flush();
+    RunRoomWaiters();
 }
 
 } // namespace
@@ -54,46 +130,61 @@ void PushReceivedBytes(const uint8_t* data, size_t count) {
     bool wake = false;
     {
         std::lock_guard lock(queueMutex);
-        wake = incoming.empty();
         incoming.insert(incoming.end(), data, data + count);
+        pending += count;
+        wake = !posted;
+        posted = true;
     }
-    // One posted event per batch: a batch that finds bytes queued joins the pending one.
-    if (wake && QCoreApplication::instance())
-        QCoreApplication::postEvent(Pump(), new QEvent(DeliverEvent));
+    // One posted event at a time: bytes that find one on its way join it.
+    if (wake)
+        PostDelivery();
+}
+
+size_t WaitForRxRoom(const std::atomic<bool>& stop) {
+    std::unique_lock lock(queueMutex);
+    readerWaits = true;
+    roomChanged.wait(lock, [&] { return stop.load() || pending < RxQueueCapacity; });
+    readerWaits = false;
+    return stop ? 0 : RxQueueCapacity - pending;
+}
+
+void WakeRxWaiters() {
+    std::lock_guard lock(queueMutex);
+    roomChanged.notify_all();
+}
+
+size_t RxQueueRoom() {
+    std::lock_guard lock(queueMutex);
+    return pending < RxQueueCapacity ? RxQueueCapacity - pending : 0;
+}
+
+void OnRxRoom(std::function<void()> f) {
+    roomWaiters.push_back(std::move(f));
+    RunRoomWaiters();
 }
 
 void DeliverPendingBytes() {
-    // Called from inside a byte's decoding (a decoder pumped events): the bytes wait for
-    // the delivery that is running, which goes on once that byte is done.
-    if (ReceivingByte())
-        return;
-    for (;;) {
-        if (position >= current.size()) {
-            std::lock_guard lock(queueMutex);
-            current.swap(incoming);
-            incoming.clear();
-            position = 0;
-            if (current.empty())
-                break;
-        }
-        const uint8_t b = current[position++];
-        if (RxLock) {
-            QMutexLocker lock(RxLock);
-            ReceiveByte(b);
-        } else {
-            ReceiveByte(b);
-        }
-    }
-    RxLog.Flush();
+    Deliver(false);
+}
+
+void DeliverByteSlice() {
+    Deliver(true);
 }
 
 size_t PendingByteCount() {
     std::lock_guard lock(queueMutex);
-    return incoming.size() + (current.size() - std::min(position, current.size()));
+    return pending;
 }
 
 void PostToWindowThread(std::function<void()> f) {
     if (!QCoreApplication::instance())
         return;
-    QMetaObject::invokeMethod(Pump(), std::move(f), Qt::QueuedConnection);
+    // Delivery runs in slices: the bytes of a slice still to come go first.
+    QMetaObject::invokeMethod(
+        Pump(),
+        [f = std::move(f)] {
+            DeliverPendingBytes();
+            f();
+        },
+        Qt::QueuedConnection);
 }

@@ -8,6 +8,7 @@
 #include "state/MainView.h"
 #include "state/UVesk.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -19,6 +20,9 @@
 #include <unistd.h>
 
 namespace {
+
+constexpr size_t TrickleBytes = 256;
+constexpr int TricklePauseMs = 4;
 
 /// Reads the port in chunks on its own thread and pushes the bytes to the window thread.
 /// It ends when told to (through its wake-up descriptor) or when the port hangs up or
@@ -37,6 +41,7 @@ public:
             const uint64_t one = 1;
             if (wake_ >= 0) [[maybe_unused]]
                 auto r = ::write(wake_, &one, sizeof one);
+            WakeRxWaiters(); // a reader waiting for room in the queue
             thread_.join();
         }
         if (wake_ >= 0) {
@@ -65,6 +70,11 @@ void TReader::run() {
     uint8_t buf[4096];
     QString why;
     while (!stop_) {
+        // A full queue: the port is not read until the window thread has made room, so
+        // the kernel and the line hold the bytes meanwhile.
+        const size_t room = std::min(WaitForRxRoom(stop_), sizeof buf);
+        if (stop_)
+            return;
         pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_, POLLIN, 0}};
         const int n = ::poll(fds, wake_ >= 0 ? 2 : 1, wake_ >= 0 ? -1 : 200);
         if (n < 0) {
@@ -80,11 +90,18 @@ void TReader::run() {
             break;
         }
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-            const ssize_t got = ::read(fd_, buf, sizeof buf);
+            const ssize_t got = ::read(fd_, buf, room);
             if (got > 0) {
                 // While the TCP interface is chosen the serial port is not the link.
                 if (!TcpSelected)
                     PushReceivedBytes(buf, size_t(got));
+                // A trickle at the line rate comes a few bytes a read (with room for more):
+                // letting it gather for a few milliseconds wakes both threads a fraction as
+                // often. A stop ends the pause.
+                if (size_t(got) < TrickleBytes && room >= TrickleBytes && wake_ >= 0) {
+                    pollfd w{wake_, POLLIN, 0};
+                    ::poll(&w, 1, TricklePauseMs);
+                }
                 continue;
             }
             if (got < 0 && errno == EINTR)

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -129,9 +130,23 @@ void HandleSocketInput() {
         return;
     uint8_t buf[4096];
     bool closed = false;
-    // A bounded read per notification; the notifier fires again while bytes remain.
+    // A bounded read per notification, within the queue's room; the notifier fires again
+    // while bytes remain.
     for (int pass = 0; pass < 16; ++pass) {
-        const ssize_t n = ::recv(TcpSocket, buf, sizeof buf, MSG_DONTWAIT);
+        const size_t room = std::min(RxQueueRoom(), sizeof buf);
+        if (room == 0) {
+            // The queue is full: the socket waits (the kernel holds the bytes) until a
+            // delivery has made room.
+            if (notifier) {
+                notifier->setEnabled(false);
+                OnRxRoom([] {
+                    if (notifier && TcpSocket >= 0)
+                        notifier->setEnabled(true);
+                });
+            }
+            break;
+        }
+        const ssize_t n = ::recv(TcpSocket, buf, room, MSG_DONTWAIT);
         if (n > 0) {
             PushReceivedBytes(buf, size_t(n));
             continue;
@@ -143,8 +158,8 @@ void HandleSocketInput() {
         closed = true;
         break;
     }
-    DeliverPendingBytes();
     if (closed && TcpSocket >= 0) {
+        DeliverPendingBytes();
         CloseConnection();
         MainView().EnableLinkMenus(false);
         LinkView().SetStatusText(0, QStringLiteral("Соединение не установлено"));

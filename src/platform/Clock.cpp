@@ -7,7 +7,27 @@
 #include <algorithm>
 
 namespace {
-TClock systemClock;
+
+/// The system clock; its time of day looks the local offset up once a second, since a
+/// local date and time reads the time zone file each time it is made.
+class TSystemClock : public TClock {
+public:
+    QTime TimeOfDay() const override {
+        const qint64 utc = QDateTime::currentMSecsSinceEpoch();
+        if (utc / 1000 != second_) {
+            second_ = utc / 1000;
+            offsetMs_ = qint64(QDateTime::fromMSecsSinceEpoch(utc).offsetFromUtc()) * 1000;
+        }
+        constexpr qint64 day = 86'400'000;
+        return QTime::fromMSecsSinceStartOfDay(int(((utc + offsetMs_) % day + day) % day));
+    }
+
+private:
+    mutable qint64 second_ = -1;
+    mutable qint64 offsetMs_ = 0;
+};
+
+TSystemClock systemClock;
 TClock* current = &systemClock;
 } // namespace
 
@@ -22,6 +42,10 @@ qint64 TClock::MonotonicMs() const {
 
 QDateTime TClock::Now() const {
     return QDateTime::currentDateTime();
+}
+
+QTime TClock::TimeOfDay() const {
+    return Now().time();
 }
 
 qint64 TFakeClock::MonotonicMs() const {

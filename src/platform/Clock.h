@@ -12,6 +12,8 @@ public:
     virtual qint64 MonotonicMs() const;
     /// Local date and time of day.
     virtual QDateTime Now() const;
+    /// Local time of day (Now().time(); the system clock's is cheaper).
+    virtual QTime TimeOfDay() const;
 };
 
 /// A clock that moves only when told to; optionally by Step ms on each MonotonicMs() read,

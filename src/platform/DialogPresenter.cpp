@@ -81,8 +81,11 @@ int ShowMessage(const TDialogRecord& record, QWidget* parent) {
     const auto find = [&](TMsgDlgBtn wanted) -> QPushButton* {
         return qobject_cast<QPushButton*>(buttons.key(wanted, nullptr));
     };
-    // Enter presses OK, else Yes, else Retry, else the first button; Esc means Cancel, else No, else OK.
-    QPushButton* def = find(mbOK);
+    // Enter presses the button asked for, else OK, else Yes, else Retry, else the first button; Esc means
+    // Cancel, else No, else OK.
+    QPushButton* def = record.DefaultButton ? find(TMsgDlgBtn(record.DefaultButton)) : nullptr;
+    if (!def)
+        def = find(mbOK);
     if (!def)
         def = find(mbYes);
     if (!def)

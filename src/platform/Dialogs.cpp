@@ -98,8 +98,8 @@ QList<TMsgDlgBtn> DialogButtons(int buttons) {
     return list;
 }
 
-int MessageDlg(const QString& text, TMsgDlgType type, int buttons, QWidget* parent) {
-    const TDialogRecord record{type, DialogCaption(type), text, buttons};
+int MessageDlg(const QString& text, TMsgDlgType type, int buttons, QWidget* parent, int defaultButton) {
+    const TDialogRecord record{type, DialogCaption(type), text, buttons, defaultButton};
     if (hook)
         return hook(record, parent);
     if (presenter)

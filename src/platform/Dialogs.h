@@ -46,6 +46,8 @@ struct TDialogRecord {
     QString Caption; // Russian caption of the type ("Предупреждение", ...)
     QString Text;
     int Buttons;
+    /// The button Enter presses; 0 for the usual choice (OK, else Yes, else Retry).
+    int DefaultButton = 0;
 };
 
 /// Caption of a dialog kind; empty for Custom.
@@ -58,7 +60,9 @@ int ButtonResult(TMsgDlgBtn button);
 QList<TMsgDlgBtn> DialogButtons(int buttons);
 
 /// Shows a modal message dialog and returns the modal result of the button pressed.
-int MessageDlg(const QString& text, TMsgDlgType type, int buttons, QWidget* parent = nullptr);
+/// defaultButton: the button Enter presses (a question that deletes names its "No").
+int MessageDlg(const QString& text, TMsgDlgType type, int buttons, QWidget* parent = nullptr,
+               int defaultButton = 0);
 /// The application's error display: an error dialog with the message and OK.
 void ShowError(const QString& message, QWidget* parent = nullptr);
 

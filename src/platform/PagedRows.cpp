@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
@@ -193,11 +194,15 @@ int TPagedRows::PositionOf(qint64 rowid) {
     q.setForwardOnly(true);
     if (!q.prepare(QStringLiteral("SELECT rowid FROM %1").arg(Quoted(table_->TableName())) + where() +
                    orderBy(false)))
-        throw EVeskError(q.lastError().text());
+        throw EVeskError(QStringLiteral("Не удалось прочитать таблицу %1: %2")
+                             .arg(QFileInfo(table_->FilePath()).fileName(),
+                                  SqlErrorReason(q.lastError(), table_->FilePath(), false)));
     for (const QVariant& v : filter_.Binds)
         q.addBindValue(v);
     if (!q.exec())
-        throw EVeskError(q.lastError().text());
+        throw EVeskError(QStringLiteral("Не удалось прочитать таблицу %1: %2")
+                             .arg(QFileInfo(table_->FilePath()).fileName(),
+                                  SqlErrorReason(q.lastError(), table_->FilePath(), false)));
     for (int position = 0; q.next(); ++position)
         if (q.value(0).toLongLong() == rowid)
             return position;

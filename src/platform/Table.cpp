@@ -66,7 +66,70 @@ bool IsBlank(const QVariant& v) {
 
 QAtomicInteger<quint64> connectionCount;
 
+// SQLite's primary result codes that tell the operator something.
+enum : int {
+    sqlitePerm = 3,
+    sqliteBusy = 5,
+    sqliteLocked = 6,
+    sqliteReadOnly = 8,
+    sqliteIoErr = 10,
+    sqliteCorrupt = 11,
+    sqliteFull = 13,
+    sqliteCantOpen = 14,
+    sqliteNotADb = 26,
+};
+
+// The cause seen from the file system: a folder or file the program may not use.
+QString AccessCause(const QString& path, bool writing) {
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.exists())
+        return QStringLiteral("папка %1 не найдена").arg(QDir::toNativeSeparators(folder.filePath()));
+    if (file.isDir())
+        return QStringLiteral("на месте файла %1 находится папка").arg(QDir::toNativeSeparators(path));
+    if (file.exists() && !file.isReadable())
+        return QStringLiteral("нет прав на чтение файла %1").arg(QDir::toNativeSeparators(path));
+    if (writing && file.exists() && !file.isWritable())
+        return QStringLiteral("файл %1 открыт только для чтения (нет прав на запись)")
+            .arg(QDir::toNativeSeparators(path));
+    if (writing && !folder.isWritable())
+        return QStringLiteral("папка %1 открыта только для чтения: нет прав на запись в неё")
+            .arg(QDir::toNativeSeparators(folder.filePath()));
+    return {};
+}
+
 } // namespace
+
+QString SqlErrorReason(const QSqlError& error, const QString& path, bool writing) {
+    const QString native = QDir::toNativeSeparators(path);
+    const QString engine = error.text().trimmed();
+    const QString lower = engine.toLower();
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xff; // extended codes keep the primary below
+    const auto is = [&](int c, const char* text) {
+        return (ok && code == c) || lower.contains(QLatin1String(text));
+    };
+    QString cause;
+    if (is(sqliteNotADb, "not a database") || is(sqliteCorrupt, "malformed"))
+        cause = QStringLiteral("файл %1 повреждён или не является файлом журнала").arg(native);
+    else if (is(sqliteFull, "disk is full"))
+        cause = QStringLiteral("диск заполнен, файл %1 не может быть записан").arg(native);
+    else if (is(sqliteBusy, "database is locked") || is(sqliteLocked, "table is locked"))
+        cause = QStringLiteral("файл %1 занят другой программой").arg(native);
+    else if (is(sqliteReadOnly, "readonly") || is(sqlitePerm, "permission") ||
+             is(sqliteCantOpen, "unable to open")) {
+        cause = AccessCause(path, writing || is(sqliteReadOnly, "readonly"));
+        if (cause.isEmpty())
+            cause =
+                is(sqliteReadOnly, "readonly")
+                    ? QStringLiteral("файл %1 или его папка открыты только для чтения").arg(native)
+                    : QStringLiteral("файл %1 не удаётся открыть: нет прав или он недоступен").arg(native);
+    } else if (is(sqliteIoErr, "disk i/o error"))
+        cause = QStringLiteral("ошибка чтения или записи диска при работе с файлом %1").arg(native);
+    else
+        cause = QStringLiteral("ошибка базы данных в файле %1").arg(native);
+    return engine.isEmpty() ? cause : cause + QStringLiteral(".\nПодробности: ") + engine;
+}
 
 TTable::TTable(QString folder, QString fileName, QList<TFieldDef> fields, QStringList primaryKey)
     : folder_(std::move(folder)), fileName_(std::move(fileName)), fields_(std::move(fields)),
@@ -96,6 +159,10 @@ bool TTable::Exists() const {
     return QFileInfo(FilePath()).isFile();
 }
 
+QString TTable::reason(const QSqlError& error, bool writing) const {
+    return SqlErrorReason(error, FilePath(), writing);
+}
+
 QSqlDatabase TTable::Database() const {
     return QSqlDatabase::database(connection_, false);
 }
@@ -114,9 +181,9 @@ void TTable::openConnection(bool fresh, const QString& path) {
             QSqlQuery pragma(db);
             if (pragma.exec(QStringLiteral("PRAGMA synchronous=FULL")))
                 return;
-            error = pragma.lastError().text();
+            error = SqlErrorReason(pragma.lastError(), path.isEmpty() ? FilePath() : path, fresh);
         } else {
-            error = db.lastError().text();
+            error = SqlErrorReason(db.lastError(), path.isEmpty() ? FilePath() : path, fresh);
         }
     }
     closeConnection();
@@ -172,7 +239,7 @@ void TTable::CreateTable() {
         openConnection(true, temp);
         QSqlQuery create(Database());
         if (!create.exec(createStatement()))
-            throw EVeskError(create.lastError().text());
+            throw EVeskError(reason(create.lastError(), true));
     } catch (const EVeskError& e) {
         closeConnection();
         QFile::remove(temp);
@@ -212,8 +279,11 @@ void TTable::Open() {
         return EVeskError(QStringLiteral("Не удалось открыть таблицу %1: %2").arg(fileName_, reason));
     };
     const QString path = FilePath();
-    if (!QFileInfo(path).isFile())
-        throw fail(QStringLiteral("файл %1 не найден").arg(path));
+    const QFileInfo file(path);
+    if (file.isDir())
+        throw fail(QStringLiteral("на месте файла %1 находится папка").arg(QDir::toNativeSeparators(path)));
+    if (!file.isFile())
+        throw fail(QStringLiteral("файл %1 не найден").arg(QDir::toNativeSeparators(path)));
     try {
         openConnection(false);
     } catch (const EVeskError& e) {
@@ -225,18 +295,18 @@ void TTable::Open() {
     if (info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quotedTable())))
         while (info.next())
             present.append(info.value(1).toString());
-    QString reason;
+    QString why;
     if (info.lastError().isValid())
-        reason = info.lastError().text();
+        why = reason(info.lastError(), false);
     else if (present.isEmpty())
-        reason = QStringLiteral("в файле нет таблицы %1").arg(TableName());
-    for (int i = 0; reason.isEmpty() && i < fields_.size(); ++i)
+        why = QStringLiteral("в файле нет таблицы %1").arg(TableName());
+    for (int i = 0; why.isEmpty() && i < fields_.size(); ++i)
         if (!present.contains(fields_[i].Name, Qt::CaseInsensitive))
-            reason = QStringLiteral("в таблице нет поля %1").arg(fields_[i].Name);
+            why = QStringLiteral("в таблице нет поля %1").arg(fields_[i].Name);
     info = QSqlQuery();
-    if (!reason.isEmpty()) {
+    if (!why.isEmpty()) {
         closeConnection();
-        throw fail(reason);
+        throw fail(why);
     }
     active_ = true;
 }
@@ -251,7 +321,7 @@ void TTable::OpenOrCreate() {
         openConnection(false);
         QSqlQuery create(Database());
         const bool made = create.exec(createStatement());
-        const QString error = create.lastError().text();
+        const QString error = reason(create.lastError(), true);
         create = QSqlQuery();
         closeConnection();
         if (!made)
@@ -379,13 +449,13 @@ void TTable::insertRow(const TRow& values, const QString& action) {
         const QString marks = QStringList(fields_.size(), QStringLiteral("?")).join(u',');
         if (!query->prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                 .arg(quotedTable(), names.join(u','), marks)))
-            throw fail(query->lastError().text());
+            throw fail(reason(query->lastError(), true));
         insert_ = std::move(query);
     }
     for (int i = 0; i < stored.size(); ++i)
         insert_->bindValue(i, stored[i]);
     const bool ok = insert_->exec();
-    const QString error = insert_->lastError().text();
+    const QString error = reason(insert_->lastError(), true);
     insert_->finish();
     if (!ok)
         throw fail(error);
@@ -470,20 +540,20 @@ void TTable::Post(const TRow& values) {
     // (NULL) key part still finds its row, as it does for FindKey.
     QSqlDatabase db = Database();
     if (!db.transaction())
-        throw fail(db.lastError().text());
+        throw fail(reason(db.lastError(), true));
     try {
         QSqlQuery update(db);
         if (!update.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
                                 .arg(quotedTable(), assignments.join(u','), keyCondition())))
-            throw fail(update.lastError().text());
+            throw fail(reason(update.lastError(), true));
         for (const QVariant& v : stored + keyValues)
             update.addBindValue(v);
         if (!update.exec())
-            throw fail(update.lastError().text());
+            throw fail(reason(update.lastError(), true));
         if (update.numRowsAffected() == 0)
             insertRow(values, action);
         if (!db.commit())
-            throw fail(db.lastError().text());
+            throw fail(reason(db.lastError(), true));
     } catch (...) {
         db.rollback();
         throw;
@@ -500,11 +570,11 @@ bool TTable::DeleteKey(const TRow& key) {
         throw fail(QStringLiteral("таблица не открыта"));
     QSqlQuery query(Database());
     if (!query.prepare(QStringLiteral("DELETE FROM %1 WHERE %2").arg(quotedTable(), keyCondition())))
-        throw fail(query.lastError().text());
+        throw fail(reason(query.lastError(), true));
     for (const QVariant& v : stored)
         query.addBindValue(v);
     if (!query.exec())
-        throw fail(query.lastError().text());
+        throw fail(reason(query.lastError(), true));
     return query.numRowsAffected() > 0;
 }
 
@@ -517,11 +587,11 @@ QList<TRow> TTable::Select(const QString& sql, const QVariantList& binds) {
     QSqlQuery query(Database());
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        throw fail(query.lastError().text());
+        throw fail(reason(query.lastError(), false));
     for (const QVariant& v : binds)
         query.addBindValue(BindValue(v));
     if (!query.exec())
-        throw fail(query.lastError().text());
+        throw fail(reason(query.lastError(), false));
 
     const QSqlRecord record = query.record();
     QList<int> columns;
@@ -536,7 +606,7 @@ QList<TRow> TTable::Select(const QString& sql, const QVariantList& binds) {
         rows.append(row);
     }
     if (query.lastError().isValid())
-        throw fail(query.lastError().text());
+        throw fail(reason(query.lastError(), false));
     return rows;
 }
 
@@ -555,10 +625,10 @@ int TTable::Exec(const QString& sql, const QVariantList& binds) {
         throw fail(QStringLiteral("таблица не открыта"));
     QSqlQuery query(Database());
     if (!query.prepare(sql))
-        throw fail(query.lastError().text());
+        throw fail(reason(query.lastError(), true));
     for (const QVariant& v : binds)
         query.addBindValue(BindValue(v));
     if (!query.exec())
-        throw fail(query.lastError().text());
+        throw fail(reason(query.lastError(), true));
     return query.numRowsAffected();
 }

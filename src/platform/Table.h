@@ -17,7 +17,14 @@
 #include <memory>
 #include <optional>
 
+class QSqlError;
 class QSqlQuery;
+
+/// What went wrong with a table file, for the operator: the cause in Russian (a damaged
+/// file, a read-only folder, no rights, a full disk...) with the file's path, then the
+/// database engine's own text on a line of its own. writing: the failed step changed
+/// the file.
+QString SqlErrorReason(const QSqlError& error, const QString& path, bool writing);
 
 enum class TFieldType { String, Date, Time, Integer, SmallInt, Float, Memo };
 
@@ -85,6 +92,7 @@ private:
     QString keyCondition() const;
     QVariantList storedKey(const TRow& key, const QString& action) const;
     void insertRow(const TRow& values, const QString& action);
+    QString reason(const QSqlError& error, bool writing) const;
 
     QString folder_;
     QString fileName_;

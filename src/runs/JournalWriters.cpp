@@ -128,8 +128,10 @@ TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const
     return Append(folder, Test23FileName, Test23Fields(), row);
 }
 
-void ReportJournalFailure(const QString& fileName, const TJournalWrite& write) {
+void ReportJournalFailure(const QString& fileName, const TJournalWrite& write, const QString& result) {
     if (write.Ok)
         return;
-    ShowError(QStringLiteral("Результат не сохранён в журнале «%1».\n%2").arg(fileName, write.Error));
+    const QString which = result.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(result);
+    ShowError(
+        QStringLiteral("Результат%1 не сохранён в журнале «%2».\n%3").arg(which, fileName, write.Error));
 }

@@ -35,5 +35,6 @@ TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const
                               const QString& word, const QString& direction,
                               const TResultContext* result = nullptr);
 
-/// Tells the operator once, in Russian, that a row of the given table was not saved and why.
-void ReportJournalFailure(const QString& fileName, const TJournalWrite& write);
+/// Tells the operator once, in Russian, that a row of the given table was not saved, which
+/// result it held ("Тест 2, код 0000000"; may be empty) and why.
+void ReportJournalFailure(const QString& fileName, const TJournalWrite& write, const QString& result = {});

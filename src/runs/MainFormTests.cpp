@@ -107,7 +107,7 @@ void TMainForm::ITest1Click() {
         SendCommand([] {
             PutTestFrame(1);
             RunningTest = 1;
-            ClearResultQueue();
+            ClearResultQueue(true);
         });
     } catch (const std::exception& e) {
         RunningTest = 0;
@@ -238,7 +238,7 @@ void TMainForm::TestBegin(int numberKind) {
         numberKind >= 0 ? numberKind == 0 : (FTestDlg && FTestDlg->RadioGroup1->currentIndex() == 0);
     try {
         RunningTest = uint8_t(std::clamp(SelectedTest, 2, 3));
-        ClearResultQueue();
+        ClearResultQueue(true);
         ResultShown = false;
         EnableTestControls(false);
         SendCommand([byTrain] {
@@ -399,7 +399,7 @@ void TMainForm::TestBegin1() {
     constexpr int limit = 70;
     try {
         RunningTest = 1;
-        ClearResultQueue();
+        ClearResultQueue(true);
         EnableTestControls(false);
         SendCommand([] {
             PutChannelByte();
@@ -544,7 +544,8 @@ void TMainForm::N9Click() {
 // ---- Journal ---------------------------------------------------------------------------
 
 void TMainForm::WriteToTable1(const QString& event, const QString& code, const QString& word) {
-    ReportJournalFailure(Tests1FileName, AppendTests1Row(JournalFolder(), event, code, word));
+    ReportJournalFailure(Tests1FileName, AppendTests1Row(JournalFolder(), event, code, word),
+                         event + QStringLiteral(", код ") + code);
 }
 
 void TMainForm::WriteToTable2(const QString& event, const QString& code, const QString& word,
@@ -554,5 +555,5 @@ void TMainForm::WriteToTable2(const QString& event, const QString& code, const Q
     // session here.
     if (!result)
         ResetToneFlags();
-    ReportJournalFailure(Test23FileName, write);
+    ReportJournalFailure(Test23FileName, write, event + QStringLiteral(", код ") + code);
 }

@@ -35,6 +35,10 @@ QList<TFoundResult> ScanResults(int test) {
     const int count = std::clamp(ResultCount, 0, ResultQueueSize);
     for (int i = 0; i < count; ++i) {
         TFrame& f = ResultQueue[i];
+        // The station's results are journalled in the order they came: a wait stops at
+        // one of another test, which the next wait takes.
+        if (f.State == 2 && f.Nibbles[7] != test && ResultQueueFromStation)
+            break;
         if (f.State != 2 || f.Nibbles[7] != test)
             continue;
         f.State = 0;
@@ -79,7 +83,8 @@ int NextQueuedTest() {
         ++kept;
     }
     ResultCount = kept;
-    if (kept == 0)
+    RefillResultQueue();
+    if (ResultCount == 0)
         return 0;
     // What is left is the station's own: the waits that take it take its other tests too.
     ResultQueueFromStation = true;

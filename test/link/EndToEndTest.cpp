@@ -186,7 +186,7 @@ TEST_F(LinkEndToEnd, StartUpResetsTheStationTwiceAndEventsBecomeRows) {
 
     station_.SendSplit(FromHex("93 B1 B0 EE 81 81 82 83 84 85 86 87 EF"), 1, std::chrono::milliseconds(1));
     ASSERT_TRUE(PumpUntil([] { return MessageCount == 3; }));
-    QTableWidget* g = MainForm->StringGrid1;
+    auto* g = MainForm->StringGrid1;
     EXPECT_EQ(GridCell(g, 1, 1), "МВ1");
     EXPECT_EQ(GridCell(g, 1, 2), "Наличие тона 2772");
     EXPECT_EQ(GridCell(g, 2, 2), "Наличие КС");
@@ -369,7 +369,7 @@ TEST_F(LinkEndToEnd, ScriptedSessionIsLoggedAndDecoded) {
     ASSERT_TRUE(PumpUntil([] {
         return MessageCount == 4 && TraceSnapshot(RxTraceRing).endsWith(QByteArray::fromHex("CBC0"));
     })) << MessageCount;
-    QTableWidget* g = MainForm->StringGrid1;
+    auto* g = MainForm->StringGrid1;
     EXPECT_EQ(GridCell(g, 1, 2), "ГМВ:Прием № поезда и передача ППНП");
     EXPECT_EQ(GridCell(g, 2, 2), "Наличие тона 2941");
     EXPECT_EQ(GridCell(g, 3, 1), "ГМВ2");

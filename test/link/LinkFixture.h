@@ -60,6 +60,7 @@ protected:
         DataErrorFlags = 0;
         RunningTest = 0;
         ClearResultQueue();
+        ResultBacklog.clear();
         ClearBlockNumDigits();
         ResetTraceRings();
         CurrentChannel = 1;

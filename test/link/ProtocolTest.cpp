@@ -1,5 +1,6 @@
 // The byte grammar and the event and frame decoders, with recording views.
 #include "LinkFixture.h"
+#include "platform/Dialogs.h"
 
 using namespace linktest;
 
@@ -321,9 +322,28 @@ TEST_F(LinkTest, ResultFramesWhileATestRuns) {
     EXPECT_FALSE(link_.DataErrorShown);
     for (int i = 0; i < 12; ++i)
         Feed("E2 81 80 80 80 80 80 80 81 E3");
-    EXPECT_EQ(ResultCount, 10) << "an eleventh result is not kept";
+    EXPECT_EQ(ResultCount, 10) << "an eleventh result is not queued";
     EXPECT_EQ(ResultQueue[9].Nibbles[0], 1);
     EXPECT_EQ(ResultQueue[0].Nibbles[0], 0);
+    EXPECT_EQ(ResultBacklog.size(), 3u) << "it waits for the wait to end";
+
+    // A station far out of step: what the backlog cannot take is told, code by code.
+    QStringList told;
+    SetDialogHook([&](const TDialogRecord& r, QWidget*) {
+        told.append(r.Text);
+        return int(mrOk);
+    });
+    ResultBacklog.resize(ResultBacklogLimit);
+    Feed("E2 83 84 80 80 80 80 80 81 E3");
+    Feed("E2 85 80 80 80 80 80 80 81 E3");
+    EXPECT_EQ(int(ResultBacklog.size()), ResultBacklogLimit);
+    EXPECT_TRUE(told.isEmpty()) << "no dialog in the middle of decoding";
+    QCoreApplication::processEvents();
+    SetDialogHook(nullptr);
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains("Не записаны в журнал (2)"));
+    EXPECT_TRUE(told[0].endsWith("Тест 1 код 3400000, Тест 1 код 5000000")) << told[0].toStdString();
+    ResultBacklog.clear();
 }
 
 class PostCounter : public QObject {

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -64,4 +65,28 @@ TEST(ClockTest, DelayProcessesEventsOnlyWhenWaiting) {
     EXPECT_EQ(handled, 1);
     EXPECT_GE(clock.MonotonicMs() - start, 100);
     SetClock(nullptr);
+}
+
+// The system clock's time of day is the local one, the zone's offset included.
+TEST(ClockTest, SystemTimeOfDayIsLocal) {
+    const QByteArray oldTz = qgetenv("TZ");
+    qputenv("TZ", "<+03>-3"); // three hours east of UTC, no daylight saving
+    SetClock(nullptr);
+    // The offset is looked up once a second: wait for a second the clock has not seen.
+    const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
+    while (QDateTime::currentMSecsSinceEpoch() / 1000 == second)
+        QThread::msleep(5);
+    const QTime before = QTime::currentTime();
+    const QTime t = Clock().TimeOfDay();
+    const QTime after = QTime::currentTime();
+    const QTime utc = QDateTime::currentDateTimeUtc().time();
+    if (oldTz.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldTz);
+    if (after < before)
+        GTEST_SKIP() << "midnight passed during the test";
+    EXPECT_GE(t, before);
+    EXPECT_LE(t, after);
+    EXPECT_NEAR(utc.secsTo(t) < 0 ? utc.secsTo(t) + 86400 : utc.secsTo(t), 3 * 3600, 2);
 }

@@ -10,6 +10,8 @@
 
 #include <QLabel>
 #include <QTextEdit>
+#include <atomic>
+#include <thread>
 
 using vesksim::FromHex;
 using vesksim::TStation;
@@ -179,6 +181,45 @@ TEST_F(SimulatorRunTest, EveryTestRunsFromTheMenus) {
     EXPECT_TRUE(Sent("E2 80 80 80 80 80 80 80 85 E3"));
     EXPECT_EQ(Rows1().size(), 1);
     EXPECT_EQ(Rows23().size(), 2);
+}
+
+} // namespace
+
+namespace {
+
+// A station that reports results faster than the journal takes them: every result is
+// journalled in the end, in the order it came. The window thread is held up while the
+// first half arrives, as a slow disk would hold it, so the outcome does not depend on
+// how fast this machine writes.
+TEST_F(SimulatorRunTest, ResultsFasterThanTheJournalAreAllWritten) {
+    constexpr int count = 100;
+    std::atomic<int> sent = 0;
+    std::thread sender([this, &sent] {
+        for (int i = 0; i < count; ++i) {
+            vesksim::TBytes s = vesksim::Frame(0xF8, {1, 0, 1, 2, uint8_t(i / 10), uint8_t(i % 10), 0, 0});
+            const int check = (10 + 12 + i) % 100;
+            s[7] = uint8_t(0x80 + check / 10);
+            s[8] = uint8_t(0x80 + check % 10);
+            const std::string code = QString("%1").arg(i, 7, 10, QChar('0')).toStdString();
+            const vesksim::TBytes r = vesksim::ResultFrame(code, 2 + i % 2);
+            s.insert(s.end(), r.begin(), r.end());
+            station_.Send(s);
+            ++sent;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    while (sent < count / 2)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const bool all = PumpUntil([this] { return Rows23().size() >= count; }, 60000);
+    sender.join();
+    PumpUntil([] { return RunningTest == 0 && !TestWaitRunning(); }, 20000);
+    const QList<TRow> rows = Rows23();
+    EXPECT_TRUE(all) << rows.size();
+    ASSERT_EQ(rows.size(), count);
+    for (int i = 0; i < count; ++i)
+        EXPECT_EQ(RowFields(rows[i], {2, 3, 8}),
+                  QString("Тест %1|От РВ|%2").arg(2 + i % 2).arg(i, 7, 10, QChar('0')))
+            << i;
 }
 
 } // namespace

@@ -46,6 +46,7 @@ protected:
         ResetTestState();
         RunningTest = 0;
         ClearResultQueue();
+        ResultBacklog.clear();
         ClearBlockNumDigits();
         MainForm->EnableTestControls(true);
         dialogs_.clear();

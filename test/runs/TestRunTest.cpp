@@ -129,6 +129,18 @@ TEST_F(TestRunTest, StationResultMetAtTheEndOfAnotherWaitIsHandledAfterIt) {
     EXPECT_EQ(RunningTest, 0) << "the next test can start";
 }
 
+// A result the journal cannot take is named to the operator with the cause.
+TEST_F(TestRunTest, AResultTheJournalRefusesIsNamedWithTheCause) {
+    ASSERT_TRUE(QDir(journal_).mkpath(Test23FileName));
+    Deliver("0100003", 3);
+    ASSERT_TRUE(PumpUntil([] { return RunningTest == 0 && !TestWaitRunning(); }));
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_TRUE(
+        dialogs_[0].Text.startsWith("Результат (Тест 3, код 0100003) не сохранён в журнале «Test23.DB»."))
+        << dialogs_[0].Text.toStdString();
+    EXPECT_TRUE(dialogs_[0].Text.contains("находится папка")) << dialogs_[0].Text.toStdString();
+}
+
 TEST_F(TestRunTest, NoTestStartsWhileAStationResultWaitsToBeHandled) {
     Deliver("0000000", 2); // posted, not yet handled
     ASSERT_EQ(RunningTest, 2);
@@ -273,6 +285,7 @@ TEST_F(TestRunTest, TestOneRunsSeventySecondsAndEndsWithTheResetByte) {
     int gaugeAfterNoConfirmation = -1;
     WhileWaiting([&] {
         Handle(0xEA, {0, 3, 0, 2, 3, 5, 1, 9}); // the deviation measured during the test
+        Deliver("0000012", 1);                  // taken by no wait: named when the next test starts
         EndWaitRequest = true;
         When([] { return !EndWaitRequest; },
              [&] { gaugeAfterNoConfirmation = MainForm->Gauge4->Progress(); });
@@ -292,6 +305,12 @@ TEST_F(TestRunTest, TestOneRunsSeventySecondsAndEndsWithTheResetByte) {
     // That earlier result is gone: a busy event after the test leaves its measurement shown.
     CloseShownResultOnBusy();
     EXPECT_EQ(MainForm->ELevm->text(), "3,5");
+
+    EXPECT_TRUE(dialogs_.isEmpty());
+    MainForm->ITest1Click(); // the next test
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_TRUE(dialogs_[0].Text.endsWith("Не записаны в журнал (1):\nТест 1 код 0000012"))
+        << dialogs_[0].Text.toStdString();
 }
 
 TEST_F(TestRunTest, TechnologicalModeOneSendsItsFrameOnly) {

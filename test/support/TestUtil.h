@@ -35,6 +35,16 @@ inline QString GridCell(const QTableWidget* grid, int row, int column) {
     return it ? it->text() : QString();
 }
 
+/// Text of a cell of a grid that keeps its own texts (the main window's message grid;
+/// row 0 is its header).
+template <typename Grid>
+requires requires(const Grid* g) {
+    g->cellText(0, 0);
+}
+inline QString GridCell(const Grid* grid, int row, int column) {
+    return grid->cellText(row, column);
+}
+
 /// The given columns of a table row joined by '|', so that a row is checked in one line.
 inline QString RowFields(const TRow& row, std::initializer_list<int> columns) {
     QStringList texts;

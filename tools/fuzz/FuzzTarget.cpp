@@ -23,6 +23,7 @@ void StartState(uint8_t mode) {
     ResetReceiver();
     ResetEventDecoder();
     ClearResultQueue();
+    ResultBacklog.clear();
     ClearBlockNumDigits();
     ResetTraceRings();
     DataErrorFlags = (mode & 0x40) ? 4u : 0u;

@@ -1,0 +1,185 @@
+// The main window under a fast stream: the message grid keeps its header, fits its panel
+// and reaches its view once a frame; the bars follow busy and free at the frame rate.
+#include "app/TGauge.h"
+#include "app/TMainForm.h"
+#include "app/TMessageGrid.h"
+#include "link/Receiver.h"
+#include "platform/Clock.h"
+#include "state/UVesk.h"
+#include "support/AppFixture.h"
+#include "support/TestUtil.h"
+#include "voice/TFCall.h"
+
+#include <QAbstractItemModel>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QToolBar>
+
+namespace {
+
+class ScreenRateTest : public TAppFixture {
+protected:
+    void SetUp() override {
+        TAppFixture::SetUp();
+        clock_.SetNow(QDateTime(QDate(2026, 3, 1), QTime(10, 0, 0)));
+        SetClock(&clock_);
+        Start();
+        grid_ = MainForm->StringGrid1;
+    }
+    void TearDown() override {
+        SetClock(nullptr);
+        TAppFixture::TearDown();
+    }
+    void addRows(int n, const QString& text = "Наличие КС") {
+        for (int i = 0; i < n; ++i)
+            MainForm->AddMessageRow(text, true);
+    }
+    // Shows the grid's changes and lets the view lay itself out.
+    void settle() {
+        grid_->showChanges();
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+    int columnsWidth() const { return grid_->columnWidth(0) + grid_->columnWidth(1) + grid_->columnWidth(2); }
+    TFakeClock clock_;
+    TMessageGrid* grid_ = nullptr;
+};
+
+TEST_F(ScreenRateTest, GridKeepsItsHeaderAndFitsItsPanel) {
+    settle();
+    QHeaderView* header = grid_->horizontalHeader();
+    ASSERT_TRUE(header->isVisible());
+    EXPECT_EQ(GridCell(grid_, 0, 2), " Сообщение ");
+    EXPECT_EQ(grid_->model()->headerData(1, Qt::Horizontal).toString(), " Канал ");
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(header->sectionResizeMode(c), QHeaderView::Interactive) << c;
+        EXPECT_GE(grid_->columnWidth(c), header->sectionSizeHint(c)) << "title of column " << c << " is cut";
+    }
+    EXPECT_FALSE(grid_->horizontalScrollBar()->isVisible()) << "an empty grid fits its panel";
+    EXPECT_EQ(columnsWidth(), grid_->viewport()->width());
+
+    // Rows scroll under the header; the last one is in view.
+    const int headerTop = header->geometry().top();
+    addRows(100);
+    settle();
+    EXPECT_TRUE(header->isVisible());
+    EXPECT_EQ(header->geometry().top(), headerTop);
+    const QRect last = grid_->visualRect(grid_->model()->index(99, 2));
+    EXPECT_TRUE(grid_->viewport()->rect().contains(last)) << "the new row is scrolled to";
+
+    // The operator widens the number column: the message column gives way.
+    header->resizeSection(0, grid_->columnWidth(0) + 30);
+    EXPECT_EQ(columnsWidth(), grid_->viewport()->width());
+
+    // A message wider than the panel widens its column rather than being cut.
+    const QString wide = "ГМВ:Прием № локомотива и передача ППНЛ, очень длинное сообщение станции";
+    addRows(1, wide);
+    settle();
+    EXPECT_GT(grid_->columnWidth(2), grid_->fontMetrics().horizontalAdvance(wide));
+    EXPECT_TRUE(grid_->horizontalScrollBar()->isVisible());
+    MainForm->ClearMessageGrid();
+    settle();
+    EXPECT_FALSE(grid_->horizontalScrollBar()->isVisible()) << "cleared, the grid fits again";
+}
+
+TEST_F(ScreenRateTest, NewRowIsHighlightedInItsMessageCell) {
+    addRows(30);
+    settle();
+    const QModelIndex current = grid_->selectionModel()->currentIndex();
+    EXPECT_EQ(current.row(), 29);
+    EXPECT_EQ(current.column(), 2);
+    EXPECT_TRUE(grid_->selectionModel()->isSelected(current));
+    EXPECT_FALSE(grid_->selectionModel()->isSelected(grid_->model()->index(29, 0)));
+    EXPECT_TRUE(grid_->grab().save(QString(VESK_BINARY_DIR) + "/message-grid.png"));
+}
+
+TEST_F(ScreenRateTest, RowsReachTheViewInOneInsertionAFrame) {
+    settle();
+    int insertions = 0, moves = 0;
+    QObject::connect(grid_->model(), &QAbstractItemModel::rowsInserted, [&] { ++insertions; });
+    QObject::connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, [&] { ++moves; });
+    addRows(500);
+    EXPECT_EQ(grid_->rowCount(), 505);
+    EXPECT_EQ(GridCell(grid_, 500, 0), "500");
+    EXPECT_EQ(insertions, 0) << "nothing reaches the view before the frame";
+    ASSERT_TRUE(PumpUntil([&] { return grid_->model()->rowCount() == 504; }));
+    EXPECT_EQ(insertions, 1);
+    EXPECT_EQ(moves, 1);
+    EXPECT_EQ(grid_->selectionModel()->currentIndex().row(), 499);
+}
+
+TEST_F(ScreenRateTest, BusyAndFreeAlternatingChangeTheToolButtonsOnceAFrame) {
+    QWidget* button = MainForm->ToolBar1->widgetForAction(MainForm->ToolBar1->actions().at(0));
+    ASSERT_NE(button, nullptr);
+    int changes = 0;
+    struct TCounter : QObject {
+        int* count;
+        explicit TCounter(int* c) : count(c) {}
+        bool eventFilter(QObject*, QEvent* e) override {
+            *count += e->type() == QEvent::EnabledChange;
+            return false;
+        }
+    } counter(&changes);
+    button->installEventFilter(&counter);
+    for (int i = 0; i < 500; ++i) {
+        ReceiveByte(0xC9);
+        ReceiveByte(0xC0);
+    }
+    ReceiveByte(0xC9);
+    EXPECT_FALSE(MainForm->ToolPositionEnabled(0)) << "the action itself follows at once";
+    EXPECT_LE(changes, 2) << "the button follows once a frame, not per event";
+    ASSERT_TRUE(PumpUntil([&] { return !button->isEnabled() && MainForm->Label7->text() == "ВЕСК занят"; }));
+    button->removeEventFilter(&counter);
+}
+
+// Counts the paint events of a widget.
+struct TPaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+TEST_F(ScreenRateTest, WindowRepaintsOnceAFrameWhileItsWidgetsChange) {
+    TGauge* gauge = MainForm->Gauge1;
+    PumpUntil([] { return false; }, 2 * ScreenFrameMs); // the first show's paints are done
+    TPaintCounter counter;
+    gauge->installEventFilter(&counter);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (int i = 0; i < 200; ++i) {
+        gauge->SetProgress(i % 2 ? 40 : 60);
+        QCoreApplication::processEvents(); // each turn would paint the gauge again
+    }
+    const qint64 ms = elapsed.elapsed();
+    EXPECT_LE(counter.paints, 2 + ms / ScreenFrameMs) << ms << " ms";
+    gauge->SetProgress(50);
+    const int before = counter.paints;
+    EXPECT_TRUE(PumpUntil([&] { return counter.paints > before; })) << "the last change is painted";
+    gauge->removeEventFilter(&counter);
+}
+
+TEST_F(ScreenRateTest, ChannelEventsReachTheFieldOnceAFrameAndTheOperatorsChoiceWins) {
+    ReceiveByte(0x93);
+    EXPECT_EQ(MainForm->eRange->text(), "МВ1") << "a single change shows at once";
+    ReceiveByte(0x94);
+    ReceiveByte(0x95);
+    EXPECT_EQ(CurrentChannel, 5);
+    ASSERT_TRUE(PumpUntil([] { return MainForm->eRange->text() == "МВ3"; }));
+
+    // The operator chooses a channel while an event's text waits: the choice is newer.
+    ReceiveByte(0x93);
+    ReceiveByte(0x96);
+    FCall->cbDiapMV->setCurrentIndex(1);
+    MainForm->ComboChange(FCall->cbDiapMV);
+    PumpUntil([] { return false; }, 3 * ScreenFrameMs);
+    EXPECT_EQ(MainForm->eRange->text(), "МВ2");
+}
+
+} // namespace
