@@ -3,10 +3,13 @@
 #include "app/TGauge.h"
 #include "app/TMainForm.h"
 #include "app/TShape.h"
+#include "link/Builders.h"
 #include "link/FrameDecoder.h"
 #include "link/Receiver.h"
+#include "params/TfAnsu.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
+#include "runs/TFTestDlg.h"
 #include "state/LinkView.h"
 #include "state/UVesk.h"
 #include "support/AppFixture.h"
@@ -17,16 +20,36 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <QUrl>
 
 namespace {
+
+// Takes the links the program opens instead of the desktop.
+class TUrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    TUrlRecorder() {
+        for (const char* scheme : {"mailto", "https"})
+            QDesktopServices::setUrlHandler(scheme, this, "Open");
+    }
+    ~TUrlRecorder() override {
+        for (const char* scheme : {"mailto", "https"})
+            QDesktopServices::unsetUrlHandler(scheme);
+    }
+    Q_INVOKABLE void Open(const QUrl& url) { Opened << url.toString(); }
+    QStringList Opened;
+};
 
 class MainFormTest : public TAppFixture {
 protected:
@@ -112,6 +135,11 @@ TEST_F(MainFormTest, AccessRuleNeedsFlagAndExactMechanicNumber) {
         EXPECT_EQ(MainForm->mPeriodicTest3->isVisible(), c.unlocked);
         EXPECT_FALSE(MainForm->iBlockNum->isVisible());
     }
+    // Showing the main window unlocks them for the service code.
+    MechanicNumber = "6093";
+    MainForm->UpdateServiceMenus(false);
+    MainForm->FormShow();
+    EXPECT_TRUE(MainForm->N31->isEnabled());
     MechanicNumber.clear();
 }
 
@@ -164,6 +192,7 @@ TEST_F(MainFormTest, ResetCommandClearsErrorsGridMeasurementsAndWait) {
     EXPECT_EQ(MessageCount, 0);
     EXPECT_FALSE(TestWaiting);
     EXPECT_TRUE(MainForm->StatusText(1).isEmpty());
+    EXPECT_TRUE(cell(3, 2).isEmpty()) << "the last row too";
     EXPECT_TRUE(MainForm->ITest->menuAction()->isEnabled());
     EXPECT_EQ(MainForm->shPusk->BrushColor(), QColor(Qt::red));
 }
@@ -178,14 +207,44 @@ TEST_F(MainFormTest, DevicePanelFollowsTheStation) {
     EXPECT_EQ(MainForm->Shape2->BrushColor(), QColor(Qt::white));
     EXPECT_EQ(MainForm->Shape3->BrushColor(), QColor(Qt::red));
 
+    // A blocked band leaves the test and call windows one band list: that of the other band.
+    auto shownLists = [] {
+        QStringList names;
+        for (QWidget* w :
+             {static_cast<QWidget*>(FTestDlg->ComboBox1), static_cast<QWidget*>(FTestDlg->ComboBoxMW),
+              static_cast<QWidget*>(FTestDlg->ComboBoxGMW), static_cast<QWidget*>(FCall->cbDiap),
+              static_cast<QWidget*>(FCall->cbDiapMV), static_cast<QWidget*>(FCall->cbDiapGMV)})
+            if (!w->isHidden())
+                names << w->objectName();
+        return names.join(' ');
+    };
     ConfigWord = "02111111"; // МВ band blocked
     ShowConfig();
     EXPECT_FALSE(MainForm->ELevm->isEnabled());
     EXPECT_FALSE(MainForm->Edit2->isEnabled());
     EXPECT_TRUE(MainForm->ELevg->isEnabled());
+    EXPECT_EQ(shownLists(), "ComboBoxGMW cbDiapGMV");
+    ConfigWord = "04111111"; // ГМВ band blocked
+    ApplyGmvBlock();
+    EXPECT_EQ(shownLists(), "ComboBoxMW cbDiapMV");
     ConfigWord = "01111111";
     ShowConfig();
     EXPECT_TRUE(MainForm->ELevm->isEnabled());
+    ApplyGmvBlock();
+    EXPECT_EQ(shownLists(), "ComboBox1 cbDiap");
+
+    // The working event lights the start lamp green.
+    ReceiveByte(0xCA);
+    EXPECT_EQ(MainForm->shPusk->BrushColor(), QColor(0, 128, 0));
+
+    // A call made while an amplifier alarm shows clears the alarm (and repeats the call).
+    clock_.SetStep(100); // the call waits 500 ms for the alarm
+    for (QLabel* alarm : {MainForm->LBadUM_MW, MainForm->LBadUM_GMW}) {
+        alarm->show();
+        SendCall(0);
+        EXPECT_TRUE(alarm->isHidden()) << alarm->objectName().toStdString();
+    }
+    clock_.SetStep(0);
 
     // The free event puts the result panel back after technological mode 1.
     MainForm->N9Click();
@@ -245,6 +304,14 @@ TEST_F(MainFormTest, ChannelChoiceFromCombos) {
     MainForm->ComboChange(FCall->cbDiap);
     EXPECT_EQ(CurrentChannel, 1);
     EXPECT_THROW(MainForm->ComboChange(MainForm), EVeskError);
+
+    // In the receiver-settings window the list's index is the channel: no index, no channel.
+    fAnsu->show();
+    FCall->cbDiap->setCurrentIndex(-1);
+    const uint8_t before = CurrentChannel;
+    EXPECT_THROW(MainForm->ComboChange(FCall->cbDiap), ERangeError);
+    EXPECT_EQ(CurrentChannel, before);
+    fAnsu->hide();
 }
 
 TEST_F(MainFormTest, CallWithNoBandLeavesTheBandUnchosen) {
@@ -259,6 +326,23 @@ TEST_F(MainFormTest, CallWithNoBandLeavesTheBandUnchosen) {
 TEST_F(MainFormTest, AboutWindowShowsTheProgramVersion) {
     AboutBox->FormShow();
     EXPECT_EQ(AboutBox->Version->text(), QString("Версия : " VESK_VERSION));
+    EXPECT_FALSE(AboutBox->ProgramIcon->pixmap().isNull());
+
+    // The links open on a click only, not on every event that reaches them; Enter closes.
+    TUrlRecorder urls;
+    AboutBox->open();
+    ASSERT_TRUE(PumpUntil([] { return AboutBox->isVisible(); }));
+    for (QLabel* link : {AboutBox->Label2, AboutBox->Label3}) {
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(link, &release);
+    }
+    QApplication::processEvents();
+    EXPECT_EQ(urls.Opened, QStringList({"mailto:support@vesk.example", "https://vesk.example"}));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(AboutBox, &enter);
+    EXPECT_FALSE(AboutBox->isVisible());
+    EXPECT_EQ(AboutBox->result(), QDialog::Accepted);
 }
 
 // Every window made at start-up carries its name.
@@ -291,6 +375,54 @@ TEST(Gauge, PieFillsClockwiseFromTheTop) {
     EXPECT_EQ(full.pixelColor(12 * full.width() / 42, 29 * full.height() / 42), QColor(0, 128, 0));
 }
 
+// The needle dial: a framed half circle, the needle from the left end (minimum) over the
+// top (half) to the right end (maximum).
+TEST(Gauge, NeedleSwingsFromLeftOverTheTopToTheRight) {
+    TGauge g(TGauge::Needle);
+    g.resize(80, 44); // the needle turns about (40, 41) with a radius of 36
+    g.SetBackColor(Qt::white);
+    g.SetForeColor(Qt::red);
+    const auto red = [](const QImage& img, int x, int y) {
+        const QColor c = img.pixelColor(x * img.width() / 80, y * img.height() / 44);
+        return c.red() > 200 && c.green() < 100;
+    };
+    const auto dark = [](const QImage& img, int x, int y) {
+        return qGray(img.pixel(x * img.width() / 80, y * img.height() / 44)) < 200;
+    };
+    g.SetProgress(50);
+    QImage img = g.grab().toImage();
+    EXPECT_TRUE(red(img, 40, 20)) << "half: straight up";
+    EXPECT_TRUE(dark(img, 0, 22) && dark(img, 79, 22) && dark(img, 40, 0) && dark(img, 40, 43)) << "framed";
+    g.SetProgress(0);
+    img = g.grab().toImage();
+    EXPECT_TRUE(red(img, 20, 41)) << "minimum: left";
+    EXPECT_FALSE(red(img, 60, 41));
+    g.SetProgress(100);
+    img = g.grab().toImage();
+    EXPECT_TRUE(red(img, 60, 41)) << "maximum: right";
+}
+
+// A lamp is a whole circle of its own small square, whatever room its panel would give it.
+TEST(Shape, LampIsAWholeCircle) {
+    QWidget panel;
+    panel.resize(200, 100);
+    auto* lamp = new TShape(&panel);
+    lamp->SetBrushColor(Qt::red);
+    panel.show();
+    EXPECT_EQ(lamp->width(), lamp->height());
+    EXPECT_LE(lamp->width(), 20);
+    const QImage img = lamp->grab().toImage();
+    const auto red = [&](int x, int y) {
+        const QColor c = img.pixelColor(x * img.width() / lamp->width(), y * img.height() / lamp->height());
+        return c.red() > 200 && c.green() < 100;
+    };
+    const int side = lamp->width();
+    EXPECT_TRUE(red(side / 2, side / 2));
+    for (const QPoint& edge :
+         {QPoint(side / 2, 0), QPoint(side / 2, side - 1), QPoint(0, side / 2), QPoint(side - 1, side / 2)})
+        EXPECT_FALSE(red(edge.x(), edge.y())) << "outlined at " << edge.x() << "," << edge.y();
+}
+
 TEST_F(MainFormTest, EveryNamedComponentExistsAndTheWindowRenders) {
     for (const char* name :
          {"Label7",    "Gauge1",     "eRange",   "Edit1",     "LDataErr",    "Edit5",         "Edit6",
@@ -301,6 +433,12 @@ TEST_F(MainFormTest, EveryNamedComponentExistsAndTheWindowRenders) {
           "ITest",     "IDB",        "N2",       "ICall1",    "ICall2",      "N14",           "N9",
           "ITest1",    "ITest2",     "ITest3",   "IReset",    "iComSelect",  "iTCPselect"})
         EXPECT_NE(MainForm->findChild<QObject*>(name), nullptr) << name;
+    // The monitor window has a Timer1 too: the main window's own timers carry their names.
+    for (QTimer* t : {MainForm->Timer1, MainForm->Timer2})
+        EXPECT_EQ(MainForm->findChild<QTimer*>(t->objectName(), Qt::FindDirectChildrenOnly), t);
+    EXPECT_EQ(MainForm->Timer1->objectName(), "Timer1");
+    EXPECT_EQ(QStringList({cell(0, 0), cell(0, 1), cell(0, 2)}),
+              QStringList({" № ", " Канал ", " Сообщение "}));
     EXPECT_EQ(MainForm->Edit1->text(), "MB2");
     EXPECT_EQ(MainForm->Label7->text(), "ВЕСК свободен");
     EXPECT_TRUE(MainForm->Panel6->isVisible());
@@ -334,3 +472,5 @@ TEST_F(MainFormTest, ErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
 }
 
 } // namespace
+
+#include "MainFormTest.moc"

@@ -6,3 +6,11 @@ endif()
 if(NOT err MATCHES "xvfb-run")
     message(FATAL_ERROR "no hint to xvfb-run: ${err}")
 endif()
+
+# An X display named, but no Wayland display and no platform chosen: the program does not
+# refuse, it goes on to the window system (here a display that is not there).
+set(ENV{DISPLAY} ":31999")
+execute_process(COMMAND ${PROGRAM} RESULT_VARIABLE rc ERROR_VARIABLE err OUTPUT_VARIABLE out TIMEOUT 20)
+if(err MATCHES "xvfb-run")
+    message(FATAL_ERROR "refused with an X display named: ${err}")
+endif()

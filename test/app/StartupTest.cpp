@@ -13,10 +13,14 @@
 #include "platform/SerialPorts.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -59,6 +63,21 @@ TEST_F(StartupTest, EmptyFolderWithoutAdapterStartsSilentlyWithNoLink) {
     EXPECT_EQ(CurrentChannel, 1);
     EXPECT_TRUE(MainForm->eRange->text().isEmpty());
     EXPECT_NE(RxLock, nullptr);
+}
+
+// A larger font makes the bars above and below the panels taller: the window grows, so that
+// the panels keep all of their room.
+TEST_F(StartupTest, MainWindowGrowsWithTheBarsOfALargeFont) {
+    const QFont before = QApplication::font();
+    QFont large = before;
+    large.setPointSize(20);
+    QApplication::setFont(large);
+    Start(false);
+    QApplication::setFont(before);
+    MainForm->ensurePolished();
+    EXPECT_GE(MainForm->height() - MainForm->menuBar()->sizeHint().height() -
+                  MainForm->ToolBar1->sizeHint().height() - MainForm->StatusBar1->sizeHint().height(),
+              392);
 }
 
 // Start-up puts back the defaults of whatever an earlier session left in the shared state.

@@ -223,6 +223,21 @@ TEST_F(AttenuationEditorTest, TheMenuItemFollowsTheAccessRuleAndPrintsTheList) {
     SetReportPreviewHook([&](TReport& r) {
         rows = int(r.Data.Rows.size());
         ExpectNothingOverlaps(r);
+        // The table's frame runs from its first column to its last.
+        double leftRule = 1e9, rightRule = -1e9;
+        QRectF firstCaption, lastCaption;
+        for (const TPreparedItem& item : r.Page(0).Items) {
+            if (item.IsLine && item.Rect.width() == 0) {
+                leftRule = std::min(leftRule, item.Rect.x());
+                rightRule = std::max(rightRule, item.Rect.x());
+            } else if (item.Text == "Локомотив") {
+                firstCaption = item.Rect;
+            } else if (item.Text == "Ослабление ГМВ") {
+                lastCaption = item.Rect;
+            }
+        }
+        EXPECT_NEAR(leftRule, firstCaption.left(), 0.5);
+        EXPECT_NEAR(rightRule, lastCaption.right(), 0.5);
         if (HavePdfToText()) {
             r.ExportPdf(QString(VESK_BINARY_DIR) + "/report-QRRV.pdf");
             text = PdfText(QString(VESK_BINARY_DIR) + "/report-QRRV.pdf");

@@ -111,6 +111,9 @@ TEST_F(BlockNumTest, DeviceRowsCannotBeEditedButCanBeDeleted) {
     table_->Delete();
     EXPECT_EQ(table_->RowCount(), 0);
     EXPECT_EQ(table_->CurrentIndex(), -1);
+    for (int outside : {-2, 0})
+        EXPECT_THROW(table_->SetCurrentIndex(outside), ERangeError) << outside;
+    EXPECT_EQ(table_->CurrentIndex(), -1);
 
     TypeRow("7654321", Blocks(3));
     RowOf("7654321", Blocks(3));

@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QHeaderView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
@@ -61,6 +62,7 @@ TEST_F(BlockNumWindowTest, ColumnListShowsAndHidesGridColumns) {
     block5->setCheckState(Qt::Checked);
     EXPECT_FALSE(w_->DBGrid1->isColumnHidden(column));
     EXPECT_EQ(w_->cbIncludeRecords->currentIndex(), 0);
+    EXPECT_EQ(w_->findChild<QWidget*>("DBNavigator1"), w_->DBNavigator1);
 }
 
 TEST_F(BlockNumWindowTest, PrintIsOffWhileARowIsChanged) {
@@ -94,6 +96,16 @@ TEST_F(BlockNumWindowTest, ClosingWithAPendingEditAsksYesNoCancel) {
     dialogAnswer_ = mrNo;
     EXPECT_TRUE(w_->FormCloseQuery());
     EXPECT_TRUE(t_->Value(bnBlock1).toString().isEmpty());
+
+    // Leaving the window for another one asks the same.
+    t_->Edit();
+    t_->SetValue(bnBlock1, "8");
+    dialogs_.clear();
+    dialogAnswer_ = mrYes;
+    w_->FormDeactivate();
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(t_->State(), TDataState::Browse);
+    EXPECT_EQ(t_->Value(bnBlock1).toString(), "8");
 }
 
 TEST_F(BlockNumWindowTest, GridEditsAHandRowAndLeavingTheRowSavesIt) {
@@ -154,12 +166,14 @@ TEST_F(BlockNumWindowTest, RowsAreReadOnlyWhileTheWindowIsShown) {
     QCoreApplication::processEvents();
     QAbstractItemModel* m = w_->DBGrid1->model();
     ASSERT_EQ(m->rowCount(), 301);
+    EXPECT_EQ(w_->DBGrid1->verticalHeader()->count(), 301) << "the grid has them too";
     EXPECT_GT(t_->RowReads(), reads);
     EXPECT_EQ(m->data(m->index(300, 0)).toString(), "1000300") << "key order";
     EXPECT_EQ(m->data(m->index(1, 1)).toString(), "10.02.2026");
     EXPECT_EQ(m->data(m->index(1, 2)).toString(), "09:30:00");
     ASSERT_TRUE(SaveBlockNums("1000150", KindFromDevice, clock_.Now(), Blocks(1)));
     EXPECT_EQ(m->rowCount(), 302);
+    EXPECT_EQ(w_->DBGrid1->verticalHeader()->count(), 302);
     EXPECT_EQ(w_->DBGrid1->currentIndex().row(), t_->CurrentIndex());
     EXPECT_EQ(m->data(m->index(t_->CurrentIndex(), 0)).toString(), "1000150")
         << "the grid shows the saved row";

@@ -6,6 +6,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
@@ -102,6 +103,10 @@ TEST_F(ReportPreviewTest, OpensOnTheFirstPageAndPagesThroughAMillionRows) {
     for (QLabel* l : {preview.lPages, preview.lZoom})
         EXPECT_GE(l->width(), l->sizeHint().width()) << l->text().toStdString();
     EXPECT_GE(preview.ePage->width(), preview.ePage->sizeHint().width());
+
+    // Every button shows a picture or a sign.
+    for (const QAbstractButton* b : preview.findChildren<QAbstractButton*>())
+        EXPECT_TRUE(!b->icon().isNull() || !b->text().trimmed().isEmpty()) << b->objectName().toStdString();
 
     const QSize before = preview.View->size();
     preview.bZoomIn->click();

@@ -22,6 +22,7 @@
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -101,6 +102,9 @@ TEST_F(ResultBrowserTest, ColumnsTitlesAndFormatsOfTheTwins) {
     EXPECT_EQ(FDB->DBNavigator1->Button(TNavButton::Refresh)->toolTip(), "Обновить данные");
     EXPECT_EQ(FDB->DBNavigator1->Button(TNavButton::Delete)->toolTip(), "Удалить запись");
     EXPECT_EQ(FDB->DBNavigator1->Button(TNavButton::Insert), nullptr) << "a browser inserts nothing";
+    for (const QToolButton* b : FDB->DBNavigator1->findChildren<QToolButton*>())
+        EXPECT_FALSE(b->icon().isNull())
+            << b->objectName().toStdString() << ": a button with no caption shows its icon";
     for (TResultBrowser* b : {static_cast<TResultBrowser*>(FDB), static_cast<TResultBrowser*>(FDB23)}) {
         EXPECT_EQ(b->BitBtn1->toolTip(), "Отчет");
         EXPECT_EQ(b->BitBtn2->toolTip(), "Выбор по признаку");
@@ -216,6 +220,7 @@ TEST_F(ResultBrowserTest, CommentsShowTheSavedRowAndLeaveTheLiveStateAlone) {
     FDB->RichEdit1->setEnabled(false);
     FDB->NavigatorClick(TNavButton::First);
     EXPECT_TRUE(Comments(FDB).contains(" Брак АФУ  МВ КСВ=???"));
+    EXPECT_EQ(FDB->CurrentRow(), 0) << "the first row";
 }
 
 TEST_F(ResultBrowserTest, TestsCommentsFollowTheEventAndNeverMarkAResultShown) {
@@ -253,6 +258,8 @@ TEST_F(ResultBrowserTest, CriteriaPickRowsAndStayAfterCloseAndShow) {
     ASSERT_EQ(m->rowCount(), 4);
 
     Select(FDB23, true, "123", false, {}, {});
+    EXPECT_GT(FSelectDlg->Edit1->geometry().left(), FSelectDlg->Label1->geometry().right())
+        << "the number field stands beside its caption";
     ASSERT_EQ(m->rowCount(), 2);
     EXPECT_EQ(Cell(FDB23, 0, 6), "0000123");
     EXPECT_EQ(Cell(FDB23, 1, 6), "0000123");
@@ -309,7 +316,13 @@ TEST_F(ResultBrowserTest, DeletingSelectedRowsAsksFirst) {
     RadioRow("0000005"); // written while the browser is open: shown after a refresh
     EXPECT_EQ(m->rowCount(), 5);
     FDB23->SetCurrentRow(3);
+    // The grid is told before the rows go, so that it lets go of what it holds of them.
+    int aboutToReset = 0, reset = 0;
+    QObject::connect(m, &QAbstractItemModel::modelAboutToBeReset, [&] { ++aboutToReset; });
+    QObject::connect(m, &QAbstractItemModel::modelReset, [&] { ++reset; });
     FDB23->NavigatorClick(TNavButton::Refresh);
+    EXPECT_GE(reset, 1);
+    EXPECT_EQ(aboutToReset, reset);
     ASSERT_EQ(m->rowCount(), 6);
     EXPECT_EQ(FDB23->CurrentRow(), 3) << "the refresh keeps the current row";
     SelectRows(FDB23, {1, 2, 4});
@@ -367,8 +380,10 @@ TEST_F(ResultBrowserTest, ReportTakesTheSelectedRowsOrAllThatMeetTheCriteria) {
         EXPECT_FALSE(FDB->RichEdit1->isEnabled()) << "comments frozen during the preview";
         EXPECT_EQ(FDB->DBGrid1->model()->rowCount(), gridRows) << "the grid stays as it was";
     });
+    QPoint formCentre;
     const auto report = [&](int include, int format, bool accept = true) {
-        QTimer::singleShot(0, [=] {
+        QTimer::singleShot(0, [=, &formCentre] {
+            formCentre = Form2->geometry().center();
             if (Form2->RadioGroup1->isEnabled())
                 Form2->RadioGroup1->SetItemIndex(include);
             Form2->RadioGroup2->SetItemIndex(format);
@@ -383,6 +398,8 @@ TEST_F(ResultBrowserTest, ReportTakesTheSelectedRowsOrAllThatMeetTheCriteria) {
     EXPECT_EQ(Form2->RadioGroup1->ItemIndex(), 0);
     EXPECT_EQ(reportRows, 6);
     EXPECT_EQ(FReport, nullptr) << "a compact form goes with its preview";
+    EXPECT_LE((formCentre - MainForm->geometry().center()).manhattanLength(), 10)
+        << "the report options stand in the middle of the main window";
 
     SelectRows(FDB, {0, 2, 4});
     report(1, 1);

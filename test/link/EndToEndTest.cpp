@@ -12,6 +12,7 @@
 #include "link/TraceRing.h"
 #include "link/Transport.h"
 #include "link/TxBuffer.h"
+#include "platform/Clock.h"
 #include "state/UVesk.h"
 #include "support/AppFixture.h"
 
@@ -50,6 +51,21 @@ public:
         return false;
     }
     QList<int> Seen;
+};
+
+// A clock that moves 100 ms at each reading and adds up the time read while no port is open.
+class TClosedPortClock : public TClock {
+public:
+    qint64 MonotonicMs() const override {
+        now_ += 100;
+        if (!ComPortOpen())
+            ClosedMs += 100;
+        return now_;
+    }
+    mutable qint64 ClosedMs = 0;
+
+private:
+    mutable qint64 now_ = 0;
 };
 
 // The helper's skip or failure ends the test too.
@@ -96,6 +112,57 @@ protected:
     TPostedMessages posted_;
 };
 
+// First in this file, so that it meets the link as the program starts with it.
+TEST_F(LinkEndToEnd, TcpPeerThatClosesIsNoticed) {
+    const int port = station_.ListenTcp(0);
+    ASSERT_GT(port, 0);
+    DeviceTcpPort = port;
+    QString offered;
+    SetDialogHook(
+        [this](const TDialogRecord& d, QWidget*) {
+            dialogs_.append(d);
+            return dialogAnswer_;
+        },
+        [&](const QString& caption, const QString&, QString& value, QWidget*) {
+            EXPECT_EQ(caption, "Enter IP");
+            offered = value;
+            value = "127.0.0.1";
+            return true;
+        });
+    Start();
+    MainForm->iTCPselectClick();
+    EXPECT_EQ(PortName, "TCP");
+    EXPECT_EQ(ReadFile("Options.dat"), "TCP\r\n");
+    EXPECT_TRUE(MainForm->iTCP->menuAction()->isVisible());
+    MainForm->iConnectClick();
+    EXPECT_TRUE(dialogs_.isEmpty()) << "nothing to break off on the first connection";
+    EXPECT_EQ(offered, QString(DeviceFactoryAddress));
+    ASSERT_TRUE(TcpConnected);
+    EXPECT_EQ(MainForm->StatusText(0), "Соединен с: 127.0.0.1");
+    EXPECT_TRUE(MainForm->ToolPositionEnabled(0));
+    EXPECT_TRUE(station_.WaitFor({0xD0}, std::chrono::seconds(5)));
+
+    // Connecting again while connected asks first; No leaves the link as it is.
+    offered.clear();
+    dialogAnswer_ = mrNo;
+    MainForm->iConnectClick();
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Text, "Соединение установлено. Разорвать?");
+    EXPECT_TRUE(offered.isEmpty());
+    EXPECT_TRUE(TcpConnected);
+    dialogAnswer_ = mrOk;
+
+    station_.SendSplit(FromHex("94 B3 C7"), 1, std::chrono::milliseconds(1));
+    ASSERT_TRUE(PumpUntil([] { return MessageCount == 2; }));
+    EXPECT_EQ(GridCell(MainForm->StringGrid1, 1, 1), "МВ2");
+    EXPECT_EQ(GridCell(MainForm->StringGrid1, 2, 2), "ПРМ вызова 1");
+
+    station_.HangUp();
+    ASSERT_TRUE(PumpUntil([] { return !TcpConnected; }));
+    EXPECT_EQ(MainForm->StatusText(0), "Соединение не установлено");
+    EXPECT_FALSE(MainForm->ToolPositionEnabled(0));
+}
+
 TEST_F(LinkEndToEnd, StartUpResetsTheStationTwiceAndEventsBecomeRows) {
     START_WITH_STATION();
     ASSERT_TRUE(station_.WaitForCount(2, std::chrono::seconds(5)));
@@ -133,6 +200,36 @@ TEST_F(LinkEndToEnd, StartUpResetsTheStationTwiceAndEventsBecomeRows) {
     station_.Send(FromHex("C0"));
     ASSERT_TRUE(PumpUntil([] { return MainForm->Label7->text() == "ВЕСК свободен"; }));
     EXPECT_TRUE(MainForm->ToolPositionEnabled(0));
+}
+
+// A station that stops reading for a while: the terminal fills, the sends wait and are
+// taken in pieces, and the station gets every byte once and in order.
+TEST_F(LinkEndToEnd, SendsThatTheLineTakesInPiecesArriveWhole) {
+    START_WITH_STATION();
+    ASSERT_TRUE(station_.WaitForCount(2, std::chrono::seconds(5)));
+    std::atomic<bool> stalled = false;
+    station_.SetHandler([&](const vesksim::TUnit&, vesksim::TStation&) {
+        if (!stalled.exchange(true))
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    });
+    station_.Clear();
+    TBytes expected;
+    for (int block = 0; block < 160; ++block) {
+        TxBuffer.Len = 0;
+        // Not a multiple of the terminal's buffer steps: a full terminal takes part of a send.
+        for (int i = 0; i < 1000; ++i)
+            PutTxByte(uint8_t((block + i) % 0x70));
+        expected.insert(expected.end(), TxBuffer.Data, TxBuffer.Data + TxBuffer.Len);
+        SendBuffer(TxBuffer, TxSent);
+        ASSERT_EQ(TxSent, 1000) << "block " << block;
+        ASSERT_EQ(TxBuffer.Len, 0);
+    }
+    ASSERT_TRUE(station_.WaitForCount(expected.size(), std::chrono::seconds(10)));
+    PumpUntil([] { return false; }, 50);
+    station_.SetHandler(nullptr);
+    const TBytes got = station_.Received();
+    ASSERT_EQ(got.size(), expected.size());
+    EXPECT_TRUE(got == expected);
 }
 
 TEST_F(LinkEndToEnd, AttenuationRequestGetsItsReply) {
@@ -207,9 +304,14 @@ TEST_F(LinkEndToEnd, PortMenuListsChoosesAndCloses) {
     EXPECT_FALSE(items[0]->isChecked());
     EXPECT_TRUE(items[1]->isChecked());
 
-    // Choosing the open port closes it, opens it again and resets the station.
+    // Choosing the open port closes it, lets the adapter rest 300 ms, opens it again and
+    // resets the station.
+    TClosedPortClock clock;
+    SetClock(&clock);
     station_.Clear();
     items[1]->trigger();
+    SetClock(nullptr);
+    EXPECT_GE(clock.ClosedMs, 300);
     ASSERT_TRUE(station_.WaitForCount(1, std::chrono::seconds(5)));
     EXPECT_EQ(Got(), "D0");
     EXPECT_TRUE(ComPortOpen());
@@ -237,55 +339,6 @@ TEST_F(LinkEndToEnd, PortMenuListsChoosesAndCloses) {
     EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
     EXPECT_EQ(exclusive, 0);
     ::close(fd);
-}
-
-TEST_F(LinkEndToEnd, TcpPeerThatClosesIsNoticed) {
-    const int port = station_.ListenTcp(0);
-    ASSERT_GT(port, 0);
-    DeviceTcpPort = port;
-    QString offered;
-    SetDialogHook(
-        [this](const TDialogRecord& d, QWidget*) {
-            dialogs_.append(d);
-            return dialogAnswer_;
-        },
-        [&](const QString& caption, const QString&, QString& value, QWidget*) {
-            EXPECT_EQ(caption, "Enter IP");
-            offered = value;
-            value = "127.0.0.1";
-            return true;
-        });
-    Start();
-    MainForm->iTCPselectClick();
-    EXPECT_EQ(PortName, "TCP");
-    EXPECT_EQ(ReadFile("Options.dat"), "TCP\r\n");
-    EXPECT_TRUE(MainForm->iTCP->menuAction()->isVisible());
-    MainForm->iConnectClick();
-    EXPECT_EQ(offered, QString(DeviceFactoryAddress));
-    ASSERT_TRUE(TcpConnected);
-    EXPECT_EQ(MainForm->StatusText(0), "Соединен с: 127.0.0.1");
-    EXPECT_TRUE(MainForm->ToolPositionEnabled(0));
-    EXPECT_TRUE(station_.WaitFor({0xD0}, std::chrono::seconds(5)));
-
-    // Connecting again while connected asks first; No leaves the link as it is.
-    offered.clear();
-    dialogAnswer_ = mrNo;
-    MainForm->iConnectClick();
-    ASSERT_EQ(dialogs_.size(), 1);
-    EXPECT_EQ(dialogs_[0].Text, "Соединение установлено. Разорвать?");
-    EXPECT_TRUE(offered.isEmpty());
-    EXPECT_TRUE(TcpConnected);
-    dialogAnswer_ = mrOk;
-
-    station_.SendSplit(FromHex("94 B3 C7"), 1, std::chrono::milliseconds(1));
-    ASSERT_TRUE(PumpUntil([] { return MessageCount == 2; }));
-    EXPECT_EQ(GridCell(MainForm->StringGrid1, 1, 1), "МВ2");
-    EXPECT_EQ(GridCell(MainForm->StringGrid1, 2, 2), "ПРМ вызова 1");
-
-    station_.HangUp();
-    ASSERT_TRUE(PumpUntil([] { return !TcpConnected; }));
-    EXPECT_EQ(MainForm->StatusText(0), "Соединение не установлено");
-    EXPECT_FALSE(MainForm->ToolPositionEnabled(0));
 }
 
 // A maintainer's session: the program started against the station, the receive log

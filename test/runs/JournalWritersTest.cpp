@@ -57,6 +57,10 @@ TEST_F(JournalWritersTest, SelfTestRowHasTheColumnsAndOneMomentForDateAndTime) {
     SetClock(&clock);
     MechanicNumber = "12345678901234567"; // longer than its 13 characters
     ConfigWord = "01234567";
+    for (int set = 1; set <= 3; ++set) {
+        MvChannels[set].Prm = QString::number(1000 * set + 111); // one digit too many
+        MvChannels[set].Prd = QString::number(1000 * set + 222);
+    }
     MvChannels[2].Prd = "456";
     Thresholds[5] = "42";
     VswrPacked = QString(QChar(35)) + QChar(12);
@@ -74,7 +78,8 @@ TEST_F(JournalWritersTest, SelfTestRowHasTheColumnsAndOneMomentForDateAndTime) {
     const TRow& r = rows[0];
     EXPECT_EQ(r[0].toDate(), QDate(2026, 1, 15));
     EXPECT_EQ(r[1].toTime(), QTime(23, 59, 59, 999)) << "date and time come from one reading";
-    EXPECT_EQ(RowFields(r, {2, 3, 4, 5, 6, 10, 18}), "Тест 1|1234567890123|Норма|0000000|01234567|456|42");
+    EXPECT_EQ(RowFields(r, {2, 3, 4, 5, 6, 18}), "Тест 1|1234567890123|Норма|0000000|01234567|42");
+    EXPECT_EQ(RowFields(r, {7, 8, 9, 10, 11, 12}), "111|122|211|456|311|322") << "every channel, cut to 3";
     EXPECT_EQ(VswrTextFromPacked(r[21].toString().at(0)), "3,5");
     EXPECT_EQ(VswrTextFromPacked(r[21].toString().at(1)), "1,2");
 }

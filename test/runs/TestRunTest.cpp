@@ -260,6 +260,13 @@ TEST_F(TestRunTest, PostedResultMessagesWithoutTheirResultDoNothing) {
     EXPECT_EQ(RunningTest, 2);
     QCoreApplication::processEvents();
     EXPECT_EQ(Rows23().size(), 1);
+
+    // A waiting result of another test starts no wait (that would end in a "no answer" row).
+    Deliver("0000000", 3);
+    RunningTest = 2;
+    MainForm->Test2();
+    EXPECT_EQ(RunningTest, 0);
+    EXPECT_EQ(Rows23().size(), 1);
 }
 
 TEST(WaitClock, CountsWholeSecondsFromItsStart) {
@@ -277,11 +284,15 @@ TEST_F(TestRunTest, TestOneRunsSeventySecondsAndEndsWithTheResetByte) {
     AnswerDialog(1, "1234567", 0);
     int gaugeAfterNoConfirmation = -1;
     WhileWaiting([&] {
-        Deliver("0000012", 1); // taken by no wait: named when the next test starts
+        Handle(0xEA, {0, 3, 0, 2, 3, 5, 1, 9}); // the deviation measured during the test
+        Deliver("0000012", 1);                  // taken by no wait: named when the next test starts
         EndWaitRequest = true;
         When([] { return !EndWaitRequest; },
              [&] { gaugeAfterNoConfirmation = MainForm->Gauge4->Progress(); });
     });
+    // A tests 2/3 result has been on screen for a while when test 1 is started.
+    ResultShown = true;
+    ResultShownAt = clock_.Now().addSecs(-5);
     const qint64 start = clock_.MonotonicMs();
     MainForm->ToolButton1Click();
     EXPECT_GE(clock_.MonotonicMs() - start, 70'000) << "0xAB does not end test 1";
@@ -291,6 +302,9 @@ TEST_F(TestRunTest, TestOneRunsSeventySecondsAndEndsWithTheResetByte) {
     EXPECT_TRUE(Rows23().isEmpty());
     EXPECT_EQ(MainForm->Label25->text(), "Результаты тестирования");
     EXPECT_TRUE(MainForm->BitBtn5->isHidden());
+    // That earlier result is gone: a busy event after the test leaves its measurement shown.
+    CloseShownResultOnBusy();
+    EXPECT_EQ(MainForm->ELevm->text(), "3,5");
 
     EXPECT_TRUE(dialogs_.isEmpty());
     MainForm->ITest1Click(); // the next test
