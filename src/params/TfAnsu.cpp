@@ -39,10 +39,12 @@ TfAnsu::TfAnsu(QWidget* parent) : QDialog(parent) {
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(260);
 
-    f2Timer_ = new QTimer(this);
-    f2Timer_->setObjectName("F2ReleaseTimer");
-    f2Timer_->setSingleShot(true);
-    connect(f2Timer_, &QTimer::timeout, this, &TfAnsu::F2ReleaseDue);
+    f2_ = new TPushKey(
+        this, [this] { return sbTg->isChecked(); },
+        [this](bool down) {
+            sbTg->setChecked(down);
+            sbTgClick();
+        });
     connect(cbDiap, &QComboBox::currentIndexChanged, this, &TfAnsu::cbDiapChanhe);
     connect(sbTg, &QPushButton::clicked, this, &TfAnsu::sbTgClick);
     connect(Timer1, &QTimer::timeout, this, &TfAnsu::Timer1Timer);
@@ -90,44 +92,13 @@ void TfAnsu::sbTgClick() {
 }
 
 void TfAnsu::FormKeyDown(int key, bool autoRepeat) {
-    if (key != Qt::Key_F2 || autoRepeat)
-        return;
-    switch (f2_.Pressed()) {
-    case TKeyRelease::TPress::Repeat:
-        f2Timer_->stop();
-        return;
-    case TKeyRelease::TPress::AfterRelease:
-        f2Timer_->stop();
-        sbTg->setChecked(false);
-        sbTgClick();
-        break;
-    case TKeyRelease::TPress::Fresh:
-        break;
-    }
-    if (sbTg->isChecked())
-        return;
-    sbTg->setChecked(true);
-    sbTgClick();
+    if (key == Qt::Key_F2 && !autoRepeat)
+        f2_->Press();
 }
 
 void TfAnsu::FormKeyUp(int key, bool autoRepeat) {
-    if (key != Qt::Key_F2 || autoRepeat || !sbTg->isChecked())
-        return;
-    f2_.Released();
-    f2Timer_->start(f2_.MsToDue());
-}
-
-void TfAnsu::F2ReleaseDue() {
-    if (!f2_.Pending())
-        return;
-    if (!f2_.ReleaseDue()) {
-        f2Timer_->start(f2_.MsToDue());
-        return;
-    }
-    if (!sbTg->isChecked())
-        return;
-    sbTg->setChecked(false);
-    sbTgClick();
+    if (key == Qt::Key_F2 && !autoRepeat)
+        f2_->Release();
 }
 
 void TfAnsu::Timer1Timer() {

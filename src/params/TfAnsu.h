@@ -38,12 +38,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    void F2ReleaseDue();
-
     bool keyed_ = false;      // the line has had the press and no release since
     bool inSequence_ = false; // a key or unkey sequence runs (its wait pumps events)
-    TKeyRelease f2_;
-    QTimer* f2Timer_ = nullptr;
+    TPushKey* f2_ = nullptr;  // F2 works sbTg; its releases are held back to tell a repeat
 };
 
 extern TfAnsu* fAnsu;

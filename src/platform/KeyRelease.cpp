@@ -2,7 +2,9 @@
 
 #include "platform/Clock.h"
 
+#include <QTimer>
 #include <algorithm>
+#include <utility>
 
 void TKeyRelease::Released() {
     if (pending_)
@@ -27,4 +29,50 @@ bool TKeyRelease::ReleaseDue() {
 
 int TKeyRelease::MsToDue() const {
     return int(std::clamp<qint64>(at_ + RepeatGapMs + 1 - Clock().MonotonicMs(), 1, RepeatGapMs + 1));
+}
+
+TPushKey::TPushKey(QObject* parent, std::function<bool()> isDown, std::function<void(bool)> setDown)
+    : QObject(parent), timer_(new QTimer(this)), isDown_(std::move(isDown)), setDown_(std::move(setDown)) {
+    timer_->setObjectName("F2ReleaseTimer");
+    timer_->setSingleShot(true);
+    connect(timer_, &QTimer::timeout, this, &TPushKey::releaseDue);
+}
+
+void TPushKey::Press() {
+    switch (key_.Pressed()) {
+    case TKeyRelease::TPress::Repeat:
+        timer_->stop();
+        return;
+    case TKeyRelease::TPress::AfterRelease:
+        timer_->stop();
+        setDown_(false);
+        break;
+    case TKeyRelease::TPress::Fresh:
+        break;
+    }
+    if (!isDown_())
+        setDown_(true);
+}
+
+void TPushKey::Release() {
+    if (!isDown_())
+        return;
+    key_.Released();
+    timer_->start(key_.MsToDue());
+}
+
+void TPushKey::Cancel() {
+    key_.Clear();
+    timer_->stop();
+}
+
+void TPushKey::releaseDue() {
+    if (!key_.Pending())
+        return;
+    if (!key_.ReleaseDue()) {
+        timer_->start(key_.MsToDue());
+        return;
+    }
+    if (isDown_())
+        setDown_(false);
 }

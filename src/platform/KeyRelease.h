@@ -6,7 +6,11 @@
 // RepeatGapMs on Clock() drops both. Widget-free; the window keeps a timer that asks
 // ReleaseDue once MsToDue has passed.
 
+#include <QObject>
 #include <QtGlobal>
+#include <functional>
+
+class QTimer;
 
 class TKeyRelease {
 public:
@@ -29,4 +33,26 @@ public:
 private:
     bool pending_ = false;
     qint64 at_ = 0;
+};
+
+/// A push button worked by a key held down: the window passes the key's press and release
+/// (auto-repeats already left out); a release is held back by TKeyRelease and runs from a
+/// single-shot timer ("F2ReleaseTimer") once it is due. setDown changes the button and runs
+/// what its click runs.
+class TPushKey : public QObject {
+public:
+    TPushKey(QObject* parent, std::function<bool()> isDown, std::function<void(bool)> setDown);
+    void Press();
+    /// Ignored while the button is up.
+    void Release();
+    /// Forgets a held-back release (the window closes).
+    void Cancel();
+
+private:
+    void releaseDue();
+
+    TKeyRelease key_;
+    QTimer* timer_;
+    std::function<bool()> isDown_;
+    std::function<void(bool)> setDown_;
 };

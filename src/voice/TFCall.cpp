@@ -157,10 +157,12 @@ TFCall::TFCall(QWidget* parent) : QDialog(parent) {
     Timer2->setObjectName("Timer2");
     Timer2->setInterval(60000);
 
-    f2Timer_ = new QTimer(this);
-    f2Timer_->setObjectName("F2ReleaseTimer");
-    f2Timer_->setSingleShot(true);
-    connect(f2Timer_, &QTimer::timeout, this, &TFCall::F2ReleaseDue);
+    f2_ = new TPushKey(
+        this, [this] { return sbTg->isChecked(); },
+        [this](bool down) {
+            sbTg->setChecked(down);
+            sbTgClick();
+        });
     connect(bCall, &QPushButton::clicked, this, &TFCall::bCallClick);
     connect(sbTg, &QToolButton::clicked, this, &TFCall::sbTgClick);
     connect(Timer1, &QTimer::timeout, this, &TFCall::Timer1Timer);
@@ -284,45 +286,13 @@ bool TFCall::eventFilter(QObject* watched, QEvent* e) {
         // release/press pairs.
         if (k->isAutoRepeat())
             return true;
-        if (e->type() == QEvent::KeyRelease) {
-            if (sbTg->isChecked()) {
-                f2_.Released();
-                f2Timer_->start(f2_.MsToDue());
-            }
-            return true;
-        }
-        switch (f2_.Pressed()) {
-        case TKeyRelease::TPress::Repeat:
-            f2Timer_->stop();
-            return true;
-        case TKeyRelease::TPress::AfterRelease:
-            f2Timer_->stop();
-            sbTg->setChecked(false);
-            sbTgClick();
-            break;
-        case TKeyRelease::TPress::Fresh:
-            break;
-        }
-        if (!sbTg->isChecked()) {
-            sbTg->setChecked(true);
-            sbTgClick();
-        }
+        if (e->type() == QEvent::KeyRelease)
+            f2_->Release();
+        else
+            f2_->Press();
         return true;
     }
     return QDialog::eventFilter(watched, e);
-}
-
-void TFCall::F2ReleaseDue() {
-    if (!f2_.Pending())
-        return;
-    if (!f2_.ReleaseDue()) {
-        f2Timer_->start(f2_.MsToDue());
-        return;
-    }
-    if (sbTg->isChecked()) {
-        sbTg->setChecked(false);
-        sbTgClick();
-    }
 }
 
 void TFCall::done(int r) {
@@ -332,8 +302,7 @@ void TFCall::done(int r) {
 }
 
 void TFCall::FormClose() {
-    f2_.Clear();
-    f2Timer_->stop();
+    f2_->Cancel();
     if (sbTg->isChecked()) {
         sbTg->setChecked(false);
         sbTgClick();

@@ -86,7 +86,6 @@ private:
     void FormClose();
     /// False when a release cut its wait short (the release sequence then follows).
     bool PressSequence();
-    void F2ReleaseDue();
     void ReleaseSequence();
     void TraceRing(const TTraceRing& ring);
     void PaintSeries();
@@ -94,8 +93,7 @@ private:
     bool talking_ = false;      // the press sequence has begun and no release has followed
     bool inSequence_ = false;   // a press or release sequence is running (its waits pump events)
     bool pressWaiting_ = false; // the press sequence waits its 200 ms
-    TKeyRelease f2_;            // F2 releases held back to tell a repeat from a release
-    QTimer* f2Timer_ = nullptr;
+    TPushKey* f2_ = nullptr;    // F2 works sbTg; its releases are held back to tell a repeat
     QList<QPointF> points_;
 };
 
