@@ -236,6 +236,13 @@ TEST_F(CallWindowTest, F2RepeatsAsReleasePressPairsKeepTalkingAndSequencesNeverO
     PumpUntil([] { return false; }, 60);
     EXPECT_EQ(Hex(), "") << "a repeat is no release";
     EXPECT_TRUE(Recorder->Recording);
+    clock_.SetStep(0); // the edge of the gap: a press 30 ms on is still a repeat
+    key(QEvent::KeyRelease);
+    clock_.Advance(30);
+    key(QEvent::KeyPress);
+    clock_.SetStep(5);
+    PumpUntil([] { return false; }, 60);
+    EXPECT_EQ(Hex(), "") << "a press 30 ms after the release";
 
     // A pair split by a busy display (the press 50 ms after the release): a release, then
     // a press, in turn.
