@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QThread>
 #include <QToolBar>
 
 namespace {
@@ -111,6 +112,25 @@ TEST_F(ScreenRateTest, RowsReachTheViewInOneInsertionAFrame) {
     EXPECT_EQ(insertions, 1);
     EXPECT_EQ(moves, 1);
     EXPECT_EQ(grid_->selectionModel()->currentIndex().row(), 499);
+}
+
+TEST_F(ScreenRateTest, StreamingRowsStepTheViewAFewTimesASecondAndTheLastRowShows) {
+    settle();
+    int steps = 0;
+    QObject::connect(grid_->model(), &QAbstractItemModel::rowsInserted, [&] { ++steps; });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < 600) {
+        addRows(1);
+        QCoreApplication::processEvents(); // each turn would scroll the view again
+        QThread::msleep(1);                // fewer rows than make the grid start over
+    }
+    const qint64 ms = elapsed.elapsed();
+    EXPECT_LE(steps, 2 + ms / GridStreamMs) << ms << " ms";
+    const int rows = MessageCount;
+    ASSERT_TRUE(PumpUntil([&] { return grid_->selectionModel()->currentIndex().row() == rows - 1; }))
+        << "the stream's last row is shown";
+    EXPECT_TRUE(grid_->viewport()->rect().contains(grid_->visualRect(grid_->model()->index(rows - 1, 2))));
 }
 
 TEST_F(ScreenRateTest, BusyAndFreeAlternatingChangeTheToolButtonsOnceAFrame) {
