@@ -114,6 +114,25 @@ TEST_F(ScreenRateTest, RowsReachTheViewInOneInsertionAFrame) {
     EXPECT_EQ(grid_->selectionModel()->currentIndex().row(), 499);
 }
 
+TEST_F(ScreenRateTest, EditedShownRowsReachTheViewInOneChange) {
+    addRows(30);
+    settle();
+    std::vector<std::pair<int, int>> changes;
+    QObject::connect(grid_->model(), &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex& from, const QModelIndex& to) {
+                         changes.push_back({from.row(), to.row()});
+                     });
+    grid_->setCellText(1, 2, "первая");
+    grid_->setCellText(4, 2, "четвертая");
+    grid_->setCellText(2, 2, "вторая");
+    settle();
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0], std::make_pair(0, 3)) << "rows 1 to 4 of the grid";
+    EXPECT_EQ(grid_->model()->index(3, 2).data().toString(), "четвертая");
+    settle();
+    EXPECT_EQ(changes.size(), 1u) << "a frame without edits changes nothing";
+}
+
 TEST_F(ScreenRateTest, StreamingRowsStepTheViewAFewTimesASecondAndTheLastRowShows) {
     settle();
     int steps = 0;
