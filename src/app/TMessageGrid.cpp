@@ -47,7 +47,6 @@ TMessageGrid::TMessageGrid(int rows, int columns, QWidget* parent)
     : QTableView(parent), model_(new TModel(this)), frame_(new QTimer(this)), columns_(std::max(1, columns)),
       header_(size_t(columns_)) {
     frame_->setSingleShot(true);
-    frame_->setInterval(ScreenFrameMs);
     connect(frame_, &QTimer::timeout, this, &TMessageGrid::showChanges);
     setModel(model_);
     setRowCount(rows);
@@ -113,12 +112,17 @@ void TMessageGrid::setFillColumn(int column) {
 }
 
 void TMessageGrid::changed() {
-    if (!frame_->isActive())
-        frame_->start();
+    if (frame_->isActive())
+        return;
+    // A change after a quiet spell shows at the frame's end; one that follows a recent
+    // step waits until the stream's interval is up.
+    const qint64 since = shown_.isValid() ? shown_.elapsed() : GridStreamMs;
+    frame_->start(int(std::max<qint64>(ScreenFrameMs, GridStreamMs - since)));
 }
 
 void TMessageGrid::showChanges() {
     frame_->stop();
+    shown_.start();
     const int rows = rowCount() - 1;
     if (reset_) {
         model_->beginResetModel();

@@ -3,16 +3,22 @@
 // while the rows scroll); rows 1 to rowCount()-1 hold the texts. The texts change here at
 // once and the view follows at most once a frame: the rows added since the last frame
 // reach it in one insertion, the current cell is set and scrolled to once, so a fast
-// stream of messages costs no repaint, layout or signal per row.
+// stream of messages costs no repaint, layout or signal per row. While messages keep
+// coming the view follows them a few times a second (GridStreamMs): each step scrolls the
+// rows and redraws the scroll bar, and nobody reads thirty rows a second anyway.
 
 #include "platform/FrameGate.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QString>
 #include <QTableView>
 #include <vector>
 
 class QTimer;
+
+/// Least time between two steps of the grid's view while messages stream in.
+inline constexpr int GridStreamMs = 100;
 
 /// The message grid `StringGrid1`: a table view over rows kept by the grid itself.
 class TMessageGrid : public QTableView {
@@ -49,6 +55,7 @@ private:
 
     TModel* model_;
     QTimer* frame_;
+    QElapsedTimer shown_; // the last step of the view
     int columns_;
     std::vector<QString> cells_; // rows 1.. by columns_
     std::vector<QString> header_;

@@ -22,7 +22,7 @@
 namespace {
 
 constexpr size_t TrickleBytes = 256;
-constexpr int TricklePauseMs = 4;
+constexpr int TricklePauseMs = 10;
 
 /// Reads the port in chunks on its own thread and pushes the bytes to the window thread.
 /// It ends when told to (through its wake-up descriptor) or when the port hangs up or

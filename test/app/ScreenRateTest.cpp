@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QThread>
 #include <QToolBar>
 
 namespace {
@@ -111,6 +112,44 @@ TEST_F(ScreenRateTest, RowsReachTheViewInOneInsertionAFrame) {
     EXPECT_EQ(insertions, 1);
     EXPECT_EQ(moves, 1);
     EXPECT_EQ(grid_->selectionModel()->currentIndex().row(), 499);
+}
+
+TEST_F(ScreenRateTest, EditedShownRowsReachTheViewInOneChange) {
+    addRows(30);
+    settle();
+    std::vector<std::pair<int, int>> changes;
+    QObject::connect(grid_->model(), &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex& from, const QModelIndex& to) {
+                         changes.push_back({from.row(), to.row()});
+                     });
+    grid_->setCellText(1, 2, "первая");
+    grid_->setCellText(4, 2, "четвертая");
+    grid_->setCellText(2, 2, "вторая");
+    settle();
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0], std::make_pair(0, 3)) << "rows 1 to 4 of the grid";
+    EXPECT_EQ(grid_->model()->index(3, 2).data().toString(), "четвертая");
+    settle();
+    EXPECT_EQ(changes.size(), 1u) << "a frame without edits changes nothing";
+}
+
+TEST_F(ScreenRateTest, StreamingRowsStepTheViewAFewTimesASecondAndTheLastRowShows) {
+    settle();
+    int steps = 0;
+    QObject::connect(grid_->model(), &QAbstractItemModel::rowsInserted, [&] { ++steps; });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < 600) {
+        addRows(1);
+        QCoreApplication::processEvents(); // each turn would scroll the view again
+        QThread::msleep(1);                // fewer rows than make the grid start over
+    }
+    const qint64 ms = elapsed.elapsed();
+    EXPECT_LE(steps, 2 + ms / GridStreamMs) << ms << " ms";
+    const int rows = MessageCount;
+    ASSERT_TRUE(PumpUntil([&] { return grid_->selectionModel()->currentIndex().row() == rows - 1; }))
+        << "the stream's last row is shown";
+    EXPECT_TRUE(grid_->viewport()->rect().contains(grid_->visualRect(grid_->model()->index(rows - 1, 2))));
 }
 
 TEST_F(ScreenRateTest, BusyAndFreeAlternatingChangeTheToolButtonsOnceAFrame) {
