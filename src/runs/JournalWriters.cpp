@@ -4,10 +4,14 @@
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "runs/ResultRender.h"
+#include "runs/TestRun.h"
 #include "runs/TestState.h"
 #include "state/UVesk.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
+#include <QTimer>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcJournal, "vesk.journal")
 
@@ -128,10 +132,44 @@ TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const
     return Append(folder, Test23FileName, Test23Fields(), row);
 }
 
+namespace {
+
+QStringList refusedRows;   // texts of refused rows that wait for the operator
+bool refusalShown = false; // a dialog of them is open or on its way
+
+// The error dialog runs the event loop, so the station's next results are handled while
+// the operator reads it; those refused meanwhile are named together once it is closed,
+// not in a dialog each.
+void ShowRefusedRows() {
+    if (TestWaitRunning()) { // the dialog would hold the wait, and the results behind it
+        QTimer::singleShot(100, QCoreApplication::instance(), ShowRefusedRows);
+        return;
+    }
+    while (!refusedRows.isEmpty()) {
+        constexpr int MaxListed = 10;
+        const QStringList rows = std::exchange(refusedRows, {});
+        QString message =
+            rows.size() == 1 ? rows.first()
+                             : QStringLiteral("Не сохранены в журнале %1 результатов:\n\n").arg(rows.size()) +
+                                   rows.mid(0, MaxListed).join(QStringLiteral("\n\n"));
+        if (rows.size() > MaxListed)
+            message += QStringLiteral("\n\n… и ещё %1").arg(rows.size() - MaxListed);
+        ShowError(message);
+    }
+    refusalShown = false;
+}
+
+} // namespace
+
 void ReportJournalFailure(const QString& fileName, const TJournalWrite& write, const QString& result) {
     if (write.Ok)
         return;
     const QString which = result.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(result);
-    ShowError(
-        QStringLiteral("Результат%1 не сохранён в журнале «%2».\n%3").arg(which, fileName, write.Error));
+    refusedRows
+        << QStringLiteral("Результат%1 не сохранён в журнале «%2».\n%3").arg(which, fileName, write.Error);
+    if (refusalShown)
+        return;
+    refusalShown = true;
+    // Shown once the wait that wrote the row has ended.
+    QTimer::singleShot(0, QCoreApplication::instance(), ShowRefusedRows);
 }

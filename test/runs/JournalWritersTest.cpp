@@ -135,6 +135,7 @@ protected:
 TEST_F(JournalFailureTest, OperatorIsToldOnceAndTheProgramGoesOn) {
     ToneFlagsG = "11000";
     MainForm->WriteToTable2("Тест 2", "0000000", "Норма", "От ВЕСК");
+    PumpUntil([this] { return !dialogs_.isEmpty(); }, 1000); // shown after the handler
     ASSERT_EQ(dialogs_.size(), 1);
     EXPECT_EQ(dialogs_[0].Type, TMsgDlgType::Error);
     EXPECT_TRUE(dialogs_[0].Text.contains("не сохранён")) << dialogs_[0].Text.toStdString();
@@ -142,6 +143,7 @@ TEST_F(JournalFailureTest, OperatorIsToldOnceAndTheProgramGoesOn) {
     EXPECT_EQ(ToneFlagsG, "00000") << "the flags are reset whether or not the row was written";
 
     MainForm->WriteToTable1("Тест 1", "?", "Брак");
+    PumpUntil([this] { return dialogs_.size() > 1; }, 1000);
     ASSERT_EQ(dialogs_.size(), 2);
     EXPECT_TRUE(dialogs_[1].Text.contains("tests1.DB"));
     EXPECT_FALSE(QFile::exists(work_ + "/plain/journal/tests1.DB"));

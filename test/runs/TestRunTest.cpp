@@ -133,12 +133,42 @@ TEST_F(TestRunTest, StationResultMetAtTheEndOfAnotherWaitIsHandledAfterIt) {
 TEST_F(TestRunTest, AResultTheJournalRefusesIsNamedWithTheCause) {
     ASSERT_TRUE(QDir(journal_).mkpath(Test23FileName));
     Deliver("0100003", 3);
-    ASSERT_TRUE(PumpUntil([] { return RunningTest == 0 && !TestWaitRunning(); }));
+    ASSERT_TRUE(PumpUntil([this] { return RunningTest == 0 && !TestWaitRunning() && !dialogs_.isEmpty(); }));
     ASSERT_EQ(dialogs_.size(), 1);
     EXPECT_TRUE(
         dialogs_[0].Text.startsWith("Результат (Тест 3, код 0100003) не сохранён в журнале «Test23.DB»."))
         << dialogs_[0].Text.toStdString();
     EXPECT_TRUE(dialogs_[0].Text.contains("находится папка")) << dialogs_[0].Text.toStdString();
+}
+
+// The error dialog runs the event loop: results refused while the operator reads it are
+// named together once it is closed, never in a dialog over another.
+TEST_F(TestRunTest, ResultsRefusedWhileTheErrorIsShownAreNamedTogetherAfterIt) {
+    ASSERT_TRUE(QDir(journal_).mkpath(Test23FileName));
+    int open = 0, deepest = 0;
+    SetDialogHook([&](const TDialogRecord& d, QWidget*) {
+        dialogs_.append(d);
+        deepest = std::max(deepest, ++open);
+        if (dialogs_.size() == 1) { // while the first is read, three more results come
+            for (const char* code : {"0100001", "0100002", "0100004"}) {
+                Deliver(code, 3);
+                PumpUntil([] { return RunningTest == 0 && !TestWaitRunning(); });
+            }
+        }
+        --open;
+        return int(mrOk);
+    });
+    Deliver("0100003", 3);
+    ASSERT_TRUE(PumpUntil([this] { return dialogs_.size() == 2 && RunningTest == 0 && !TestWaitRunning(); }))
+        << dialogs_.size() << " " << int(RunningTest) << " " << TestWaitRunning() << " "
+        << (dialogs_.isEmpty() ? std::string() : dialogs_.last().Text.toStdString());
+    PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(deepest, 1) << "no dialog over another";
+    ASSERT_EQ(dialogs_.size(), 2);
+    const QString& rest = dialogs_[1].Text;
+    EXPECT_TRUE(rest.startsWith("Не сохранены в журнале 3 результатов:")) << rest.toStdString();
+    for (const char* code : {"0100001", "0100002", "0100004"})
+        EXPECT_TRUE(rest.contains(QStringLiteral("код %1").arg(code))) << code;
 }
 
 TEST_F(TestRunTest, NoTestStartsWhileAStationResultWaitsToBeHandled) {
