@@ -149,9 +149,9 @@ TEST_F(TestRunTest, ResultsRefusedWhileTheErrorIsShownAreNamedTogetherAfterIt) {
     SetDialogHook([&](const TDialogRecord& d, QWidget*) {
         dialogs_.append(d);
         deepest = std::max(deepest, ++open);
-        if (dialogs_.size() == 1) { // while the first is read, three more results come
-            for (const char* code : {"0100001", "0100002", "0100004"}) {
-                Deliver(code, 3);
+        if (dialogs_.size() == 1) { // while the first is read, twelve more results come
+            for (int i = 1; i <= 12; ++i) {
+                Deliver(QStringLiteral("02000%1").arg(i, 2, 10, QChar('0')), 3);
                 PumpUntil([] { return RunningTest == 0 && !TestWaitRunning(); });
             }
         }
@@ -166,9 +166,10 @@ TEST_F(TestRunTest, ResultsRefusedWhileTheErrorIsShownAreNamedTogetherAfterIt) {
     EXPECT_EQ(deepest, 1) << "no dialog over another";
     ASSERT_EQ(dialogs_.size(), 2);
     const QString& rest = dialogs_[1].Text;
-    EXPECT_TRUE(rest.startsWith("Не сохранены в журнале 3 результатов:")) << rest.toStdString();
-    for (const char* code : {"0100001", "0100002", "0100004"})
-        EXPECT_TRUE(rest.contains(QStringLiteral("код %1").arg(code))) << code;
+    EXPECT_TRUE(rest.startsWith("Не сохранены в журнале 12 результатов:")) << rest.toStdString();
+    EXPECT_TRUE(rest.contains("код 0200001") && rest.contains("код 0200010")) << rest.toStdString();
+    EXPECT_FALSE(rest.contains("код 0200011")) << "ten are listed";
+    EXPECT_TRUE(rest.endsWith("… и ещё 2")) << rest.toStdString();
 }
 
 TEST_F(TestRunTest, NoTestStartsWhileAStationResultWaitsToBeHandled) {
