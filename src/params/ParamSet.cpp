@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QList>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,23 +45,14 @@ void FillConfigWord() {
         ConfigWord = ConfigWord.leftJustified(8, u'0');
 }
 
-// An integer line of "params.txt"; false when the line holds none.
+// The reason a read failed: rights to read; the rest as for any file operation.
 QString ReadErrorText(int error) {
-    switch (error) {
-    case EACCES:
-    case EPERM:
+    if (error == EACCES || error == EPERM)
         return QStringLiteral("нет прав на чтение");
-    case EIO:
-        return QStringLiteral("ошибка ввода-вывода");
-    case ENOTDIR:
-        return QStringLiteral("папка не найдена");
-    default:
-        return QStringLiteral("системная ошибка %1 (%2)")
-            .arg(error)
-            .arg(QString::fromLocal8Bit(strerror(error)));
-    }
+    return SystemErrorText(error);
 }
 
+// An integer line of "params.txt"; false when the line holds none.
 bool IntegerLine(const QString& line, int& value) {
     bool ok = false;
     value = line.trimmed().toInt(&ok);
