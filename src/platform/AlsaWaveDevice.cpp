@@ -34,6 +34,39 @@ namespace {
 // The device reports its faults through its owner instead.
 void SilentAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
 
+// The operator reads these after "Не могу открыть..." and the like: the usual faults in
+// Russian, any other with its number and the sound system's own words.
+QString SoundErrorText(int code) {
+    switch (-code) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return QStringLiteral("звуковое устройство не найдено");
+    case EBUSY:
+        return QStringLiteral("звуковое устройство занято другой программой");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("нет прав на звуковое устройство");
+    case ECONNREFUSED:
+        return QStringLiteral("звуковой сервер недоступен");
+    case ECONNRESET:
+    case EPIPE:
+    case EBADFD:
+    case ESTRPIPE:
+        return QStringLiteral("звуковое устройство перестало отвечать");
+    case EINVAL:
+        return QStringLiteral("звуковое устройство не поддерживает этот формат");
+    case ENOMEM:
+        return QStringLiteral("не хватает памяти");
+    case EIO:
+        return QStringLiteral("ошибка ввода-вывода звукового устройства");
+    default:
+        return QStringLiteral("ошибка звуковой системы %1 (%2)")
+            .arg(code)
+            .arg(QString::fromLocal8Bit(snd_strerror(code)));
+    }
+}
+
 TWaveDeviceFactory& Factory() {
     static TWaveDeviceFactory factory;
     return factory;
@@ -198,7 +231,7 @@ public:
         return rc;
     }
 
-    QString ErrorText(int code) const override { return QString::fromLocal8Bit(snd_strerror(code)); }
+    QString ErrorText(int code) const override { return SoundErrorText(code); }
     int FailureCode() const override { return failure_; }
 
 private:

@@ -16,6 +16,7 @@
 #include "voice/TFCall.h"
 #include "voice/VoicePath.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <algorithm>
@@ -243,7 +244,7 @@ TEST_F(SoundServerTest, ExitWithBothDevicesRunningNeitherHangsNorCrashes) {
     EXPECT_EQ(Player, nullptr);
 }
 
-TEST_F(SoundServerTest, DeviceThatCannotBeOpenedKeepsTheSystemText) {
+TEST_F(SoundServerTest, DeviceThatCannotBeOpenedTellsWhyInRussian) {
     const QByteArray server = qgetenv("PULSE_SERVER");
     qputenv("PULSE_SERVER", "unix:/nonexistent/vesk-sound");
     TWaveRecorder r(1024, 4);
@@ -251,7 +252,10 @@ TEST_F(SoundServerTest, DeviceThatCannotBeOpenedKeepsTheSystemText) {
     qputenv("PULSE_SERVER", server);
     EXPECT_FALSE(opened);
     EXPECT_TRUE(r.ErrorText.startsWith("Не могу открыть входное устройство для записи: \r"));
-    EXPECT_GT(r.ErrorText.size(), 48) << "followed by the system's text";
+    const QString reason = r.ErrorText.section(QLatin1Char('\r'), 1);
+    EXPECT_FALSE(reason.isEmpty()) << "followed by the reason";
+    EXPECT_FALSE(reason.contains(QRegularExpression("[A-Za-z]{3}")))
+        << reason.toStdString() << ": in Russian";
     PumpUntil([&] { return !dialogs_.isEmpty(); }, 2000);
     ASSERT_EQ(dialogs_.size(), 1);
 }
