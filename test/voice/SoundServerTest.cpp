@@ -12,6 +12,7 @@
 #include "link/Sound.h"
 #include "link/Transport.h"
 #include "platform/Clock.h"
+#include "platform/WaveDevice.h"
 #include "state/UVesk.h"
 #include "voice/TFCall.h"
 #include "voice/VoicePath.h"
@@ -21,15 +22,18 @@
 #include <QToolButton>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 using vesksim::FromHex;
 using vesksim::TBytes;
@@ -258,6 +262,68 @@ TEST_F(SoundServerTest, DeviceThatCannotBeOpenedTellsWhyInRussian) {
         << reason.toStdString() << ": in Russian";
     PumpUntil([&] { return !dialogs_.isEmpty(); }, 2000);
     ASSERT_EQ(dialogs_.size(), 1);
+
+    const std::unique_ptr<IWaveDevice> device = CreateAlsaWaveDevice(TWaveDirection::Playback);
+    EXPECT_EQ(device->ErrorText(-EBUSY), "звуковое устройство занято другой программой");
+    EXPECT_TRUE(device->ErrorText(-ENOSPC).startsWith("ошибка звуковой системы -28 ("))
+        << "a rare fault keeps its number";
+}
+
+// What a capture device has told its owner, from the device's thread.
+struct TCaptureLog {
+    std::mutex m;
+    int opens = 0;
+    std::vector<int64_t> filled; // DeviceTimeNs of each filled buffer, in order
+
+    static void Notice(TWaveNotice notice, void* instance, TWaveHeader* h) {
+        auto* log = static_cast<TCaptureLog*>(instance);
+        std::lock_guard lock(log->m);
+        if (notice == TWaveNotice::Open)
+            ++log->opens;
+        if (notice == TWaveNotice::Data && h && h->BytesRecorded > 0)
+            log->filled.push_back(h->DeviceTimeNs);
+    }
+    size_t Filled() {
+        std::lock_guard lock(m);
+        return filled.size();
+    }
+};
+
+TEST_F(SoundServerTest, ACaptureDeviceFillsNothingBeforeItsStartThenBuffersInTimeOrder) {
+    REQUIRE_SOUND_SERVER();
+    const std::unique_ptr<IWaveDevice> device = CreateAlsaWaveDevice(TWaveDirection::Capture);
+    TWaveFormat format;
+    format.SamplesPerSec = 8000;
+    format.AvgBytesPerSec = 8000;
+    format.BlockAlign = 1;
+    format.BitsPerSample = 8;
+    TCaptureLog log;
+    ASSERT_EQ(device->Open(format, 256, 4, &TCaptureLog::Notice, &log), 0);
+    EXPECT_EQ(log.opens, 1) << "the owner hears of the open";
+    std::vector<std::vector<uint8_t>> data(4, std::vector<uint8_t>(256));
+    std::vector<TWaveHeader> headers(4);
+    for (size_t i = 0; i < headers.size(); ++i) {
+        headers[i].Data = data[i].data();
+        headers[i].BufferLength = 256;
+        ASSERT_EQ(device->Prepare(headers[i]), 0);
+        ASSERT_EQ(device->Queue(headers[i]), 0);
+    }
+    std::this_thread::sleep_for(Ms(150));
+    EXPECT_EQ(log.Filled(), 0u) << "queued buffers wait for the start";
+    const int64_t started = WaveClockNs();
+    ASSERT_EQ(device->Start(), 0);
+    EXPECT_TRUE(PumpUntil([&] { return log.Filled() >= 4; }, 5000));
+    device->Reset();
+    {
+        std::lock_guard lock(log.m);
+        ASSERT_GE(log.filled.size(), 2u);
+        EXPECT_GE(log.filled.front(), started);
+        EXPECT_TRUE(std::is_sorted(log.filled.begin(), log.filled.end()));
+        EXPECT_GT(log.filled.back(), log.filled.front()) << "a clock that moves on";
+    }
+    for (TWaveHeader& h : headers)
+        device->Unprepare(h);
+    EXPECT_EQ(device->Close(), 0);
 }
 
 // A sound server of the test's own, stopped and started under a running device: the shared
