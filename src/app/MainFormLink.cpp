@@ -6,6 +6,7 @@
 #include "link/EventDecoder.h"
 #include "link/HexLog.h"
 #include "link/LinkLog.h"
+#include "link/LinkState.h"
 #include "link/Receiver.h"
 #include "link/TFevery.h"
 #include "link/Transport.h"
@@ -165,7 +166,10 @@ void TMainForm::iConnectClick() {
 }
 
 void TMainForm::iDisconnectClick() {
+    const bool connected = TcpConnected;
     CloseConnection();
+    if (connected)
+        LinkGone();
     EnableLinkMenus(false);
     SetStatusText(0, QString());
 }
@@ -223,6 +227,7 @@ void TMainForm::FormDestroy() {
     // A window set made again in the same process (tests) starts from a quiet receiver.
     ResetReceiver();
     ResetEventDecoder();
+    ForgetLostLink();
     try {
         CloseAttenuationTable();
     } catch (const std::exception& e) {

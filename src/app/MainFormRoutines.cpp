@@ -8,6 +8,7 @@
 #include "journal/TFDB23.h"
 #include "journal/TFDBRV.h"
 #include "journal/TfBlockNum.h"
+#include "link/LinkState.h"
 #include "link/Transport.h"
 #include "params/TFParam.h"
 #include "params/TFSPC.h"
@@ -75,12 +76,17 @@ void TMainForm::UpdateServiceMenus(bool flag) {
 }
 
 void TMainForm::EnableTestControls(bool flag) {
-    for (QMenu* m : {IPort, IVesk, ITest})
-        setMenuEnabled(m, flag);
+    // Once the link is lost the commands that send to the station stay off, and the port
+    // menu on, until a port or connection is opened again: a test ended by the loss must
+    // not offer a start that sends nothing.
+    const bool lost = LinkLost();
+    setMenuEnabled(IPort, flag || lost);
+    for (QMenu* m : {IVesk, ITest})
+        setMenuEnabled(m, flag && !lost);
     const auto actions = ToolBar1->actions();
     for (int i = 0; i <= 5 && i < actions.size(); ++i)
-        actions[i]->setEnabled(flag);
-    N9->setEnabled(flag);
+        actions[i]->setEnabled(flag && !lost);
+    N9->setEnabled(flag && !lost);
     UpdateServiceMenus(flag);
 }
 

@@ -5,6 +5,7 @@
 #include "link/Builders.h"
 #include "link/Frame.h"
 #include "link/FrameDecoder.h"
+#include "link/LinkState.h"
 #include "link/TxBuffer.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -59,6 +60,15 @@ void SetTextColor(QLabel* label, const QColor& color) {
 void SetAbortKind(QPushButton* b, bool abort) {
     b->setText(abort ? QStringLiteral("Отмена") : QStringLiteral("OK"));
     b->setIcon(b->style()->standardIcon(abort ? QStyle::SP_DialogCancelButton : QStyle::SP_DialogOkButton));
+}
+
+// A wait ended by the loss of the link: the operator reads why on the test's status panel,
+// and the panel's button only acknowledges.
+void TellLinkLost(QPushButton* button) {
+    if (MainForm)
+        MainForm->SetStatusText(1, QStringLiteral("Тест прерван: связь со станцией потеряна"));
+    if (button)
+        SetAbortKind(button, false);
 }
 
 bool RefusedWhenBusy(QWidget* parent) {
@@ -153,13 +163,18 @@ void TMainForm::SelfTestRun() {
                 Gauge2->SetProgress(Gauge2->MaxValue());
                 EnableTestControls(true);
             }
+            // The line has gone: what it brought is taken above, and nothing more can come.
+            if (LinkLost())
+                break;
             if (Gauge2->Progress() < Gauge2->MaxValue())
                 Gauge2->SetProgress(std::min(clock.ElapsedSeconds(), Gauge2->MaxValue()));
             WaitPass();
             if (Gauge2->Progress() >= Gauge2->MaxValue())
                 break;
         }
-        if (!found && TestWaiting) {
+        if (!found && TestWaiting && LinkLost()) {
+            TellLinkLost(BitBtn3);
+        } else if (!found && TestWaiting) {
             SetTextColor(LResult, ResultRed);
             LResult->setText("Нет ответа ");
             ShowSelfTestResult("?", RichEdit1->document());
@@ -299,6 +314,9 @@ void TMainForm::TestRun23() {
                 WriteToTable2(eventText, r.Code, norma ? "Норма" : "Брак", TestDirection, &result);
                 AddMessageRow(QString(52, u'*'), false);
             }
+            // The line has gone: what it brought is taken above, and nothing more can come.
+            if (LinkLost())
+                break;
             int elapsed = clock.ElapsedSeconds();
             if (answers >= 1 || EndWaitRequest)
                 elapsed = limit;
@@ -308,7 +326,9 @@ void TMainForm::TestRun23() {
                 break;
         }
         WaitPass(0);
-        if (answers == 0 && TestWaiting) {
+        if (answers == 0 && TestWaiting && LinkLost()) {
+            TellLinkLost(BitBtn4);
+        } else if (answers == 0 && TestWaiting) {
             SetTextColor(Label20, ResultRed);
             Label20->setText("Нет ответа");
             ShowRadioTestResult(test, "?", ConfigWord, RichEdit2->document());
@@ -419,7 +439,7 @@ void TMainForm::TestBegin1() {
                 EndWaitRequest = false;
                 progress = 3 * TestTimeout[1];
             }
-            if (!TestWaiting)
+            if (!TestWaiting || LinkLost())
                 progress = limit;
             Gauge4->SetProgress(std::min(progress, limit));
             WaitPass();
@@ -430,6 +450,8 @@ void TMainForm::TestBegin1() {
         Gauge4->hide();
         Label27->hide();
         Label25->setText("Результаты тестирования");
+        if (TestWaiting && LinkLost())
+            TellLinkLost(nullptr);
         SendCommand([] { PutTxByte(0xD0); });
     } catch (const std::exception& e) {
         ShowError(ExceptionText(e), this);

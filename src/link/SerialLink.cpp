@@ -1,5 +1,6 @@
 // The serial transport: port open and close, the reader thread, the serial write.
 #include "link/LinkLog.h"
+#include "link/LinkState.h"
 #include "link/RxPump.h"
 #include "link/Transport.h"
 #include "link/TransportIo.h"
@@ -178,6 +179,7 @@ bool OpenComPort(const QString& name) {
     }
     lastOpenError.clear();
     InitRxPump();
+    LinkOpened();
     ComHandle = fd;
     ReaderThread = std::make_unique<TReader>(fd, ++readerGeneration);
     LinkView().SetBusyCursor(false);
@@ -187,6 +189,7 @@ bool OpenComPort(const QString& name) {
 void HandleReaderEnded() {
     DeliverPendingBytes();
     CloseComPort();
+    LinkGone();
     MainView().EnableLinkMenus(false);
     LinkView().SetPortCaption(QStringLiteral("Порт "));
 }

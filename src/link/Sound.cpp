@@ -169,6 +169,24 @@ void HandleSoundCommand(int n) {
     }
 }
 
+void EndSoundTransfer() {
+    SoundHoldCount = 0;
+    SoundFirstByte = false;
+    try {
+        if (SoundTransferOn)
+            HandleSoundCommand(15);
+    } catch (const std::exception& e) {
+        // The save's last block could not be written; the file is closed all the same.
+        qCWarning(lcLink) << "sound transfer ended by the link:" << e.what();
+    }
+    QFile& f = SoundFile();
+    if ((SoundMode == 2 || SoundMode == 3) && f.isOpen()) {
+        f.close();
+        LinkView().SetStatusText(1, QString());
+        LinkView().SetSoundLamp(SoundMode == 3 ? 0 : 2, TLamp::White);
+    }
+}
+
 void ResetSoundState() {
     SoundWriteIdx = SoundReadIdx = 0;
     SoundHoldCount = 0;

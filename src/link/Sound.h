@@ -42,6 +42,10 @@ void StopVoicePlayback();
 /// the indicators put back; SoundFlags and SoundMode become 0. Raises EFileError when the
 /// last write fails (the file is closed all the same).
 void FinishSoundSave();
+/// The link has gone or a new one opened: a reception ends as the end command would end
+/// it (the player stopped, a save written out and closed) and an upload's file is closed,
+/// which stops its timer. Nothing is sent.
+void EndSoundTransfer();
 /// Carries out the device's sound command n (the eighth digit of a valid FA frame).
 void HandleSoundCommand(int n);
 /// Moves count bytes (at most 1024) from SoundRing into the open "phonems.pcm". Raises

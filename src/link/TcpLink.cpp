@@ -1,5 +1,6 @@
 // The TCP transport: the client connection to the device, its input and its send loop.
 #include "link/LinkLog.h"
+#include "link/LinkState.h"
 #include "link/RxPump.h"
 #include "link/Transport.h"
 #include "link/TransportIo.h"
@@ -102,6 +103,7 @@ void OpenConnection(const QString& address, int port) {
         }
         DebugLog(QStringLiteral("OpenConnection: OK!!!"));
         InitRxPump();
+        LinkOpened();
         TcpSocket = fd;
         TcpConnected = true;
         notifier = new QSocketNotifier(fd, QSocketNotifier::Read);
@@ -161,6 +163,7 @@ void HandleSocketInput() {
     if (closed && TcpSocket >= 0) {
         DeliverPendingBytes();
         CloseConnection();
+        LinkGone();
         MainView().EnableLinkMenus(false);
         LinkView().SetStatusText(0, QStringLiteral("Соединение не установлено"));
     }

@@ -5,9 +5,11 @@
 #include "support/TestUtil.h"
 
 #include "app/TMainForm.h"
+#include "app/TShape.h"
 #include "journal/Attenuation.h"
 #include "link/Frame.h"
 #include "link/HexLog.h"
+#include "link/Sound.h"
 #include "link/TFevery.h"
 #include "link/TraceRing.h"
 #include "link/Transport.h"
@@ -28,6 +30,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -107,6 +110,25 @@ protected:
         }
     }
     QString Got() const { return QString::fromStdString(vesksim::ToHex(station_.Received())); }
+    // The station hangs up and the program sees its port go.
+    void HangUpAndWait() {
+        station_.HangUp();
+        ASSERT_TRUE(PumpUntil([] { return !ComPortOpen(); }));
+    }
+    // The station's line comes back and the operator chooses "Перезапуск".
+    void RestartLine() {
+        ASSERT_TRUE(station_.StartSerial(root_.path().toStdString())) << station_.Error();
+        station_.Clear();
+        MainForm->N8Click();
+        ASSERT_TRUE(ComPortOpen());
+        ASSERT_TRUE(station_.WaitFor({0xD0}, std::chrono::seconds(5)));
+    }
+    // Sends bytes and waits until the program has received the last of them.
+    void SendAndWait(const char* hex) {
+        station_.Send(FromHex(hex));
+        const QByteArray tail = QByteArray::fromHex(QByteArray(hex).right(5).replace(' ', ""));
+        ASSERT_TRUE(PumpUntil([&] { return TraceSnapshot(RxTraceRing).endsWith(tail); })) << hex;
+    }
 
     vesksim::TStation station_;
     TPostedMessages posted_;
@@ -157,10 +179,24 @@ TEST_F(LinkEndToEnd, TcpPeerThatClosesIsNoticed) {
     EXPECT_EQ(GridCell(MainForm->StringGrid1, 1, 1), "МВ2");
     EXPECT_EQ(GridCell(MainForm->StringGrid1, 2, 2), "ПРМ вызова 1");
 
+    station_.Send(FromHex("E2 80 80 80"));
+    ASSERT_TRUE(
+        PumpUntil([] { return TraceSnapshot(RxTraceRing).endsWith(QByteArray::fromHex("E2808080")); }));
     station_.HangUp();
     ASSERT_TRUE(PumpUntil([] { return !TcpConnected; }));
     EXPECT_EQ(MainForm->StatusText(0), "Соединение не установлено");
     EXPECT_FALSE(MainForm->ToolPositionEnabled(0));
+
+    // Connected again, the new connection's first bytes complete nothing of the frame the
+    // closed one cut, and the test controls follow the station's busy and free events again.
+    MainForm->iConnectClick();
+    ASSERT_TRUE(TcpConnected);
+    ASSERT_TRUE(PumpUntil([this] { return station_.PeerConnected(); }));
+    station_.Send(FromHex("80 80 85 85 82 E3 CB C0"));
+    ASSERT_TRUE(PumpUntil([] { return TraceSnapshot(RxTraceRing).endsWith(QByteArray::fromHex("CBC0")); }));
+    EXPECT_EQ(ResultCount, 0);
+    EXPECT_EQ(RunningTest, 0);
+    EXPECT_TRUE(MainForm->ToolPositionEnabled(0));
 }
 
 TEST_F(LinkEndToEnd, StartUpResetsTheStationTwiceAndEventsBecomeRows) {
@@ -398,6 +434,77 @@ TEST_F(LinkEndToEnd, ScriptedSessionIsLoggedAndDecoded) {
         Fevery->RefreshAllMessages();
         return GridCell(m, 1, 1) == "B0";
     }));
+}
+
+// A result frame cut by a hang-up: the line opened again starts clean, so its first bytes
+// complete nothing of the old line's frame.
+TEST_F(LinkEndToEnd, ReopenedLineStartsWithoutTheFrameAHangUpCut) {
+    START_WITH_STATION();
+    SendAndWait("E2 80 80 80");
+    HangUpAndWait();
+    RestartLine();
+    SendAndWait("80 80 85 85 82 E3 C0");
+    EXPECT_EQ(ResultCount, 0) << "no result of a test that never ran";
+    EXPECT_EQ(RunningTest, 0);
+    PumpUntil([] { return false; }, 50);
+    EXPECT_TRUE(posted_.Seen.isEmpty());
+
+    // "Перезапуск" on a line that did not hang up starts clean too.
+    SendAndWait("E2 80 80 80");
+    station_.Clear();
+    MainForm->N8Click();
+    ASSERT_TRUE(station_.WaitFor({0xD0}, std::chrono::seconds(5)));
+    SendAndWait("80 80 85 85 82 E3 C0");
+    EXPECT_EQ(ResultCount, 0);
+
+    // The new line's own result is taken as usual.
+    SendAndWait("E2 80 80 80 80 80 80 80 82 E3");
+    EXPECT_EQ(ResultCount, 1);
+    EXPECT_EQ(RunningTest, 2);
+}
+
+// A hang-up in the middle of live sound or of a save ends the transfer: the file is closed
+// with what came, and the next line's events and results are decoded, not taken as sound.
+TEST_F(LinkEndToEnd, HangUpEndsTheSoundTransferAndItsFile) {
+    START_WITH_STATION();
+    SendAndWait("FA 8F 80 85 8A 8F 80 8F 80 FB 10 20 30");
+    ASSERT_TRUE(SoundTransferOn);
+    HangUpAndWait();
+    EXPECT_FALSE(SoundTransferOn);
+    EXPECT_EQ(SoundFlags, 0);
+
+    RestartLine();
+    SendAndWait("FA 8F 80 85 8A 8F 80 8F 81 FB 11 22 33");
+    ASSERT_TRUE(SoundFile().isOpen());
+    HangUpAndWait();
+    EXPECT_FALSE(SoundFile().isOpen());
+    EXPECT_FALSE(SoundTransferOn);
+    EXPECT_EQ(SoundFlags, 0);
+    EXPECT_EQ(int(SoundMode), 0);
+    EXPECT_EQ(MainForm->StatusText(1), "");
+    QFile saved("phonems.pcm");
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), QByteArray::fromHex("7F112233")) << "the sound that came is kept";
+
+    // An upload cut by the hang-up: its file is closed and its timer stops.
+    RestartLine();
+    {
+        QFile big("phonems.pcm");
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+        big.write(QByteArray(1 << 20, 'u')); // minutes of chunks
+    }
+    station_.Send(FromHex("FA 8F 80 85 8A 8F 80 8F 82 FB"));
+    ASSERT_TRUE(PumpUntil([this] { return station_.WaitForCount(1030, std::chrono::milliseconds(0)); }));
+    HangUpAndWait();
+    EXPECT_FALSE(SoundFile().isOpen());
+    EXPECT_EQ(MainForm->StatusText(1), "");
+    EXPECT_EQ(MainForm->shUnSaveSound->BrushColor(), QColor(Qt::white));
+    EXPECT_TRUE(PumpUntil([] { return !MainForm->Timer2->isActive(); }));
+
+    RestartLine();
+    SendAndWait("E2 80 80 80 80 80 80 80 82 E3 C0");
+    EXPECT_EQ(ResultCount, 1) << "the result is decoded, not swallowed as sound";
+    EXPECT_EQ(RunningTest, 2);
 }
 
 } // namespace

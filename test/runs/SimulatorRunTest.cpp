@@ -19,6 +19,20 @@ using vesksim::TUnit;
 
 namespace {
 
+// A wait clock that stands still while the port is open and runs a second a reading once it
+// is closed: a wait can only time out after the program has seen the line go.
+class TLineClock : public TFakeClock {
+public:
+    qint64 MonotonicMs() const override {
+        if (!ComPortOpen())
+            mono_ += 1000;
+        return mono_;
+    }
+
+private:
+    mutable qint64 mono_ = 0;
+};
+
 class SimulatorRunTest : public TTestRunFixture {
 protected:
     void BeforeStart() override {
@@ -220,6 +234,55 @@ TEST_F(SimulatorRunTest, ResultsFasterThanTheJournalAreAllWritten) {
         EXPECT_EQ(RowFields(rows[i], {2, 3, 8}),
                   QString("Тест %1|От РВ|%2").arg(2 + i % 2).arg(i, 7, 10, QChar('0')))
             << i;
+}
+
+// The line goes while a test waits: the wait ends at once with no verdict and no row, the
+// operator reads why, and the test commands stay off until a line is open again.
+TEST_F(SimulatorRunTest, LostLineEndsTheTestWithoutAVerdict) {
+    station_.SetHandler(nullptr);
+    TLineClock clock;
+    SetClock(&clock);
+    struct TRestore {
+        TClock* clock;
+        ~TRestore() { SetClock(clock); }
+    } restore{&clock_};
+    AnswerDialog(1, "1234567", 0);
+    WhileWaiting([this] { station_.HangUp(); });
+    MainForm->ITest2->trigger();
+    EXPECT_FALSE(ComPortOpen());
+    EXPECT_TRUE(Rows23().isEmpty()) << "no БРАК for a radio that was never tested";
+    EXPECT_LT(clock.MonotonicMs(), 115'000) << "the wait did not run out its time";
+    EXPECT_EQ(MainForm->StatusText(1), "Тест прерван: связь со станцией потеряна");
+    EXPECT_EQ(MainForm->BitBtn4->text(), "OK");
+    EXPECT_EQ(RunningTest, 0);
+    EXPECT_FALSE(MainForm->ITest->menuAction()->isEnabled());
+    EXPECT_FALSE(MainForm->ToolPositionEnabled(0));
+    EXPECT_TRUE(MainForm->IPort->menuAction()->isEnabled()) << "the port can be opened again";
+
+    // The line back through "Перезапуск": the tests follow it, and a self-test cut the same
+    // way writes no row either.
+    ASSERT_TRUE(station_.StartSerial(root_.path().toStdString())) << station_.Error();
+    MainForm->N8Click();
+    ASSERT_TRUE(ComPortOpen());
+    EXPECT_TRUE(MainForm->ITest->menuAction()->isEnabled());
+    EXPECT_TRUE(MainForm->ToolPositionEnabled(0));
+    WhileWaiting([this] { station_.HangUp(); });
+    MainForm->N14->trigger();
+    EXPECT_TRUE(Rows1().isEmpty());
+    EXPECT_EQ(MainForm->StatusText(1), "Тест прерван: связь со станцией потеряна");
+    EXPECT_FALSE(MainForm->ITest->menuAction()->isEnabled());
+
+    // Test 1 takes no result, but its 70 s end at the loss all the same.
+    ASSERT_TRUE(station_.StartSerial(root_.path().toStdString())) << station_.Error();
+    MainForm->N8Click();
+    MainForm->SetStatusText(1, QString());
+    AnswerDialog(1, "1234567", 0);
+    WhileWaiting([this] { station_.HangUp(); });
+    const qint64 start = clock.MonotonicMs();
+    MainForm->ToolButton1->trigger();
+    EXPECT_LT(clock.MonotonicMs() - start, 70'000);
+    EXPECT_EQ(MainForm->StatusText(1), "Тест прерван: связь со станцией потеряна");
+    EXPECT_EQ(RunningTest, 0);
 }
 
 } // namespace

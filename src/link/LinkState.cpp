@@ -1,0 +1,37 @@
+#include "link/LinkState.h"
+
+#include "link/Receiver.h"
+#include "link/RxPump.h"
+#include "link/Sound.h"
+
+namespace {
+bool lost = false;
+
+// A sound command or a frame of the old line must not act on the bytes of the next one.
+// A decoder that pumps events may be in the middle of a byte: the reset waits for it.
+void ResetLine() {
+    AfterThisByte([] {
+        ResetFrameAssembler();
+        EndSoundTransfer();
+    });
+}
+} // namespace
+
+void LinkOpened() {
+    DeliverPendingBytes();
+    ResetLine();
+    lost = false;
+}
+
+void LinkGone() {
+    ResetLine();
+    lost = true;
+}
+
+bool LinkLost() {
+    return lost;
+}
+
+void ForgetLostLink() {
+    lost = false;
+}

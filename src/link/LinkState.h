@@ -1,0 +1,17 @@
+#pragma once
+// What opening and losing the link do to the receive side, and whether the link is lost.
+// Both transports call these; the window thread runs them.
+
+/// A port or connection has just been opened: the bytes the old line left queued are
+/// decoded as the old line's, then the receiver starts clean (no half-received frame, no
+/// sound transfer) for the new line's first byte.
+void LinkOpened();
+/// The link has gone (a hang-up, a read error, a closed peer, a disconnect): a sound
+/// transfer ends and closes its file, a half-received frame is dropped.
+void LinkGone();
+/// True from the loss of the link until a port or connection is opened again. A program
+/// that never had a link has not lost one.
+bool LinkLost();
+/// Forgets a lost link: a main window made again in the same process starts as if none
+/// had been open.
+void ForgetLostLink();
