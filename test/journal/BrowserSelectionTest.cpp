@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -71,8 +72,13 @@ protected:
         turns_ = 0;
         watch_.setInterval(0);
         QObject::connect(&watch_, &QTimer::timeout, [this] {
-            if (FDB23->findChild<QProgressDialog*>("SelectionProgress"))
+            if (auto* progress = FDB23->findChild<QProgressDialog*>("SelectionProgress")) {
                 ++turns_;
+                if (turns_ == 2) {
+                    progressText_ = progress->labelText();
+                    progress->grab().save(QString(VESK_BINARY_DIR) + "/dialog-selection-progress.png");
+                }
+            }
             if (onTurn_) {
                 onTurn_();
                 onTurn_ = nullptr;
@@ -105,6 +111,7 @@ protected:
     QTableView* grid_ = nullptr;
     QTimer watch_;
     int turns_ = 0;
+    QString progressText_;
     std::function<void()> onTurn_;
 };
 
@@ -148,6 +155,10 @@ TEST_F(BrowserSelectionTest, DeletingAHugeSelectionGoesInSlicesWhileResultsKeepC
     FDB23->bDelSelected->click();
     watch_.stop();
     EXPECT_GE(turns_, 2) << "the window system turns between the slices, a progress shown";
+    EXPECT_TRUE(QRegularExpression(QString("^Удаление выделенных строк: [1-9]\\d* из %1$").arg(Rows - 1))
+                    .match(progressText_)
+                    .hasMatch())
+        << progressText_.toStdString();
     ASSERT_EQ(grid_->model()->rowCount(), 2);
     const auto cell = [this](int row) { return grid_->model()->index(row, 6).data().toString(); };
     EXPECT_EQ(cell(0), Loko(5));
