@@ -166,4 +166,36 @@ TEST_F(BrowserSelectionTest, DeletingAHugeSelectionGoesInSlicesWhileResultsKeepC
     EXPECT_EQ(dialogs_.size(), 1) << "the question only, no error";
 }
 
+TEST_F(BrowserSelectionTest, ADeletionCutShortTellsHowManyRowsWent) {
+    grid_->setFocus();
+    QKeyEvent ctrlA(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier);
+    QApplication::sendEvent(grid_, &ctrlA);
+    // The table is closed under the deletion after its first slice.
+    int gone = -1;
+    QTimer closer;
+    closer.setInterval(0);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        auto* progress = FDB23->findChild<QProgressDialog*>("SelectionProgress");
+        if (gone < 0 && progress && progress->value() > 0) {
+            gone = progress->value();
+            FDB23->Table1.Close();
+        }
+    });
+    closer.start();
+    dialogAnswer_ = mrYes;
+    FDB23->bDelSelected->click();
+    closer.stop();
+    ASSERT_EQ(gone, SelectionSliceRows);
+    ASSERT_EQ(dialogs_.size(), 2);
+    EXPECT_TRUE(dialogs_[1].Text.startsWith("Не удалось прочитать таблицу Test23.DB: таблица не открыта"))
+        << dialogs_[1].Text.toStdString();
+    EXPECT_TRUE(dialogs_[1].Text.endsWith(QString("\nУдалено строк: %1 из %2.").arg(gone).arg(Rows)))
+        << dialogs_[1].Text.toStdString();
+    TTable table(JournalFolder(), Test23FileName, Test23Fields());
+    table.Open();
+    const QList<TRow> left = table.Select("SELECT count(*), min(\"Loko\") FROM \"Test23\"");
+    EXPECT_EQ(left.value(0).value(0).toInt(), Rows - gone) << "each slice goes whole";
+    EXPECT_EQ(left.value(0).value(1).toString(), Loko(gone));
+}
+
 } // namespace
