@@ -99,7 +99,7 @@ private:
 
     TBrowserLook look_;
     QString openError_;   // why the table did not open when the window was last shown
-    bool frozen_ = false; // a report is being produced: the grid and comments stay as they are
+    bool frozen_ = false; // a report is made or rows deleted: the grid and comments stay as they are
 };
 
 /// The rows selected in a browser's grid as runs of rowids, whatever their count. Raises
