@@ -149,6 +149,11 @@ TResultBrowser::TResultBrowser(const TBrowserLook& look, QWidget* parent)
     DBGrid1->setWordWrap(false);
     DBGrid1->horizontalHeader()->setSectionsMovable(false);
     DBGrid1->horizontalHeader()->setHighlightSections(false);
+    // Whole rows are selected here, never columns; yet the column titles ask, at every paint,
+    // whether each column is selected, row by row. With rows of their own to ask about (none),
+    // Ctrl+A over a million rows costs the titles nothing.
+    DBGrid1->horizontalHeader()->setSelectionModel(
+        new QItemSelectionModel(DataSource1, DBGrid1->horizontalHeader()));
     // Uniform rows: a million of them cost the header nothing per row.
     QHeaderView* rows = DBGrid1->verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);
