@@ -192,6 +192,7 @@ QString TSelectedKeys::value(int i) const {
 void TResultJournal::SetSelection(const TRowSelection& selection) {
     SelectedKeys.Assign(selection);
     selectedTable_ = false;
+    reportCount_.reset();
 }
 
 std::unique_ptr<TSelectionWalk> TResultJournal::GatherSelectedKeys(int sliceRows) {
@@ -211,6 +212,36 @@ std::unique_ptr<TSelectionWalk> TResultJournal::GatherSelectedKeys(int sliceRows
                 binds);
         });
     walk->OnEnd = [this] { selectedTable_ = true; };
+    return walk;
+}
+
+std::unique_ptr<TSelectionWalk> TResultJournal::CountReportRows(const TRowIdRun& shown, int sliceRows) {
+    reportCount_.reset();
+    auto counted = std::make_shared<TCounted>();
+    counted->First = -1;
+    counted->Filter = Filter();
+    // Slices of the rows the grid shows, each counted with the selected rows' moments on top.
+    auto walk = std::make_unique<TSelectionWalk>(
+        table_, TRowSelection{{shown}, rows_.Filter()}, sliceRows,
+        [this, counted](const QString& condition, const QVariantList& binds) {
+            const QList<TRow> r =
+                table_.Select(QStringLiteral("SELECT count(*),min(rowid),max(rowid) FROM \"%1\" WHERE %2 AND "
+                                             "(\"Date\",\"Time\") IN (SELECT d,t FROM temp.vesk_moments)")
+                                  .arg(table_.TableName(), condition),
+                              binds);
+            const int n = r.isEmpty() ? 0 : r.first().value(0).toInt();
+            if (n == 0)
+                return;
+            counted->Rows += n;
+            if (counted->First < 0)
+                counted->First = r.first().value(1).toLongLong();
+            counted->Last = r.first().value(2).toLongLong();
+        });
+    walk->OnEnd = [this, counted] {
+        if (counted->First < 0)
+            counted->First = 0;
+        reportCount_ = *counted;
+    };
     return walk;
 }
 
@@ -285,6 +316,7 @@ public:
         rows_.SetFilter(filter);
     }
     int Count() override { return rows_.Count(); }
+    void SetCount(int count, qint64 first, qint64 last) { rows_.SetCount(count, first, last); }
     QList<TRow> Rows(int first, int count) override {
         QList<TRow> rows;
         for (int i = first; i < first + count && i < rows_.Count(); ++i)
@@ -298,7 +330,13 @@ private:
 } // namespace
 
 std::shared_ptr<TReportRowSource> TResultJournal::ReportRows() {
-    return std::make_shared<TJournalReportRows>(&table_, FilterFlags ? Filter() : TSqlFilter{});
+    const TSqlFilter filter = FilterFlags ? Filter() : TSqlFilter{};
+    auto rows = std::make_shared<TJournalReportRows>(&table_, filter);
+    // Counted in slices already: the same filter, so the same rows.
+    if (reportCount_ && reportCount_->Filter.Where == filter.Where &&
+        reportCount_->Filter.Binds == filter.Binds)
+        rows->SetCount(reportCount_->Rows, reportCount_->First, reportCount_->Last);
+    return rows;
 }
 
 int TResultJournal::DeleteRows(const QList<qint64>& rowids) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class TReportRowSource;
 
@@ -141,6 +142,11 @@ public:
     /// A walk that gathers the moments of the selected rows for the selected-rows filter.
     /// Raises EVeskError.
     std::unique_ptr<TSelectionWalk> GatherSelectedKeys(int sliceRows = SelectionSliceRows);
+    /// After the gathering, with the selected-rows bit on: a walk that counts the rows the
+    /// report takes from among those the grid shows (rows the grid shows, first to last), so
+    /// that ReportRows() does not count them in one go.
+    std::unique_ptr<TSelectionWalk> CountReportRows(const TRowIdRun& shown,
+                                                    int sliceRows = SelectionSliceRows);
     /// A walk that deletes the rows of a selection, each slice in a transaction of its own
     /// (the journal writers append between two); Done() tells how many went.
     std::unique_ptr<TSelectionWalk> DeleteSelection(const TRowSelection& selection,
@@ -170,6 +176,14 @@ private:
     TTable table_;
     TPagedRows rows_;
     bool selectedTable_ = false;
+    // The count of the rows a report of the selected rows takes, once a walk has made it.
+    struct TCounted {
+        int Rows = 0;
+        qint64 First = 0;
+        qint64 Last = 0;
+        TSqlFilter Filter;
+    };
+    std::optional<TCounted> reportCount_;
 };
 
 /// The key by which the selected-rows filter knows a row: the date in the program's short

@@ -416,43 +416,53 @@ TRowSelection GridSelection(QTableView* grid) {
 
 namespace {
 
-// Runs a walk one slice per turn of the event loop, with a progress dialog over the window
-// that asked for it. Raises what a slice raised.
-void RunWalk(TSelectionWalk& walk, const QString& caption, const QString& what, QWidget* window) {
-    QProgressDialog progress(QStringLiteral("%1: 0 из %2").arg(what).arg(walk.Total()), QString(), 0,
-                             std::max(1, walk.Total()), window);
-    progress.setObjectName("SelectionProgress");
-    progress.setWindowTitle(caption);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setCancelButton(nullptr);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-    progress.setMinimumDuration(300);
-    QEventLoop loop;
-    std::exception_ptr error;
-    QTimer slice;
-    slice.setInterval(0);
-    QObject::connect(&slice, &QTimer::timeout, &loop, [&] {
-        try {
-            if (!walk.Step()) {
+// A progress dialog over the window that asked for walks; it shows itself when they take more
+// than a moment.
+class TWalkProgress : public QProgressDialog {
+public:
+    TWalkProgress(const QString& caption, QWidget* window) : QProgressDialog(window) {
+        setObjectName("SelectionProgress");
+        setWindowTitle(caption);
+        setWindowModality(Qt::WindowModal);
+        setCancelButton(nullptr);
+        setAutoClose(false);
+        setAutoReset(false);
+        setMinimumDuration(300);
+    }
+    ~TWalkProgress() override { close(); }
+
+    // Runs a walk one slice per turn of the event loop. Raises what a slice raised.
+    void Run(TSelectionWalk& walk, const QString& what) {
+        const auto tell = [&] {
+            setLabelText(QStringLiteral("%1: %2 из %3").arg(what).arg(walk.Done()).arg(walk.Total()));
+            setValue(walk.Done());
+        };
+        setRange(0, std::max(1, walk.Total()));
+        tell();
+        QEventLoop loop;
+        std::exception_ptr error;
+        QTimer slice;
+        slice.setInterval(0);
+        QObject::connect(&slice, &QTimer::timeout, &loop, [&] {
+            try {
+                if (!walk.Step()) {
+                    loop.quit();
+                    return;
+                }
+            } catch (...) {
+                error = std::current_exception();
                 loop.quit();
                 return;
             }
-        } catch (...) {
-            error = std::current_exception();
-            loop.quit();
-            return;
-        }
-        progress.setLabelText(QStringLiteral("%1: %2 из %3").arg(what).arg(walk.Done()).arg(walk.Total()));
-        progress.setValue(walk.Done());
-    });
-    slice.start();
-    loop.exec();
-    slice.stop();
-    progress.close();
-    if (error)
-        std::rethrow_exception(error);
-}
+            tell();
+        });
+        slice.start();
+        loop.exec();
+        slice.stop();
+        if (error)
+            std::rethrow_exception(error);
+    }
+};
 
 } // namespace
 
@@ -464,8 +474,8 @@ int DeleteSelectedRows(QTableView* grid) {
     std::unique_ptr<TSelectionWalk> walk;
     try {
         walk = model->Journal()->DeleteSelection(GridSelection(grid));
-        RunWalk(*walk, QStringLiteral("Удаление"), QStringLiteral("Удаление выделенных строк"),
-                grid->window());
+        TWalkProgress(QStringLiteral("Удаление"), grid->window())
+            .Run(*walk, QStringLiteral("Удаление выделенных строк"));
         return walk->Done();
     } catch (const std::exception& e) {
         // Each slice goes whole or not at all: the slices before the failed one are gone.
@@ -550,10 +560,16 @@ void TResultBrowser::BitBtn1Click() {
         // their moments, a slice at a time.
         Table1.SetSelection(GridSelection(DBGrid1));
         Table1.AllRecords = Form2->RadioGroup1->ItemIndex() == 0;
-        if (!Table1.AllRecords)
-            RunWalk(*Table1.GatherSelectedKeys(), QStringLiteral("Отчет"),
-                    QStringLiteral("Отбор выделенных строк"), this);
         Table1.FilterFlags |= FilterSelected;
+        if (!Table1.AllRecords) {
+            TWalkProgress progress(QStringLiteral("Отчет"), this);
+            progress.Run(*Table1.GatherSelectedKeys(), QStringLiteral("Отбор выделенных строк"));
+            // The report's rows are counted here too, in slices of the rows the grid shows.
+            const int shown = Table1.Rows().Count();
+            progress.Run(
+                *Table1.CountReportRows({Table1.Rows().RowId(0), Table1.Rows().RowId(shown - 1), shown}),
+                QStringLiteral("Подсчет строк отчета"));
+        }
         TReportData data;
         for (const TFieldDef& f : Table1.Table().Fields())
             data.Columns.append(f.Name);

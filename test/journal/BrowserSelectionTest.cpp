@@ -71,10 +71,12 @@ protected:
     // Counts the turns of the window system while a walk's progress dialog stands over the browser.
     void WatchTurns() {
         turns_ = 0;
+        labels_.clear();
         watch_.setInterval(0);
         QObject::connect(&watch_, &QTimer::timeout, [this] {
             if (auto* progress = FDB23->findChild<QProgressDialog*>("SelectionProgress")) {
                 ++turns_;
+                labels_.append(progress->labelText().section(u':', 0, 0));
                 if (turns_ == 2) {
                     progressText_ = progress->labelText();
                     progress->grab().save(QString(VESK_BINARY_DIR) + "/dialog-selection-progress.png");
@@ -113,6 +115,7 @@ protected:
     QTimer watch_;
     int turns_ = 0;
     QString progressText_;
+    QStringList labels_; // what the progress told, turn by turn
     std::function<void()> onTurn_;
 };
 
@@ -139,6 +142,9 @@ TEST_F(BrowserSelectionTest, AReportOfAHugeSelectionTakesItAsRunsAndPrintsExactl
     EXPECT_EQ(printed, expected) << "the selected rows in order, and row 301 of the same moment as row 300";
     EXPECT_LE(queries, 4);
     EXPECT_GE(turns_, 2) << "the selected rows' moments are gathered a slice at a time";
+    labels_.removeDuplicates();
+    EXPECT_EQ(labels_, (QStringList{"Отбор выделенных строк", "Подсчет строк отчета"}))
+        << "the rows the report takes are counted a slice at a time too";
     const QStringList keys{FDB23->Table1.SelectedKeys.value(99), FDB23->Table1.SelectedKeys.value(100),
                            FDB23->Table1.SelectedKeys.value(Rows - 102)};
     EXPECT_EQ(keys, (QStringList{"01.06.2026000140000", "01.06.2026000321000", "01.06.2026032000000"}))
