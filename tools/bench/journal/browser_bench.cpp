@@ -243,7 +243,7 @@ private:
 };
 
 void SelectionFigures(const QString& folder, int rows) {
-    std::printf("tests 2/3 browser, every row selected (Ctrl+A), %d rows:\n", rows);
+    std::printf("tests 2/3 browser, every row selected (Ctrl+A), of a journal of %d rows:\n", rows);
     for (int include : {0, 1}) {
         TFDB23 w;
         w.resize(1000, 600);
