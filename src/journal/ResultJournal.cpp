@@ -217,31 +217,20 @@ std::unique_ptr<TSelectionWalk> TResultJournal::GatherSelectedKeys(int sliceRows
 
 std::unique_ptr<TSelectionWalk> TResultJournal::CountReportRows(const TRowIdRun& shown, int sliceRows) {
     reportCount_.reset();
-    auto counted = std::make_shared<TCounted>();
-    counted->First = -1;
-    counted->Filter = Filter();
+    // The report's rows lie among those the grid shows: between the same rowids.
+    auto counted = std::make_shared<TCounted>(TCounted{0, shown.First, shown.Last, Filter()});
     // Slices of the rows the grid shows, each counted with the selected rows' moments on top.
     auto walk = std::make_unique<TSelectionWalk>(
         table_, TRowSelection{{shown}, rows_.Filter()}, sliceRows,
         [this, counted](const QString& condition, const QVariantList& binds) {
             const QList<TRow> r =
-                table_.Select(QStringLiteral("SELECT count(*),min(rowid),max(rowid) FROM \"%1\" WHERE %2 AND "
+                table_.Select(QStringLiteral("SELECT count(*) FROM \"%1\" WHERE %2 AND "
                                              "(\"Date\",\"Time\") IN (SELECT d,t FROM temp.vesk_moments)")
                                   .arg(table_.TableName(), condition),
                               binds);
-            const int n = r.isEmpty() ? 0 : r.first().value(0).toInt();
-            if (n == 0)
-                return;
-            counted->Rows += n;
-            if (counted->First < 0)
-                counted->First = r.first().value(1).toLongLong();
-            counted->Last = r.first().value(2).toLongLong();
+            counted->Rows += r.isEmpty() ? 0 : r.first().value(0).toInt();
         });
-    walk->OnEnd = [this, counted] {
-        if (counted->First < 0)
-            counted->First = 0;
-        reportCount_ = *counted;
-    };
+    walk->OnEnd = [this, counted] { reportCount_ = *counted; };
     return walk;
 }
 
