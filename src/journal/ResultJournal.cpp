@@ -10,6 +10,7 @@
 #include <QLoggingCategory>
 #include <QScopedValueRollback>
 #include <QSqlError>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcResultJournal, "vesk.journal.results")
 
@@ -113,23 +114,148 @@ QString TResultJournal::DisplayValue(TJournalKind kind, const QVariant& value) {
     return value.toString();
 }
 
-void TResultJournal::SetSelectedRowIds(const QList<qint64>& rowids) {
-    // The moments go to a table of the browser's own connection, for the filter's SQL.
-    table_.Exec("CREATE TEMP TABLE IF NOT EXISTS vesk_selected(d TEXT, t TEXT)");
-    table_.Exec("DELETE FROM temp.vesk_selected");
-    for (qsizetype at = 0; at < rowids.size(); at += 500) {
-        QStringList ids;
-        for (qint64 id : rowids.mid(at, 500))
-            ids.append(QString::number(id));
-        table_.Exec(
-            QStringLiteral(
-                "INSERT INTO temp.vesk_selected SELECT \"Date\",\"Time\" FROM \"%1\" WHERE rowid IN (%2)")
-                .arg(table_.TableName(), ids.join(u',')));
+int TRowSelection::Rows() const {
+    int rows = 0;
+    for (const TRowIdRun& run : Runs)
+        rows += run.Rows;
+    return rows;
+}
+
+namespace {
+// The condition that picks the rows of a selection from rowid first to rowid last, with its
+// values in front of the filter's.
+QString RunCondition(const TSqlFilter& filter) {
+    return filter.Where.isEmpty() ? QStringLiteral("rowid BETWEEN ? AND ?")
+                                  : QStringLiteral("rowid BETWEEN ? AND ? AND (%1)").arg(filter.Where);
+}
+QVariantList RunBinds(const TSqlFilter& filter, qint64 first, qint64 last) {
+    return QVariantList{first, last} + filter.Binds;
+}
+} // namespace
+
+TSelectionWalk::TSelectionWalk(TTable& table, TRowSelection selection, int sliceRows, TAction action)
+    : table_(table), selection_(std::move(selection)), sliceRows_(std::max(1, sliceRows)),
+      action_(std::move(action)), total_(selection_.Rows()) {
+    if (!selection_.Runs.isEmpty())
+        next_ = selection_.Runs.first().First;
+}
+
+bool TSelectionWalk::Step() {
+    while (run_ < selection_.Runs.size() &&
+           (runDone_ >= selection_.Runs[run_].Rows || next_ > selection_.Runs[run_].Last)) {
+        if (++run_ < selection_.Runs.size())
+            next_ = selection_.Runs[run_].First;
+        runDone_ = 0;
     }
-    selectedTable_ = true;
-    SelectedKeys.clear();
-    for (const TRow& r : table_.Select("SELECT d AS \"Date\", t AS \"Time\" FROM temp.vesk_selected"))
-        SelectedKeys.append(RowKey(r.value(0).toDate(), r.value(1).toTime()));
+    if (run_ >= selection_.Runs.size()) {
+        if (OnEnd)
+            std::exchange(OnEnd, nullptr)();
+        return false;
+    }
+    const TRowIdRun& run = selection_.Runs[run_];
+    const QString condition = RunCondition(selection_.Filter);
+    // The slice ends at its last row by count, however sparse the rowids are.
+    const QList<TRow> end =
+        table_.Select(QStringLiteral("SELECT rowid FROM \"%1\" WHERE %2 ORDER BY rowid LIMIT 1 OFFSET %3")
+                          .arg(table_.TableName(), condition)
+                          .arg(sliceRows_ - 1),
+                      RunBinds(selection_.Filter, next_, run.Last));
+    const qint64 last = end.isEmpty() ? run.Last : end.first().value(0).toLongLong();
+    action_(condition, RunBinds(selection_.Filter, next_, last));
+    const int rows = end.isEmpty() ? run.Rows - runDone_ : sliceRows_;
+    runDone_ += rows;
+    done_ = std::min(total_, done_ + rows);
+    next_ = last + 1;
+    if (end.isEmpty())
+        runDone_ = run.Rows; // the run is walked, whatever its count said
+    return true;
+}
+
+QString TSelectedKeys::value(int i) const {
+    for (const TRowIdRun& run : selection_.Runs) {
+        if (i >= run.Rows) {
+            i -= run.Rows;
+            continue;
+        }
+        const QList<TRow> rows =
+            table_.Select(QStringLiteral("SELECT \"Date\",\"Time\" FROM \"%1\" WHERE %2 ORDER BY rowid "
+                                         "LIMIT 1 OFFSET %3")
+                              .arg(table_.TableName(), RunCondition(selection_.Filter))
+                              .arg(i),
+                          RunBinds(selection_.Filter, run.First, run.Last));
+        return rows.isEmpty() ? QString()
+                              : RowKey(rows.first().value(0).toDate(), rows.first().value(1).toTime());
+    }
+    return {};
+}
+
+void TResultJournal::SetSelection(const TRowSelection& selection) {
+    SelectedKeys.Assign(selection);
+    selectedTable_ = false;
+    reportCount_.reset();
+}
+
+std::unique_ptr<TSelectionWalk> TResultJournal::GatherSelectedKeys(int sliceRows) {
+    // The moments go to a table of the browser's own connection, for the filter's SQL; keyed,
+    // so that every page of the report looks them up instead of gathering them again.
+    table_.Exec(
+        "CREATE TEMP TABLE IF NOT EXISTS vesk_moments(d TEXT, t TEXT, PRIMARY KEY(d, t)) WITHOUT ROWID");
+    table_.Exec("DELETE FROM temp.vesk_moments");
+    selectedTable_ = false;
+    auto walk = std::make_unique<TSelectionWalk>(
+        table_, SelectedKeys.Selection(), sliceRows,
+        [this](const QString& condition, const QVariantList& binds) {
+            table_.Exec(
+                QStringLiteral("INSERT OR IGNORE INTO temp.vesk_moments SELECT \"Date\",\"Time\" FROM "
+                               "\"%1\" WHERE %2")
+                    .arg(table_.TableName(), condition),
+                binds);
+        });
+    walk->OnEnd = [this] { selectedTable_ = true; };
+    return walk;
+}
+
+std::unique_ptr<TSelectionWalk> TResultJournal::CountReportRows(const TRowIdRun& shown, int sliceRows) {
+    reportCount_.reset();
+    // The report's rows lie among those the grid shows: between the same rowids.
+    auto counted = std::make_shared<TCounted>(TCounted{0, shown.First, shown.Last, Filter()});
+    // Slices of the rows the grid shows, each counted with the selected rows' moments on top.
+    auto walk = std::make_unique<TSelectionWalk>(
+        table_, TRowSelection{{shown}, rows_.Filter()}, sliceRows,
+        [this, counted](const QString& condition, const QVariantList& binds) {
+            const QList<TRow> r =
+                table_.Select(QStringLiteral("SELECT count(*) FROM \"%1\" WHERE %2 AND "
+                                             "(\"Date\",\"Time\") IN (SELECT d,t FROM temp.vesk_moments)")
+                                  .arg(table_.TableName(), condition),
+                              binds);
+            counted->Rows += r.isEmpty() ? 0 : r.first().value(0).toInt();
+        });
+    walk->OnEnd = [this, counted] { reportCount_ = *counted; };
+    return walk;
+}
+
+std::unique_ptr<TSelectionWalk> TResultJournal::DeleteSelection(const TRowSelection& selection,
+                                                                int sliceRows) {
+    return std::make_unique<TSelectionWalk>(
+        table_, selection, sliceRows, [this](const QString& condition, const QVariantList& binds) {
+            QSqlDatabase db = table_.Database();
+            const auto fail = [this](const QSqlError& error) {
+                return EVeskError(
+                    QStringLiteral("Не удалось удалить строки из таблицы %1: %2")
+                        .arg(table_.TableName(), SqlErrorReason(error, table_.FilePath(), true)));
+            };
+            if (!db.transaction())
+                throw fail(db.lastError());
+            try {
+                table_.Exec(QStringLiteral("DELETE FROM \"%1\" WHERE %2").arg(table_.TableName(), condition),
+                            binds);
+                if (!db.commit())
+                    throw fail(db.lastError());
+            } catch (...) {
+                db.rollback();
+                throw;
+            }
+        });
 }
 
 TSqlFilter TResultJournal::Filter() const {
@@ -137,7 +263,7 @@ TSqlFilter TResultJournal::Filter() const {
     QVariantList binds;
     if ((FilterFlags & FilterSelected) && !AllRecords)
         parts.append(selectedTable_
-                         ? QStringLiteral("(\"Date\",\"Time\") IN (SELECT d,t FROM temp.vesk_selected)")
+                         ? QStringLiteral("(\"Date\",\"Time\") IN (SELECT d,t FROM temp.vesk_moments)")
                          : QStringLiteral("0"));
     if ((FilterFlags & FilterLoco) && kind_ == TJournalKind::RadioTest) {
         parts.append(QStringLiteral("\"Loko\"=?"));
@@ -179,6 +305,7 @@ public:
         rows_.SetFilter(filter);
     }
     int Count() override { return rows_.Count(); }
+    void SetCount(int count, qint64 first, qint64 last) { rows_.SetCount(count, first, last); }
     QList<TRow> Rows(int first, int count) override {
         QList<TRow> rows;
         for (int i = first; i < first + count && i < rows_.Count(); ++i)
@@ -192,7 +319,13 @@ private:
 } // namespace
 
 std::shared_ptr<TReportRowSource> TResultJournal::ReportRows() {
-    return std::make_shared<TJournalReportRows>(&table_, FilterFlags ? Filter() : TSqlFilter{});
+    const TSqlFilter filter = FilterFlags ? Filter() : TSqlFilter{};
+    auto rows = std::make_shared<TJournalReportRows>(&table_, filter);
+    // Counted in slices already: the same filter, so the same rows.
+    if (reportCount_ && reportCount_->Filter.Where == filter.Where &&
+        reportCount_->Filter.Binds == filter.Binds)
+        rows->SetCount(reportCount_->Rows, reportCount_->First, reportCount_->Last);
+    return rows;
 }
 
 int TResultJournal::DeleteRows(const QList<qint64>& rowids) {

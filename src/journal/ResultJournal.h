@@ -13,7 +13,9 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class TReportRowSource;
 
@@ -25,6 +27,72 @@ struct TJournalColumn {
     QString Title;
     bool Visible = true;
     bool Bold = false;
+};
+
+/// A run of rows selected together in a browser's grid: from the row with rowid First to the
+/// row with rowid Last, Rows rows among those the grid's filter passes. A selection of any
+/// size is a few such runs, never a list of its rows.
+struct TRowIdRun {
+    qint64 First = 0;
+    qint64 Last = -1;
+    int Rows = 0;
+};
+
+/// The rows selected in a browser's grid: runs in the grid's order, and the filter the grid
+/// showed them through.
+struct TRowSelection {
+    QList<TRowIdRun> Runs;
+    TSqlFilter Filter;
+    int Rows() const;
+};
+
+/// Walks the rows of a selection a slice at a time, so that the window thread turns between
+/// two slices: each Step hands the SQL condition that picks at most sliceRows of its rows, in
+/// order, with that condition's values, to the action.
+class TSelectionWalk {
+public:
+    using TAction = std::function<void(const QString& condition, const QVariantList& binds)>;
+    TSelectionWalk(TTable& table, TRowSelection selection, int sliceRows, TAction action);
+    /// One slice; false when none was left. Raises EVeskError.
+    bool Step();
+    /// Rows walked so far, of Total().
+    int Done() const { return done_; }
+    int Total() const { return total_; }
+    /// Called once, by the Step that finds no slice left.
+    std::function<void()> OnEnd;
+
+private:
+    TTable& table_;
+    TRowSelection selection_;
+    int sliceRows_;
+    TAction action_;
+    int run_ = 0;
+    qint64 next_ = 0; // the rowid the next slice starts from
+    int runDone_ = 0; // rows of the current run walked
+    int done_ = 0;
+    int total_ = 0;
+};
+
+/// Rows a slice of a selection walk holds in the browsers: a slice of them takes a few tens of
+/// milliseconds.
+inline constexpr int SelectionSliceRows = 5000;
+
+/// The row keys of the rows selected when a report was last started, in the grid's order, read
+/// from the table when asked: a selection of any size costs nothing here.
+class TSelectedKeys {
+public:
+    explicit TSelectedKeys(TTable& table) : table_(table) {}
+    void Assign(const TRowSelection& selection) { selection_ = selection; }
+    const TRowSelection& Selection() const { return selection_; }
+    int size() const { return selection_.Rows(); }
+    bool isEmpty() const { return size() == 0; }
+    void clear() { selection_ = {}; }
+    /// The key of the i-th selected row; empty when there is none (or it went). Raises EVeskError.
+    QString value(int i) const;
+
+private:
+    TTable& table_;
+    TRowSelection selection_;
 };
 
 /// Bits of TResultJournal::FilterFlags.
@@ -63,14 +131,26 @@ public:
     QDateTime DateFrom;
     QDateTime DateTo;
     /// Row keys of the rows selected when a report was last started.
-    QStringList SelectedKeys;
+    TSelectedKeys SelectedKeys{table_};
     /// The report takes every row that meets the criteria ("Все записи"), not only the
     /// selected ones.
     bool AllRecords = true;
 
-    /// Takes the rows with these rowids as the selected ones: their keys, and their moments
-    /// for the SQL. Raises EVeskError.
-    void SetSelectedRowIds(const QList<qint64>& rowids);
+    /// Takes these rows as the selected ones (SelectedKeys); the selected-rows filter passes
+    /// none of them until the walk that GatherSelectedKeys returns has gone to its end.
+    void SetSelection(const TRowSelection& selection);
+    /// A walk that gathers the moments of the selected rows for the selected-rows filter.
+    /// Raises EVeskError.
+    std::unique_ptr<TSelectionWalk> GatherSelectedKeys(int sliceRows = SelectionSliceRows);
+    /// After the gathering, with the selected-rows bit on: a walk that counts the rows the
+    /// report takes from among those the grid shows (rows the grid shows, first to last), so
+    /// that ReportRows() does not count them in one go.
+    std::unique_ptr<TSelectionWalk> CountReportRows(const TRowIdRun& shown,
+                                                    int sliceRows = SelectionSliceRows);
+    /// A walk that deletes the rows of a selection, each slice in a transaction of its own
+    /// (the journal writers append between two); Done() tells how many went.
+    std::unique_ptr<TSelectionWalk> DeleteSelection(const TRowSelection& selection,
+                                                    int sliceRows = SelectionSliceRows);
     /// The filter in force as SQL, every active bit.
     TSqlFilter Filter() const;
     /// Hands the filter to Rows() (the selected rows' bit is never on then: it lives only
@@ -96,6 +176,14 @@ private:
     TTable table_;
     TPagedRows rows_;
     bool selectedTable_ = false;
+    // The count of the rows a report of the selected rows takes, once a walk has made it.
+    struct TCounted {
+        int Rows = 0;
+        qint64 First = 0;
+        qint64 Last = 0;
+        TSqlFilter Filter;
+    };
+    std::optional<TCounted> reportCount_;
 };
 
 /// The key by which the selected-rows filter knows a row: the date in the program's short

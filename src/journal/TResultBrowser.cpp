@@ -11,6 +11,7 @@
 #include "state/Options.h"
 
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -18,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QShowEvent>
@@ -26,9 +28,12 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <exception>
+#include <memory>
 
 TCheckList::TCheckList(QWidget* parent) : QListWidget(parent) {
     setFlow(QListView::TopToBottom);
@@ -144,6 +149,11 @@ TResultBrowser::TResultBrowser(const TBrowserLook& look, QWidget* parent)
     DBGrid1->setWordWrap(false);
     DBGrid1->horizontalHeader()->setSectionsMovable(false);
     DBGrid1->horizontalHeader()->setHighlightSections(false);
+    // Whole rows are selected here, never columns; yet the column titles ask, at every paint,
+    // whether each column is selected, row by row. With rows of their own to ask about (none),
+    // Ctrl+A over a million rows costs the titles nothing.
+    DBGrid1->horizontalHeader()->setSelectionModel(
+        new QItemSelectionModel(DataSource1, DBGrid1->horizontalHeader()));
     // Uniform rows: a million of them cost the header nothing per row.
     QHeaderView* rows = DBGrid1->verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);
@@ -379,19 +389,102 @@ void TResultBrowser::NavigatorClick(TNavButton button) {
     }
 }
 
+TRowSelection GridSelection(QTableView* grid) {
+    TRowSelection selection;
+    auto* model = qobject_cast<TJournalModel*>(grid->model());
+    if (!model)
+        return selection;
+    QList<std::pair<int, int>> spans;
+    for (const QItemSelectionRange& range : grid->selectionModel()->selection())
+        spans.append({range.top(), range.bottom()});
+    std::sort(spans.begin(), spans.end());
+    TPagedRows& rows = model->Journal()->Rows();
+    selection.Filter = rows.Filter();
+    // The grid shows the rows its filter passes in rowid order: the rows between two selected
+    // ones are those with a rowid between theirs.
+    for (qsizetype i = 0; i < spans.size();) {
+        auto [top, bottom] = spans[i];
+        for (++i; i < spans.size() && spans[i].first <= bottom + 1; ++i)
+            bottom = std::max(bottom, spans[i].second);
+        const qint64 first = rows.RowId(top);
+        const qint64 last = rows.RowId(bottom);
+        if (first >= 0 && last >= first)
+            selection.Runs.append({first, last, bottom - top + 1});
+    }
+    return selection;
+}
+
+namespace {
+
+// A progress dialog over the window that asked for walks; it shows itself when they take more
+// than a moment.
+class TWalkProgress : public QProgressDialog {
+public:
+    TWalkProgress(const QString& caption, QWidget* window) : QProgressDialog(window) {
+        setObjectName("SelectionProgress");
+        setWindowTitle(caption);
+        setWindowModality(Qt::WindowModal);
+        setCancelButton(nullptr);
+        setAutoClose(false);
+        setAutoReset(false);
+        setMinimumDuration(300);
+    }
+    ~TWalkProgress() override { close(); }
+
+    // Runs a walk one slice per turn of the event loop. Raises what a slice raised.
+    void Run(TSelectionWalk& walk, const QString& what) {
+        const auto tell = [&] {
+            setLabelText(QStringLiteral("%1: %2 из %3").arg(what).arg(walk.Done()).arg(walk.Total()));
+            setValue(walk.Done());
+        };
+        setRange(0, std::max(1, walk.Total()));
+        tell();
+        QEventLoop loop;
+        std::exception_ptr error;
+        QTimer slice;
+        slice.setInterval(0);
+        QObject::connect(&slice, &QTimer::timeout, &loop, [&] {
+            try {
+                if (!walk.Step()) {
+                    loop.quit();
+                    return;
+                }
+            } catch (...) {
+                error = std::current_exception();
+                loop.quit();
+                return;
+            }
+            tell();
+        });
+        slice.start();
+        loop.exec();
+        slice.stop();
+        if (error)
+            std::rethrow_exception(error);
+    }
+};
+
+} // namespace
+
 int DeleteSelectedRows(QTableView* grid) {
     auto* model = qobject_cast<TJournalModel*>(grid->model());
     if (!model || MessageDlg("Вы дествительно хотите удалить все выделенные строки?", TMsgDlgType::Warning,
                              mbYes | mbNo, grid->window(), mbNo) != mrYes)
         return 0;
+    std::unique_ptr<TSelectionWalk> walk;
     try {
-        QList<qint64> ids;
-        for (const QItemSelectionRange& range : grid->selectionModel()->selection())
-            ids += model->Journal()->Rows().RowIds(range.top(), range.height());
-        return model->Journal()->DeleteRows(ids);
+        walk = model->Journal()->DeleteSelection(GridSelection(grid));
+        TWalkProgress(QStringLiteral("Удаление"), grid->window())
+            .Run(*walk, QStringLiteral("Удаление выделенных строк"));
+        return walk->Done();
     } catch (const std::exception& e) {
-        ShowError(ExceptionText(e), grid->window());
-        return 0;
+        // Each slice goes whole or not at all: the slices before the failed one are gone.
+        const int gone = walk ? walk->Done() : 0;
+        ShowError(ExceptionText(e) +
+                      (gone > 0 ? QStringLiteral("\nУдалено строк: %1 из %2.").arg(gone).arg(walk->Total())
+                                : QString()),
+                  grid->window());
+        return gone;
     }
 }
 
@@ -399,11 +492,17 @@ void TResultBrowser::bDelSelectedClick() {
     if (frozen_)
         return;
     const int row = CurrentRow();
-    if (DeleteSelectedRows(DBGrid1) > 0)
+    // While the rows go a slice at a time the browser's buttons wait.
+    frozen_ = true;
+    const int gone = DeleteSelectedRows(DBGrid1);
+    frozen_ = false;
+    if (gone > 0)
         reload(row);
 }
 
 void TResultBrowser::BitBtn2Click() {
+    if (frozen_)
+        return;
     // From the first selection on, dates read day, month and two-digit year.
     UseShortDateFormatDdMmYy();
     FSelectDlg->Tag = look_.SelectTag;
@@ -441,10 +540,10 @@ void TResultBrowser::BitBtn1Click() {
                   this);
         return;
     }
-    const QList<int> selected = SelectedRows();
-    if (selected.isEmpty())
+    const bool selected = DBGrid1->selectionModel()->hasSelection();
+    if (!selected)
         Form2->RadioGroup1->SetItemIndex(0);
-    Form2->RadioGroup1->setEnabled(!selected.isEmpty());
+    Form2->RadioGroup1->setEnabled(selected);
     if (Form2->exec() != QDialog::Accepted)
         return;
 
@@ -457,12 +556,20 @@ void TResultBrowser::BitBtn1Click() {
         RichEdit1->setEnabled(true);
     });
     try {
-        QList<qint64> ids;
-        for (int row : selected)
-            ids.append(DataSource1->RowId(row));
-        Table1.SetSelectedRowIds(ids);
-        Table1.FilterFlags |= FilterSelected;
+        // The selection is kept as runs of rows; only a report of the selected rows gathers
+        // their moments, a slice at a time.
+        Table1.SetSelection(GridSelection(DBGrid1));
         Table1.AllRecords = Form2->RadioGroup1->ItemIndex() == 0;
+        Table1.FilterFlags |= FilterSelected;
+        if (!Table1.AllRecords) {
+            TWalkProgress progress(QStringLiteral("Отчет"), this);
+            progress.Run(*Table1.GatherSelectedKeys(), QStringLiteral("Отбор выделенных строк"));
+            // The report's rows are counted here too, in slices of the rows the grid shows.
+            const int shown = Table1.Rows().Count();
+            progress.Run(
+                *Table1.CountReportRows({Table1.Rows().RowId(0), Table1.Rows().RowId(shown - 1), shown}),
+                QStringLiteral("Подсчет строк отчета"));
+        }
         TReportData data;
         for (const TFieldDef& f : Table1.Table().Fields())
             data.Columns.append(f.Name);

@@ -84,7 +84,7 @@ public:
     int CurrentRow() const;
     /// Makes a row the current one; the selected rows stay as they are.
     void SetCurrentRow(int row);
-    /// Positions of the rows selected in the grid, in order.
+    /// Positions of the rows selected in the grid, in order (one by one: for a few rows).
     QList<int> SelectedRows() const;
 
 protected:
@@ -99,9 +99,13 @@ private:
 
     TBrowserLook look_;
     QString openError_;   // why the table did not open when the window was last shown
-    bool frozen_ = false; // a report is being produced: the grid and comments stay as they are
+    bool frozen_ = false; // a report is made or rows deleted: the grid and comments stay as they are
 };
 
-/// Asks, then deletes every row selected in a browser's grid, in one transaction; returns
-/// how many rows went.
+/// The rows selected in a browser's grid as runs of rowids, whatever their count. Raises
+/// EVeskError.
+TRowSelection GridSelection(QTableView* grid);
+
+/// Asks, then deletes every row selected in a browser's grid, a slice at a time with the
+/// window system running and the progress shown; returns how many rows went.
 int DeleteSelectedRows(QTableView* grid);

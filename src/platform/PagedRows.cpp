@@ -96,6 +96,13 @@ int TPagedRows::Count() {
     return count_;
 }
 
+void TPagedRows::SetCount(int count, qint64 firstId, qint64 lastId) {
+    Invalidate();
+    count_ = std::max(0, count);
+    firstId_ = firstId;
+    lastId_ = lastId;
+}
+
 void TPagedRows::keep(int index, TPage page) {
     pages_.insert(index, std::move(page));
     recent_.removeAll(index);

@@ -33,6 +33,9 @@ public:
 
     /// Number of rows that pass (counted once after each Invalidate). 0 when the table is closed.
     int Count();
+    /// Takes a count made elsewhere (in slices, say) as if it were its own: count rows pass,
+    /// the first with rowid firstId, the last with rowid lastId.
+    void SetCount(int count, qint64 firstId, qint64 lastId);
     /// Row at a position, values in the table's column order; empty when out of range.
     TRow Row(int position);
     /// Rowid at a position; -1 when out of range.

@@ -1,9 +1,9 @@
 // Browser and factory-numbers benchmark, against the real windows (offscreen):
 //
-//   browser_bench [rows] [blockRows] [folder]
+//   browser_bench [rows] [blockRows] [folder] [parts]
 //
 // folder: where the tables are made (a fresh temporary folder by default); a "Test23.DB"
-// already there is used as it is.
+// already there is used as it is. parts: "all" (the default) or "selection" (only 4).
 // 1. A tests 2/3 journal "Test23.DB" of `rows` rows (1,000,000 by default), 1,000 a day:
 //    the browser's first paint after it is shown, the jump to the last row, a ten-day
 //    date-range filter applied through the record selection, the deletion of 1,000
@@ -15,6 +15,11 @@
 //    every row, the time from the operator's OK to the first page on screen in the preview,
 //    the memory added by then and after jumps to the last and the middle page; for ten days (10,000 rows)
 //    of each, the time to print them to PDF and the longest the event loop went unserved.
+// 4. Every row of that journal selected (Ctrl+A) in the tests 2/3 browser: the report of
+//    "Все записи" and of "Выделенные", from the operator's OK to the report's rows handed to
+//    the preview, the longest the event loop went unserved and the memory added; then the
+//    deletion of them all (on a copy of the journal, put back afterwards): its time and
+//    longest stall.
 // Times are medians of several runs where a run can be repeated, in milliseconds.
 #include "journal/BlockNumTable.h"
 #include "journal/JournalModel.h"
@@ -209,6 +214,96 @@ void ReportFigures(const QString& folder, int rows) {
     }
 }
 
+// The longest the event loop went unserved while it runs: a timer due every 5 ms.
+class TStallWatch {
+public:
+    TStallWatch() {
+        tick_.setInterval(5);
+        QObject::connect(&tick_, &QTimer::timeout, [this] { Mark(); });
+    }
+    void Start() {
+        longest_ = 0;
+        since_.start();
+        tick_.start();
+    }
+    double Stop() {
+        Mark();
+        tick_.stop();
+        return longest_;
+    }
+
+private:
+    void Mark() {
+        longest_ = std::max(longest_, since_.nsecsElapsed() / 1e6);
+        since_.restart();
+    }
+    QTimer tick_;
+    QElapsedTimer since_;
+    double longest_ = 0;
+};
+
+void SelectionFigures(const QString& folder, int rows) {
+    std::printf("tests 2/3 browser, every row selected (Ctrl+A), of a journal of %d rows:\n", rows);
+    for (int include : {0, 1}) {
+        TFDB23 w;
+        w.resize(1000, 600);
+        w.show();
+        QCoreApplication::processEvents();
+        w.DBGrid1->selectAll();
+        const double rssBefore = RssMiB();
+        double ms = 0, rss = 0;
+        int printed = -1;
+        QElapsedTimer okAt;
+        TStallWatch stall;
+        SetReportPreviewHook([&](TReport& r) {
+            ms = okAt.nsecsElapsed() / 1e6;
+            printed = r.Data.RowCount();
+            rss = RssMiB();
+        });
+        QTimer::singleShot(0, [&] {
+            Form2->RadioGroup1->SetItemIndex(include);
+            Form2->RadioGroup2->SetItemIndex(0);
+            okAt.start();
+            stall.Start();
+            Form2->bOK->click();
+        });
+        w.BitBtn1Click();
+        const double longest = stall.Stop();
+        SetReportPreviewHook(nullptr);
+        std::printf("  report of %s: %d rows reach the preview %9.1f ms after OK; longest stall %9.1f ms; "
+                    "memory +%.1f MiB\n",
+                    include == 0 ? "\"Все записи\"" : "\"Выделенные\"", printed, ms, longest,
+                    rss - rssBefore);
+    }
+    // The deletion empties the journal: it runs on a copy, and the journal is put back.
+    const QString journal = folder + Test23FileName;
+    const QString kept = journal + ".bench";
+    QFile::remove(kept);
+    if (!QFile::copy(journal, kept)) {
+        std::printf("  delete: no room for a copy of the journal\n");
+        return;
+    }
+    {
+        TFDB23 w;
+        w.resize(1000, 600);
+        w.show();
+        QCoreApplication::processEvents();
+        const int before = w.DataSource1->rowCount();
+        w.DBGrid1->selectAll();
+        TStallWatch stall;
+        QElapsedTimer t;
+        t.start();
+        stall.Start();
+        w.bDelSelectedClick();
+        const double ms = t.nsecsElapsed() / 1e6;
+        const double longest = stall.Stop();
+        std::printf("  delete every row: %9.1f ms (%d rows gone); longest stall %9.1f ms\n", ms,
+                    before - w.DataSource1->rowCount(), longest);
+    }
+    QFile::remove(journal);
+    QFile::rename(kept, journal);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -222,6 +317,7 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments();
     const int rows = args.size() > 1 ? args[1].toInt() : 1'000'000;
     const int blockRows = args.size() > 2 ? args[2].toInt() : 100'000;
+    const bool selectionOnly = args.value(4) == QStringLiteral("selection");
     const QString folder = JournalFolder();
     SetStartupDefaults();
     SetDialogHook([](const TDialogRecord&, QWidget*) { return int(mrYes); });
@@ -235,6 +331,12 @@ int main(int argc, char** argv) {
 
     Form2 = new TForm2;
     FSelectDlg = new TFSelectDlg;
+    if (selectionOnly) {
+        SelectionFigures(folder, rows);
+        delete FSelectDlg;
+        delete Form2;
+        return 0;
+    }
     const double rssBefore = RssMiB();
     std::vector<double> firstPaint, toEnd, filter;
     int filtered = 0;
@@ -290,6 +392,7 @@ int main(int argc, char** argv) {
                 rssShown - rssBefore);
 
     ReportFigures(folder, rows);
+    SelectionFigures(folder, rows);
 
     // The factory numbers.
     fill.restart();
