@@ -30,6 +30,10 @@ Q_LOGGING_CATEGORY(lcApp, "vesk.app")
 TVeskApplication::TVeskApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool TVeskApplication::notify(QObject* receiver, QEvent* event) {
+    // Every window, Qt's own dialogs too, is as wide as its caption needs to show whole.
+    if (event->type() == QEvent::Show && receiver->isWidgetType())
+        if (auto* w = static_cast<QWidget*>(receiver); w->isWindow())
+            KeepCaptionWhole(w);
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {

@@ -1,0 +1,146 @@
+// Texts that the operator meets only after the first look: long station messages in the
+// message grid, the title of technological mode 1, the captions of the questions that the
+// navigators ask, and Qt's own file dialog on a machine without a Russian locale.
+#include "app/Application.h"
+#include "app/TMainForm.h"
+#include "app/TMessageGrid.h"
+#include "journal/AttenuationEdit.h"
+#include "journal/DBNavigator.h"
+#include "journal/TFDB.h"
+#include "journal/TFDB23.h"
+#include "journal/TFDBRV.h"
+#include "platform/Clock.h"
+#include "platform/DialogPresenter.h"
+#include "platform/Dialogs.h"
+#include "runs/JournalWriters.h"
+#include "state/Options.h"
+#include "state/UVesk.h"
+#include "support/AppFixture.h"
+#include "support/TestUtil.h"
+#include "support/WindowCheck.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyleOptionTitleBar>
+#include <QTimer>
+#include <QTreeView>
+#include <clocale>
+#include <gtest/gtest.h>
+
+namespace {
+
+class WholeTextsTest : public TAppFixture {
+protected:
+    void SetUp() override {
+        TAppFixture::SetUp();
+        clock_.SetNow(QDateTime(QDate(2026, 6, 5), QTime(9, 7, 3)));
+        SetClock(&clock_);
+        Start();
+        grid_ = MainForm->StringGrid1;
+    }
+    void settle() {
+        grid_->showChanges();
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+    // The main window's texts that do not fit, its picture saved as window-<name>.png.
+    QStringList look(const QString& name) {
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(MainForm->grab().save(QString(VESK_BINARY_DIR) + "/window-" + name + ".png"));
+        return TextsThatDoNotFit(MainForm);
+    }
+    TFakeClock clock_;
+    TMessageGrid* grid_ = nullptr;
+};
+
+/// Questions asked by the real program with the real dialogs.
+class CaptionsTest : public WholeTextsTest {
+protected:
+    void SetUp() override {
+        WholeTextsTest::SetUp();
+        SetDialogHook(nullptr);
+        InitApplication();
+    }
+    /// Looks at the next modal dialog while it waits for the operator, then cancels it.
+    void lookAtNextDialog(const QString& name) {
+        QTimer::singleShot(0, [this, name] {
+            QWidget* d = nullptr;
+            if (!PumpUntil([&] { return (d = QApplication::activeModalWidget()) != nullptr; }, 20'000)) {
+                ADD_FAILURE() << name.toStdString() << ": no dialog came";
+                return;
+            }
+            QCoreApplication::processEvents();
+            captions_ << d->windowTitle();
+            texts_ << (qobject_cast<QMessageBox*>(d) ? qobject_cast<QMessageBox*>(d)->text() : QString());
+            for (const QString& w : TextsThatDoNotFit(d))
+                wrong_ << name + ": " + w;
+            EXPECT_TRUE(d->grab().save(QString(VESK_BINARY_DIR) + "/dialog-" + name + ".png"));
+            if (auto* box = qobject_cast<QMessageBox*>(d); box && box->escapeButton())
+                box->escapeButton()->click();
+            else
+                qobject_cast<QDialog*>(d)->reject();
+        });
+    }
+    QStringList captions_, texts_, wrong_;
+};
+
+TEST_F(CaptionsTest, NavigatorsDeleteQuestionShowsItsCaptionWhole) {
+    LocoNumber = "1234567";
+    ASSERT_TRUE(AppendTests1Row(JournalFolder(), "Тест 1", "0000000", "Норма").Ok);
+    ASSERT_TRUE(AppendTest23Row(JournalFolder(), "Тест 2", "0000000", "Норма", "От ВЕСК").Ok);
+    FDBRV->NavigatorClick(TNavButton::Insert);
+    QAbstractItemModel* rv = FDBRV->DBGrid1->model();
+    for (int c = 0; c < 3; ++c)
+        rv->setData(rv->index(FDBRV->Table1->CurrentIndex(), c), QStringList{"1234567", "-8", "-8"}[c]);
+    FDBRV->NavigatorClick(TNavButton::Post);
+
+    FDB->show();
+    FDB->SetCurrentRow(0);
+    lookAtNextDialog("delete-tests1");
+    FDB->NavigatorClick(TNavButton::Delete);
+    EXPECT_EQ(FDB->DBGrid1->model()->rowCount(), 1) << "cancelled: nothing deleted";
+    FDB->hide();
+    FDB23->show();
+    FDB23->SetCurrentRow(0);
+    lookAtNextDialog("delete-tests23");
+    FDB23->NavigatorClick(TNavButton::Delete);
+    FDB23->hide();
+    FDBRV->show();
+    lookAtNextDialog("delete-attenuation");
+    FDBRV->NavigatorClick(TNavButton::Delete);
+    FDBRV->hide();
+
+    EXPECT_EQ(captions_, QStringList({"Подтверждение", "Подтверждение", "Подтверждение"}));
+    EXPECT_EQ(texts_, QStringList({"Delete record?", "Delete record?", "Delete record?"}));
+    EXPECT_TRUE(wrong_.isEmpty()) << wrong_.join("\n").toStdString();
+    EXPECT_EQ(rv->rowCount(), 1);
+}
+
+TEST_F(CaptionsTest, ACaptionsRoomHoldsItsTextInTheBoldTitleFontAndTheTitleBarButtons) {
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    const QString caption = "Подтверждение";
+    const int text = window_check::TextWidth(font, caption);
+    const int bar = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    EXPECT_GE(CaptionWidth(caption), text + 3 * bar) << "a close, a minimise and a maximise button beside it";
+    EXPECT_GT(CaptionWidth(caption + caption), CaptionWidth(caption));
+    EXPECT_EQ(CaptionWidth(""), 0) << "a window without a caption asks for no room";
+
+    // A plain window of the program is widened as it is shown.
+    QDialog d(MainForm);
+    d.setWindowTitle("Сведения о заводских номерах блоков радиостанции");
+    d.resize(100, 80);
+    d.show();
+    QCoreApplication::processEvents();
+    EXPECT_GE(d.width(), CaptionWidth(d.windowTitle()));
+    EXPECT_TRUE(TextsThatDoNotFit(&d).isEmpty()) << TextsThatDoNotFit(&d).join("\n").toStdString();
+}
+
+} // namespace
