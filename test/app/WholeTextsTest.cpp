@@ -60,6 +60,71 @@ protected:
     TMessageGrid* grid_ = nullptr;
 };
 
+TEST_F(WholeTextsTest, LongMessagesKeepNumberAndChannelInSightAndReadWhole) {
+    const QStringList messages = {
+        "ГМВ: Прием № локомотива и передача ППНЛ ",
+        "Коррекция ослабления (МВ, ГМВ): -12 -14",
+        "Станция сообщает о приеме номера поезда и номера локомотива по каналу ГМВ с подтверждением",
+        QString(52, u'*'),
+    };
+    for (int i = 0; i < 30; ++i)
+        MainForm->AddMessageRow(messages[i % messages.size()], true);
+    settle();
+    QScrollBar* sideways = grid_->horizontalScrollBar();
+    EXPECT_FALSE(sideways->isVisible()) << "the view never scrolls sideways";
+    EXPECT_EQ(sideways->value(), 0);
+    const QRect view = grid_->viewport()->rect();
+    const QModelIndex last = grid_->model()->index(29, 2);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_TRUE(view.contains(grid_->visualRect(last.siblingAtColumn(c)))) << "column " << c;
+    const QStringList wrong = look("main-long-messages");
+    EXPECT_TRUE(wrong.isEmpty()) << wrong.join("\n").toStdString();
+
+    // Narrowed by the operator's wider number column, the messages take more lines.
+    const auto rowsHeight = [&] {
+        int h = 0;
+        for (int r = 0; r < 30; ++r)
+            h += grid_->rowHeight(r);
+        return h;
+    };
+    const int tall = rowsHeight();
+    EXPECT_GT(tall, 30 * 21) << "long messages take more than a line";
+    grid_->horizontalHeader()->resizeSection(0, grid_->columnWidth(0) + 100);
+    settle();
+    EXPECT_GT(rowsHeight(), tall);
+    EXPECT_TRUE(TextsThatDoNotFit(MainForm).isEmpty())
+        << TextsThatDoNotFit(MainForm).join("\n").toStdString();
+
+    // A short message keeps the row's own height; a cleared grid has only short rows.
+    MainForm->AddMessageRow("Наличие КС", true);
+    settle();
+    EXPECT_EQ(grid_->rowHeight(30), 21);
+    MainForm->ClearMessageGrid();
+    settle();
+    EXPECT_EQ(grid_->rowHeight(0), 21);
+}
+
+TEST_F(WholeTextsTest, EveryResultPanelTitleShowsWhole) {
+    MainForm->N9Click(); // technological mode 1 (no link: its command fails and is told)
+    EXPECT_EQ(MainForm->Label25->text(), "Технологический режим 1: измерение девиации");
+    QStringList wrong = look("technological-mode-1");
+    const qreal fitted = MainForm->Label25->font().pointSizeF();
+    // Back to a short title, the band has its own font again.
+    MainForm->ResetResultPanel();
+    EXPECT_EQ(MainForm->Label25->text(), "Результаты тестирования");
+    EXPECT_GE(MainForm->Label25->font().pointSizeF(), fitted);
+    EXPECT_EQ(MainForm->Label25->font(), MainForm->Label24->font());
+    // The titles of the other two panels as the tests set them.
+    MainForm->Label19->setText("Тест 3 : результаты тестирования");
+    MainForm->Panel6->hide();
+    MainForm->Panel5->show();
+    wrong << TextsThatDoNotFit(MainForm);
+    MainForm->Panel5->hide();
+    MainForm->Panel4->show();
+    wrong << look("self-test-panel");
+    EXPECT_TRUE(wrong.isEmpty()) << wrong.join("\n").toStdString();
+}
+
 /// Questions asked by the real program with the real dialogs.
 class CaptionsTest : public WholeTextsTest {
 protected:
