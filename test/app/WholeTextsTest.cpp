@@ -208,4 +208,52 @@ TEST_F(CaptionsTest, ACaptionsRoomHoldsItsTextInTheBoldTitleFontAndTheTitleBarBu
     EXPECT_TRUE(TextsThatDoNotFit(&d).isEmpty()) << TextsThatDoNotFit(&d).join("\n").toStdString();
 }
 
+// Qt's own file dialog (also the one the print dialog opens for a PDF) formats sizes and
+// dates by the locale that Qt takes from the machine: the program makes it Russian.
+TEST(ProgramLocale, QtsFileDialogShowsSizesAndDatesInRussian) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QDateTime moment(QDate(2025, 3, 14), QTime(10, 15));
+    for (const auto& [name, bytes] : {std::pair{"nine.txt", 9}, std::pair{"five-k.txt", 5000}}) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(bytes, 'x'));
+        f.close();
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        ASSERT_TRUE(f.setFileTime(moment, QFileDevice::FileModificationTime));
+    }
+    QFileDialog dialog(nullptr, "Файл", dir.path());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setViewMode(QFileDialog::Detail);
+    auto* files = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(files, nullptr);
+    dialog.show();
+    // What the dialog's list shows: the model its view reads.
+    auto* list = dialog.findChild<QTreeView*>("treeView");
+    ASSERT_NE(list, nullptr);
+    QAbstractItemModel* shownModel = list->model();
+    const QModelIndex root = list->rootIndex();
+    ASSERT_TRUE(PumpUntil([&] { return shownModel->rowCount(list->rootIndex()) == 2; }));
+    QStringList sizes, dates;
+    for (int r = 0; r < 2; ++r) {
+        sizes << shownModel->index(r, 1, list->rootIndex()).data().toString();
+        dates << shownModel->index(r, 3, list->rootIndex()).data().toString();
+    }
+    Q_UNUSED(root);
+    dialog.hide();
+    const QString shown = (sizes + dates).join(" | ");
+    EXPECT_FALSE(shown.contains("bytes") || shown.contains("KiB") || shown.contains("Dec"))
+        << shown.toStdString();
+    EXPECT_TRUE(sizes.contains("9 байт")) << shown.toStdString();
+    EXPECT_TRUE(sizes.contains("4,88 кБ")) << shown.toStdString();
+    EXPECT_TRUE(dates.join(' ').contains("14.03.2025")) << shown.toStdString();
+    EXPECT_EQ(QLocale().language(), QLocale::Russian) << "the program's own default locale";
+    EXPECT_EQ(QLocale::system().language(), QLocale::Russian);
+    // The C library and the environment keep the machine's own: numbers written by the
+    // program keep their decimal point.
+    if (qgetenv("LC_ALL") == "C.UTF-8") {
+        EXPECT_STREQ(std::localeconv()->decimal_point, ".");
+    }
+}
+
 } // namespace
