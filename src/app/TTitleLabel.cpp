@@ -17,7 +17,7 @@ void TTitleLabel::resizeEvent(QResizeEvent* e) {
 
 void TTitleLabel::changeEvent(QEvent* e) {
     QLabel::changeEvent(e);
-    if (e->type() == QEvent::FontChange && !fitting_) {
+    if (e->type() == QEvent::FontChange) {
         if (font().pointSizeF() != fitted_)
             pointSize_ = 0; // a font set from outside is the band's own
         fit();
@@ -43,9 +43,6 @@ void TTitleLabel::fit() {
         }
     }
     fitted_ = f.pointSizeF();
-    if (f != font()) {
-        fitting_ = true;
+    if (f != font())
         setFont(f);
-        fitting_ = false;
-    }
 }

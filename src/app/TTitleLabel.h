@@ -20,5 +20,4 @@ private:
     void fit();
     qreal pointSize_ = 0; // of the font the band is meant to have
     qreal fitted_ = 0;    // of the font fit() set last
-    bool fitting_ = false;
 };

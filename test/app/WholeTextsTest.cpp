@@ -251,9 +251,19 @@ TEST(ProgramLocale, QtsFileDialogShowsSizesAndDatesInRussian) {
     EXPECT_EQ(QLocale::system().language(), QLocale::Russian);
     // The C library and the environment keep the machine's own: numbers written by the
     // program keep their decimal point.
+    EXPECT_NE(qgetenv("LC_ALL"), "ru_RU.UTF-8") << "the environment is the machine's own";
     if (qgetenv("LC_ALL") == "C.UTF-8") {
         EXPECT_STREQ(std::localeconv()->decimal_point, ".");
     }
+}
+
+TEST(ProgramLocale, FileSizesReadAsARussianOperatorSaysThem) {
+    QStringList sizes;
+    for (qint64 bytes : {1, 2, 4, 5, 11, 12, 14, 21, 22, 1023, 1024, 5000})
+        sizes << RussianDataSize(bytes);
+    EXPECT_EQ(sizes.join(" | "),
+              "1 байт | 2 байта | 4 байта | 5 байт | 11 байт | 12 байт | 14 байт | 21 байт | "
+              "22 байта | 1023 байта | 1,00 кБ | 4,88 кБ");
 }
 
 } // namespace
