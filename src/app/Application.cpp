@@ -101,9 +101,12 @@ TVeskApplication::TVeskApplication(int& argc, char** argv) : QApplication(TakeRu
 }
 
 bool TVeskApplication::notify(QObject* receiver, QEvent* event) {
-    // Every window, Qt's own dialogs too, is as wide as its caption needs to show whole.
-    if (event->type() == QEvent::Show && receiver->isWidgetType())
-        if (auto* w = static_cast<QWidget*>(receiver); w->isWindow()) {
+    // Every window, Qt's own dialogs too, is as wide as its caption needs to show whole, as
+    // it is shown and when its caption changes while it is shown.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::Show || type == QEvent::WindowTitleChange) && receiver->isWidgetType())
+        if (auto* w = static_cast<QWidget*>(receiver);
+            w->isWindow() && (type == QEvent::Show || w->isVisible())) {
             KeepCaptionWhole(w);
             if (auto* files = qobject_cast<QFileDialog*>(w); files && !files->proxyModel())
                 files->setProxyModel(new TRussianFileSizes(files));

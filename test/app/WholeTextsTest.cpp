@@ -206,6 +206,18 @@ TEST_F(CaptionsTest, ACaptionsRoomHoldsItsTextInTheBoldTitleFontAndTheTitleBarBu
     QCoreApplication::processEvents();
     EXPECT_GE(d.width(), CaptionWidth(d.windowTitle()));
     EXPECT_TRUE(TextsThatDoNotFit(&d).isEmpty()) << TextsThatDoNotFit(&d).join("\n").toStdString();
+    // A caption that grows while the window is shown widens it too.
+    d.setWindowTitle(d.windowTitle() + " и их ремонтах");
+    QCoreApplication::processEvents();
+    EXPECT_GE(d.width(), CaptionWidth(d.windowTitle()));
+
+    // So does a message box whose caption grows while it waits for the operator.
+    QMessageBox box(QMessageBox::Question, "Подтверждение", "Delete record?", QMessageBox::Ok, MainForm);
+    box.show();
+    QCoreApplication::processEvents();
+    box.setWindowTitle("Подтверждение удаления записи журнала");
+    QCoreApplication::processEvents();
+    EXPECT_GE(box.width(), CaptionWidth(box.windowTitle()));
 }
 
 // Qt's own file dialog (also the one the print dialog opens for a PDF) formats sizes and
