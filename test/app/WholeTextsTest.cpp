@@ -109,6 +109,9 @@ TEST_F(WholeTextsTest, EveryResultPanelTitleShowsWhole) {
     EXPECT_EQ(MainForm->Label25->text(), "Технологический режим 1: измерение девиации");
     QStringList wrong = look("technological-mode-1");
     const qreal fitted = MainForm->Label25->font().pointSizeF();
+    // The band's font is made no smaller than the title needs.
+    const int room = MainForm->Label25->contentsRect().width();
+    EXPECT_GT(window_check::TextWidth(MainForm->Label25->font(), MainForm->Label25->text()), room * 9 / 10);
     // Back to a short title, the band has its own font again.
     MainForm->ResetResultPanel();
     EXPECT_EQ(MainForm->Label25->text(), "Результаты тестирования");
@@ -195,7 +198,10 @@ TEST_F(CaptionsTest, ACaptionsRoomHoldsItsTextInTheBoldTitleFontAndTheTitleBarBu
     const int text = window_check::TextWidth(font, caption);
     const int bar = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
     EXPECT_GE(CaptionWidth(caption), text + 3 * bar) << "a close, a minimise and a maximise button beside it";
-    EXPECT_GT(CaptionWidth(caption + caption), CaptionWidth(caption));
+    // A longer caption asks for just its own text's width more, in the bold font.
+    const QFontMetricsF bold(font);
+    const qreal more = bold.horizontalAdvance(caption + caption) - bold.horizontalAdvance(caption);
+    EXPECT_NEAR(CaptionWidth(caption + caption) - CaptionWidth(caption), more, 1.0);
     EXPECT_EQ(CaptionWidth(""), 0) << "a window without a caption asks for no room";
 
     // A plain window of the program is widened as it is shown.
