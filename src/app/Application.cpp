@@ -20,16 +20,97 @@
 #include "state/LinkView.h"
 #include "voice/TFCall.h"
 
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QTranslator>
+#include <clocale>
+#include <string>
 
 Q_LOGGING_CATEGORY(lcApp, "vesk.app")
 
-TVeskApplication::TVeskApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+namespace {
+
+// Qt's own dialogs (files, printing) show sizes and dates by the locale that Qt reads from
+// the environment as the application object is made. The program's locale is Russian
+// whatever the machine's: Qt reads Russian, while the C library and the environment keep
+// the machine's own (numbers written by the C library keep their decimal point).
+struct TMachineLocale {
+    bool HadLcAll = false;
+    QByteArray LcAll;
+    std::string C; // the C library's locale
+} machine;
+
+int& TakeRussianForQt(int& argc) {
+    std::setlocale(LC_ALL, ""); // the machine's, as the application object would take it
+    if (const char* c = std::setlocale(LC_ALL, nullptr))
+        machine.C = c;
+    machine.HadLcAll = qEnvironmentVariableIsSet("LC_ALL");
+    machine.LcAll = qgetenv("LC_ALL");
+    qputenv("LC_ALL", "ru_RU.UTF-8");
+    return argc;
+}
+
+/// Sizes in Qt's file dialog as a Russian operator reads them: "9 байт", "4,88 кБ" (Qt's
+/// own Russian leaves the binary units in English).
+class TRussianFileSizes : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex& index, int role) const override {
+        auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || index.column() != 1 || !files)
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        if (files->isDir(source))
+            return QIdentityProxyModel::data(index, role);
+        return RussianDataSize(files->size(source));
+    }
+};
+
+void GiveTheMachineItsLocaleBack() {
+    (void)QLocale::system(); // read by now; it stays Russian
+    if (machine.HadLcAll)
+        qputenv("LC_ALL", machine.LcAll);
+    else
+        qunsetenv("LC_ALL");
+    // The character type Qt settled on (always UTF-8) stays.
+    const std::string ctype = std::setlocale(LC_CTYPE, nullptr) ? std::setlocale(LC_CTYPE, nullptr) : "";
+    if (!machine.C.empty())
+        std::setlocale(LC_ALL, machine.C.c_str());
+    if (!ctype.empty())
+        std::setlocale(LC_CTYPE, ctype.c_str());
+}
+
+} // namespace
+
+QString RussianDataSize(qint64 bytes) {
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    if (bytes >= 1024)
+        return russian.formattedDataSize(bytes, 2, QLocale::DataSizeTraditionalFormat);
+    const qint64 tens = bytes % 100, ones = bytes % 10;
+    const bool few = ones >= 2 && ones <= 4 && (tens < 12 || tens > 14);
+    return QString("%1 %2").arg(bytes).arg(few ? "байта" : "байт");
+}
+
+TVeskApplication::TVeskApplication(int& argc, char** argv) : QApplication(TakeRussianForQt(argc), argv) {
+    GiveTheMachineItsLocaleBack();
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+}
 
 bool TVeskApplication::notify(QObject* receiver, QEvent* event) {
+    // Every window, Qt's own dialogs too, is as wide as its caption needs to show whole, as
+    // it is shown and when its caption changes while it is shown.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::Show || type == QEvent::WindowTitleChange) && receiver->isWidgetType())
+        if (auto* w = static_cast<QWidget*>(receiver);
+            w->isWindow() && (type == QEvent::Show || w->isVisible())) {
+            KeepCaptionWhole(w);
+            if (auto* files = qobject_cast<QFileDialog*>(w); files && !files->proxyModel())
+                files->setProxyModel(new TRussianFileSizes(files));
+        }
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {

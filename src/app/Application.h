@@ -11,6 +11,8 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
+/// A file size as the program shows it in Qt's file dialog: "9 байт", "4,88 кБ".
+QString RussianDataSize(qint64 bytes);
 /// Loads Qt's Russian texts (standard buttons, context menus, Qt's error reasons) once;
 /// false when they are not installed, and Qt's own English texts stay.
 bool InstallQtTranslations();

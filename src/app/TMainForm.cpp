@@ -69,6 +69,15 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int
     return l;
 }
 
+// The title band along the top of a result panel.
+TTitleLabel* title(QWidget* parent, const char* name, const QString& text) {
+    auto* l = new TTitleLabel(parent);
+    l->setObjectName(name);
+    l->setGeometry(2, 2, 331, std::max(20, l->fontMetrics().height()));
+    l->setText(text);
+    return l;
+}
+
 QLineEdit* edit(QWidget* parent, const char* name, int x, int y, int w, bool readOnly = true) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(name);
@@ -401,7 +410,7 @@ void TMainForm::buildPanels() {
 
     // Device self-test result.
     Panel4 = panel(central, "Panel4", resultArea);
-    Label24 = label(Panel4, "Label24", "Тест ВЕСК : результаты тестирования", 2, 2, 331, 20);
+    Label24 = title(Panel4, "Label24", "Тест ВЕСК : результаты тестирования");
     setBold(Label24, Qt::white, activeCaption);
     LSoob1 = label(Panel4, "LSoob1", "Результат теста:", 6, 28);
     LResult = label(Panel4, "LResult", "ТестВЕСК:", 120, 28, 155);
@@ -422,7 +431,7 @@ void TMainForm::buildPanels() {
 
     // Tests 2 and 3 result.
     Panel5 = panel(central, "Panel5", resultArea);
-    Label19 = label(Panel5, "Label19", "", 2, 2, 331, 20);
+    Label19 = title(Panel5, "Label19", "");
     setBold(Label19, Qt::white, activeCaption);
     Label20 = label(Panel5, "Label20", "Результат", 6, 26, 270);
     Gauge3 = new TGauge(TGauge::Pie, Panel5);
@@ -444,7 +453,7 @@ void TMainForm::buildPanels() {
 
     // Test 1 and alarms.
     Panel6 = panel(central, "Panel6", resultArea);
-    Label25 = label(Panel6, "Label25", "Результаты тестирования", 2, 2, 331, 20);
+    Label25 = title(Panel6, "Label25", "Результаты тестирования");
     setBold(Label25, Qt::white, activeCaption);
     LLIU = label(Panel6, "LLIU", "ЛИУ ГМВ:", 6, 34);
     ELIU = edit(Panel6, "ELIU", 80, 32, 80);

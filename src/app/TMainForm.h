@@ -5,6 +5,7 @@
 // their own in this folder (MainFormLink.cpp, MainFormTests.cpp, ...).
 
 #include "app/TMessageGrid.h"
+#include "app/TTitleLabel.h"
 #include "state/MainView.h"
 
 #include <QMainWindow>
@@ -122,7 +123,7 @@ public:
 
     // Panel4: device self-test result.
     QFrame* Panel4;
-    QLabel* Label24;
+    TTitleLabel* Label24;
     QLabel* LSoob1;
     QLabel* LResult;
     TGauge* Gauge2;
@@ -132,7 +133,7 @@ public:
 
     // Panel5: tests 2 and 3 result.
     QFrame* Panel5;
-    QLabel* Label19;
+    TTitleLabel* Label19;
     QLabel* Label20;
     TGauge* Gauge3;
     QLabel* Label21;
@@ -143,7 +144,7 @@ public:
 
     // Panel6: test 1 and alarms.
     QFrame* Panel6;
-    QLabel* Label25;
+    TTitleLabel* Label25;
     QLabel* LLIU;
     QLineEdit* ELIU;
     QLabel* LBadSch_MW;

@@ -4,8 +4,10 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QScrollBar>
+#include <QTextLayout>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
 class TMessageGrid::TModel : public QAbstractTableModel {
 public:
@@ -20,7 +22,10 @@ public:
     QVariant data(const QModelIndex& index, int role) const override {
         if (role != Qt::DisplayRole || !index.isValid())
             return {};
-        return grid_->cellText(index.row() + 1, index.column());
+        const QString text = grid_->cellText(index.row() + 1, index.column());
+        return index.column() == grid_->fillColumn_ && !text.isEmpty() && grid_->wrapWidth_ > 0
+                   ? grid_->measure(text).Text
+                   : text;
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
@@ -90,8 +95,6 @@ void TMessageGrid::setCellText(int row, int column, const QString& text) {
     if (row < 1 || row >= rowCount())
         return;
     cells_[size_t(row - 1) * size_t(columns_) + size_t(column)] = text;
-    if (column == fillColumn_ && !text.isEmpty())
-        widest_ = std::max(widest_, textWidth(text));
     if (row - 1 < shownRows_) {
         dirtyFrom_ = dirtyFrom_ < 0 ? row - 1 : std::min(dirtyFrom_, row - 1);
         dirtyTo_ = std::max(dirtyTo_, row - 1);
@@ -128,20 +131,18 @@ void TMessageGrid::showChanges() {
         model_->beginResetModel();
         shownRows_ = rows;
         model_->endResetModel();
-        // Texts may have gone: the fill column's need is measured again.
-        widest_ = 0;
-        if (fillColumn_ >= 0)
-            for (int r = 1; r <= rows; ++r)
-                if (const QString& t = cells_[size_t(r - 1) * size_t(columns_) + size_t(fillColumn_)];
-                    !t.isEmpty())
-                    widest_ = std::max(widest_, textWidth(t));
+        fitRows(0, rows - 1);
     } else {
-        if (dirtyFrom_ >= 0)
+        if (dirtyFrom_ >= 0) {
             model_->rowsChanged(dirtyFrom_, std::min(dirtyTo_, shownRows_ - 1));
+            fitRows(dirtyFrom_, std::min(dirtyTo_, shownRows_ - 1));
+        }
         if (rows > shownRows_) {
+            const int first = shownRows_;
             model_->beginInsertRows({}, shownRows_, rows - 1);
             shownRows_ = rows;
             model_->endInsertRows();
+            fitRows(first, rows - 1);
         }
     }
     reset_ = false;
@@ -169,21 +170,76 @@ void TMessageGrid::fitFillColumn() {
     for (int c = 0; c < columns_; ++c)
         if (c != fillColumn_)
             others += columnWidth(c);
-    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
-    const int width = std::max({viewport()->width() - others, widest_ > 0 ? widest_ + margin : 0,
-                                horizontalHeader()->sectionSizeHint(fillColumn_)});
+    const int width =
+        std::max(viewport()->width() - others, horizontalHeader()->sectionSizeHint(fillColumn_));
     if (columnWidth(fillColumn_) != width)
         setColumnWidth(fillColumn_, width);
+    if (width != wrapWidth_ && shownRows_ > 0) // the texts wrap anew
+        fitRows(0, shownRows_ - 1);
 }
 
-int TMessageGrid::textWidth(const QString& text) {
-    // Messages repeat: their widths are measured once.
-    QHash<QString, int>& known = widths_;
-    if (const auto it = known.constFind(text); it != known.constEnd())
+void TMessageGrid::fitRows(int from, int to) {
+    if (fillColumn_ < 0 || fillColumn_ >= columns_)
+        return;
+    if (columnWidth(fillColumn_) != wrapWidth_) {
+        wrapWidth_ = columnWidth(fillColumn_);
+        shown_texts_.clear();
+        from = 0;
+        to = shownRows_ - 1;
+    }
+    const int plain = verticalHeader()->defaultSectionSize();
+    for (int r = std::max(0, from); r <= to && r < shownRows_; ++r) {
+        const QString& text = cells_[size_t(r) * size_t(columns_) + size_t(fillColumn_)];
+        const int h = text.isEmpty() ? plain : measure(text).Height;
+        if (rowHeight(r) != h)
+            verticalHeader()->resizeSection(r, h);
+    }
+}
+
+const TMessageGrid::TShown& TMessageGrid::measure(const QString& text) {
+    if (const auto it = shown_texts_.constFind(text); it != shown_texts_.constEnd())
         return *it;
-    if (known.size() > 512)
-        known.clear();
-    const int w = fontMetrics().horizontalAdvance(text);
-    known.insert(text, w);
-    return w;
+    if (shown_texts_.size() > 512)
+        shown_texts_.clear();
+    // As the view's delegate lays a text out: within the cell less its margins and grid
+    // line, wrapped at the words. A word wider than the line (a row of stars) may break
+    // anywhere: it is shown with a break chance between its letters.
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
+    const int line = std::max(1, wrapWidth_ - margin);
+    const QFontMetricsF fm(font());
+    TShown shown;
+    qsizetype at = 0;
+    while (at < text.size()) {
+        qsizetype end = at;
+        while (end < text.size() && !text[end].isSpace())
+            ++end;
+        const QString word = text.mid(at, end - at);
+        if (fm.horizontalAdvance(word) > line) {
+            for (qsizetype i = 0; i < word.size(); ++i) {
+                if (i > 0 && !word[i].isLowSurrogate())
+                    shown.Text += QChar(0x200B); // zero width space
+                shown.Text += word[i];
+            }
+        } else {
+            shown.Text += word;
+        }
+        while (end < text.size() && text[end].isSpace())
+            shown.Text += text[end++];
+        at = end;
+    }
+    QTextLayout layout(shown.Text, font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    qreal height = 0;
+    layout.beginLayout();
+    for (QTextLine l = layout.createLine(); l.isValid(); l = layout.createLine()) {
+        l.setLineWidth(line);
+        height += l.height();
+    }
+    layout.endLayout();
+    // A text of one line keeps the row's own height; more lines get room for the grid line
+    // and a pixel of air above and below.
+    shown.Height = std::max(verticalHeader()->defaultSectionSize(), int(std::ceil(height)) + 3);
+    return *shown_texts_.insert(text, shown);
 }

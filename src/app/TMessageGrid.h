@@ -6,6 +6,8 @@
 // stream of messages costs no repaint, layout or signal per row. While messages keep
 // coming the view follows them a few times a second (GridStreamMs): each step scrolls the
 // rows and redraws the scroll bar, and nobody reads thirty rows a second anyway.
+// Every column stays in the view: a message wider than its column is wrapped onto more
+// lines of a taller row, so that it reads whole beside its number and channel.
 
 #include "platform/FrameGate.h"
 
@@ -37,8 +39,8 @@ public:
     void setCellText(int row, int column, const QString& text);
     /// The current cell; the view shows it and scrolls to it at the next frame.
     void setCurrentCell(int row, int column);
-    /// The column that takes the rest of the width: at least what is left of the view
-    /// beside the other columns, wider when a text needs it.
+    /// The column that takes the rest of the width: what is left of the view beside the
+    /// other columns (its title's width at least); its texts wrap.
     void setFillColumn(int column);
     /// Hands the changes since the last frame to the view now (the frame timer's work).
     void showChanges();
@@ -51,7 +53,13 @@ private:
     friend class TModel;
     void changed();
     void fitFillColumn();
-    int textWidth(const QString& text);
+    struct TShown {
+        QString Text;   // as shown: a word wider than the column may break anywhere
+        int Height = 0; // of the row
+    };
+    /// How a text of the fill column is shown at its present width.
+    const TShown& measure(const QString& text);
+    void fitRows(int from, int to); // model rows
 
     TModel* model_;
     QTimer* frame_;
@@ -65,6 +73,6 @@ private:
     bool currentPending_ = false;
     int currentRow_ = 1, currentColumn_ = 0;
     int fillColumn_ = -1;
-    int widest_ = 0; // widest text of the fill column
-    QHash<QString, int> widths_;
+    int wrapWidth_ = -1;                 // the fill column's width the heights were measured for
+    QHash<QString, TShown> shown_texts_; // messages repeat: each is measured once a width
 };

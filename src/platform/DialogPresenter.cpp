@@ -3,10 +3,15 @@
 #include "platform/Dialogs.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QThread>
+#include <cmath>
 
 namespace {
 
@@ -131,4 +136,63 @@ void InstallDialogPresenter() {
         [](const QString& caption, const QString& prompt, QString& value, QWidget* parent) {
             return OnGuiThread([&] { return AskText(caption, prompt, value, parent); });
         });
+}
+
+int CaptionWidth(const QString& caption) {
+    if (caption.isEmpty())
+        return 0;
+    // Window managers draw captions in a title font of their own, mostly the bold form of the
+    // desktop's font, beside an icon and three buttons. The style's own title bar, laid out
+    // with all of them, tells how much of a window's width is not left to the caption.
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    QStyle* style = QApplication::style();
+    QStyleOptionTitleBar bar;
+    bar.fontMetrics = QFontMetrics(font);
+    bar.text = caption;
+    bar.titleBarFlags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                        Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+    bar.subControls = QStyle::SC_All;
+    const int height =
+        std::max(style->pixelMetric(QStyle::PM_TitleBarHeight, &bar), bar.fontMetrics.height());
+    constexpr int wide = 2000;
+    bar.rect = QRect(0, 0, wide, height);
+    const QRect label = style->subControlRect(QStyle::CC_TitleBar, &bar, QStyle::SC_TitleBarLabel);
+    // Never less room than the three buttons, each as wide as the bar is high.
+    const int beside = std::max(wide - label.width(), 3 * height) + height;
+    return int(std::ceil(QFontMetricsF(font).horizontalAdvance(caption))) + beside;
+}
+
+void KeepCaptionWhole(QWidget* window) {
+    if (!window || !window->isWindow() || window->windowFlags().testFlag(Qt::FramelessWindowHint))
+        return;
+    // Menus, tool tips and the like have no title bar; a modal box is a sheet.
+    const Qt::WindowType type = window->windowType();
+    if (type != Qt::Window && type != Qt::Dialog && type != Qt::Sheet)
+        return;
+    const int need = CaptionWidth(window->windowTitle());
+    if (auto* box = qobject_cast<QMessageBox*>(window)) {
+        // A message box sizes itself to its layout as it is shown: the room goes in as a
+        // row of its own below the buttons.
+        auto* grid = qobject_cast<QGridLayout*>(box->layout());
+        if (!grid)
+            return;
+        const QMargins margins = grid->contentsMargins();
+        const int room = std::max(0, need - margins.left() - margins.right());
+        auto* spacer = static_cast<QSpacerItem*>(box->property("vesk.captionRoom").value<void*>());
+        if (!spacer) {
+            spacer = new QSpacerItem(room, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
+            grid->addItem(spacer, grid->rowCount(), 0, 1, grid->columnCount());
+            box->setProperty("vesk.captionRoom", QVariant::fromValue<void*>(spacer));
+        } else if (spacer->sizeHint().width() != room) {
+            spacer->changeSize(room, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
+            grid->invalidate();
+        }
+        return;
+    }
+    if (window->minimumWidth() >= need)
+        return;
+    if (window->maximumWidth() < need) // a window of fixed size too
+        window->setMaximumWidth(need);
+    window->setMinimumWidth(need);
 }

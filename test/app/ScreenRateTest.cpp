@@ -77,15 +77,16 @@ TEST_F(ScreenRateTest, GridKeepsItsHeaderAndFitsItsPanel) {
     header->resizeSection(0, grid_->columnWidth(0) + 30);
     EXPECT_EQ(columnsWidth(), grid_->viewport()->width());
 
-    // A message wider than the panel widens its column rather than being cut.
+    // A message wider than the panel takes more lines of a taller row; the columns stay.
     const QString wide = "ГМВ:Прием № локомотива и передача ППНЛ, очень длинное сообщение станции";
     addRows(1, wide);
     settle();
-    EXPECT_GT(grid_->columnWidth(2), grid_->fontMetrics().horizontalAdvance(wide));
-    EXPECT_TRUE(grid_->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(columnsWidth(), grid_->viewport()->width());
+    EXPECT_GT(grid_->rowHeight(100), 21);
+    EXPECT_FALSE(grid_->horizontalScrollBar()->isVisible());
     MainForm->ClearMessageGrid();
     settle();
-    EXPECT_FALSE(grid_->horizontalScrollBar()->isVisible()) << "cleared, the grid fits again";
+    EXPECT_EQ(grid_->rowHeight(0), 21) << "cleared, the rows are a line high again";
 }
 
 TEST_F(ScreenRateTest, NewRowIsHighlightedInItsMessageCell) {

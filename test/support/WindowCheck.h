@@ -2,7 +2,11 @@
 // Checks that every text of a window fits the room it is given — labels, buttons, check
 // boxes, group titles, tabs, table headers and cells, combo items, edits — and renders the
 // window to a PNG in the build tree for a look. The rooms are taken from the fonts actually
-// used, so the check holds whatever fonts the machine has.
+// used, so the check holds whatever fonts the machine has. A window's caption is drawn by
+// the window manager, which offscreen is not there: a caption counts as whole when the
+// window is at least as wide as the program's rule for captions (CaptionWidth) asks.
+
+#include "platform/DialogPresenter.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -19,8 +23,10 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QTableView>
+#include <QTextLayout>
 #include <QWidget>
 #include <cmath>
+#include <limits>
 
 namespace window_check {
 
@@ -77,10 +83,38 @@ inline void CheckHeader(const QHeaderView* h, QStringList& wrong) {
     }
 }
 
-/// Cells of a table: the text plus the delegate's margins on both sides.
+/// Height of a text as a view lays it out wrapped at its words to a width; a word wider
+/// than the width is cut (the view elides it), and the text never fits.
+inline int WrappedHeight(const QFont& font, const QString& text, int width) {
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    qreal height = 0;
+    bool cut = false;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(std::max(1, width));
+        height += line.height();
+        cut = cut || line.naturalTextWidth() > line.width();
+    }
+    layout.endLayout();
+    return cut ? std::numeric_limits<int>::max() : int(std::ceil(height));
+}
+
+/// Cells of a table: the text plus the delegate's margins on both sides; a table that wraps
+/// its texts needs the lines of a wider text to fit the row's height. No column is wider
+/// than the view, or a text in it is never seen whole.
 inline void CheckCells(const QTableView* t, QStringList& wrong, const QSet<QString>& skip) {
     if (!t->model() || skip.contains(t->objectName()))
         return;
+    for (int c = 0; c < std::min(t->model()->columnCount(), 50); ++c)
+        if (!t->isColumnHidden(c) && t->columnWidth(c) > t->viewport()->width() && t->viewport()->width() > 0)
+            wrong << QString("%1 column %2: %3 wide in a view of %4")
+                         .arg(Name(t))
+                         .arg(c)
+                         .arg(t->columnWidth(c))
+                         .arg(t->viewport()->width());
     // The delegate's margins on both sides, and the grid line that the cell gives up.
     const int margin =
         2 * (t->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, t) + 1) + (t->showGrid() ? 1 : 0);
@@ -101,6 +135,11 @@ inline void CheckCells(const QTableView* t, QStringList& wrong, const QSet<QStri
             const QFontMetrics fm(font);
             const int need = TextWidth(font, text) + margin;
             if (need <= t->columnWidth(c) && TextHeight(fm, text) <= t->rowHeight(r))
+                continue;
+            // A wrapped text fills the cell less its grid line.
+            if (t->wordWrap() && need > t->columnWidth(c) &&
+                WrappedHeight(font, text, t->columnWidth(c) - margin) <=
+                    t->rowHeight(r) - (t->showGrid() ? 1 : 0))
                 continue;
             if (++cut <= 3)
                 wrong << QString("%1 cell %2,%3 \"%4\": needs %5x%6, has %7x%8")
@@ -145,6 +184,8 @@ inline QStringList TextsThatDoNotFit(QWidget* window, const QSet<QString>& skip 
         if (need > room)
             wrong << QString("%1 \"%2\": %3 > %4").arg(Name(w), text).arg(need).arg(room);
     };
+    if (window->isWindow())
+        report(window, window->windowTitle(), CaptionWidth(window->windowTitle()), window->width());
     for (QWidget* w : window->findChildren<QWidget*>()) {
         if (w->window() != window)
             continue; // a combo's drop-down list is a window of its own
