@@ -180,6 +180,10 @@ protected:
         for (const QString& f : opener_.Opened)
             seen.Facts << "opened " + f;
         opener_.Opened.clear();
+        // No hourly test of an item ticked here starts during a later command.
+        MainForm->mPeriodicTest2->setChecked(false);
+        MainForm->mPeriodicTest3->setChecked(false);
+        MainForm->Timer1->stop();
         return seen;
     }
     // What the program sent for the command: everything up to a marker sent after it over

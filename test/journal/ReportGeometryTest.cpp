@@ -7,6 +7,7 @@
 #include "journal/TQRRV.h"
 #include "journal/TfBlockNumRep.h"
 #include "platform/Clock.h"
+#include "platform/DateFormat.h"
 #include "runs/JournalWriters.h"
 #include "runs/TestState.h"
 #include "state/UVesk.h"
@@ -220,8 +221,10 @@ TEST_F(ReportGeometryTest, AttenuationAndFactoryNumberListsHaveTheirColumns) {
         ASSERT_GE(pages.size(), 2);
         ExpectTopToBottom(pages[0], {"Сведения", "Локомотив", "внесения", "1000001"});
         ExpectTopToBottom(pages[1], {"Сведения", pages[1].Words.last().Text});
-        QList<QPair<QString, QString>> columns{
-            {"Локомотив", "1000001"}, {"Дата", "05.06.2026"}, {"Время", "09:07:00"}};
+        // Dates print in the program's short format, which a record selection may have changed.
+        QList<QPair<QString, QString>> columns{{"Локомотив", "1000001"},
+                                               {"Дата", DateToStr(QDate(2026, 6, 5))},
+                                               {"Время", TimeToStr(QTime(9, 7))}};
         QStringList blocks;
         for (int b = 1; b <= 8; ++b) {
             columns.append(
