@@ -315,6 +315,14 @@ TEST_F(MenuCommandsTest, ConnectAsksTheAddressAndCancelConnectsNowhere) {
     ASSERT_TRUE(TcpConnected);
     EXPECT_EQ(Use(Item(MainForm->iDisconnect)).Text(), "line - | status ");
     EXPECT_FALSE(TcpConnected);
+
+    // Back on the serial interface, the port chosen takes the commands again.
+    EXPECT_EQ(Use(Item(MainForm->iComSelect)).Text(), "line -");
+    MainForm->IPort->popup(QPoint());
+    MainForm->IPort->hide();
+    QAction* port = MainForm->inom->findChild<QAction*>("port_ttyUSB0");
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(Use(Item(port)).Text(), "line D0 | port Порт ttyUSB0");
 }
 
 } // namespace
