@@ -129,6 +129,7 @@ protected:
 TEST_F(ReportGeometryTest, CompactReportsHaveTheirColumnsUnderTheHeaders) {
     {
         TFReport r(nullptr, Journal(TJournalKind::SelfTest, 40));
+        EXPECT_EQ(r.objectName(), "FReport");
         const auto pages = Print(*r.QuickRep1, "FReport");
         ASSERT_GE(pages.size(), 2);
         ExpectTopToBottom(pages[0], {"Страница:1", "Результаты", "Режим", "Тест"});
@@ -149,6 +150,7 @@ TEST_F(ReportGeometryTest, CompactReportsHaveTheirColumnsUnderTheHeaders) {
     }
     {
         TFReport23 r(nullptr, Journal(TJournalKind::RadioTest, 40));
+        EXPECT_EQ(r.objectName(), "FReport23");
         const auto pages = Print(*r.QuickRep1, "FReport23");
         ASSERT_GE(pages.size(), 2);
         ExpectTopToBottom(pages[0], {"Страница:1", "Результаты", "Режим", "Тест"});
@@ -168,6 +170,7 @@ TEST_F(ReportGeometryTest, CompactReportsHaveTheirColumnsUnderTheHeaders) {
 TEST_F(ReportGeometryTest, ExpandedReportsPutEachValueAfterItsCaption) {
     {
         TFReportR1 r(nullptr, Journal(TJournalKind::SelfTest, 10));
+        EXPECT_EQ(r.objectName(), "FReportR1");
         const auto pages = Print(*r.QuickRep1, "FReportR1");
         ASSERT_GE(pages.size(), 2);
         ExpectTopToBottom(pages[0], {"Страница:1", "Результаты", "Дата,", "Механик:", "Режим:"});
@@ -180,6 +183,7 @@ TEST_F(ReportGeometryTest, ExpandedReportsPutEachValueAfterItsCaption) {
     }
     {
         TFReportR2 r(nullptr, Journal(TJournalKind::RadioTest, 10));
+        EXPECT_EQ(r.objectName(), "FReportR2");
         const auto pages = Print(*r.QuickRep1, "FReportR2");
         ASSERT_GE(pages.size(), 2);
         ExpectTopToBottom(pages[0], {"Страница:1", "Результаты", "Дата,", "Механик:", "Режим"});
@@ -198,6 +202,7 @@ TEST_F(ReportGeometryTest, AttenuationAndFactoryNumberListsHaveTheirColumns) {
         for (int i = 0; i < 60; ++i)
             d.Rows.append(TRow{QString("%1").arg(100 + i, 7, 10, QChar('0')), -12, 3});
         TQRRV r(nullptr, d);
+        EXPECT_EQ(r.objectName(), "QRRV");
         const auto pages = Print(*r.QuickRep1, "QRRV");
         ASSERT_GE(pages.size(), 2);
         ExpectTopToBottom(pages[0], {"Страница:1", "Данные", "Локомотив", "0000100"});
@@ -207,6 +212,7 @@ TEST_F(ReportGeometryTest, AttenuationAndFactoryNumberListsHaveTheirColumns) {
     }
     {
         TfBlockNumRep r;
+        EXPECT_EQ(r.objectName(), "fBlockNumRep");
         TReportData& d = r.QuickRep1->Data;
         d.Columns = {"Loko",   "Block1", "Block2", "Block3", "Block4", "Block5",
                      "Block6", "Block7", "Block8", "d",      "t"};
