@@ -34,6 +34,7 @@
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QFrame>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -170,6 +171,24 @@ TEST_F(WindowsTest, LampsShowEachNewColourOnScreen) {
                 break;
             }
         }
+}
+
+// The self-test and the tests 2/3 result panels, as a test shows them: every text fits,
+// nothing stands on anything else, the OK button inside its panel.
+TEST_F(WindowsTest, ResultPanelsShowWhole) {
+    for (QFrame* panel : {MainForm->Panel4, MainForm->Panel5}) {
+        MainForm->Panel6->hide();
+        panel->show();
+        QCoreApplication::processEvents();
+        const QString name = panel->objectName();
+        EXPECT_TRUE(TextsThatDoNotFit(MainForm).isEmpty())
+            << TextsThatDoNotFit(MainForm).join("\n").toStdString();
+        EXPECT_TRUE(OverlappingChildren(panel).isEmpty())
+            << OverlappingChildren(panel).join("\n").toStdString();
+        EXPECT_TRUE(MainForm->grab().save(QString(VESK_BINARY_DIR) + "/window-main-" + name + ".png"));
+        panel->hide();
+    }
+    MainForm->Panel6->show();
 }
 
 // The special mode window: its five rows one below another in their order, each caption
