@@ -5,6 +5,7 @@
 #include "app/TMessageGrid.h"
 #include "link/Receiver.h"
 #include "platform/Clock.h"
+#include "platform/FrameGate.h"
 #include "state/UVesk.h"
 #include "support/AppFixture.h"
 #include "support/TestUtil.h"
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QThread>
+#include <QTimer>
 #include <QToolBar>
 
 namespace {
@@ -219,6 +221,40 @@ TEST_F(ScreenRateTest, ChannelEventsReachTheFieldOnceAFrameAndTheOperatorsChoice
     MainForm->ComboChange(FCall->cbDiapMV);
     PumpUntil([] { return false; }, 3 * ScreenFrameMs);
     EXPECT_EQ(MainForm->eRange->text(), "МВ2");
+}
+
+} // namespace
+
+namespace {
+
+// A change a whole frame after the last runs at once; one sooner waits for the rest of the
+// frame only, however long the last change is past.
+TEST(FrameGate, RunsAtOnceAFrameLaterAndOtherwiseAtTheFramesEnd) {
+    int runs = 0;
+    TFrameGate every([&] { ++runs; }, nullptr, 0);
+    for (int i = 0; i < 50; ++i)
+        every.Request();
+    EXPECT_EQ(runs, 50) << "with no frame to wait for, every change runs at once";
+
+    runs = 0;
+    TFrameGate gate([&] { ++runs; }, nullptr, 1000);
+    gate.Request();
+    EXPECT_EQ(runs, 1) << "the first change runs at once";
+    QThread::msleep(20);
+    gate.Request();
+    gate.Request();
+    EXPECT_EQ(runs, 1);
+    ASSERT_TRUE(gate.Pending());
+    const QTimer* wait = gate.findChild<QTimer*>();
+    ASSERT_NE(wait, nullptr);
+    EXPECT_LE(wait->interval(), 980) << "the 20 ms gone count against the frame";
+    gate.Flush();
+    EXPECT_EQ(runs, 2);
+    EXPECT_FALSE(gate.Pending());
+    gate.Request();
+    gate.Cancel();
+    EXPECT_FALSE(gate.Pending());
+    EXPECT_EQ(runs, 2);
 }
 
 } // namespace
