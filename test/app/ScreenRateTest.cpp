@@ -3,6 +3,7 @@
 #include "app/TGauge.h"
 #include "app/TMainForm.h"
 #include "app/TMessageGrid.h"
+#include "app/TPaintLimiter.h"
 #include "link/Receiver.h"
 #include "platform/Clock.h"
 #include "platform/FrameGate.h"
@@ -226,6 +227,31 @@ TEST_F(ScreenRateTest, ChannelEventsReachTheFieldOnceAFrameAndTheOperatorsChoice
 } // namespace
 
 namespace {
+
+// A repaint asked sooner than a frame after the last is held, for the rest of the frame only.
+TEST(PaintLimiter, HoldsARepaintForTheRestOfTheFrameOnly) {
+    QWidget window;
+    window.resize(40, 40);
+    TPaintLimiter limiter(&window, 10'000);
+    window.show();
+    PumpUntil([] { return false; }, 100); // the first show's paints are done
+    if (limiter.Paints() == 0)
+        window.update();
+    ASSERT_TRUE(PumpUntil([&] { return limiter.Paints() == 1; })) << "the first repaint goes through";
+    TPaintCounter counter;
+    window.installEventFilter(&counter);
+    QThread::msleep(20);
+    window.update();
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(counter.paints, 0) << "a repaint within the frame waits";
+    EXPECT_EQ(limiter.Paints(), 1);
+    const QTimer* wait = limiter.findChild<QTimer*>();
+    ASSERT_NE(wait, nullptr);
+    EXPECT_TRUE(wait->isActive());
+    EXPECT_LE(wait->interval(), 9'980) << "the 20 ms gone count against the frame";
+    window.removeEventFilter(&counter);
+}
 
 // A change a whole frame after the last runs at once; one sooner waits for the rest of the
 // frame only, however long the last change is past.
