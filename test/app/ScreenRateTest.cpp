@@ -250,6 +250,17 @@ TEST(PaintLimiter, HoldsARepaintForTheRestOfTheFrameOnly) {
     ASSERT_NE(wait, nullptr);
     EXPECT_TRUE(wait->isActive());
     EXPECT_LE(wait->interval(), 9'980) << "the 20 ms gone count against the frame";
+
+    // The held repaint, let through (here a second later, sooner than its frame's end),
+    // starts the next frame: the following one waits a whole frame from it.
+    QThread::msleep(1000);
+    const_cast<QTimer*>(wait)->start(0);
+    ASSERT_TRUE(PumpUntil([&] { return counter.paints == 1; }));
+    EXPECT_EQ(limiter.Paints(), 2);
+    window.update();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counter.paints, 1);
+    EXPECT_GT(wait->interval(), 9'000) << "the frame counts from the last repaint";
     window.removeEventFilter(&counter);
 }
 
