@@ -3,8 +3,10 @@
 #include "app/TGauge.h"
 #include "app/TMainForm.h"
 #include "app/TMessageGrid.h"
+#include "app/TPaintLimiter.h"
 #include "link/Receiver.h"
 #include "platform/Clock.h"
+#include "platform/FrameGate.h"
 #include "state/UVesk.h"
 #include "support/AppFixture.h"
 #include "support/TestUtil.h"
@@ -19,6 +21,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QThread>
+#include <QTimer>
 #include <QToolBar>
 
 namespace {
@@ -220,6 +223,76 @@ TEST_F(ScreenRateTest, ChannelEventsReachTheFieldOnceAFrameAndTheOperatorsChoice
     MainForm->ComboChange(FCall->cbDiapMV);
     PumpUntil([] { return false; }, 3 * ScreenFrameMs);
     EXPECT_EQ(MainForm->eRange->text(), "МВ2");
+}
+
+} // namespace
+
+namespace {
+
+// A repaint asked sooner than a frame after the last is held, for the rest of the frame only.
+TEST(PaintLimiter, HoldsARepaintForTheRestOfTheFrameOnly) {
+    QWidget window;
+    window.resize(40, 40);
+    TPaintLimiter limiter(&window, 10'000);
+    window.show();
+    PumpUntil([] { return false; }, 100); // the first show's paints are done
+    if (limiter.Paints() == 0)
+        window.update();
+    ASSERT_TRUE(PumpUntil([&] { return limiter.Paints() == 1; })) << "the first repaint goes through";
+    TPaintCounter counter;
+    window.installEventFilter(&counter);
+    QThread::msleep(20);
+    window.update();
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(counter.paints, 0) << "a repaint within the frame waits";
+    EXPECT_EQ(limiter.Paints(), 1);
+    const QTimer* wait = limiter.findChild<QTimer*>();
+    ASSERT_NE(wait, nullptr);
+    EXPECT_TRUE(wait->isActive());
+    EXPECT_LE(wait->interval(), 9'980) << "the 20 ms gone count against the frame";
+
+    // The held repaint, let through (here a second later, sooner than its frame's end),
+    // starts the next frame: the following one waits a whole frame from it.
+    QThread::msleep(1000);
+    const_cast<QTimer*>(wait)->start(0);
+    ASSERT_TRUE(PumpUntil([&] { return counter.paints == 1; }));
+    EXPECT_EQ(limiter.Paints(), 2);
+    window.update();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counter.paints, 1);
+    EXPECT_GT(wait->interval(), 9'000) << "the frame counts from the last repaint";
+    window.removeEventFilter(&counter);
+}
+
+// A change a whole frame after the last runs at once; one sooner waits for the rest of the
+// frame only, however long the last change is past.
+TEST(FrameGate, RunsAtOnceAFrameLaterAndOtherwiseAtTheFramesEnd) {
+    int runs = 0;
+    TFrameGate every([&] { ++runs; }, nullptr, 0);
+    for (int i = 0; i < 50; ++i)
+        every.Request();
+    EXPECT_EQ(runs, 50) << "with no frame to wait for, every change runs at once";
+
+    runs = 0;
+    TFrameGate gate([&] { ++runs; }, nullptr, 1000);
+    gate.Request();
+    EXPECT_EQ(runs, 1) << "the first change runs at once";
+    QThread::msleep(20);
+    gate.Request();
+    gate.Request();
+    EXPECT_EQ(runs, 1);
+    ASSERT_TRUE(gate.Pending());
+    const QTimer* wait = gate.findChild<QTimer*>();
+    ASSERT_NE(wait, nullptr);
+    EXPECT_LE(wait->interval(), 980) << "the 20 ms gone count against the frame";
+    gate.Flush();
+    EXPECT_EQ(runs, 2);
+    EXPECT_FALSE(gate.Pending());
+    gate.Request();
+    gate.Cancel();
+    EXPECT_FALSE(gate.Pending());
+    EXPECT_EQ(runs, 2);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "app/Application.h"
 #include "app/TAboutBox.h"
 #include "app/TMainForm.h"
+#include "app/TShape.h"
 #include "journal/AttenuationEdit.h"
 #include "journal/BlockNumTable.h"
 #include "journal/DBNavigator.h"
@@ -26,16 +27,21 @@
 #include "state/Options.h"
 #include "state/UVesk.h"
 #include "support/AppFixture.h"
+#include "support/TestUtil.h"
 #include "support/WindowCheck.h"
 #include "voice/TFCall.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QFrame>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
@@ -142,6 +148,83 @@ TEST_F(WindowsTest, MonitorShowsEveryColumnOfBothGridsWhole) {
         EXPECT_TRUE(Fevery->rect().contains(g->geometry()));
     }
     Fevery->hide();
+}
+
+// The lamps as the screen shows them, not a fresh rendering of the lamp: each new colour
+// must reach the window's picture.
+TEST_F(WindowsTest, LampsShowEachNewColourOnScreen) {
+    QCoreApplication::processEvents();
+    const auto onScreen = [](const TShape* lamp) {
+        QWidget* window = lamp->window();
+        const QImage shot = window->screen()->grabWindow(window->winId()).toImage();
+        const QPointF centre = QPointF(lamp->mapTo(window, lamp->rect().center())) * shot.devicePixelRatio();
+        return shot.pixelColor(centre.toPoint());
+    };
+    for (TShape* lamp : {MainForm->Shape2, MainForm->Shape3, MainForm->shPusk, MainForm->shStatMsg,
+                         MainForm->shSaveSound, MainForm->shUnSaveSound})
+        for (const QColor& colour : {QColor(Qt::red), QColor(0, 128, 0), QColor(Qt::white)}) {
+            lamp->SetBrushColor(colour);
+            if (!PumpUntil([&] { return onScreen(lamp) == colour; }, 3000)) {
+                ADD_FAILURE() << lamp->objectName().toStdString() << " still shows "
+                              << onScreen(lamp).name().toStdString() << ", not "
+                              << colour.name().toStdString();
+                break;
+            }
+        }
+}
+
+// The self-test and the tests 2/3 result panels, as a test shows them: every text fits,
+// nothing stands on anything else, the OK button inside its panel.
+TEST_F(WindowsTest, ResultPanelsShowWhole) {
+    for (QFrame* panel : {MainForm->Panel4, MainForm->Panel5}) {
+        MainForm->Panel6->hide();
+        panel->show();
+        QCoreApplication::processEvents();
+        const QString name = panel->objectName();
+        EXPECT_TRUE(TextsThatDoNotFit(MainForm).isEmpty())
+            << TextsThatDoNotFit(MainForm).join("\n").toStdString();
+        EXPECT_TRUE(OverlappingChildren(panel).isEmpty())
+            << OverlappingChildren(panel).join("\n").toStdString();
+        EXPECT_TRUE(MainForm->grab().save(QString(VESK_BINARY_DIR) + "/window-main-" + name + ".png"));
+        panel->hide();
+    }
+    MainForm->Panel6->show();
+}
+
+// The special mode window: its five rows one below another in their order, each caption
+// level with its field, the buttons below them, nothing drawn over anything else.
+TEST_F(WindowsTest, SpecialModeRowsStandOneBelowAnother) {
+    FSPC->show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(FSPC->grab().save(QString(VESK_BINARY_DIR) + "/window-special-mode-rows.png"));
+    EXPECT_TRUE(OverlappingChildren(FSPC).isEmpty()) << OverlappingChildren(FSPC).join("\n").toStdString();
+    const auto caption = [](const QString& text) {
+        for (QLabel* l : FSPC->findChildren<QLabel*>())
+            if (l->text() == text)
+                return l->geometry();
+        ADD_FAILURE() << "no caption " << text.toStdString();
+        return QRect();
+    };
+    const struct {
+        const char* caption;
+        QLineEdit* field;
+    } rows[] = {{"Номер поезда", FSPC->Edit1},
+                {"Номер локомотива", FSPC->Edit2},
+                {"Информация", FSPC->Edit3},
+                {"Результат 1:", FSPC->EResult1},
+                {"Результат 2:", FSPC->EResult2}};
+    int above = 0;
+    for (const auto& row : rows) {
+        const QRect c = caption(row.caption);
+        const QRect f = row.field->geometry();
+        EXPECT_NEAR(c.center().y(), f.center().y(), 3) << row.caption << ": caption off its field's row";
+        EXPECT_LT(c.right(), f.left()) << row.caption;
+        EXPECT_GE(std::min(c.top(), f.top()), above) << row.caption << ": over the row above";
+        above = std::max(c.bottom(), f.bottom()) + 1;
+    }
+    for (QPushButton* b : {FSPC->BitBtn1, FSPC->BitBtn3, FSPC->BitBtn2})
+        EXPECT_GE(b->y(), above) << b->text().toStdString();
+    FSPC->hide();
 }
 
 /// Runs a real dialog of the program and looks at it while it waits for the operator.

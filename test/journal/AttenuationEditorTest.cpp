@@ -51,6 +51,9 @@ protected:
 
 TEST_F(AttenuationEditorTest, KeyIsFilledOnPostAndTheDeviceFindsIt) {
     EXPECT_TRUE(QFile::exists(JournalFolder() + "РВ.db")) << "made at start-up when missing";
+    // Nothing to delete in an empty table: the navigator's delete button asks nothing.
+    FDBRV->DBNavigator1->Button(TNavButton::Delete)->click();
+    EXPECT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
     FDBRV->NavigatorClick(TNavButton::Edit);
     ASSERT_EQ(dialogs_.size(), 1) << "nothing to edit in an empty table";
     EXPECT_EQ(dialogs_[0].Text, "Нет строки для редактирования");
@@ -79,7 +82,10 @@ TEST_F(AttenuationEditorTest, KeyIsFilledOnPostAndTheDeviceFindsIt) {
     FDBRV->NavigatorClick(TNavButton::Cancel);
     EXPECT_EQ(t_->CurrentIndex(), 3);
     dialogAnswer_ = mrOk;
+    dialogs_.clear();
     FDBRV->NavigatorClick(TNavButton::Delete);
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Text, "Delete record?");
     ASSERT_EQ(t_->RowCount(), 3);
     EXPECT_EQ(t_->CurrentIndex(), 2);
     EXPECT_FALSE(FindAttenuation("1234567").has_value());

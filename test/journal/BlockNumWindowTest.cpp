@@ -53,6 +53,12 @@ protected:
 };
 
 TEST_F(BlockNumWindowTest, ColumnListShowsAndHidesGridColumns) {
+    QStringList titles;
+    for (int c = 0; c < w_->DBGrid1->model()->columnCount(); ++c)
+        titles << w_->DBGrid1->model()->headerData(c, Qt::Horizontal).toString();
+    EXPECT_EQ(titles.join('|').toStdString(),
+              "Локомотив|Дата перезаписи|Время перезаписи|Блок1|Блок2|Блок3|Блок4|"
+              "Блок5|Блок6|Блок7|Блок8|Дата внесения|Время внесения|Источник");
     QListWidgetItem* block5 = w_->clbViewFields->findItems("Блок5", Qt::MatchExactly).value(0);
     ASSERT_NE(block5, nullptr);
     const int column = w_->clbViewFields->row(block5);

@@ -232,3 +232,19 @@ inline QStringList TextsThatDoNotFit(QWidget* window, const QSet<QString>& skip 
     }
     return wrong;
 }
+
+/// Shown children of a widget that stand on one another, one pair a line (a group box or
+/// frame holding others is a parent, not a sibling, so it is never counted).
+inline QStringList OverlappingChildren(const QWidget* parent) {
+    QList<const QWidget*> shown;
+    for (const QWidget* w : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w->isVisibleTo(parent) && !w->isWindow())
+            shown << w;
+    QStringList wrong;
+    for (int i = 0; i < shown.size(); ++i)
+        for (int j = i + 1; j < shown.size(); ++j)
+            if (shown[i]->geometry().intersects(shown[j]->geometry()))
+                wrong << QString("%1 and %2 overlap")
+                             .arg(window_check::Name(shown[i]), window_check::Name(shown[j]));
+    return wrong;
+}
