@@ -398,7 +398,7 @@ TEST_F(SoundServerTest, AServerLostMidCallStopsTheRecorderOnceAndTheNextOpenWork
     EXPECT_FALSE(recorder.Recording);
     EXPECT_LT(written, 2048) << "no flood of messages";
     ASSERT_EQ(dialogs_.size(), 1);
-    EXPECT_TRUE(dialogs_[0].Text.startsWith("Ошибка добавления буфера")) << dialogs_[0].Text.toStdString();
+    EXPECT_TRUE(dialogs_[0].Text.startsWith("Ошибка добавления буфера: ")) << dialogs_[0].Text.toStdString();
 
     ASSERT_TRUE(server.Start());
     const size_t before = recorder.Size();
