@@ -189,6 +189,21 @@ TEST_F(WaveTest, DeviceThatCannotBeOpenedIsShownOncePerLossAfterTheHandler) {
     EXPECT_EQ(dialogs_.size(), 2);
 }
 
+TEST_F(WaveTest, ALossReportedBeforeAReopenLeavesTheNewOpenAlone) {
+    TWaveRecorder r(1024, 4);
+    ASSERT_TRUE(r.Open(8, 8000));
+    ASSERT_TRUE(r.Start());
+    fakes_->CaptureDevice->Fail(-5); // told on the window thread, after this handler
+    r.Stop();
+    fakes_->Capture->Failure = 0;
+    ASSERT_TRUE(r.Open(8, 8000));
+    ASSERT_TRUE(r.Start());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(r.Recording) << "the old open's loss does not stop the new one";
+    EXPECT_TRUE(dialogs_.isEmpty());
+    r.Stop();
+}
+
 TEST_F(WaveTest, PlayerOffersAnIdleBufferAgainAndRunsDry) {
     TScriptedPlayer p(1024, 4);
     ASSERT_TRUE(p.Open(8, 8000));
