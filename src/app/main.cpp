@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         platform.isEmpty()) {
         std::fprintf(stderr, "Нет графического дисплея: запустите программу в сеансе рабочего стола "
-                             "или так: xvfb-run ./build/vesk\n");
+                             "или так: xvfb-run -a ./build/vesk\n");
         return 2;
     }
     TVeskApplication app(argc, argv);

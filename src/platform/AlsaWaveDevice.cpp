@@ -415,6 +415,8 @@ private:
             int64_t waitFrames = 0;
             {
                 const int64_t played = playedFrames();
+                if (played < 0)
+                    return; // the device is lost: the owner has had the Error notice
                 std::lock_guard lock(m_);
                 while (!inflight_.empty() && ends_.front() <= played) {
                     done.push_back(inflight_.front());
@@ -448,15 +450,29 @@ private:
 
     // Frames the sound system has taken out of the device's buffer since the open: the
     // frames written less those still waiting. Nothing plays before the start, everything
-    // written has played once the device has run dry.
+    // written has played once the device has run dry. A device that reads as run dry is
+    // made ready for the next buffer at once: a sound server that has gone also reads so,
+    // and only the preparation tells the two apart; it fails, and the owner is told now,
+    // not at the next buffer, which an owner with nothing more to play never writes.
+    // -1 when the device is lost (after the Error notice).
     int64_t playedFrames() {
-        const snd_pcm_state_t state = snd_pcm_state(pcm_);
+        snd_pcm_state_t state = snd_pcm_state(pcm_);
         if (state == SND_PCM_STATE_PREPARED)
             return 0;
-        const snd_pcm_sframes_t avail = snd_pcm_avail(pcm_);
-        if (state != SND_PCM_STATE_RUNNING || avail < 0)
-            return written_;
-        return written_ - std::max<int64_t>(int64_t(bufferFrames_) - avail, 0);
+        snd_pcm_sframes_t avail = snd_pcm_avail(pcm_);
+        if (state == SND_PCM_STATE_RUNNING && avail >= 0)
+            return written_ - std::max<int64_t>(int64_t(bufferFrames_) - avail, 0);
+        if (state == SND_PCM_STATE_RUNNING)
+            state = snd_pcm_state(pcm_); // the failed avail has moved it on
+        if (state == SND_PCM_STATE_XRUN || state == SND_PCM_STATE_SUSPENDED ||
+            state == SND_PCM_STATE_DISCONNECTED || avail < 0) {
+            const int rc = state == SND_PCM_STATE_DISCONNECTED ? -ENODEV : snd_pcm_prepare(pcm_);
+            if (rc < 0) {
+                fail(rc);
+                return -1;
+            }
+        }
+        return written_;
     }
 
     bool write(TWaveHeader& h) {

@@ -47,7 +47,7 @@ void TWaveBuffers::DeviceFailed(const QString& text, std::function<void()> stop)
         return;
     const std::weak_ptr<int> alive = alive_;
     const int session = session_;
-    const QString shown = text + device_->ErrorText(device_->FailureCode()).left(255);
+    const QString shown = text + QStringLiteral(": ") + device_->ErrorText(device_->FailureCode()).left(255);
     QMetaObject::invokeMethod(
         app,
         [this, alive, session, shown, stop = std::move(stop)] {
@@ -55,9 +55,14 @@ void TWaveBuffers::DeviceFailed(const QString& text, std::function<void()> stop)
                 return;
             stop();
             SetError(shown);
-            ReportSoundDeviceError(shown);
+            Tell(shown);
         },
         Qt::QueuedConnection);
+}
+
+void TWaveBuffers::Tell(const QString& text) {
+    if (!told_.exchange(true))
+        ReportSoundDeviceError(text);
 }
 
 void TWaveBuffers::SetError(const QString& text) {
@@ -122,15 +127,15 @@ bool TWaveBuffers::OpenDevice(int bits, int rate, TWaveCallback callback, const 
     ++session_;
     if (!Ready) {
         // No device or no memory: the constructor's text says why.
-        SetError(openText + QLatin1Char('\r') + ErrorText);
-        ReportSoundDeviceError(ErrorText);
+        SetError(openText + QLatin1Char('\r') + createText_);
+        Tell(ErrorText);
         return false;
     }
     const int align = std::max<int>(Format.BlockAlign, 1);
     const int rc = device_->Open(Format, BufSize - BufSize % align, BufCount, callback, this);
     if (rc != 0) {
         SetError(openText + QLatin1Char('\r') + device_->ErrorText(rc));
-        ReportSoundDeviceError(ErrorText);
+        Tell(ErrorText);
         return false;
     }
     DeviceOpen = true;
@@ -163,12 +168,12 @@ TWaveRecorder::TWaveRecorder(int BufSize, int BufCount)
     : TWaveBuffers(BufSize, BufCount, TWaveDirection::Capture) {
     unprepareText_ = QStringLiteral("Ошибка в waveInUnprepareHeader");
     closeText_ = QStringLiteral("Ошибка закрытия входного устройства");
-    if (device_->DeviceCount() == 0) {
+    if (device_->DeviceCount() == 0)
         SetError(QStringLiteral("Не найдено устройств, способных записывать звук"));
-        Ready = false;
-        return;
-    }
-    Ready = AllocHeaders() && AllocBuffers();
+    else
+        Ready = AllocHeaders() && AllocBuffers();
+    if (!Ready)
+        createText_ = ErrorText;
 }
 
 TWaveRecorder::~TWaveRecorder() {
@@ -244,6 +249,7 @@ void TWaveRecorder::WaveInCallback(TWaveNotice notice, void* instance, TWaveHead
     // buffer; the flag is tested before each step, so a Stop in between ends the notice.
     if (!r->Recording)
         return;
+    r->Worked();
     const int i = r->ReturnedCount % r->BufCount;
     r->ProcessBuffer(WIM_DATA, r->Data[i], r->Headers[i]->BytesRecorded);
     if (!r->Recording)
@@ -260,12 +266,12 @@ TWavePlayer::TWavePlayer(int BufSize, int BufCount)
     : TWaveBuffers(BufSize, BufCount, TWaveDirection::Playback) {
     unprepareText_ = QStringLiteral("Ошибка в WaveOutUnprepareHeader");
     closeText_ = QStringLiteral("Ошибка закрытия выходного устройства");
-    if (device_->DeviceCount() == 0) {
+    if (device_->DeviceCount() == 0)
         SetError(QStringLiteral("Не найдено устройств, способных воспроизводить звук"));
-        Ready = false;
-        return;
-    }
-    Ready = AllocHeaders() && AllocBuffers();
+    else
+        Ready = AllocHeaders() && AllocBuffers();
+    if (!Ready)
+        createText_ = ErrorText;
 }
 
 TWavePlayer::~TWavePlayer() {
@@ -331,11 +337,12 @@ void TWavePlayer::WaveOutCallback(TWaveNotice notice, void* instance, TWaveHeade
         return;
     case TWaveNotice::Error:
         if (p->Playing.exchange(false))
-            p->DeviceFailed(QStringLiteral("Ошибка воспроизведения звука: "), [p] { p->Stop(); });
+            p->DeviceFailed(QStringLiteral("Ошибка воспроизведения звука"), [p] { p->Stop(); });
         return;
     }
     if (!p->Playing)
         return;
+    p->Worked();
     // The buffer to refill is found by counting: a buffer left idle is offered again at
     // the next notice, so it is always one the device has finished with.
     std::lock_guard lock(p->doneMutex_);

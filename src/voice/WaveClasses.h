@@ -55,14 +55,22 @@ protected:
     bool OpenDevice(int bits, int rate, TWaveCallback callback, const QString& openText);
     void SetError(const QString& text);
     /// On the device's thread, after an Error notice: the window thread stops the device
-    /// with stop and shows text followed by the device's reason, once. A notice of an
-    /// earlier open (the device opened again since) is dropped.
+    /// with stop and tells text, ": " and the device's reason. A notice of an earlier open
+    /// (the device opened again since) is dropped.
     void DeviceFailed(const QString& text, std::function<void()> stop);
+    /// Shows a failure of the device to the operator, unless one has been shown since the
+    /// device last moved a buffer: one box per loss, however many calls find it gone.
+    void Tell(const QString& text);
+    /// On the device's thread: a buffer has moved, the device works (a later failure is a
+    /// new loss).
+    void Worked() { told_.store(false, std::memory_order_relaxed); }
 
     std::unique_ptr<IWaveDevice> device_;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     std::atomic<int> session_{0}; // counts the opens
     QString unprepareText_, closeText_;
+    QString createText_; // why the constructor left Ready false
+    std::atomic<bool> told_{false};
     mutable std::mutex errorMutex_;
 };
 

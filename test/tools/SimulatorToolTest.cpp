@@ -21,15 +21,19 @@ protected:
             sim_.waitForFinished(5000);
         }
     }
-    /// Starts vesk-sim with the script text, in the test's own folder.
+    /// Starts vesk-sim with the script text (none when null), in the test's own folder.
     void Start(const QString& script) {
         ASSERT_TRUE(dir_.isValid());
-        QFile f(dir_.filePath("script.txt"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(script.toUtf8());
-        f.close();
+        QStringList args{"--dir", dir_.filePath("line")};
+        if (!script.isNull()) {
+            QFile f(dir_.filePath("script.txt"));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(script.toUtf8());
+            f.close();
+            args << "--script" << f.fileName();
+        }
         sim_.setProcessChannelMode(QProcess::SeparateChannels);
-        sim_.start(VESK_SIM, {"--dir", dir_.filePath("line"), "--script", f.fileName()});
+        sim_.start(VESK_SIM, args);
         ASSERT_TRUE(sim_.waitForStarted(10000));
     }
     /// Reads the tool's output until a line holds text; at most 20 s.
@@ -105,6 +109,17 @@ TEST_F(SimulatorToolTest, AfterTheScriptTheLineStaysUpAndTheStationAnswers) {
     EXPECT_TRUE(got.contains("\xC0\xCA\xCB")) << got.toHex(' ').toStdString();
     ASSERT_TRUE(StopWith(SIGTERM));
     EXPECT_EQ(sim_.exitCode(), 0);
+    EXPECT_TRUE(out_.endsWith("# stopped\n"))
+        << "a signal while answering is told too: " << out_.toStdString();
+}
+
+TEST_F(SimulatorToolTest, WithoutAScriptASignalEndsTheStationAndSaysSo) {
+    Start(QString());
+    ASSERT_TRUE(WaitForOutput("# answering as a station")) << out_.toStdString();
+    ASSERT_TRUE(StopWith(SIGINT)) << "still running: " << out_.toStdString();
+    EXPECT_EQ(sim_.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sim_.exitCode(), 0);
+    EXPECT_TRUE(out_.endsWith("# stopped\n")) << out_.toStdString();
 }
 
 } // namespace

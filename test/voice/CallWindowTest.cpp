@@ -339,7 +339,7 @@ TEST_F(CallWindowTest, ALostDeviceStopsToldOnceAndTheNextPressOrCommandTriesAgai
     EXPECT_FALSE(Recorder->Recording);
     PumpUntil([] { return false; }, 50);
     ASSERT_EQ(dialogs_.size(), 1);
-    EXPECT_EQ(dialogs_[0].Text, "Ошибка добавления буфераошибка -32");
+    EXPECT_EQ(dialogs_[0].Text, "Ошибка добавления буфера: ошибка -32") << "the reason after its separator";
     EXPECT_FALSE(Recorder->DeviceOpen) << "stopped and closed";
     EXPECT_FALSE(fakes_->Capture->Open);
     Release();
@@ -366,6 +366,69 @@ TEST_F(CallWindowTest, ALostDeviceStopsToldOnceAndTheNextPressOrCommandTriesAgai
     EXPECT_TRUE(Player->DeviceOpen) << "the next command 0 opens it anew";
     EXPECT_EQ(dialogs_.size(), 2);
     Feed(Cmd15);
+}
+
+// Live calls from the station over the line: command 0, two blocks of sound, command 15.
+void LiveCall(vesksim::TStation& station) {
+    station.Send(FromHex(Cmd0));
+    ASSERT_TRUE(PumpUntil([] { return SoundTransferOn; }, 5000));
+    station.Send(vesksim::TBytes(2048, 0x45));
+    station.Send(FromHex(Cmd15));
+    ASSERT_TRUE(PumpUntil([] { return !SoundTransferOn; }, 5000));
+}
+
+TEST_F(CallWindowTest, ASoundDeviceIsToldOncePerLossWithTheTextWhole) {
+    // No playback device at all: three calls, one box, its prefix once.
+    DestroySoundDevices();
+    fakes_->Playback->Devices = 0;
+    CreateSoundDevices();
+    const QString noDevice = "Не могу открыть выходное устройство для воспроизведения: \n"
+                             "Не найдено устройств, способных воспроизводить звук";
+    for (int call = 0; call < 3; ++call) {
+        LiveCall(station_);
+        PumpUntil([] { return false; }, 20);
+    }
+    ASSERT_EQ(dialogs_.size(), 1);
+    EXPECT_EQ(dialogs_[0].Text, noDevice);
+    EXPECT_EQ(Player->ErrorText.count("Не могу открыть"), 1) << "the kept text does not grow";
+
+    // A device that refuses to open: told once over three calls.
+    DestroySoundDevices();
+    fakes_->Playback->Devices = 1;
+    fakes_->Playback->Failures["open"] = -19;
+    CreateSoundDevices();
+    for (int call = 0; call < 3; ++call)
+        LiveCall(station_);
+    PumpUntil([] { return false; }, 20);
+    ASSERT_EQ(dialogs_.size(), 2);
+    EXPECT_EQ(dialogs_[1].Text, "Не могу открыть выходное устройство для воспроизведения: \nошибка -19");
+
+    // It opens and plays; lost during the call it is a new loss, told once more; the
+    // calls that follow while it stays away tell nothing new.
+    fakes_->Playback->Failures.clear();
+    station_.Send(FromHex(Cmd0));
+    station_.Send(vesksim::TBytes(5000, 0x46));
+    ASSERT_TRUE(PumpUntil([] { return Player->PrimedCount == 4; }, 5000));
+    ASSERT_TRUE(fakes_->PlaybackDevice->Complete()) << "a block played";
+    fakes_->PlaybackDevice->Fail(-5);
+    station_.Send(FromHex(Cmd15));
+    PumpUntil([] { return false; }, 50);
+    ASSERT_EQ(dialogs_.size(), 3);
+    EXPECT_EQ(dialogs_[2].Text, "Ошибка воспроизведения звука: ошибка -5");
+    fakes_->Playback->Failures["open"] = -19;
+    for (int call = 0; call < 2; ++call)
+        LiveCall(station_);
+    PumpUntil([] { return false; }, 20);
+    EXPECT_EQ(dialogs_.size(), 3) << "the same loss, already told";
+
+    // An open that works but plays nothing before the device goes again is not "worked".
+    fakes_->Playback->Failures.clear();
+    station_.Send(FromHex(Cmd0));
+    ASSERT_TRUE(PumpUntil([] { return Player->DeviceOpen.load(); }, 5000));
+    fakes_->PlaybackDevice->Fail(-5);
+    station_.Send(FromHex(Cmd15));
+    PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(dialogs_.size(), 3);
 }
 
 TEST_F(CallWindowTest, SquelchFollowsTheShownBandAndSendsOneFramePerMove) {

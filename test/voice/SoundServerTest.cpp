@@ -27,6 +27,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <sys/socket.h>
@@ -398,7 +399,7 @@ TEST_F(SoundServerTest, AServerLostMidCallStopsTheRecorderOnceAndTheNextOpenWork
     EXPECT_FALSE(recorder.Recording);
     EXPECT_LT(written, 2048) << "no flood of messages";
     ASSERT_EQ(dialogs_.size(), 1);
-    EXPECT_TRUE(dialogs_[0].Text.startsWith("Ошибка добавления буфера")) << dialogs_[0].Text.toStdString();
+    EXPECT_TRUE(dialogs_[0].Text.startsWith("Ошибка добавления буфера: ")) << dialogs_[0].Text.toStdString();
 
     ASSERT_TRUE(server.Start());
     const size_t before = recorder.Size();
@@ -406,6 +407,52 @@ TEST_F(SoundServerTest, AServerLostMidCallStopsTheRecorderOnceAndTheNextOpenWork
     ASSERT_TRUE(recorder.Start());
     EXPECT_TRUE(PumpUntil([&] { return recorder.Size() >= before + 2048; }, 10000)) << "records again";
     recorder.Stop();
+}
+
+// A player whose owner has nothing more to play once told so: the buffers already with
+// the device play out and then the player runs dry, as a live call between blocks.
+class TDryingPlayer : public TWavePlayer {
+public:
+    using TWavePlayer::TWavePlayer;
+    ~TDryingPlayer() override { Stop(); }
+    bool FillBuffer(uint8_t* data) override {
+        std::memset(data, 0x80, size_t(BufLen));
+        return !Dry;
+    }
+    std::atomic<bool> Dry{false};
+};
+
+TEST_F(SoundServerTest, AServerLostDuringPlaybackIsToldEvenWhenNothingMoreIsPlayed) {
+    TOwnSoundServer server;
+    ASSERT_TRUE(server.Start());
+    const QByteArray shared = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", server.Address());
+    struct TBack {
+        QByteArray address;
+        ~TBack() { qputenv("PULSE_SERVER", address); }
+    } back{shared};
+
+    // Eight seconds of sound with the device: the server goes while they play.
+    TDryingPlayer player(8000, 8);
+    ASSERT_TRUE(player.Open(8, 8000)) << player.ErrorText.toStdString();
+    for (int i = 0; i < player.BufCount; ++i)
+        std::memset(player.Data[i], 0x80, size_t(player.BufLen));
+    player.Dry = true;
+    ASSERT_TRUE(player.Start(player.BufCount));
+    server.Stop();
+    ASSERT_TRUE(PumpUntil([&] { return !dialogs_.isEmpty(); }, 20000)) << "the loss is told";
+    EXPECT_TRUE(dialogs_[0].Text.startsWith("Ошибка воспроизведения звука: "))
+        << dialogs_[0].Text.toStdString();
+    const QString reason = dialogs_[0].Text.section(QStringLiteral(": "), 1);
+    EXPECT_FALSE(reason.isEmpty());
+    EXPECT_FALSE(reason.contains(QRegularExpression("[A-Za-z]{3}")))
+        << reason.toStdString() << ": in Russian";
+    EXPECT_TRUE(PumpUntil([&] { return !player.DeviceOpen; }, 5000)) << "stopped and closed";
+
+    // The next call finds the server still gone: the same loss, not told again.
+    EXPECT_FALSE(player.Open(8, 8000));
+    PumpUntil([] { return false; }, 200);
+    EXPECT_EQ(dialogs_.size(), 1);
 }
 
 } // namespace

@@ -163,7 +163,7 @@ TEST_F(WaveTest, RecorderFailuresKeepTheirTexts) {
     EXPECT_EQ(none.ErrorText, "Не найдено устройств, способных записывать звук");
 }
 
-TEST_F(WaveTest, DeviceThatCannotBeOpenedIsShownOnceAfterTheHandler) {
+TEST_F(WaveTest, DeviceThatCannotBeOpenedIsShownOncePerLossAfterTheHandler) {
     TWaveRecorder r(1024, 4);
     fakes_->Capture->Failures["open"] = -16;
     EXPECT_FALSE(r.Open(8, 8000));
@@ -175,7 +175,33 @@ TEST_F(WaveTest, DeviceThatCannotBeOpenedIsShownOnceAfterTheHandler) {
     EXPECT_EQ(dialogs_[0].Text, "Не могу открыть входное устройство для записи: \nошибка -16");
     EXPECT_FALSE(r.Open(8, 8000));
     QCoreApplication::processEvents();
-    EXPECT_EQ(dialogs_.size(), 2) << "a later open tells it again";
+    EXPECT_EQ(dialogs_.size(), 1) << "a later open of a device still gone tells nothing new";
+
+    // Once it has captured a block, a failure is a new loss and told again.
+    fakes_->Capture->Failures.clear();
+    ASSERT_TRUE(r.Open(8, 8000));
+    ASSERT_TRUE(r.Start());
+    ASSERT_TRUE(fakes_->CaptureDevice->Complete());
+    r.Stop();
+    fakes_->Capture->Failures["open"] = -16;
+    EXPECT_FALSE(r.Open(8, 8000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialogs_.size(), 2);
+}
+
+TEST_F(WaveTest, ALossReportedBeforeAReopenLeavesTheNewOpenAlone) {
+    TWaveRecorder r(1024, 4);
+    ASSERT_TRUE(r.Open(8, 8000));
+    ASSERT_TRUE(r.Start());
+    fakes_->CaptureDevice->Fail(-5); // told on the window thread, after this handler
+    r.Stop();
+    fakes_->Capture->Failure = 0;
+    ASSERT_TRUE(r.Open(8, 8000));
+    ASSERT_TRUE(r.Start());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(r.Recording) << "the old open's loss does not stop the new one";
+    EXPECT_TRUE(dialogs_.isEmpty());
+    r.Stop();
 }
 
 TEST_F(WaveTest, PlayerOffersAnIdleBufferAgainAndRunsDry) {

@@ -6,7 +6,8 @@
 // sysfs/dev tree (printed as two export lines), optionally listens on 127.0.0.1:PORT
 // (4001 by default), logs every command and frame the program sends, plays a script when
 // given one (see Script.h), and then answers like a working station until SIGINT or
-// SIGTERM, which also end a script at any line.
+// SIGTERM, which also end a script at any line; either way it prints "# stopped" and ends
+// with code 0.
 #include "Script.h"
 #include "Station.h"
 
@@ -130,5 +131,6 @@ int main(int argc, char** argv) {
         if (++tick % 20 == 0 && station.PeerConnected())
             station.Send({0xCB});
     }
+    std::printf("# stopped\n");
     return 0;
 }

@@ -1,14 +1,34 @@
 // Latency of the live sound path on the loopback, through the test sound server
 // (tools/sound/sound-server.sh) and the simulated station on a pseudo-terminal:
-//   mouth to wire: the first sample of a captured block, when the microphone took it (as
-//                  the sound system's delay places it) -> the block's last byte written
-//                  to the serial port; the block's 1024 samples alone span 128 ms of it;
+//   mouth to wire: the first sample of a captured block taken by the microphone -> the
+//                  block's last byte written to the serial port; the block's 1024
+//                  samples alone span 128 ms of it, the wait for the sound server to
+//                  hand the block over the rest;
 //   wire to sound system: the first byte of a block leaving the station -> the block
 //                  handed to the sound system by the player (the program's own part);
 //   wire to ear:   a sample leaving the station -> the same sample coming out of the
 //                  sink, heard from outside the program on the sink's monitor; the
-//                  player's four primed blocks alone span 512 ms of it, the sound
-//                  server's buffer the rest.
+//                  player's four primed blocks alone span about 504 ms of it at the
+//                  station's pace, the sound server's buffer the rest.
+// Where each end is timed, and what that leaves out:
+//   the microphone: its samples are counted from the moment the capture was started, one
+//     every 125 us, so a block's first sample is timed when the microphone took it. The
+//     sound system's own delay report cannot do this: a null source reports none, while
+//     it hands its sound over only every 128 ms, and where a block ends in that cycle
+//     (new at every call) adds 0 to 128 ms, so the rounds' medians spread. The count runs
+//     at the nominal rate: a source whose clock runs apart from the system's shifts the
+//     late figures of a round by as much (the test server's null source: about 1 ms a
+//     second). A capture that lost samples or began late would read high: the tool warns.
+//   the ear: the monitor's samples are placed by the sound system's delay report, as
+//     they come in blocks of 128 ms. This leaves out what the sink does between taking a
+//     sample and playing it: a null sink renders ahead of what it plays and hands its
+//     monitor whole rendered stretches, so the figure can read low by up to the sink's
+//     latency (an outside listener of short blocks measures about 500 ms where this
+//     reads about 450 ms). A listener of short blocks here would time the monitor well but pulls
+//     the sink's latency down and changes the path it measures, and counting the
+//     monitor's samples fails on the monitor's slow and varying start; the tool prints
+//     the program's own floor, the four primed blocks at the station's pace, beside the
+//     figure.
 // The station numbers its chunks of 64 bytes (the number modulo 250 is every byte of the
 // chunk), so a sample heard is matched to the chunk it left with whatever the program
 // dropped or held. The first blocks of each direction are left out (steady state). Each
@@ -58,20 +78,66 @@ std::vector<THeard> heard;  // on the sink's monitor
 std::vector<THeard> handed; // by the player to the sound system
 bool foreign = false;       // sound not from the station was heard in the sink
 
+constexpr int64_t SampleNs = 125000; // one sample at 8000 a second
+// A buffer that comes in this much later than the stream's fastest one has lost samples
+// on the way (a sound server hands sound over at least every 128 ms).
+constexpr int64_t LostNs = 300000000;
+constexpr int64_t SettleSamples = 4000;
+bool lost = false; // a capture lost samples or started late: the counts are off
+
+// Counts a capture stream's samples from the capture's start: sample i was taken i
+// sample periods after it. Notes how soon each buffer came in after its last sample, to
+// tell a stream that began late or lost samples.
+class TSampleCount {
+public:
+    /// Just before the capture is started.
+    void Started() {
+        startNs_ = WaveClockNs();
+        samples_ = 0;
+        arrivals_.clear();
+        arrivals_.reserve(4096);
+    }
+    /// On the device's thread: count samples have come in; the index of the first.
+    int64_t Take(int count) {
+        const int64_t first = samples_;
+        samples_ += count;
+        // The first half second is left out: a stream may begin with a burst of sound
+        // the server held from before.
+        if (samples_ > SettleSamples)
+            arrivals_.push_back(WaveClockNs() - samples_ * SampleNs);
+        return first;
+    }
+    int64_t StartNs() const { return startNs_; }
+    /// After the capture: the time of sample 0 as the soonest buffer (after the first
+    /// half second) places it.
+    int64_t FirstNs() const {
+        return arrivals_.empty() ? startNs_ : *std::min_element(arrivals_.begin(), arrivals_.end());
+    }
+    /// After the capture: a buffer came in far later than the fastest one.
+    bool Lost() const {
+        return !arrivals_.empty() &&
+               *std::max_element(arrivals_.begin(), arrivals_.end()) - FirstNs() > LostNs;
+    }
+
+private:
+    int64_t startNs_ = 0;
+    int64_t samples_ = 0;
+    std::vector<int64_t> arrivals_; // per buffer: its arrival less its samples so far
+};
+
 class TTimedRecorder : public TMyWaveRecorder {
 public:
     using TMyWaveRecorder::TMyWaveRecorder;
+    TSampleCount Count;
     void ProcessBuffer(uint16_t msg, uint8_t* data, int count) override {
-        int64_t taken = 0;
-        for (int i = 0; i < BufCount; ++i)
-            if (Data[i] == data)
-                taken = Headers[i]->SampleTimeNs;
+        const int64_t taken = Count.StartNs() + Count.Take(count) * SampleNs;
         TMyWaveRecorder::ProcessBuffer(msg, data, count); // returns once on the wire
         const int64_t wire = WaveClockNs();
         std::lock_guard lock(m);
-        if (taken > 0 && ++blocks_ > SkipBlocks)
+        if (++blocks_ > SkipBlocks)
             mouthToWire.push_back(double(wire - taken) / 1e6);
     }
+    void Restart() { blocks_ = 0; }
 
 private:
     int blocks_ = 0;
@@ -101,7 +167,8 @@ private:
     bool fresh_[MaxWaveBuffers] = {};
 };
 
-// Listens on the sink's monitor: every change of the sample value is a chunk heard.
+// Listens on the sink's monitor: every change of the sample value is a chunk heard. The
+// samples are placed by the sound system's delay (see the head of the file).
 class TEar : public TWaveRecorder {
 public:
     using TWaveRecorder::TWaveRecorder;
@@ -116,7 +183,7 @@ public:
         for (int i = 0; i < count; ++i) {
             // 0x80 is silence and 0x7F the first byte of a reception: no chunk numbers.
             if (data[i] != last_ && data[i] != 0x80 && data[i] != 0x7F)
-                heard.push_back({data[i], first + int64_t(i) * 125000});
+                heard.push_back({data[i], first + int64_t(i) * SampleNs});
             last_ = data[i];
         }
     }
@@ -238,13 +305,22 @@ std::vector<double> MouthToWire(int seconds) {
         mouthToWire.clear();
     }
     SoundFlags = SoundSending;
-    if (!Recorder->Open(8, 8000) || !Recorder->Start()) {
+    auto* recorder = static_cast<TTimedRecorder*>(Recorder);
+    recorder->Restart();
+    bool recording = Recorder->Open(8, 8000);
+    recorder->Count.Started();
+    if (!recording || !Recorder->Start()) {
         std::fprintf(stderr, "recorder: %s\n", qPrintable(Recorder->ErrorText));
         return {};
     }
     Pump(seconds * 1000);
     Recorder->Stop();
     SoundFlags = 0;
+    // Counted from the start: a stream whose first block came in more than a handing-over
+    // cycle late began late, and the count would read high.
+    if (recorder->Count.FirstNs() - recorder->Count.StartNs() > 128000000 + 50000000 ||
+        recorder->Count.Lost())
+        lost = true;
     std::lock_guard lock(m);
     return mouthToWire;
 }
@@ -293,6 +369,7 @@ int main(int argc, char** argv) {
         std::vector<double> unused1, unused2;
         WireToEar(station, 3, unused1, unused2);
         foreign = false;
+        lost = false;
     }
     for (int r = 0; r < rounds; ++r) {
         mouth.push_back(MouthToWire(seconds));
@@ -305,10 +382,20 @@ int main(int argc, char** argv) {
     if (foreign)
         std::printf("WARNING: other sound was heard in the sink: the wire-to-ear figures are not "
                     "trustworthy (run on a sound server of its own)\n");
+    if (lost)
+        std::printf("WARNING: a capture lost samples or began late (a machine too busy, or a sound "
+                    "server slow to start): its figures are off by as many\n");
     std::printf("%d rounds of %d s each way, after a warm-up call\n", rounds, seconds);
-    Report("mouth to wire", "a block's first sample at the microphone -> its last byte on the line", mouth);
+    Report("mouth to wire", "a block's first sample taken by the microphone -> its last byte on the line",
+           mouth);
+    std::printf("  (a null source hands its sound over every 128 ms: where a block ends in that cycle,\n"
+                "  new at every call, adds 0 to 128 ms, so the rounds' medians spread)\n");
     Report("wire to sound system",
            "a block's first byte leaving the station -> the block handed to the sound system", toSystem);
     Report("wire to ear", "a sample leaving the station -> the same sample out of the sink", toEar);
+    std::printf("  (placed by the sound system's delay report on the monitor: a null sink renders ahead,\n"
+                "  so this may read low by up to its latency; no sample is heard before the four primed\n"
+                "  blocks, %.0f ms at the station's pace)\n",
+                double(SoundBlock * 4 - ChunkBytes) * 1000 / 8000);
     return 0;
 }
