@@ -37,7 +37,10 @@ void TMainForm::FormCreate() {
         RxLock = new QRecursiveMutex;
     SetStartupDefaults();
     ResetTraceRings();
-    step(this, [] { EnsureDbAlias(); });
+    step(this, [this] {
+        if (const QString note = EnsureDbAlias(); !note.isEmpty())
+            MessageDlg(note, TMsgDlgType::Warning, mbOK, this);
+    });
     ComHandle = -1;
 
     // The number and channel columns take their sample texts, or their titles when wider;

@@ -37,10 +37,11 @@ TOptions ReadOptions() {
     return o;
 }
 
-void EnsureDbAlias() {
+QString EnsureDbAlias() {
     const QString folder = ProgramFolder();
     if (AliasPath("dbVesk") != folder)
-        SetAlias("dbVesk", "PARADOX", folder);
+        return SetAlias("dbVesk", "PARADOX", folder);
+    return {};
 }
 
 QString JournalFolder() {

@@ -4,6 +4,7 @@
 #include "app/TMainForm.h"
 #include "platform/DbAlias.h"
 #include "platform/Errors.h"
+#include "platform/SafeFile.h"
 #include "platform/Version.h"
 #include "state/Options.h"
 #include "state/UVesk.h"
@@ -21,6 +22,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -134,6 +136,43 @@ TEST_F(StartupTest, UnwritableOptionsIsShownAndStartUpGoesOn) {
     EXPECT_EQ(CurrentChannel, 1);
     EXPECT_FALSE(menuEnabled(MainForm->ITest));
     MainForm->ClearMessageGrid(); // the lock exists: no crash
+}
+
+// The alias file in a state it cannot be read or written in: the operator reads why in
+// Russian, start-up goes on and the journal stays in the program's folder.
+TEST_F(StartupTest, AliasFileThatCannotBeUsedIsShownAndStartUpGoesOn) {
+    const QString file = config_ + "/vesk/aliases.ini";
+    const auto startWith = [&](const char* what, const QString& reason) {
+        dialogs_.clear();
+        Start(false);
+        ASSERT_EQ(dialogs_.size(), 1) << what;
+        EXPECT_EQ(dialogs_[0].Type, TMsgDlgType::Error) << what;
+        EXPECT_EQ(dialogs_[0].Text, "Не удалось сохранить настройки псевдонима базы данных: " + reason)
+            << what << ": " << dialogs_[0].Text.toStdString();
+        EXPECT_NE(RxLock, nullptr) << what;
+        EXPECT_TRUE(MainForm->IDB->menuAction()->isEnabled()) << what;
+        MainForm->ClearMessageGrid();
+        DestroyForms();
+    };
+    ASSERT_TRUE(QDir().mkpath(file));
+    startWith("a folder", "на месте файла aliases.ini находится папка");
+    ASSERT_TRUE(QDir().rmdir(file));
+
+    // The alias names the folder of an earlier place of the program.
+    const QString old = root_.path() + "/old/";
+    ASSERT_TRUE(QDir().mkpath(old));
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[dbVesk]\nPATH=" + old.toUtf8() + "\n");
+    }
+    InjectFileError(file, EACCES); // root reads any file: the refusal is planted
+    startWith("no rights to read", "нет прав на чтение файла aliases.ini");
+    InjectFileError(file + ".*", EROFS);
+    startWith("no rights to write",
+              "Не удаётся записать файл «aliases.ini»: диск доступен только для чтения.");
+    InjectFileError({}, 0);
+    EXPECT_EQ(AliasPath("dbVesk"), old) << "the file is left as it was";
 }
 
 // A pseudo-terminal to stand for a serial port; closed with the object.
