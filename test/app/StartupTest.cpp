@@ -26,6 +26,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -173,6 +174,24 @@ TEST_F(StartupTest, AliasFileThatCannotBeUsedIsShownAndStartUpGoesOn) {
               "Не удаётся записать файл «aliases.ini»: диск доступен только для чтения.");
     InjectFileError({}, 0);
     EXPECT_EQ(AliasPath("dbVesk"), old) << "the file is left as it was";
+}
+
+// What a start killed while it made its tables left is gone at the next start.
+TEST_F(StartupTest, WorkFilesOfAKilledStartAreRemoved) {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const QString prog = root_.path() + "/prog/";
+    for (const QString& name : {"Test23.DB.new", "РВ.db.new"})
+        for (const QString& end : {"", "-journal"}) {
+            QFile f(prog + name + QString::number(child) + end);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        }
+    Start(false);
+    EXPECT_TRUE(QDir(prog).entryList({"*.new*"}, QDir::Files).isEmpty())
+        << QDir(prog).entryList(QDir::Files).join(' ').toStdString();
 }
 
 // A pseudo-terminal to stand for a serial port; closed with the object.
