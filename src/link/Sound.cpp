@@ -72,9 +72,9 @@ bool OpenSoundFile(const QString& name, bool writing) {
     }
     if (fd >= 0) {
         ::close(fd);
-        reason = QStringLiteral("файл %1 не удаётся открыть").arg(name);
+        reason = f.errorString();
     }
-    LogOpenFailure(reason);
+    LogOpenFailure(name + QStringLiteral(": ") + reason);
     return false;
 }
 } // namespace

@@ -97,8 +97,12 @@ bool ReadIni(QList<TIniSection>& sections, QByteArray* raw = nullptr, int* forei
              QString* reason = nullptr) {
     QByteArray bytes;
     sections = ParseIni(QByteArray());
-    switch (ReadRegularFile(AliasConfigPath(), AliasFileLimit, bytes, reason)) {
+    QString why;
+    switch (ReadRegularFile(AliasConfigPath(), AliasFileLimit, bytes, &why)) {
     case TReadResult::Failed:
+        if (reason)
+            *reason = QStringLiteral("не удаётся прочитать файл %1: %2")
+                          .arg(QFileInfo(AliasConfigPath()).fileName(), why);
         return false;
     case TReadResult::NoFile:
         break;

@@ -122,57 +122,44 @@ void WriteFileReplacing(const QString& path, const QByteArray& data) {
 }
 
 int OpenRegularFile(const QString& path, int flags, bool followLink, QString* reason, int* error) {
-    const QString name = QFileInfo(path).fileName();
     const bool writing = (flags & O_ACCMODE) != O_RDONLY;
-    const auto fail = [&](int fd, int code, const QString& why) {
+    const auto fail = [&](int fd, int code) {
         if (fd >= 0)
             ::close(fd);
-        if (reason)
-            *reason = why;
+        if (reason) {
+            if (code == EACCES || code == EPERM)
+                *reason =
+                    writing ? QStringLiteral("нет прав на запись") : QStringLiteral("нет прав на чтение");
+            else if (code == ENXIO || code == EINVAL) // ENXIO: a FIFO without a reader, for writing
+                *reason = QStringLiteral("на этом месте находится не обычный файл");
+            else
+                *reason = SystemErrorText(code);
+        }
         if (error)
             *error = code;
         return -1;
     };
-    const auto failCode = [&](int fd, int code) {
-        switch (code) {
-        case EACCES:
-        case EPERM:
-            return fail(fd, code,
-                        (writing ? QStringLiteral("нет прав на запись в файл %1")
-                                 : QStringLiteral("нет прав на чтение файла %1"))
-                            .arg(name));
-        case EISDIR:
-            return fail(fd, code, QStringLiteral("на месте файла %1 находится папка").arg(name));
-        case ELOOP:
-            return fail(fd, code,
-                        QStringLiteral("на месте файла %1 находится символическая ссылка").arg(name));
-        case ENXIO: // a FIFO without a reader, opened for writing
-            return fail(fd, code, QStringLiteral("на месте файла %1 находится не обычный файл").arg(name));
-        default:
-            return fail(fd, code, QStringLiteral("файл %1: %2").arg(name, SystemErrorText(code)));
-        }
-    };
     if (const int planted = InjectedError(path))
-        return failCode(-1, planted);
+        return fail(-1, planted);
     // Opened without truncating and without blocking: what is in the file's place is looked
     // at before anything is changed or waited for.
     const int openFlags =
         (flags & ~O_TRUNC) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (followLink ? 0 : O_NOFOLLOW);
     const int fd = ::open(QFile::encodeName(path).constData(), openFlags, 0666);
     if (fd < 0)
-        return failCode(-1, errno);
+        return fail(-1, errno);
     struct stat st {};
     if (::fstat(fd, &st) != 0)
-        return failCode(fd, errno);
+        return fail(fd, errno);
     if (S_ISDIR(st.st_mode))
-        return failCode(fd, EISDIR);
+        return fail(fd, EISDIR);
     if (!S_ISREG(st.st_mode))
-        return fail(fd, EINVAL, QStringLiteral("на месте файла %1 находится не обычный файл").arg(name));
+        return fail(fd, EINVAL);
     if ((flags & O_TRUNC) && ::ftruncate(fd, 0) != 0)
-        return failCode(fd, errno);
+        return fail(fd, errno);
     const int mode = ::fcntl(fd, F_GETFL);
     if (mode < 0 || ::fcntl(fd, F_SETFL, mode & ~O_NONBLOCK) != 0)
-        return failCode(fd, errno);
+        return fail(fd, errno);
     return fd;
 }
 
@@ -182,7 +169,6 @@ TReadResult ReadRegularFile(const QString& path, qint64 limit, QByteArray& data,
     const int fd = OpenRegularFile(path, O_RDONLY, true, reason, &error);
     if (fd < 0)
         return error == ENOENT ? TReadResult::NoFile : TReadResult::Failed;
-    const QString name = QFileInfo(path).fileName();
     const auto fail = [&](const QString& why) {
         ::close(fd);
         data.clear();
@@ -196,12 +182,12 @@ TReadResult ReadRegularFile(const QString& path, qint64 limit, QByteArray& data,
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return fail(QStringLiteral("файл %1: %2").arg(name, SystemErrorText(errno)));
+            return fail(SystemErrorText(errno));
         if (n == 0)
             break;
         data.append(chunk, n);
         if (data.size() > limit)
-            return fail(QStringLiteral("файл %1 слишком велик").arg(name));
+            return fail(SystemErrorText(EFBIG));
     }
     ::close(fd);
     return TReadResult::Loaded;

@@ -18,14 +18,15 @@ void WriteFileReplacing(const QString& path, const QByteArray& data);
 /// it is a regular file, without waiting on anything else in its place (a FIFO, a device)
 /// and, unless followLink, without following a symbolic link. The descriptor returned
 /// blocks as usual and closes on exec; -1 on failure, with the reason in Russian in
-/// *reason ("на месте файла X находится папка", "нет прав на чтение файла X"...) and the
-/// errno value in *error. O_TRUNC empties the file only once it is known to be regular.
+/// *reason, without the file's name ("на этом месте находится папка", "нет прав на
+/// чтение"...), and the errno value in *error. O_TRUNC empties the file only once it is
+/// known to be regular.
 int OpenRegularFile(const QString& path, int flags, bool followLink, QString* reason = nullptr,
                     int* error = nullptr);
 
 enum class TReadResult { Loaded, NoFile, Failed };
 /// Reads the whole regular file at path (links followed) if it is no larger than limit
-/// bytes; Failed with the reason in Russian otherwise.
+/// bytes; Failed with the reason in Russian (as OpenRegularFile's) otherwise.
 TReadResult ReadRegularFile(const QString& path, qint64 limit, QByteArray& data, QString* reason = nullptr);
 
 /// Removes the files named prefix + <pid> + one of suffixes in folder whose process has

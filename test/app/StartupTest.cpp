@@ -26,6 +26,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -156,7 +157,7 @@ TEST_F(StartupTest, AliasFileThatCannotBeUsedIsShownAndStartUpGoesOn) {
         DestroyForms();
     };
     ASSERT_TRUE(QDir().mkpath(file));
-    startWith("a folder", "на месте файла aliases.ini находится папка");
+    startWith("a folder", "не удаётся прочитать файл aliases.ini: на этом месте находится папка");
     ASSERT_TRUE(QDir().rmdir(file));
 
     // The alias names the folder of an earlier place of the program.
@@ -168,7 +169,7 @@ TEST_F(StartupTest, AliasFileThatCannotBeUsedIsShownAndStartUpGoesOn) {
         f.write("[dbVesk]\nPATH=" + old.toUtf8() + "\n");
     }
     InjectFileError(file, EACCES); // root reads any file: the refusal is planted
-    startWith("no rights to read", "нет прав на чтение файла aliases.ini");
+    startWith("no rights to read", "не удаётся прочитать файл aliases.ini: нет прав на чтение");
     InjectFileError(file + ".*", EROFS);
     startWith("no rights to write",
               "Не удаётся записать файл «aliases.ini»: диск доступен только для чтения.");
@@ -304,7 +305,21 @@ TEST(OptionsFile, ReadNeverFailsOnShortOrOddLines) {
         EXPECT_EQ(o.PortDigit, c.digit) << c.line;
     }
     QFile::remove("Options.dat");
-    EXPECT_THROW(ReadOptions(), EFileError);
+    const auto failure = [] {
+        try {
+            ReadOptions();
+        } catch (const EFileError& e) {
+            return e.Message();
+        }
+        return QString("no error");
+    };
+    EXPECT_EQ(failure(), "Не удалось прочитать файл Options.dat: файл или устройство не найдены");
+    // A FIFO with a writer that never writes: refused at once, never read.
+    ASSERT_EQ(::mkfifo("Options.dat", 0600), 0);
+    const int writer = ::open("Options.dat", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    EXPECT_EQ(failure(), "Не удалось прочитать файл Options.dat: на этом месте находится не обычный файл");
+    ::close(writer);
     QDir::setCurrent(old);
 }
 

@@ -453,6 +453,19 @@ TEST_F(LinkTest, HexLogsRunTheirColumnAcrossMessages) {
     EXPECT_EQ(QFileInfo("receive.txt").size(), 0);
 }
 
+// A log that cannot be created says why in Russian.
+TEST_F(LinkTest, LogThatCannotBeCreatedTellsWhyInRussian) {
+    ASSERT_TRUE(QDir().mkdir("receive.txt"));
+    try {
+        RxLog.Open();
+        ADD_FAILURE() << "opened a folder";
+    } catch (const EFileError& e) {
+        EXPECT_EQ(e.Message(), "Не удалось создать файл receive.txt: на этом месте находится папка")
+            << e.Message().toStdString();
+    }
+    EXPECT_FALSE(RxLog.IsOpen());
+}
+
 TEST_F(LinkTest, UnwritableLogIsClosedAndReceptionGoesOn) {
     if (!QFile::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";

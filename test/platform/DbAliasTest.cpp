@@ -146,7 +146,8 @@ TEST_F(DbAliasTest, FileThatCannotBeReadOrWrittenIsToldInRussian) {
     const QString prefix = "Не удалось сохранить настройки псевдонима базы данных: ";
     ASSERT_TRUE(QDir().mkpath(AliasConfigPath()));
     QString text = failure("a folder");
-    EXPECT_TRUE(text == prefix + "на месте файла aliases.ini находится папка") << text.toStdString();
+    EXPECT_TRUE(text == prefix + "не удаётся прочитать файл aliases.ini: на этом месте находится папка")
+        << text.toStdString();
     EXPECT_TRUE(QFileInfo(AliasConfigPath()).isDir());
     EXPECT_FALSE(HasLatinWord(text)) << text.toStdString();
     EXPECT_TRUE(AliasPath("dbVesk").isEmpty());
@@ -154,7 +155,8 @@ TEST_F(DbAliasTest, FileThatCannotBeReadOrWrittenIsToldInRussian) {
     ASSERT_TRUE(QDir().rmdir(AliasConfigPath()));
     ASSERT_EQ(::mkfifo(QFile::encodeName(AliasConfigPath()).constData(), 0600), 0);
     text = failure("a FIFO");
-    EXPECT_TRUE(text == prefix + "на месте файла aliases.ini находится не обычный файл")
+    EXPECT_TRUE(text ==
+                prefix + "не удаётся прочитать файл aliases.ini: на этом месте находится не обычный файл")
         << text.toStdString();
     EXPECT_FALSE(AliasExists("dbVesk"));
     ASSERT_TRUE(QFile::remove(AliasConfigPath()));
@@ -164,7 +166,8 @@ TEST_F(DbAliasTest, FileThatCannotBeReadOrWrittenIsToldInRussian) {
     WriteFile("[other]\nPATH=/srv/other/\n");
     InjectFileError(AliasConfigPath(), EACCES);
     text = failure("no rights to read");
-    EXPECT_EQ(text, prefix + "нет прав на чтение файла aliases.ini") << text.toStdString();
+    EXPECT_EQ(text, prefix + "не удаётся прочитать файл aliases.ini: нет прав на чтение")
+        << text.toStdString();
     InjectFileError(AliasConfigPath() + ".*", EACCES);
     text = failure("no rights to write");
     EXPECT_TRUE(text.startsWith(prefix) && text.contains("нет прав на запись")) << text.toStdString();
@@ -176,6 +179,7 @@ TEST_F(DbAliasTest, FileThatCannotBeReadOrWrittenIsToldInRussian) {
     if (::geteuid() != 0) { // the same refusal from the file system itself
         QFile(AliasConfigPath()).setPermissions({});
         text = failure("chmod 000");
-        EXPECT_EQ(text, prefix + "нет прав на чтение файла aliases.ini") << text.toStdString();
+        EXPECT_EQ(text, prefix + "не удаётся прочитать файл aliases.ini: нет прав на чтение")
+            << text.toStdString();
     }
 }
