@@ -21,9 +21,7 @@ int injectError = 0;
 // The error planted for path by a test, or 0.
 int InjectedError(const QString& path) {
     QMutexLocker lock(&injectMutex);
-    if (injectError == 0 || !injectPattern.isValid() || injectPattern.pattern().isEmpty())
-        return 0;
-    return injectPattern.match(path).hasMatch() ? injectError : 0;
+    return injectError != 0 && injectPattern.match(path).hasMatch() ? injectError : 0;
 }
 
 // The reason of a failed write in Russian: the temporary file is created in the target's
