@@ -208,13 +208,12 @@ TEST_F(TableTest, StaleWorkFilesOfAnEndedRunAreRemoved) {
     ASSERT_EQ(::waitpid(child, nullptr, 0), child);
     const QString dead = QString::number(child), alive = QString::number(::getppid());
     const QStringList stale = {"Test23.DB.new" + dead, "Test23.DB.new" + dead + "-journal",
-                               "РВ.db.new" + dead, "РВ.db.new" + dead + "-journal"};
-    const QStringList kept = {"tests1.DB",
-                              "tests1.DB.new" + alive,
-                              "tests1.DB.new" + alive + "-journal",
+                               "РВ.db.new" + dead, "РВ.db.new" + dead + "-journal", "BlockNum.DB.new" + dead};
+    const QStringList kept = {"tests1.DB", "tests1.DB.new" + alive, "tests1.DB.new" + alive + "-journal",
                               "notes.txt.new" + dead,
-                              "BlockNum.DB.newer",
-                              "BlockNum.DB.new" + dead + ".bak"};
+                              // no process number: left to whoever made them
+                              "BlockNum.DB.new-999999", "BlockNum.DB.new0", "BlockNum.DB.new99999999999",
+                              "BlockNum.DB.newer", "BlockNum.DB.new" + dead + ".bak"};
     for (const QString& name : stale + kept) {
         QFile f(dir_.path() + "/" + name);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << name.toStdString();
