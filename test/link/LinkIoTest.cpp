@@ -160,6 +160,7 @@ TEST_F(SoundTest, SavedSoundGoesToTheFileInBlocks) {
     EXPECT_EQ(uint8_t(saved[1]), 0);
     EXPECT_EQ(uint8_t(saved[2999]), uint8_t((2998 * 7) & 0x7F));
     EXPECT_EQ(SoundFlags, 0);
+    EXPECT_EQ(SoundMode, 0);
     EXPECT_EQ(link_.Lamps[1], TLamp::White);
     EXPECT_TRUE(link_.Status[1].isEmpty());
     EXPECT_EQ(SoundRingFill(), 0);

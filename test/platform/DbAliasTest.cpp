@@ -118,7 +118,7 @@ TEST_F(DbAliasTest, LinkOrGarbageIsReplacedAndTheOldFileKeptAside) {
     QByteArray garbage("[other]\nPATH=/srv/other/\n");
     for (int i = 0; i < 600; ++i)
         garbage.append(char(0x80 + i % 100)).append(char(i % 7 == 0 ? '\n' : 0x01));
-    garbage.append("\nDRIVER=\x7f\n[dbVesk]\nPATH=/old/\n");
+    garbage.append("\nDRIVER=\x7f\n=no key\n[dbVesk]\nPATH=/old/\n");
     WriteFile(garbage);
     EXPECT_FALSE(SetAlias("dbVesk", "PARADOX", "/new/").isEmpty());
     EXPECT_EQ(FileText(), "[other]\nPATH=/srv/other/\n[dbVesk]\nDRIVER=PARADOX\nPATH=/new/\n");
