@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/SerialPorts.h"
+#include "platform/Table.h"
 #include "state/Options.h"
 #include "state/UVesk.h"
 
@@ -37,7 +38,12 @@ void TMainForm::FormCreate() {
         RxLock = new QRecursiveMutex;
     SetStartupDefaults();
     ResetTraceRings();
-    step(this, [] { EnsureDbAlias(); });
+    step(this, [this] {
+        if (const QString note = EnsureDbAlias(); !note.isEmpty())
+            MessageDlg(note, TMsgDlgType::Warning, mbOK, this);
+    });
+    // What a run killed while it made a table left beside the tables goes now.
+    RemoveStaleTableFiles(JournalFolder());
     ComHandle = -1;
 
     // The number and channel columns take their sample texts, or their titles when wider;

@@ -5,6 +5,8 @@
 #include "link/Transport.h"
 #include "platform/Errors.h"
 
+#include <cerrno>
+
 THexLog RxLog(QStringLiteral("receive.txt"));
 THexLog TxLog(QStringLiteral("transmit.txt"));
 
@@ -12,9 +14,12 @@ void THexLog::Open() {
     Close();
     column_ = 0;
     file_.setFileName(fileName_);
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        throw EFileError(
-            QStringLiteral("Не удалось создать файл %1: %2").arg(fileName_, file_.errorString()));
+    errno = 0;
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        const int error = errno;
+        throw EFileError(QStringLiteral("Не удалось создать файл %1: %2")
+                             .arg(fileName_, error != 0 ? SystemErrorText(error) : file_.errorString()));
+    }
     open_ = true;
 }
 

@@ -4,9 +4,13 @@
 #include "link/Builders.h"
 #include "link/LinkLog.h"
 #include "platform/Errors.h"
+#include "platform/SafeFile.h"
 #include "state/LinkView.h"
 
 #include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 uint8_t SoundRing[SoundRingSize];
 std::atomic<int32_t> SoundWriteIdx{0};
@@ -22,11 +26,61 @@ namespace {
 inline int32_t Wrap(int32_t i) {
     return ((i % SoundRingSize) + SoundRingSize) % SoundRingSize;
 }
+
+// The sound file is opened from a descriptor checked first (see OpenSoundFile), which
+// leaves a QFile without its name: the name is kept here for the error texts.
+class TSoundFile : public QFile {
+public:
+    void SetName(const QString& name) { name_ = name; }
+    QString fileName() const override { return name_; }
+
+private:
+    QString name_;
+};
+
+TSoundFile& TheSoundFile() {
+    static TSoundFile file;
+    return file;
+}
+
+// The last failure to open a sound file that was logged: a station asking again and again
+// for a missing file is logged once, until the failure changes or an open succeeds.
+QString lastOpenFailure;
+
+void LogOpenFailure(const QString& text) {
+    if (text == lastOpenFailure)
+        return;
+    lastOpenFailure = text;
+    qCWarning(lcLink).noquote() << "sound file:" << text;
+}
+
+// Opens a sound file by its bare name in the current folder: a regular file only, never
+// through a link (the file is the program's own: as root a link would let the station
+// overwrite any file), and without waiting on a FIFO or a device in its place. Unbuffered:
+// every block reaches the file when it is written, and an upload reads a chunk at a time.
+bool OpenSoundFile(const QString& name, bool writing) {
+    TSoundFile& f = TheSoundFile();
+    if (f.isOpen())
+        f.close();
+    f.SetName(name);
+    QString reason;
+    const int fd = OpenRegularFile(name, writing ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY, false, &reason);
+    if (fd >= 0 && f.open(fd, (writing ? QIODevice::WriteOnly : QIODevice::ReadOnly) | QIODevice::Unbuffered,
+                          QFileDevice::AutoCloseHandle)) {
+        lastOpenFailure.clear();
+        return true;
+    }
+    if (fd >= 0) {
+        ::close(fd);
+        reason = f.errorString();
+    }
+    LogOpenFailure(name + QStringLiteral(": ") + reason);
+    return false;
+}
 } // namespace
 
 QFile& SoundFile() {
-    static QFile file;
-    return file;
+    return TheSoundFile();
 }
 
 void WriteSoundToFile(int count) {
@@ -46,8 +100,11 @@ void WriteSoundToFile(int count) {
     QFile& f = SoundFile();
     if (!f.isOpen())
         return;
-    if (f.write(block, count) != count)
-        throw EFileError(QStringLiteral("Ошибка записи в файл %1: %2").arg(f.fileName(), f.errorString()));
+    errno = 0;
+    if (f.write(block, count) != count) {
+        const QString why = errno != 0 ? SystemErrorText(errno) : f.errorString();
+        throw EFileError(QStringLiteral("Ошибка записи в файл %1: %2").arg(f.fileName(), why));
+    }
 }
 
 bool StartFileSend() {
@@ -57,14 +114,13 @@ bool StartFileSend() {
     // A transfer still running gives its file up to the new request.
     if (f.isOpen())
         f.close();
+    const QString name = SoundMode == 2 ? QStringLiteral("phonems.pcm") : QStringLiteral("Title.pcm");
     try {
         if (SoundMode == 2) {
-            f.setFileName(QStringLiteral("phonems.pcm"));
             SendCmdSnd(2);
             LinkView().SetStatusText(1, QStringLiteral("Передача фонем"));
             LinkView().SetSoundLamps(TLamp::White, TLamp::White, TLamp::Green);
         } else {
-            f.setFileName(QStringLiteral("Title.pcm"));
             SendCmdSnd(3);
             LinkView().SetStatusText(1, QStringLiteral("Проверка НЧ"));
             LinkView().SetSoundLamps(TLamp::Green, TLamp::White, TLamp::White);
@@ -73,10 +129,8 @@ bool StartFileSend() {
         qCWarning(lcLink) << "file send:" << e.what();
         return false;
     }
-    // Unbuffered: the upload reads the file a chunk at a time, never ahead of it.
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    if (!OpenSoundFile(name, false)) {
         // The device has had its answer: the end command tells it nothing follows.
-        qCWarning(lcLink) << "file send:" << f.fileName() << f.errorString();
         try {
             SendCmdSnd(15);
         } catch (const std::exception& e) {
@@ -136,11 +190,7 @@ void HandleSoundCommand(int n) {
         SoundFirstByte = true;
         LinkView().SetStatusText(1, QStringLiteral("Приём и сохранение звука"));
         LinkView().SetSoundLamps(TLamp::White, TLamp::Green, TLamp::White);
-        if (f.isOpen())
-            f.close();
-        f.setFileName(QStringLiteral("phonems.pcm"));
-        // Unbuffered: every block reaches the file when it is written.
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        if (!OpenSoundFile(QStringLiteral("phonems.pcm"), true)) {
             LinkView().SetSoundLamp(1, TLamp::Red);
             SoundFlags &= ~SoundReceiving;
             LinkView().SetStatusText(1, QStringLiteral("Не удаётся открыть файл"));
@@ -196,4 +246,5 @@ void ResetSoundState() {
     SoundFirstByte = false;
     if (SoundFile().isOpen())
         SoundFile().close();
+    lastOpenFailure.clear();
 }

@@ -212,13 +212,11 @@ bool ParseParamsFile(const QByteArray& bytes, TParamsFile& out, QString* reason)
     const QString& word = lines[0];
     if (word.size() != 8)
         return refuse(QStringLiteral("строка 1: в служебном слове должно быть 8 цифр"));
-    for (int i = 0; i < 8; ++i) {
-        // Digits 1-3 are octal flag digits: 8 and 9 carry no flags.
-        const QChar last = i < 3 ? u'7' : u'9';
-        if (word[i] < u'0' || word[i] > last)
-            return refuse(i < 3 ? QStringLiteral("строка 1: цифры 1-3 служебного слова должны быть от 0 до 7")
-                                : QStringLiteral("строка 1: в служебном слове должны быть только цифры"));
-    }
+    // Any decimal digit, in the flag digits 1-3 too: the station may report 8 or 9 there,
+    // and a saved word comes back as it was written.
+    for (const QChar c : word)
+        if (c < u'0' || c > u'9')
+            return refuse(QStringLiteral("строка 1: в служебном слове должны быть только цифры"));
     out.ConfigWord = word;
     const int thresholdOrder[4] = {1, 4, 2, 5};
     for (int k = 0; k < 4; ++k)

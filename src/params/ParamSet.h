@@ -67,7 +67,7 @@ inline constexpr const char* ParamsFileName = "params.txt";
 QByteArray ParamsFileText();
 /// Parses the seven lines into out. Line 1 must be 8 decimal digits, lines 4 and 6
 /// integers 0-255, lines 5 and 7 integers; lines 2 and 3 are read by fixed columns and may
-/// be short; flag digits 1-3 of the word are 0-7. False when the text is refused (out is
+/// be short. False when the text is refused (out is
 /// then unspecified), with the line and the fault in reason.
 bool ParseParamsFile(const QByteArray& text, TParamsFile& out, QString* reason = nullptr);
 /// Copies a parsed set into the shared state.

@@ -1,13 +1,16 @@
 #include "platform/DbAlias.h"
 
 #include "platform/Errors.h"
+#include "platform/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QStringList>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,19 +28,44 @@ QString SectionName(const QString& line) {
     return {};
 }
 
-QList<TIniSection> ParseIni(const QString& text) {
+// A line that an alias file can hold: blank, a comment, a section header or key=value, in
+// UTF-8 without control characters.
+bool IniLine(const QByteArray& raw, QString& line) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    line = utf8(raw);
+    if (utf8.hasError())
+        return false;
+    for (QChar c : line)
+        if ((c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7F)
+            return false;
+    const QString t = line.trimmed();
+    return t.isEmpty() || t.startsWith(u';') || t.startsWith(u'#') || !SectionName(t).isEmpty() ||
+           t.indexOf(u'=') > 0;
+}
+
+// The file's lines by section; any other line (garbage, another file's text) is left out
+// and counted in *foreign.
+QList<TIniSection> ParseIni(const QByteArray& text, int* foreign = nullptr) {
     QList<TIniSection> sections{TIniSection{}};
-    QStringList lines = text.split(u'\n');
+    QList<QByteArray> lines = text.split('\n');
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
-    for (QString line : lines) {
-        if (line.endsWith(u'\r'))
-            line.chop(1);
+    int dropped = 0;
+    for (QByteArray raw : lines) {
+        if (raw.endsWith('\r'))
+            raw.chop(1);
+        QString line;
+        if (!IniLine(raw, line)) {
+            ++dropped;
+            continue;
+        }
         const QString name = SectionName(line);
         if (!name.isEmpty())
             sections.append(TIniSection{name, {}});
         sections.last().Lines.append(line);
     }
+    if (foreign)
+        *foreign = dropped;
     return sections;
 }
 
@@ -61,24 +89,46 @@ const TIniSection* FindSection(const QList<TIniSection>& sections, const QString
     return nullptr;
 }
 
-// Reads the file; false when it exists but cannot be read.
-bool ReadIni(QList<TIniSection>& sections, QString* reason = nullptr) {
-    QFile file(AliasConfigPath());
-    if (!file.exists()) {
-        sections = ParseIni(QString());
-        return true;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
+constexpr qint64 AliasFileLimit = 1024 * 1024; // far beyond any list of aliases
+
+// Reads the file (a missing one is empty); false with the reason when it exists but cannot
+// be read. Nothing but a regular file is read, and nothing in its place is waited on.
+bool ReadIni(QList<TIniSection>& sections, QByteArray* raw = nullptr, int* foreign = nullptr,
+             QString* reason = nullptr) {
+    QByteArray bytes;
+    sections = ParseIni(QByteArray());
+    QString why;
+    switch (ReadRegularFile(AliasConfigPath(), AliasFileLimit, bytes, &why)) {
+    case TReadResult::Failed:
         if (reason)
-            *reason = file.errorString();
+            *reason = QStringLiteral("не удаётся прочитать файл %1: %2")
+                          .arg(QFileInfo(AliasConfigPath()).fileName(), why);
         return false;
+    case TReadResult::NoFile:
+        break;
+    case TReadResult::Loaded:
+        sections = ParseIni(bytes, foreign);
+        break;
     }
-    sections = ParseIni(QString::fromUtf8(file.readAll()));
+    if (raw)
+        *raw = bytes;
     return true;
 }
 
-[[noreturn]] void SaveFailed(const QString& reason) {
-    throw EVeskError(QStringLiteral("Не удалось сохранить настройки псевдонима базы данных: %1").arg(reason));
+EVeskError SaveError(const QString& reason) {
+    return EVeskError(
+        QStringLiteral("Не удалось сохранить настройки псевдонима базы данных: %1").arg(reason));
+}
+
+// Keeps the file as it is under "<file>.bad" before it is replaced: a link to it when the
+// file system has links (a symbolic link stays the link itself), else a copy.
+QString KeepAside(const QByteArray& raw) {
+    const QString bad = AliasConfigPath() + QStringLiteral(".bad");
+    const QByteArray from = QFile::encodeName(AliasConfigPath()), to = QFile::encodeName(bad);
+    ::unlink(to.constData());
+    if (::linkat(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), 0) != 0)
+        WriteFileReplacing(bad, raw);
+    return bad;
 }
 
 } // namespace
@@ -106,17 +156,19 @@ bool AliasExists(const QString& alias) {
     return ReadIni(sections) && FindSection(sections, alias);
 }
 
-void SetAlias(const QString& alias, const QString& driver, const QString& path) {
+QString SetAlias(const QString& alias, const QString& driver, const QString& path) {
     const auto badChar = [](const QString& s) { return s.contains(u'\n') || s.contains(u'\r'); };
     if (alias.trimmed().isEmpty() || alias.contains(u'[') || alias.contains(u']') || badChar(alias) ||
         badChar(driver) || badChar(path))
-        SaveFailed(QStringLiteral("недопустимое имя или путь псевдонима \"%1\"").arg(alias));
+        throw SaveError(QStringLiteral("недопустимое имя или путь псевдонима \"%1\"").arg(alias));
 
     QString reason;
+    QByteArray raw;
+    int foreign = 0;
     QList<TIniSection> sections;
     // An unreadable file is not overwritten: the other aliases in it would be lost.
-    if (!ReadIni(sections, &reason))
-        SaveFailed(reason);
+    if (!ReadIni(sections, &raw, &foreign, &reason))
+        throw SaveError(reason);
 
     const TIniSection fresh{alias,
                             {QStringLiteral("[%1]").arg(alias), QStringLiteral("DRIVER=%1").arg(driver),
@@ -137,9 +189,11 @@ void SetAlias(const QString& alias, const QString& driver, const QString& path) 
         placed = true;
     }
     if (!placed) {
-        TIniSection& last = sections.last();
-        if (!last.Lines.isEmpty() && !last.Lines.last().trimmed().isEmpty())
-            last.Lines.append(QString());
+        if (!sections.isEmpty()) {
+            TIniSection& last = sections.last();
+            if (!last.Lines.isEmpty() && !last.Lines.last().trimmed().isEmpty())
+                last.Lines.append(QString());
+        }
         sections.append(fresh);
     }
 
@@ -151,13 +205,18 @@ void SetAlias(const QString& alias, const QString& driver, const QString& path) 
     const QString file = AliasConfigPath();
     const QString folder = QFileInfo(file).absolutePath();
     if (!QDir().mkpath(folder))
-        SaveFailed(QStringLiteral("не удалось создать папку %1").arg(folder));
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        SaveFailed(out.errorString());
-    const QByteArray bytes = text.toUtf8();
-    if (out.write(bytes) != bytes.size())
-        SaveFailed(out.errorString());
-    if (!out.commit())
-        SaveFailed(out.errorString());
+        throw SaveError(QStringLiteral("не удалось создать папку %1").arg(folder));
+    QString note;
+    try {
+        // Written through a file of its own renamed over the old one: a link in its place
+        // is replaced, never followed, and a failed write leaves the old file whole.
+        if (foreign > 0)
+            note = QStringLiteral("В файле псевдонимов %1 были строки, не являющиеся описанием псевдонимов. "
+                                  "Они не перенесены в новый файл; прежний файл сохранён как %2.")
+                       .arg(file, KeepAside(raw));
+        WriteFileReplacing(file, text.toUtf8());
+    } catch (const EVeskError& e) {
+        throw SaveError(e.Message());
+    }
+    return note;
 }

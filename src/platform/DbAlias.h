@@ -10,6 +10,9 @@ QString AliasConfigPath();
 /// exist or its PATH line is missing or malformed.
 QString AliasPath(const QString& alias);
 bool AliasExists(const QString& alias);
-/// Creates or rewrites an alias with its driver and folder and saves the file. Raises
-/// EVeskError when the file cannot be written.
-void SetAlias(const QString& alias, const QString& driver, const QString& path);
+/// Creates or rewrites an alias with its driver and folder and saves the file (through a
+/// file of its own renamed over the old one). Raises EVeskError, the file untouched, when
+/// it cannot be read or written. Lines that are no part of an alias file are left out of
+/// the new file, the old one kept beside it as "aliases.ini.bad"; the result then tells
+/// the operator so (empty otherwise).
+QString SetAlias(const QString& alias, const QString& driver, const QString& path);

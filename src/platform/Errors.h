@@ -26,5 +26,9 @@ public:
     using EVeskError::EVeskError;
 };
 
+/// The reason of a failed system call (an errno value) in Russian, without a full stop, to
+/// follow a colon: "нет места на диске".
+QString SystemErrorText(int error);
+
 /// Text of any caught exception, for the error display.
 QString ExceptionText(const std::exception& e);

@@ -1,5 +1,7 @@
 #include "platform/SerialPorts.h"
 
+#include "platform/Errors.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -64,8 +66,7 @@ QString OpenErrorText(const QString& path, int error) {
     case EWOULDBLOCK:
         return QStringLiteral("Порт %1 занят другой программой").arg(path);
     default:
-        return QStringLiteral("Не удалось открыть порт %1: %2")
-            .arg(path, QString::fromLocal8Bit(strerror(error)));
+        return QStringLiteral("Не удалось открыть порт %1: %2").arg(path, SystemErrorText(error));
     }
 }
 
@@ -124,7 +125,7 @@ int OpenSerialDevice(const QString& path, QString* errorText) {
             ::close(fd);
         if (errorText)
             *errorText = OpenErrorText(path, error);
-        qCWarning(lcSerialPorts) << "cannot open" << path << strerror(error);
+        qCWarning(lcSerialPorts).noquote() << "cannot open" << path << SystemErrorText(error);
         return -1;
     };
 

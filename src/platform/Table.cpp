@@ -1,6 +1,7 @@
 #include "platform/Table.h"
 
 #include "platform/Errors.h"
+#include "platform/SafeFile.h"
 
 #include <QAtomicInteger>
 #include <QCoreApplication>
@@ -8,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -131,6 +134,22 @@ QString SqlErrorReason(const QSqlError& error, const QString& path, bool writing
     return engine.isEmpty() ? cause : cause + QStringLiteral(".\nПодробности: ") + engine;
 }
 
+void RemoveStaleTableFiles(const QString& folder) {
+    // The table files are the only ".DB"/".db" files the journal makes.
+    static const QRegularExpression work(QStringLiteral("^(.+\\.db\\.new)\\d+(-journal|-wal|-shm)?$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    QSet<QString> prefixes;
+    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QRegularExpressionMatch m = work.match(name);
+        if (m.hasMatch())
+            prefixes.insert(m.captured(1));
+    }
+    for (const QString& prefix : prefixes)
+        RemoveStaleFiles(
+            folder, prefix,
+            {QString(), QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")});
+}
+
 TTable::TTable(QString folder, QString fileName, QList<TFieldDef> fields, QStringList primaryKey)
     : folder_(std::move(folder)), fileName_(std::move(fileName)), fields_(std::move(fields)),
       key_(std::move(primaryKey)),
@@ -234,7 +253,11 @@ void TTable::CreateTable() {
     // without replacing anything: a kill at any moment leaves no journal file or a
     // complete one, and a file another process made meanwhile is left alone.
     const QString temp = QStringLiteral("%1.new%2").arg(path).arg(QCoreApplication::applicationPid());
-    QFile::remove(temp);
+    const auto removeTemp = [&temp] {
+        QFile::remove(temp);
+        QFile::remove(temp + QStringLiteral("-journal"));
+    };
+    removeTemp();
     try {
         openConnection(true, temp);
         QSqlQuery create(Database());
@@ -242,7 +265,7 @@ void TTable::CreateTable() {
             throw EVeskError(reason(create.lastError(), true));
     } catch (const EVeskError& e) {
         closeConnection();
-        QFile::remove(temp);
+        removeTemp();
         throw fail(e.Message());
     }
     closeConnection();
@@ -251,10 +274,10 @@ void TTable::CreateTable() {
     if (moved != 0 && errno == EINVAL) // a file system without the no-replace rename
         moved = ::link(from.constData(), to.constData());
     const int error = moved == 0 ? 0 : errno;
-    QFile::remove(temp);
+    removeTemp();
     if (error != 0)
         throw fail(error == EEXIST ? QStringLiteral("файл %1 уже существует").arg(path)
-                                   : QString::fromLocal8Bit(strerror(error)));
+                                   : SystemErrorText(error));
     qCInfo(lcTable) << "created" << path;
 }
 

@@ -26,6 +26,11 @@ class QSqlQuery;
 /// the file.
 QString SqlErrorReason(const QSqlError& error, const QString& path, bool writing);
 
+/// Removes from folder the work files ("<table file>.new<pid>" and SQLite's "-journal",
+/// "-wal" and "-shm" of it) that a run killed while it made a table left behind, when
+/// their process has ended.
+void RemoveStaleTableFiles(const QString& folder);
+
 enum class TFieldType { String, Date, Time, Integer, SmallInt, Float, Memo };
 
 struct TFieldDef {

@@ -7,6 +7,8 @@
 #include "platform/Version.h"
 
 #include <QFile>
+#include <fcntl.h>
+#include <unistd.h>
 
 void WriteOptions(const QString& name) {
     // Written through a temporary file renamed over the old one: a write that fails (a full
@@ -15,9 +17,15 @@ void WriteOptions(const QString& name) {
 }
 
 TOptions ReadOptions() {
-    QFile f(OptionsFileName);
-    if (!f.open(QIODevice::ReadOnly))
-        throw EFileError(QString("Не удалось прочитать файл %1: %2").arg(OptionsFileName, f.errorString()));
+    // A regular file only: nothing in its place (a FIFO) holds the start waiting.
+    QString reason;
+    const int fd = OpenRegularFile(OptionsFileName, O_RDONLY, true, &reason);
+    QFile f;
+    if (fd < 0 || !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        throw EFileError(QString("Не удалось прочитать файл %1: %2").arg(OptionsFileName, reason));
+    }
     // The first line only, and no more of it than a port name can hold.
     constexpr qint64 limit = 64;
     QByteArray line = f.readLine(limit + 1);
@@ -37,10 +45,11 @@ TOptions ReadOptions() {
     return o;
 }
 
-void EnsureDbAlias() {
+QString EnsureDbAlias() {
     const QString folder = ProgramFolder();
     if (AliasPath("dbVesk") != folder)
-        SetAlias("dbVesk", "PARADOX", folder);
+        return SetAlias("dbVesk", "PARADOX", folder);
+    return {};
 }
 
 QString JournalFolder() {

@@ -19,8 +19,10 @@ struct TOptions {
 /// ERangeError when the line is not a bare port name (IsBarePortName) or empty.
 TOptions ReadOptions();
 
-/// Makes sure the alias "dbVesk" exists and points at the program's folder.
-void EnsureDbAlias();
+/// Makes sure the alias "dbVesk" exists and points at the program's folder. Raises
+/// EVeskError when the alias file cannot be read or written; the result is a note for the
+/// operator when the file held more than aliases (see SetAlias), else empty.
+QString EnsureDbAlias();
 /// The folder of the alias "dbVesk" (with its trailing '/'), where the tables live;
 /// the program's folder when the alias is not set.
 QString JournalFolder();

@@ -4,6 +4,7 @@
 #include "app/TMainForm.h"
 #include "platform/DbAlias.h"
 #include "platform/Errors.h"
+#include "platform/SafeFile.h"
 #include "platform/Version.h"
 #include "state/Options.h"
 #include "state/UVesk.h"
@@ -21,9 +22,12 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -136,6 +140,61 @@ TEST_F(StartupTest, UnwritableOptionsIsShownAndStartUpGoesOn) {
     MainForm->ClearMessageGrid(); // the lock exists: no crash
 }
 
+// The alias file in a state it cannot be read or written in: the operator reads why in
+// Russian, start-up goes on and the journal stays in the program's folder.
+TEST_F(StartupTest, AliasFileThatCannotBeUsedIsShownAndStartUpGoesOn) {
+    const QString file = config_ + "/vesk/aliases.ini";
+    const auto startWith = [&](const char* what, const QString& reason) {
+        dialogs_.clear();
+        Start(false);
+        ASSERT_EQ(dialogs_.size(), 1) << what;
+        EXPECT_EQ(dialogs_[0].Type, TMsgDlgType::Error) << what;
+        EXPECT_EQ(dialogs_[0].Text, "Не удалось сохранить настройки псевдонима базы данных: " + reason)
+            << what << ": " << dialogs_[0].Text.toStdString();
+        EXPECT_NE(RxLock, nullptr) << what;
+        EXPECT_TRUE(MainForm->IDB->menuAction()->isEnabled()) << what;
+        MainForm->ClearMessageGrid();
+        DestroyForms();
+    };
+    ASSERT_TRUE(QDir().mkpath(file));
+    startWith("a folder", "не удаётся прочитать файл aliases.ini: на этом месте находится папка");
+    ASSERT_TRUE(QDir().rmdir(file));
+
+    // The alias names the folder of an earlier place of the program.
+    const QString old = root_.path() + "/old/";
+    ASSERT_TRUE(QDir().mkpath(old));
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[dbVesk]\nPATH=" + old.toUtf8() + "\n");
+    }
+    InjectFileError(file, EACCES); // root reads any file: the refusal is planted
+    startWith("no rights to read", "не удаётся прочитать файл aliases.ini: нет прав на чтение");
+    InjectFileError(file + ".*", EROFS);
+    startWith("no rights to write",
+              "Не удаётся записать файл «aliases.ini»: диск доступен только для чтения.");
+    InjectFileError({}, 0);
+    EXPECT_EQ(AliasPath("dbVesk"), old) << "the file is left as it was";
+}
+
+// What a start killed while it made its tables left is gone at the next start.
+TEST_F(StartupTest, WorkFilesOfAKilledStartAreRemoved) {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const QString prog = root_.path() + "/prog/";
+    for (const QString& name : {"Test23.DB.new", "РВ.db.new"})
+        for (const QString& end : {"", "-journal"}) {
+            QFile f(prog + name + QString::number(child) + end);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        }
+    Start(false);
+    EXPECT_TRUE(QDir(prog).entryList({"*.new*"}, QDir::Files).isEmpty())
+        << QDir(prog).entryList(QDir::Files).join(' ').toStdString();
+}
+
 // A pseudo-terminal to stand for a serial port; closed with the object.
 class TPty {
 public:
@@ -246,7 +305,21 @@ TEST(OptionsFile, ReadNeverFailsOnShortOrOddLines) {
         EXPECT_EQ(o.PortDigit, c.digit) << c.line;
     }
     QFile::remove("Options.dat");
-    EXPECT_THROW(ReadOptions(), EFileError);
+    const auto failure = [] {
+        try {
+            ReadOptions();
+        } catch (const EFileError& e) {
+            return e.Message();
+        }
+        return QString("no error");
+    };
+    EXPECT_EQ(failure(), "Не удалось прочитать файл Options.dat: файл или устройство не найдены");
+    // A FIFO with a writer that never writes: refused at once, never read.
+    ASSERT_EQ(::mkfifo("Options.dat", 0600), 0);
+    const int writer = ::open("Options.dat", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    EXPECT_EQ(failure(), "Не удалось прочитать файл Options.dat: на этом месте находится не обычный файл");
+    ::close(writer);
     QDir::setCurrent(old);
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -159,6 +160,7 @@ TEST_F(SoundTest, SavedSoundGoesToTheFileInBlocks) {
     EXPECT_EQ(uint8_t(saved[1]), 0);
     EXPECT_EQ(uint8_t(saved[2999]), uint8_t((2998 * 7) & 0x7F));
     EXPECT_EQ(SoundFlags, 0);
+    EXPECT_EQ(SoundMode, 0);
     EXPECT_EQ(link_.Lamps[1], TLamp::White);
     EXPECT_TRUE(link_.Status[1].isEmpty());
     EXPECT_EQ(SoundRingFill(), 0);
@@ -201,6 +203,107 @@ TEST_F(SoundTest, FileRequestAnswersAndStartsTheUpload) {
     EXPECT_EQ(SoundFlags, 0);
     EXPECT_EQ(SoundMode, 0);
     EXPECT_EQ(link_.Status[1], "Не удаётся открыть файл");
+}
+
+// The sound files are the program's own: a link in their place is never followed (as root
+// it would overwrite any file of the system), and a FIFO or device is refused at once
+// instead of holding the window until someone opens its other end.
+TEST_F(SoundTest, OnlyARegularFileIsSavedIntoOrSent) {
+    ConnectStation();
+    QFile target("system-file");
+    ASSERT_TRUE(target.open(QIODevice::WriteOnly));
+    target.write("root:x:0:0\n");
+    target.close();
+    ASSERT_TRUE(QFile::link("system-file", "phonems.pcm"));
+    Feed("FA 8F 80 85 8A 8F 80 8F 81 FB 11 22");
+    EXPECT_EQ(link_.Lamps[1], TLamp::Red);
+    EXPECT_EQ(link_.Status[1], "Не удаётся открыть файл");
+    EXPECT_EQ(SoundFlags, 0);
+    Feed("FA 8F 80 85 8A 8F 80 8F 8F FB");
+    ASSERT_TRUE(target.open(QIODevice::ReadOnly));
+    EXPECT_EQ(target.readAll(), "root:x:0:0\n") << "the link's target is untouched";
+    target.close();
+
+    // A request for a file that is a link sends nothing of its target.
+    const auto request = [&](const char* command) {
+        station_.Clear();
+        Feed(command);
+        EXPECT_TRUE(station_.WaitForCount(20, std::chrono::seconds(5)));
+        EXPECT_EQ(SoundFlags, 0);
+        EXPECT_EQ(SoundMode, 0);
+        EXPECT_FALSE(SoundFile().isOpen());
+        EXPECT_TRUE(link_.Calls.isEmpty()) << "no upload started";
+        link_.Calls.clear();
+        return StationGot();
+    };
+    link_.Calls.clear();
+    EXPECT_EQ(request("FA 8F 80 85 8A 8F 80 8F 82 FB"),
+              "FA 8F 80 85 8A 8F 80 8F 82 FB FA 8F 80 85 8A 8F 80 8F 8F FB");
+    ASSERT_TRUE(QFile::remove("phonems.pcm"));
+
+    // FIFOs, first with their other end held open (where a plain open goes through), then
+    // with none (where it would wait for ever).
+    for (const char* name : {"phonems.pcm", "Title.pcm"})
+        ASSERT_EQ(::mkfifo(name, 0600), 0) << name;
+    const int reader = ::open("phonems.pcm", O_RDONLY | O_NONBLOCK);
+    const int writer = ::open("Title.pcm", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_GE(writer, 0);
+    Feed("FA 8F 80 85 8A 8F 80 8F 81 FB 11 22");
+    EXPECT_EQ(link_.Lamps[1], TLamp::Red);
+    EXPECT_EQ(SoundFlags, 0);
+    Feed("FA 8F 80 85 8A 8F 80 8F 8F FB");
+    EXPECT_EQ(request("FA 8F 80 85 8A 8F 80 8F 83 FB"),
+              "FA 8F 80 85 8A 8F 80 8F 83 FB FA 8F 80 85 8A 8F 80 8F 8F FB");
+    ::close(reader);
+    ::close(writer);
+    Feed("FA 8F 80 85 8A 8F 80 8F 81 FB 11 22");
+    EXPECT_EQ(link_.Lamps[1], TLamp::Red);
+    Feed("FA 8F 80 85 8A 8F 80 8F 8F FB");
+    EXPECT_EQ(request("FA 8F 80 85 8A 8F 80 8F 83 FB"),
+              "FA 8F 80 85 8A 8F 80 8F 83 FB FA 8F 80 85 8A 8F 80 8F 8F FB");
+    EXPECT_EQ(request("FA 8F 80 85 8A 8F 80 8F 82 FB"),
+              "FA 8F 80 85 8A 8F 80 8F 82 FB FA 8F 80 85 8A 8F 80 8F 8F FB");
+}
+
+namespace {
+QStringList* loggedLines = nullptr;
+void RecordLog(QtMsgType, const QMessageLogContext& context, const QString& text) {
+    if (loggedLines && context.category && QByteArray(context.category) == "vesk.link")
+        loggedLines->append(text);
+}
+} // namespace
+
+// A station that asks again and again for a file that is missing is logged once, not once
+// per request, until the failure changes.
+TEST_F(SoundTest, ARepeatedFailureToOpenIsLoggedOnce) {
+    ConnectStation();
+    QStringList lines;
+    loggedLines = &lines;
+    const QtMessageHandler old = qInstallMessageHandler(RecordLog);
+    const auto ask = [&](int times) {
+        for (int i = 0; i < times; ++i)
+            Feed("FA 8F 80 85 8A 8F 80 8F 83 FB");
+    };
+    ask(50);
+    EXPECT_EQ(lines.size(), 1) << lines.join(u'\n').toStdString();
+    QDir().mkdir("Title.pcm");
+    ask(5);
+    EXPECT_EQ(lines.size(), 2) << "another reason is logged: " << lines.join(u'\n').toStdString();
+    QDir().rmdir("Title.pcm");
+    ask(1);
+    EXPECT_EQ(lines.size(), 3);
+    {
+        QFile t("Title.pcm");
+        ASSERT_TRUE(t.open(QIODevice::WriteOnly));
+    }
+    ask(1);
+    EXPECT_TRUE(SoundFile().isOpen());
+    QFile::remove("Title.pcm");
+    ask(3);
+    EXPECT_EQ(lines.size(), 4) << "after a success the failure is new again";
+    qInstallMessageHandler(old);
+    loggedLines = nullptr;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -349,6 +452,19 @@ TEST_F(LinkTest, HexLogsRunTheirColumnAcrossMessages) {
     RxLog.Open();
     EXPECT_EQ(RxLog.Column(), 0) << "reopening starts a new file";
     EXPECT_EQ(QFileInfo("receive.txt").size(), 0);
+}
+
+// A log that cannot be created says why in Russian.
+TEST_F(LinkTest, LogThatCannotBeCreatedTellsWhyInRussian) {
+    ASSERT_TRUE(QDir().mkdir("receive.txt"));
+    try {
+        RxLog.Open();
+        ADD_FAILURE() << "opened a folder";
+    } catch (const EFileError& e) {
+        EXPECT_EQ(e.Message(), "Не удалось создать файл receive.txt: на этом месте находится папка")
+            << e.Message().toStdString();
+    }
+    EXPECT_FALSE(RxLog.IsOpen());
 }
 
 TEST_F(LinkTest, UnwritableLogIsClosedAndReceptionGoesOn) {

@@ -188,13 +188,22 @@ TEST_F(ParamSetTest, RefusedFilesChangeNothing) {
     EXPECT_EQ(LoadParamsFile(dir_.path()), TParamsLoad::Refused) << "a folder cannot be read";
 }
 
-TEST_F(ParamSetTest, FlagDigitsAboveSevenAreRefusedFromTheFileAndNeverWrittenByABox) {
+// What the program writes, it reads: the station may report 8 or 9 in a flag digit, and the
+// saved word comes back as it was; a box never writes anything but a digit.
+TEST_F(ParamSetTest, EveryDigitTheStationSendsComesBackFromTheFileAndABoxWritesDigits) {
+    ConfigWord = "98911111";
+    SaveParamsFile(Path());
+    SetStartupDefaults();
+    QString reason;
+    EXPECT_EQ(LoadParamsFile(Path(), &reason), TParamsLoad::Loaded) << reason.toStdString();
+    EXPECT_EQ(ConfigWord, "98911111");
+    SetStartupDefaults();
+
     const struct {
         const char* text;
         const char* reason;
     } refused[] = {
-        {"08111111\r\n\r\n\r\n1\r\n1\r\n1\r\n1\r\n", "строка 1"},
-        {"01911111\r\n\r\n\r\n1\r\n1\r\n1\r\n1\r\n", "строка 1"},
+        {"0:111111\r\n\r\n\r\n1\r\n1\r\n1\r\n1\r\n", "строка 1"},
         {"0111111A\r\n\r\n\r\n1\r\n1\r\n1\r\n1\r\n", "строка 1"},
         {"01111111\r\n\r\n\r\n1\r\n1\r\n300\r\n1\r\n", "строка 6"},
         {"01111111\r\n\r\n\r\n1\r\nx\r\n1\r\n1\r\n", "строка 5"},
@@ -207,8 +216,9 @@ TEST_F(ParamSetTest, FlagDigitsAboveSevenAreRefusedFromTheFileAndNeverWrittenByA
         EXPECT_TRUE(reason.contains(r.reason)) << reason.toStdString();
         EXPECT_EQ(ConfigWord, "01111111");
     }
-    Write("01171119\r\n\r\n\r\n1\r\n1\r\n1\r\n1\r\n");
-    EXPECT_EQ(LoadParamsFile(Path()), TParamsLoad::Loaded) << "8 and 9 are fine past the flag digits";
+    Write("08971119\r\n\r\n\r\n1\r\n1\r\n1\r\n1\r\n");
+    EXPECT_EQ(LoadParamsFile(Path()), TParamsLoad::Loaded) << "8 and 9 are digits in any place";
+    EXPECT_EQ(ConfigWord, "08971119");
 
     // A word from the station may hold 8 or 9 in a flag digit: a box keeps it a digit.
     ConfigWord = "08911111";

@@ -121,8 +121,16 @@ TEST_F(SerialPortsTest, MissingOrForbiddenDeviceGivesRussianText) {
     QString error;
     const QString path = SerialDevicePath("ttyUSB7");
     EXPECT_EQ(OpenSerialDevice(path, &error), -1);
-    EXPECT_TRUE(error.startsWith("Не удалось открыть порт " + path + ": ")) << error.toStdString();
+    EXPECT_EQ(error, "Не удалось открыть порт " + path + ": файл или устройство не найдены")
+        << error.toStdString();
     EXPECT_EQ(OpenSerialDevice(path), -1); // no error text wanted
+    // A file that is no terminal in the port's place: the system's reason in Russian too.
+    QFile plain(dev_.path() + "/ttyS5");
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    EXPECT_EQ(OpenSerialDevice(plain.fileName(), &error), -1);
+    EXPECT_EQ(error, "Не удалось открыть порт " + plain.fileName() + ": это не последовательный порт")
+        << error.toStdString();
 
     if (geteuid() == 0)
         GTEST_SKIP() << "root opens any device file; the permission text cannot be provoked";

@@ -8,6 +8,8 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -194,6 +196,32 @@ TEST_F(TableTest, EmptyFileIsCompletedAndCreationLeavesNoLitter) {
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files, QDir::Name), QStringList({"Test23.DB", "tests1.DB"}));
     made.Open();
     EXPECT_TRUE(made.AllRows().isEmpty());
+}
+
+// A run killed while it made a table leaves its work file (and SQLite's journal of it) beside
+// the tables; the next start removes what a process that has ended left, and nothing else.
+TEST_F(TableTest, StaleWorkFilesOfAnEndedRunAreRemoved) {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const QString dead = QString::number(child), alive = QString::number(::getppid());
+    const QStringList stale = {"Test23.DB.new" + dead, "Test23.DB.new" + dead + "-journal",
+                               "РВ.db.new" + dead, "РВ.db.new" + dead + "-journal", "BlockNum.DB.new" + dead};
+    const QStringList kept = {"tests1.DB", "tests1.DB.new" + alive, "tests1.DB.new" + alive + "-journal",
+                              "notes.txt.new" + dead,
+                              // no process number: left to whoever made them
+                              "BlockNum.DB.new-999999", "BlockNum.DB.new0", "BlockNum.DB.new99999999999",
+                              "BlockNum.DB.newer", "BlockNum.DB.new" + dead + ".bak"};
+    for (const QString& name : stale + kept) {
+        QFile f(dir_.path() + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << name.toStdString();
+    }
+    RemoveStaleTableFiles(dir_.path());
+    QStringList expected = kept;
+    expected.sort();
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files, QDir::Name), expected);
 }
 
 TEST_F(TableTest, UnwritablePlaceRaisesAndLeavesNothing) {
