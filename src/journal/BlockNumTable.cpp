@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "runs/JournalWriters.h"
 
 #include <QLoggingCategory>
 #include <QMetaMethod>
@@ -436,7 +437,9 @@ bool SaveBlockNums(const QString& loko, int kind, const QDateTime& when, const Q
         if (t)
             t->Cancel();
         qCWarning(lcBlockNum) << "import failed:" << ExceptionText(e);
-        ShowError("Ошибка при записи заводских номеров: " + ExceptionText(e));
+        // Told once the result's wait is over; failures met while the operator reads it
+        // come together in one more dialog.
+        TellOperatorLater(TNotice::BlockNums, ExceptionText(e));
     }
     BlockNumImporting = false;
     return ok;

@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QTimer>
+#include <iterator>
 #include <utility>
 
 Q_LOGGING_CATEGORY(lcJournal, "vesk.journal")
@@ -134,42 +135,104 @@ TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const
 
 namespace {
 
-QStringList refusedRows;   // texts of refused rows that wait for the operator
-bool refusalShown = false; // a dialog of them is open or on its way
+constexpr int MaxListed = 10;
 
-// The error dialog runs the event loop, so the station's next results are handled while
-// the operator reads it; those refused meanwhile are named together once it is closed,
-// not in a dialog each.
-void ShowRefusedRows() {
+// What the operator is told of each kind of failure, from the items gathered while no
+// dialog of it could be shown.
+QString Compose(TNotice kind, const QStringList& items) {
+    switch (kind) {
+    case TNotice::JournalRow: {
+        QString message =
+            items.size() == 1
+                ? items.first()
+                : QStringLiteral("Не сохранены в журнале %1 результатов:\n\n").arg(items.size()) +
+                      items.mid(0, MaxListed).join(QStringLiteral("\n\n"));
+        if (items.size() > MaxListed)
+            message += QStringLiteral("\n\n… и ещё %1").arg(items.size() - MaxListed);
+        return message;
+    }
+    case TNotice::BlockNums: {
+        // A full disk fails every set alike: each reason is named once.
+        QStringList reasons;
+        for (const QString& item : items)
+            if (!reasons.contains(item))
+                reasons.append(item);
+        QString message = QStringLiteral("Ошибка при записи заводских номеров");
+        if (items.size() > 1)
+            message += QStringLiteral(" (не записано наборов: %1)").arg(items.size());
+        message += QStringLiteral(": ") + reasons.mid(0, MaxListed).join(u'\n');
+        if (reasons.size() > MaxListed)
+            message += QStringLiteral("\n… и ещё причин: %1").arg(reasons.size() - MaxListed);
+        return message;
+    }
+    case TNotice::LostResults: {
+        constexpr int shown = 20;
+        QString list = items.mid(0, shown).join(QStringLiteral(", "));
+        if (items.size() > shown)
+            list += QStringLiteral(" и ещё %1").arg(items.size() - shown);
+        return QStringLiteral("Станция сообщила результаты, которые программа не смогла принять (их пришло "
+                              "слишком много подряд или они пришли во время теста 1). "
+                              "Не записаны в журнал (%1):\n%2")
+            .arg(items.size())
+            .arg(list);
+    }
+    }
+    return items.join(u'\n');
+}
+
+constexpr TNotice Kinds[] = {TNotice::LostResults, TNotice::JournalRow, TNotice::BlockNums};
+
+QStringList gathered[std::size(Kinds)]; // items that wait for the operator, by kind
+bool noticeShown = false;               // a dialog of them is open or on its way
+
+QStringList& Gathered(TNotice kind) {
+    return gathered[int(kind)];
+}
+
+// A dialog runs the event loop, so the station's next results are handled while the
+// operator reads it; failures met meanwhile are named together once it is closed, not
+// in a dialog each, and never in a dialog over another.
+void ShowGathered() {
     if (TestWaitRunning()) { // the dialog would hold the wait, and the results behind it
-        QTimer::singleShot(100, QCoreApplication::instance(), ShowRefusedRows);
+        QTimer::singleShot(100, QCoreApplication::instance(), ShowGathered);
         return;
     }
-    while (!refusedRows.isEmpty()) {
-        constexpr int MaxListed = 10;
-        const QStringList rows = std::exchange(refusedRows, {});
-        QString message =
-            rows.size() == 1 ? rows.first()
-                             : QStringLiteral("Не сохранены в журнале %1 результатов:\n\n").arg(rows.size()) +
-                                   rows.mid(0, MaxListed).join(QStringLiteral("\n\n"));
-        if (rows.size() > MaxListed)
-            message += QStringLiteral("\n\n… и ещё %1").arg(rows.size() - MaxListed);
-        ShowError(message);
+    for (bool any = true; any;) {
+        any = false;
+        for (TNotice kind : Kinds) {
+            if (Gathered(kind).isEmpty())
+                continue;
+            any = true;
+            ShowError(Compose(kind, std::exchange(Gathered(kind), {})));
+        }
     }
-    refusalShown = false;
+    noticeShown = false;
 }
 
 } // namespace
+
+void TellOperatorLater(TNotice kind, const QString& item) {
+    Gathered(kind).append(item);
+    if (noticeShown || !QCoreApplication::instance())
+        return;
+    noticeShown = true;
+    // Shown once the wait in progress has ended.
+    QTimer::singleShot(0, QCoreApplication::instance(), ShowGathered);
+}
+
+QStringList UntoldNotices() {
+    QStringList untold;
+    for (TNotice kind : Kinds)
+        if (!Gathered(kind).isEmpty())
+            untold.append(Compose(kind, Gathered(kind)));
+    return untold;
+}
 
 void ReportJournalFailure(const QString& fileName, const TJournalWrite& write, const QString& result) {
     if (write.Ok)
         return;
     const QString which = result.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(result);
-    refusedRows
-        << QStringLiteral("Результат%1 не сохранён в журнале «%2».\n%3").arg(which, fileName, write.Error);
-    if (refusalShown)
-        return;
-    refusalShown = true;
-    // Shown once the wait that wrote the row has ended.
-    QTimer::singleShot(0, QCoreApplication::instance(), ShowRefusedRows);
+    TellOperatorLater(
+        TNotice::JournalRow,
+        QStringLiteral("Результат%1 не сохранён в журнале «%2».\n%3").arg(which, fileName, write.Error));
 }

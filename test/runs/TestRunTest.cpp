@@ -339,6 +339,7 @@ TEST_F(TestRunTest, TestOneRunsSeventySecondsAndEndsWithTheResetByte) {
 
     EXPECT_TRUE(dialogs_.isEmpty());
     MainForm->ITest1Click(); // the next test
+    ASSERT_TRUE(PumpUntil([this] { return !dialogs_.isEmpty(); }, 2000)) << "told once its wait is over";
     ASSERT_EQ(dialogs_.size(), 1);
     EXPECT_TRUE(dialogs_[0].Text.endsWith("Не записаны в журнал (1):\nТест 1 код 0000012"))
         << dialogs_[0].Text.toStdString();
