@@ -410,6 +410,9 @@ bool SaveBlockNums(const QString& loko, int kind, const QDateTime& when, const Q
                 QStringLiteral("Таблица %1 не открыта").arg(QString::fromLatin1(BlockNumFileName)));
         if (blocks.size() != 8)
             throw ERangeError(QStringLiteral("Нужно 8 заводских номеров, получено %1").arg(blocks.size()));
+        // A table that did not open before (a full disk at start) is tried again each time.
+        if (!t->Active())
+            t->Open();
         TRow key{loko};
         for (const QString& b : blocks)
             key.append(b);

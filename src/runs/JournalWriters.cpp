@@ -1,5 +1,6 @@
 #include "runs/JournalWriters.h"
 
+#include "journal/Attenuation.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
@@ -165,6 +166,9 @@ QString Compose(TNotice kind, const QStringList& items) {
             message += QStringLiteral("\n… и ещё причин: %1").arg(reasons.size() - MaxListed);
         return message;
     }
+    case TNotice::Attenuation:
+        return QStringLiteral("Таблица %1 не открыта: станция получает нулевые коррекции ослабления.\n%2")
+            .arg(QString::fromUtf8(AttenuationFileName), items.join(u'\n'));
     case TNotice::LostResults: {
         constexpr int shown = 20;
         QString list = items.mid(0, shown).join(QStringLiteral(", "));
@@ -180,7 +184,8 @@ QString Compose(TNotice kind, const QStringList& items) {
     return items.join(u'\n');
 }
 
-constexpr TNotice Kinds[] = {TNotice::LostResults, TNotice::JournalRow, TNotice::BlockNums};
+constexpr TNotice Kinds[] = {TNotice::LostResults, TNotice::JournalRow, TNotice::BlockNums,
+                             TNotice::Attenuation};
 
 QStringList gathered[std::size(Kinds)]; // items that wait for the operator, by kind
 bool noticeShown = false;               // a dialog of them is open or on its way
@@ -220,11 +225,11 @@ void TellOperatorLater(TNotice kind, const QString& item) {
     QTimer::singleShot(0, QCoreApplication::instance(), ShowGathered);
 }
 
-QStringList UntoldNotices() {
+QStringList TakeUntoldNotices() {
     QStringList untold;
     for (TNotice kind : Kinds)
         if (!Gathered(kind).isEmpty())
-            untold.append(Compose(kind, Gathered(kind)));
+            untold.append(Compose(kind, std::exchange(Gathered(kind), {})));
     return untold;
 }
 

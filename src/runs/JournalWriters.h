@@ -40,11 +40,12 @@ TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const
 void ReportJournalFailure(const QString& fileName, const TJournalWrite& write, const QString& result = {});
 
 /// Kinds of failure told through TellOperatorLater, each in a dialog of its own.
-enum class TNotice { LostResults, JournalRow, BlockNums };
+enum class TNotice { LostResults, JournalRow, BlockNums, Attenuation };
 /// Tells the operator of a failure met while results are handled without holding them
 /// up: the dialog is shown once no test wait is in progress, and failures that come
 /// while the operator reads a dialog are named together in one more, one dialog a kind.
-/// LostResults: "Тест 2 код 0000000"; JournalRow: the whole text; BlockNums: the reason.
+/// LostResults: "Тест 2 код 0000000"; JournalRow: the whole text; BlockNums and
+/// Attenuation: the reason.
 void TellOperatorLater(TNotice kind, const QString& item);
-/// The texts of the failures not shown yet (for the log when the program ends).
-QStringList UntoldNotices();
+/// Takes the texts of the failures not shown yet (for the log when the program ends).
+QStringList TakeUntoldNotices();
