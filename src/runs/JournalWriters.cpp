@@ -11,7 +11,11 @@
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
 #include <QTimer>
+#include <algorithm>
 #include <iterator>
 #include <utility>
 
@@ -33,6 +37,36 @@ TJournalWrite Append(const QString& folder, const char* fileName, const QList<TF
         return {true, {}};
     } catch (const std::exception& e) {
         qCWarning(lcJournal) << "row not saved in" << fileName << ExceptionText(e);
+        return {false, ExceptionText(e)};
+    }
+}
+
+// Appends the rows in one transaction: all of them or none.
+TJournalWrite AppendAll(const QString& folder, const char* fileName, const QList<TFieldDef>& fields,
+                        const QList<TRow>& rows) {
+    if (rows.isEmpty())
+        return {true, {}};
+    try {
+        TTable table(folder, QString::fromLatin1(fileName), fields);
+        table.OpenOrCreate();
+        {
+            QSqlDatabase db = table.Database(); // let go before the table closes
+            if (!db.transaction())
+                throw EVeskError(SqlErrorReason(db.lastError(), table.FilePath(), true));
+            try {
+                for (const TRow& row : rows)
+                    table.Append(row);
+                if (!db.commit())
+                    throw EVeskError(SqlErrorReason(db.lastError(), table.FilePath(), true));
+            } catch (...) {
+                db.rollback();
+                throw;
+            }
+        }
+        table.Close();
+        return {true, {}};
+    } catch (const std::exception& e) {
+        qCWarning(lcJournal) << rows.size() << "rows not saved in" << fileName << ExceptionText(e);
         return {false, ExceptionText(e)};
     }
 }
@@ -74,10 +108,13 @@ QList<TFieldDef> Test23Fields() {
     };
 }
 
-TJournalWrite AppendTests1Row(const QString& folder, const QString& event, const QString& code,
-                              const QString& word) {
+namespace {
+
+// A "tests1.DB" row from the shared state at this moment (one reading of the clock for
+// both the date and the time).
+TRow Tests1Row(const QString& event, const QString& code, const QString& word) {
     const QDateTime now = Clock().Now(); // one reading: date and time of the same moment
-    const TRow row{
+    return {
         now.date(),
         now.time(),
         event,
@@ -101,16 +138,15 @@ TJournalWrite AppendTests1Row(const QString& folder, const QString& event, const
         ParamBlock2[2],
         VswrPacked,
     };
-    return Append(folder, Tests1FileName, Tests1Fields(), row);
 }
 
-TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const QString& code,
-                              const QString& word, const QString& direction, const TResultContext* result) {
+TRow Test23Row(const QString& event, const QString& code, const QString& word, const QString& direction,
+               const TResultContext* result) {
     const TResultContext now = result ? TResultContext() : SessionContext();
     if (!result)
         result = &now;
     const QDateTime moment = Clock().Now();
-    const TRow row{
+    return {
         moment.date(),
         moment.time(),
         event,
@@ -131,7 +167,18 @@ TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const
         result->ToneG,
         result->ToneM,
     };
-    return Append(folder, Test23FileName, Test23Fields(), row);
+}
+
+} // namespace
+
+TJournalWrite AppendTests1Row(const QString& folder, const QString& event, const QString& code,
+                              const QString& word) {
+    return Append(folder, Tests1FileName, Tests1Fields(), Tests1Row(event, code, word));
+}
+
+TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const QString& code,
+                              const QString& word, const QString& direction, const TResultContext* result) {
+    return Append(folder, Test23FileName, Test23Fields(), Test23Row(event, code, word, direction, result));
 }
 
 namespace {
@@ -240,4 +287,64 @@ void ReportJournalFailure(const QString& fileName, const TJournalWrite& write, c
     TellOperatorLater(
         TNotice::JournalRow,
         QStringLiteral("Результат%1 не сохранён в журнале «%2».\n%3").arg(which, fileName, write.Error));
+}
+
+int JournalWaitingResults(const QString& folder) {
+    struct TWaiting {
+        TFrame Frame;
+        TResultContext Context;
+    };
+    QList<TWaiting> waiting;
+    for (int i = 0; i < std::clamp(ResultCount, 0, ResultQueueSize); ++i)
+        if (ResultQueue[i].State == 2)
+            waiting.append({ResultQueue[i], ResultContexts[i]});
+    for (const TPendingResult& p : ResultBacklog)
+        waiting.append({p.Frame, p.Context});
+    ResultCount = 0;
+    ResultBacklog.clear();
+
+    const QString direction =
+        ResultQueueFromStation || TestDirection.isEmpty() ? QStringLiteral("От РВ") : TestDirection;
+    QList<TRow> rows1, rows23;
+    QStringList names1, names23;
+    QSet<QStringList> savedSets;
+    for (const TWaiting& w : waiting) {
+        const int test = w.Frame.Nibbles[7];
+        if (w.Frame.Code != 0xE2 || w.Frame.Count != 8 || test < 1 || test > 3)
+            continue;
+        const QString code = ResultCodeOf(w.Frame);
+        const QString event = QStringLiteral("Тест %1").arg(test);
+        if (test == 1) {
+            rows1.append(Tests1Row(event, code, SelfTestNorma(code) ? "Норма" : "Брак"));
+            names1.append(event + QStringLiteral(" код ") + code);
+        } else {
+            // A set saved again now changes nothing: each is saved once.
+            const QStringList set = QStringList{w.Context.Loco} + BlockNumStrings(w.Context.BlockNums);
+            if (set.size() > 1 && !savedSets.contains(set)) {
+                savedSets.insert(set);
+                FlushBlockNumDigits(w.Context);
+            }
+            rows23.append(
+                Test23Row(event, code, RadioTestNorma(test, code) ? "Норма" : "Брак", direction, &w.Context));
+            names23.append(event + QStringLiteral(" код ") + code);
+        }
+    }
+    int written = 0;
+    const auto write = [&](const char* fileName, const QList<TFieldDef>& fields, const QList<TRow>& rows,
+                           const QStringList& names) {
+        const TJournalWrite w = AppendAll(folder, fileName, fields, rows);
+        if (w.Ok) {
+            written += int(rows.size());
+            return;
+        }
+        for (const QString& name : names)
+            qCWarning(lcJournal).noquote() << "result not journalled:" << name << "-" << w.Error;
+    };
+    write(Tests1FileName, Tests1Fields(), rows1, names1);
+    write(Test23FileName, Test23Fields(), rows23, names23);
+    if (!waiting.isEmpty())
+        qCInfo(lcJournal) << "results journalled at the end of the run:" << written << "of" << waiting.size();
+    for (const QString& text : TakeUntoldNotices())
+        qCWarning(lcJournal).noquote() << "not told to the operator:" << text;
+    return written;
 }

@@ -49,3 +49,8 @@ enum class TNotice { LostResults, JournalRow, BlockNums, Attenuation };
 void TellOperatorLater(TNotice kind, const QString& item);
 /// Takes the texts of the failures not shown yet (for the log when the program ends).
 QStringList TakeUntoldNotices();
+
+/// At the end of the run: journals every result still waiting in the queue and the
+/// backlog (with its factory numbers) in one go a table, and names in the log the results
+/// that could not be written and the failures not yet told. Returns how many were written.
+int JournalWaitingResults(const QString& folder);
