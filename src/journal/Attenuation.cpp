@@ -39,12 +39,11 @@ void OpenAttenuationTable() {
     failureTold = false;
 }
 
-bool ReopenAttenuationTable() {
+void ReopenAttenuationTable() {
     if (table || !openFailed)
-        return false;
+        return;
     OpenAttenuationTable();
     qCInfo(lcAttenuation) << "opened after an earlier failure";
-    return true;
 }
 
 void CloseAttenuationTable() {

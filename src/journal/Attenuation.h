@@ -22,9 +22,9 @@ inline constexpr const char* AttenuationFileName = "РВ.db";
 /// EVeskError with the reason when it can neither be opened nor created; the table is then
 /// tried again when it is next needed (ReopenAttenuationTable).
 void OpenAttenuationTable();
-/// Opens the table again when its last opening failed (a full disk at start); true when
-/// it opened now. Raises EVeskError with the reason when it still fails.
-bool ReopenAttenuationTable();
+/// Opens the table again when its last opening failed (a full disk at start). Raises
+/// EVeskError with the reason when it still fails.
+void ReopenAttenuationTable();
 /// Closes the table. Raises EVeskError when closing fails.
 void CloseAttenuationTable();
 /// The open table, or nullptr when it is not open.
