@@ -174,6 +174,16 @@ TEST_F(JournalWritersTest, ResultsStillWaitingAreJournalledAtTheEndOrNamedInTheL
     EXPECT_FALSE(log.contains("0100000")) << "what its wait took is not named";
     EXPECT_TRUE(log.contains("Ошибка при записи заводских номеров: диск заполнен")) << log.toStdString();
     EXPECT_TRUE(TakeUntoldNotices().isEmpty());
+
+    // Neither table: the self-test result is named too.
+    logged.clear();
+    qInstallMessageHandler(Keep);
+    ASSERT_TRUE(QFile::remove(refused + Tests1FileName));
+    ASSERT_TRUE(QDir().mkpath(refused + Tests1FileName));
+    fill();
+    EXPECT_EQ(JournalWaitingResults(refused), 0);
+    qInstallMessageHandler(before);
+    EXPECT_TRUE(logged.join('\n').contains("result not journalled: Тест 1 код 0000000"));
 }
 
 // The main window's writers in a place where no journal can exist.
