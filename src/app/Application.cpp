@@ -2,6 +2,7 @@
 
 #include "app/TAboutBox.h"
 #include "app/TMainForm.h"
+#include "journal/BlockNumTable.h"
 #include "journal/TFDB.h"
 #include "journal/TFDB23.h"
 #include "journal/TFDBRV.h"
@@ -184,5 +185,12 @@ void InstallEndOfRun() {
 }
 
 void FinishRun() {
+    // No dialog may hold the end: a factory-number row the operator left half edited is
+    // given up, as the window's end would give it up, before the waiting sets are saved.
+    if (TBlockNumTable* t = BlockNumTable();
+        t && (t->State() == TDataState::Edit || t->State() == TDataState::Insert)) {
+        qCWarning(lcApp) << "factory-number row left in edit at the end of the run: not saved";
+        t->Cancel();
+    }
     JournalWaitingResults(JournalFolder());
 }
