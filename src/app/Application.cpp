@@ -2,6 +2,7 @@
 
 #include "app/TAboutBox.h"
 #include "app/TMainForm.h"
+#include "journal/BlockNumTable.h"
 #include "journal/TFDB.h"
 #include "journal/TFDB23.h"
 #include "journal/TFDBRV.h"
@@ -16,8 +17,11 @@
 #include "platform/DialogPresenter.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "runs/JournalWriters.h"
 #include "runs/TFTestDlg.h"
 #include "state/LinkView.h"
+#include "state/Options.h"
+#include "state/UVesk.h"
 #include "voice/TFCall.h"
 
 #include <QFileDialog>
@@ -26,9 +30,16 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <QSocketNotifier>
 #include <QTranslator>
+#include <cerrno>
 #include <clocale>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcApp, "vesk.app")
 
@@ -206,4 +217,61 @@ void DestroyForms() {
     SetMainView(nullptr);
     delete MainForm;
     MainForm = nullptr;
+}
+
+namespace {
+
+int signalPipe[2] = {-1, -1}; // the handler writes the signal's number, the window thread reads it
+
+void OnEndSignal(int signal) {
+    const int saved = errno;
+    const char byte = char(signal);
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+// The waits in progress end (without a "no answer" row) and every event loop returns, the
+// open dialogs' too, so that main() gets to journal what still waits.
+void EndRun() {
+    TestWaiting = false;
+    if (MainForm && MainForm->isVisible())
+        MainForm->close();
+    QCoreApplication::quit();
+}
+
+} // namespace
+
+void InstallEndOfRun() {
+    QObject::connect(qApp, &QGuiApplication::lastWindowClosed, qApp, [] { TestWaiting = false; });
+    if (signalPipe[0] >= 0)
+        return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+        qCWarning(lcApp) << "no signal pipe:" << std::strerror(errno);
+        return;
+    }
+    ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK); // a handler never waits
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+        char byte = 0;
+        if (::read(signalPipe[0], &byte, 1) == 1)
+            qCWarning(lcApp) << "ending on signal" << int(byte);
+        EndRun();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+void FinishRun() {
+    // No dialog may hold the end: a factory-number row the operator left half edited is
+    // given up, as the window's end would give it up, before the waiting sets are saved.
+    if (TBlockNumTable* t = BlockNumTable();
+        t && (t->State() == TDataState::Edit || t->State() == TDataState::Insert)) {
+        qCWarning(lcApp) << "factory-number row left in edit at the end of the run: not saved";
+        t->Cancel();
+    }
+    JournalWaitingResults(JournalFolder());
 }

@@ -23,3 +23,8 @@ void InitApplication();
 void CreateForms();
 /// Destroys the windows in reverse order (tests; the program ends with the application).
 void DestroyForms();
+/// Ends the run on SIGTERM and SIGINT as on closing the main window: the test waits end
+/// and every event loop returns. Called once before the event loop starts.
+void InstallEndOfRun();
+/// After the event loop: journals the results still waiting, or names them in the log.
+void FinishRun();

@@ -21,7 +21,9 @@ int main(int argc, char** argv) {
         MainForm->move(screen->availableGeometry().center() - MainForm->rect().center());
     MainForm->show();
     StartStallProbe();
+    InstallEndOfRun();
     const int rc = app.exec();
+    FinishRun();
     DestroyForms();
     return rc;
 }

@@ -1,6 +1,7 @@
 #include "journal/Attenuation.h"
 
 #include "platform/Errors.h"
+#include "runs/JournalWriters.h"
 #include "state/Options.h"
 
 #include <QLoggingCategory>
@@ -10,6 +11,8 @@ Q_LOGGING_CATEGORY(lcAttenuation, "vesk.journal.attenuation")
 
 namespace {
 std::unique_ptr<TTable> table;
+bool openFailed = false;  // the last opening failed: it is tried again when next needed
+bool failureTold = false; // the operator knows that the device gets no corrections
 } // namespace
 
 QList<TFieldDef> AttenuationFields() {
@@ -29,11 +32,22 @@ void OpenAttenuationTable() {
         table->OpenOrCreate();
     } catch (...) {
         table.reset();
+        openFailed = true;
         throw;
     }
+    openFailed = false;
+    failureTold = false;
+}
+
+void ReopenAttenuationTable() {
+    if (table || !openFailed)
+        return;
+    OpenAttenuationTable();
+    qCInfo(lcAttenuation) << "opened after an earlier failure";
 }
 
 void CloseAttenuationTable() {
+    openFailed = false;
     if (!table)
         return;
     std::unique_ptr<TTable> closing = std::move(table);
@@ -45,6 +59,14 @@ TTable* AttenuationTable() {
 }
 
 std::optional<TAttenuation> FindAttenuation(const QString& loco) {
+    try {
+        ReopenAttenuationTable();
+    } catch (const std::exception& e) {
+        qCWarning(lcAttenuation) << "still not open:" << ExceptionText(e);
+        if (!failureTold) // once, until it opens
+            TellOperatorLater(TNotice::Attenuation, ExceptionText(e));
+        failureTold = true;
+    }
     TTable* t = AttenuationTable();
     if (!t)
         return std::nullopt;

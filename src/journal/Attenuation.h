@@ -19,13 +19,17 @@ QList<TFieldDef> AttenuationFields();
 inline constexpr const char* AttenuationFileName = "РВ.db";
 
 /// Opens "РВ.db" in the journal folder, creating it when it does not exist. Raises
-/// EVeskError with the reason when it can neither be opened nor created; the table then
-/// stays closed for the run.
+/// EVeskError with the reason when it can neither be opened nor created; the table is then
+/// tried again when it is next needed (ReopenAttenuationTable).
 void OpenAttenuationTable();
+/// Opens the table again when its last opening failed (a full disk at start). Raises
+/// EVeskError with the reason when it still fails.
+void ReopenAttenuationTable();
 /// Closes the table. Raises EVeskError when closing fails.
 void CloseAttenuationTable();
 /// The open table, or nullptr when it is not open.
 TTable* AttenuationTable();
 /// Corrections of the locomotive with exactly this 7-character number; none when no row
-/// holds it or the table is not open.
+/// holds it or the table is not open. A table that failed to open is tried again first;
+/// when it still fails, the operator is told once that the device gets no corrections.
 std::optional<TAttenuation> FindAttenuation(const QString& loco);

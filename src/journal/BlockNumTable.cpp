@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "runs/JournalWriters.h"
 
 #include <QLoggingCategory>
 #include <QMetaMethod>
@@ -409,6 +410,9 @@ bool SaveBlockNums(const QString& loko, int kind, const QDateTime& when, const Q
                 QStringLiteral("Таблица %1 не открыта").arg(QString::fromLatin1(BlockNumFileName)));
         if (blocks.size() != 8)
             throw ERangeError(QStringLiteral("Нужно 8 заводских номеров, получено %1").arg(blocks.size()));
+        // A table that did not open before (a full disk at start) is tried again each time.
+        if (!t->Active())
+            t->Open();
         TRow key{loko};
         for (const QString& b : blocks)
             key.append(b);
@@ -436,7 +440,9 @@ bool SaveBlockNums(const QString& loko, int kind, const QDateTime& when, const Q
         if (t)
             t->Cancel();
         qCWarning(lcBlockNum) << "import failed:" << ExceptionText(e);
-        ShowError("Ошибка при записи заводских номеров: " + ExceptionText(e));
+        // Told once the result's wait is over; failures met while the operator reads it
+        // come together in one more dialog.
+        TellOperatorLater(TNotice::BlockNums, ExceptionText(e));
     }
     BlockNumImporting = false;
     return ok;

@@ -124,6 +124,7 @@ void TFDBRV::FormCreate() {
 void TFDBRV::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     try {
+        ReopenAttenuationTable();
         Table1->Refresh();
     } catch (const std::exception& ex) {
         ShowError(ExceptionText(ex), this);

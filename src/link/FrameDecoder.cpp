@@ -2,8 +2,8 @@
 
 #include "link/Receiver.h"
 #include "link/Sound.h"
-#include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "runs/JournalWriters.h"
 #include "runs/TestState.h"
 #include "state/LinkView.h"
 #include "state/MainView.h"
@@ -12,7 +12,6 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QStringList>
-#include <QTimer>
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -154,34 +153,12 @@ void AssignText(QString& dst, QStringView text) {
         dst = text.toString();
 }
 
-// Results the backlog could not take, told to the operator once the decoding is over.
-QStringList lostResults;
-
-void TellLostResults() {
-    if (lostResults.isEmpty())
-        return;
-    const QStringList lost = std::exchange(lostResults, {});
-    qCWarning(lcFrames).noquote() << "results not kept:" << lost.join(u' ');
-    constexpr int shown = 20;
-    QString list = lost.mid(0, shown).join(QStringLiteral(", "));
-    if (lost.size() > shown)
-        list += QStringLiteral(" и ещё %1").arg(lost.size() - shown);
-    ShowError(QStringLiteral("Станция сообщила результаты, которые программа не смогла принять (их пришло "
-                             "слишком много подряд или они пришли во время теста 1). "
-                             "Не записаны в журнал (%1):\n%2")
-                  .arg(lost.size())
-                  .arg(list));
-}
-
+// A result the backlog could not take: named in the log at once, and to the operator once
+// the decoding and the wait in progress are over.
 void LoseResult(const TFrame& f) {
     const QString text = QStringLiteral("Тест %1 код %2").arg(f.Nibbles[7]).arg(HexText(f, 0, 6));
-    if (!QCoreApplication::instance()) {
-        qCWarning(lcFrames).noquote() << "result not kept:" << text;
-        return;
-    }
-    if (lostResults.isEmpty())
-        QTimer::singleShot(0, QCoreApplication::instance(), TellLostResults);
-    lostResults.append(text);
+    qCWarning(lcFrames).noquote() << "result not kept:" << text;
+    TellOperatorLater(TNotice::LostResults, text);
 }
 
 // Queues a result with what its journal rows need. The session's factory numbers and

@@ -1,5 +1,6 @@
 #include "runs/JournalWriters.h"
 
+#include "journal/Attenuation.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
@@ -10,7 +11,12 @@
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
 #include <QTimer>
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 Q_LOGGING_CATEGORY(lcJournal, "vesk.journal")
@@ -31,6 +37,36 @@ TJournalWrite Append(const QString& folder, const char* fileName, const QList<TF
         return {true, {}};
     } catch (const std::exception& e) {
         qCWarning(lcJournal) << "row not saved in" << fileName << ExceptionText(e);
+        return {false, ExceptionText(e)};
+    }
+}
+
+// Appends the rows in one transaction: all of them or none.
+TJournalWrite AppendAll(const QString& folder, const char* fileName, const QList<TFieldDef>& fields,
+                        const QList<TRow>& rows) {
+    if (rows.isEmpty())
+        return {true, {}};
+    try {
+        TTable table(folder, QString::fromLatin1(fileName), fields);
+        table.OpenOrCreate();
+        {
+            QSqlDatabase db = table.Database(); // let go before the table closes
+            if (!db.transaction())
+                throw EVeskError(SqlErrorReason(db.lastError(), table.FilePath(), true));
+            try {
+                for (const TRow& row : rows)
+                    table.Append(row);
+                if (!db.commit())
+                    throw EVeskError(SqlErrorReason(db.lastError(), table.FilePath(), true));
+            } catch (...) {
+                db.rollback();
+                throw;
+            }
+        }
+        table.Close();
+        return {true, {}};
+    } catch (const std::exception& e) {
+        qCWarning(lcJournal) << rows.size() << "rows not saved in" << fileName << ExceptionText(e);
         return {false, ExceptionText(e)};
     }
 }
@@ -72,10 +108,13 @@ QList<TFieldDef> Test23Fields() {
     };
 }
 
-TJournalWrite AppendTests1Row(const QString& folder, const QString& event, const QString& code,
-                              const QString& word) {
+namespace {
+
+// A "tests1.DB" row from the shared state at this moment (one reading of the clock for
+// both the date and the time).
+TRow Tests1Row(const QString& event, const QString& code, const QString& word) {
     const QDateTime now = Clock().Now(); // one reading: date and time of the same moment
-    const TRow row{
+    return {
         now.date(),
         now.time(),
         event,
@@ -99,16 +138,15 @@ TJournalWrite AppendTests1Row(const QString& folder, const QString& event, const
         ParamBlock2[2],
         VswrPacked,
     };
-    return Append(folder, Tests1FileName, Tests1Fields(), row);
 }
 
-TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const QString& code,
-                              const QString& word, const QString& direction, const TResultContext* result) {
+TRow Test23Row(const QString& event, const QString& code, const QString& word, const QString& direction,
+               const TResultContext* result) {
     const TResultContext now = result ? TResultContext() : SessionContext();
     if (!result)
         result = &now;
     const QDateTime moment = Clock().Now();
-    const TRow row{
+    return {
         moment.date(),
         moment.time(),
         event,
@@ -129,47 +167,184 @@ TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const
         result->ToneG,
         result->ToneM,
     };
-    return Append(folder, Test23FileName, Test23Fields(), row);
+}
+
+} // namespace
+
+TJournalWrite AppendTests1Row(const QString& folder, const QString& event, const QString& code,
+                              const QString& word) {
+    return Append(folder, Tests1FileName, Tests1Fields(), Tests1Row(event, code, word));
+}
+
+TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const QString& code,
+                              const QString& word, const QString& direction, const TResultContext* result) {
+    return Append(folder, Test23FileName, Test23Fields(), Test23Row(event, code, word, direction, result));
 }
 
 namespace {
 
-QStringList refusedRows;   // texts of refused rows that wait for the operator
-bool refusalShown = false; // a dialog of them is open or on its way
+constexpr int MaxListed = 10;
 
-// The error dialog runs the event loop, so the station's next results are handled while
-// the operator reads it; those refused meanwhile are named together once it is closed,
-// not in a dialog each.
-void ShowRefusedRows() {
+// What the operator is told of each kind of failure, from the items gathered while no
+// dialog of it could be shown.
+QString Compose(TNotice kind, const QStringList& items) {
+    switch (kind) {
+    case TNotice::JournalRow: {
+        QString message =
+            items.size() == 1
+                ? items.first()
+                : QStringLiteral("Не сохранены в журнале %1 результатов:\n\n").arg(items.size()) +
+                      items.mid(0, MaxListed).join(QStringLiteral("\n\n"));
+        if (items.size() > MaxListed)
+            message += QStringLiteral("\n\n… и ещё %1").arg(items.size() - MaxListed);
+        return message;
+    }
+    case TNotice::BlockNums: {
+        // A full disk fails every set alike: each reason is named once.
+        QStringList reasons;
+        for (const QString& item : items)
+            if (!reasons.contains(item))
+                reasons.append(item);
+        QString message = QStringLiteral("Ошибка при записи заводских номеров");
+        if (items.size() > 1)
+            message += QStringLiteral(" (не записано наборов: %1)").arg(items.size());
+        message += QStringLiteral(": ") + reasons.mid(0, MaxListed).join(u'\n');
+        if (reasons.size() > MaxListed)
+            message += QStringLiteral("\n… и ещё причин: %1").arg(reasons.size() - MaxListed);
+        return message;
+    }
+    case TNotice::Attenuation:
+        return QStringLiteral("Таблица %1 не открыта: станция получает нулевые коррекции ослабления.\n%2")
+            .arg(QString::fromUtf8(AttenuationFileName), items.join(u'\n'));
+    case TNotice::LostResults: {
+        constexpr int shown = 20;
+        QString list = items.mid(0, shown).join(QStringLiteral(", "));
+        if (items.size() > shown)
+            list += QStringLiteral(" и ещё %1").arg(items.size() - shown);
+        return QStringLiteral("Станция сообщила результаты, которые программа не смогла принять (их пришло "
+                              "слишком много подряд или они пришли во время теста 1). "
+                              "Не записаны в журнал (%1):\n%2")
+            .arg(items.size())
+            .arg(list);
+    }
+    }
+    return items.join(u'\n');
+}
+
+constexpr TNotice Kinds[] = {TNotice::LostResults, TNotice::JournalRow, TNotice::BlockNums,
+                             TNotice::Attenuation};
+
+QStringList gathered[std::size(Kinds)]; // items that wait for the operator, by kind
+bool noticeShown = false;               // a dialog of them is open or on its way
+
+QStringList& Gathered(TNotice kind) {
+    return gathered[int(kind)];
+}
+
+// A dialog runs the event loop, so the station's next results are handled while the
+// operator reads it; failures met meanwhile are named together once it is closed, not
+// in a dialog each, and never in a dialog over another.
+void ShowGathered() {
     if (TestWaitRunning()) { // the dialog would hold the wait, and the results behind it
-        QTimer::singleShot(100, QCoreApplication::instance(), ShowRefusedRows);
+        QTimer::singleShot(100, QCoreApplication::instance(), ShowGathered);
         return;
     }
-    while (!refusedRows.isEmpty()) {
-        constexpr int MaxListed = 10;
-        const QStringList rows = std::exchange(refusedRows, {});
-        QString message =
-            rows.size() == 1 ? rows.first()
-                             : QStringLiteral("Не сохранены в журнале %1 результатов:\n\n").arg(rows.size()) +
-                                   rows.mid(0, MaxListed).join(QStringLiteral("\n\n"));
-        if (rows.size() > MaxListed)
-            message += QStringLiteral("\n\n… и ещё %1").arg(rows.size() - MaxListed);
-        ShowError(message);
+    for (bool any = true; any;) {
+        any = false;
+        for (TNotice kind : Kinds) {
+            if (Gathered(kind).isEmpty())
+                continue;
+            any = true;
+            ShowError(Compose(kind, std::exchange(Gathered(kind), {})));
+        }
     }
-    refusalShown = false;
+    noticeShown = false;
 }
 
 } // namespace
+
+void TellOperatorLater(TNotice kind, const QString& item) {
+    Gathered(kind).append(item);
+    if (noticeShown || !QCoreApplication::instance())
+        return;
+    noticeShown = true;
+    // Shown once the wait in progress has ended.
+    QTimer::singleShot(0, QCoreApplication::instance(), ShowGathered);
+}
+
+QStringList TakeUntoldNotices() {
+    QStringList untold;
+    for (TNotice kind : Kinds)
+        if (!Gathered(kind).isEmpty())
+            untold.append(Compose(kind, std::exchange(Gathered(kind), {})));
+    return untold;
+}
 
 void ReportJournalFailure(const QString& fileName, const TJournalWrite& write, const QString& result) {
     if (write.Ok)
         return;
     const QString which = result.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(result);
-    refusedRows
-        << QStringLiteral("Результат%1 не сохранён в журнале «%2».\n%3").arg(which, fileName, write.Error);
-    if (refusalShown)
-        return;
-    refusalShown = true;
-    // Shown once the wait that wrote the row has ended.
-    QTimer::singleShot(0, QCoreApplication::instance(), ShowRefusedRows);
+    TellOperatorLater(
+        TNotice::JournalRow,
+        QStringLiteral("Результат%1 не сохранён в журнале «%2».\n%3").arg(which, fileName, write.Error));
+}
+
+int JournalWaitingResults(const QString& folder) {
+    struct TWaiting {
+        TFrame Frame;
+        TResultContext Context;
+    };
+    QList<TWaiting> waiting;
+    for (int i = 0; i < std::clamp(ResultCount, 0, ResultQueueSize); ++i)
+        if (ResultQueue[i].State == 2)
+            waiting.append({ResultQueue[i], ResultContexts[i]});
+    for (const TPendingResult& p : ResultBacklog)
+        waiting.append({p.Frame, p.Context});
+    ResultCount = 0;
+    ResultBacklog.clear();
+
+    const QString direction =
+        ResultQueueFromStation || TestDirection.isEmpty() ? QStringLiteral("От РВ") : TestDirection;
+    QList<TRow> rows1, rows23;
+    QStringList names1, names23;
+    QSet<QStringList> savedSets;
+    for (const TWaiting& w : waiting) {
+        const int test = w.Frame.Nibbles[7];
+        if (w.Frame.Code != 0xE2 || w.Frame.Count != 8 || test < 1 || test > 3)
+            continue;
+        const QString code = ResultCodeOf(w.Frame);
+        const QString event = QStringLiteral("Тест %1").arg(test);
+        if (test == 1) {
+            rows1.append(Tests1Row(event, code, SelfTestNorma(code) ? "Норма" : "Брак"));
+            names1.append(event + QStringLiteral(" код ") + code);
+        } else {
+            // A set saved again now changes nothing: each is saved once.
+            const QStringList set = QStringList{w.Context.Loco} + BlockNumStrings(w.Context.BlockNums);
+            if (set.size() > 1 && !savedSets.contains(set)) {
+                savedSets.insert(set);
+                FlushBlockNumDigits(w.Context);
+            }
+            rows23.append(
+                Test23Row(event, code, RadioTestNorma(test, code) ? "Норма" : "Брак", direction, &w.Context));
+            names23.append(event + QStringLiteral(" код ") + code);
+        }
+    }
+    int written = 0;
+    const auto write = [&](const char* fileName, const QList<TFieldDef>& fields, const QList<TRow>& rows,
+                           const QStringList& names) {
+        const TJournalWrite w = AppendAll(folder, fileName, fields, rows);
+        if (w.Ok) {
+            written += int(rows.size());
+            return;
+        }
+        for (const QString& name : names)
+            qCWarning(lcJournal).noquote() << "result not journalled:" << name << "-" << w.Error;
+    };
+    write(Tests1FileName, Tests1Fields(), rows1, names1);
+    write(Test23FileName, Test23Fields(), rows23, names23);
+    if (!waiting.isEmpty())
+        qCInfo(lcJournal) << "results journalled at the end of the run:" << written << "of" << waiting.size();
+    for (const QString& text : TakeUntoldNotices())
+        qCWarning(lcJournal).noquote() << "not told to the operator:" << text;
+    return written;
 }

@@ -12,8 +12,10 @@
 #include "state/Options.h"
 #include "state/UVesk.h"
 #include "support/AppFixture.h"
+#include "support/TestUtil.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QTableView>
 #include <QTimer>
@@ -190,6 +192,46 @@ TEST_F(AttenuationEditorTest, ExistingFileThatDoesNotOpenIsLeftAlone) {
     EXPECT_EQ(f.readAll(), "not a table at all, but somebody's file");
     FDBRV->NavigatorClick(TNavButton::Insert);
     EXPECT_EQ(dialogs_.size(), 2) << "the closed table says so";
+}
+
+// A table that could not be made at start (a folder in the place of its file, as a full
+// disk leaves it) is tried again at the device's next request: once space is back the
+// corrections are found; until then the operator is told once that none are sent.
+TEST_F(AttenuationEditorTest, TableThatDidNotOpenAtStartIsTriedAgainWhenNeeded) {
+    Type("1234567", 12, 3);
+    CloseAttenuationTable();
+    const QString path = JournalFolder() + "РВ.db";
+    ASSERT_TRUE(QFile::rename(path, path + ".away"));
+    ASSERT_TRUE(QDir().mkpath(path));
+    dialogs_.clear();
+    delete FDBRV;
+    FDBRV = new TFDBRV(MainForm);
+    ASSERT_EQ(dialogs_.size(), 1) << "told at start";
+    EXPECT_EQ(AttenuationTable(), nullptr);
+
+    EXPECT_FALSE(FindAttenuation("1234567").has_value());
+    EXPECT_FALSE(FindAttenuation("1234567").has_value());
+    ASSERT_TRUE(PumpUntil([this] { return dialogs_.size() == 2; }, 2000));
+    PumpUntil([] { return false; }, 150);
+    ASSERT_EQ(dialogs_.size(), 2) << "told once, not at every request";
+    EXPECT_TRUE(dialogs_[1].Text.startsWith("Таблица РВ.db не открыта: станция получает нулевые коррекции"))
+        << dialogs_[1].Text.toStdString();
+
+    ASSERT_TRUE(QDir(path).removeRecursively());
+    ASSERT_TRUE(QFile::rename(path + ".away", path));
+    const std::optional<TAttenuation> found = FindAttenuation("1234567");
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->Mv, 12);
+    EXPECT_EQ(found->Gmv, 3);
+    FDBRV->show(); // the editor shows the same table
+    EXPECT_EQ(FDBRV->DBGrid1->model()->rowCount(), 1);
+    FDBRV->hide();
+    EXPECT_EQ(dialogs_.size(), 2);
+
+    // Closed by the program at the end of the run, it stays closed.
+    CloseAttenuationTable();
+    EXPECT_FALSE(FindAttenuation("1234567").has_value());
+    EXPECT_EQ(AttenuationTable(), nullptr);
 }
 
 TEST_F(AttenuationEditorTest, TheMenuItemFollowsTheAccessRuleAndPrintsTheList) {

@@ -3,7 +3,10 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "support/TestUtil.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -218,17 +221,37 @@ TEST_F(BlockNumTest, ImportFinishesTheOperatorsEditFirst) {
     EXPECT_EQ(table_->RowCount(), 3);
 }
 
-TEST_F(BlockNumTest, FailedImportTellsTheOperatorAndReturnsFalse) {
+// A table that cannot be opened (a folder in the place of its file, as a full disk leaves
+// a table that could not be made) fails the import; it is tried again at the next one.
+TEST_F(BlockNumTest, FailedImportIsToldAndTheTableIsTriedAgainAtTheNext) {
     table_->Close();
-    EXPECT_FALSE(SaveBlockNums("1234567", KindFromDevice, clock_.Now(), Blocks(1)));
-    ASSERT_EQ(dialogs_.size(), 1);
-    EXPECT_EQ(dialogs_[0].Type, TMsgDlgType::Error);
-    EXPECT_TRUE(dialogs_[0].Text.startsWith("Ошибка при записи заводских номеров: "));
+    const QString file = dir_.path() + "/" + BlockNumFileName;
+    ASSERT_TRUE(QFile::rename(file, file + ".away"));
+    ASSERT_TRUE(QDir().mkpath(file));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(SaveBlockNums("1234567", KindFromDevice, clock_.Now(), Blocks(i)));
     EXPECT_FALSE(BlockNumImporting);
+    EXPECT_TRUE(dialogs_.isEmpty()) << "told once the handler is over, never inside it";
+    ASSERT_TRUE(PumpUntil([this] { return !dialogs_.isEmpty(); }, 2000));
+    PumpUntil([] { return false; }, 150);
+    ASSERT_EQ(dialogs_.size(), 1) << "the failures in one dialog";
+    EXPECT_EQ(dialogs_[0].Type, TMsgDlgType::Error);
+    const QString& text = dialogs_[0].Text;
+    EXPECT_TRUE(text.startsWith("Ошибка при записи заводских номеров (не записано наборов: 3): "))
+        << text.toStdString();
+    EXPECT_EQ(text.count("находится папка"), 1) << "one reason named once: " << text.toStdString();
+
+    // The space is back: the next set opens the table and is saved.
+    ASSERT_TRUE(QDir(file).removeRecursively());
+    ASSERT_TRUE(QFile::rename(file + ".away", file));
+    EXPECT_TRUE(SaveBlockNums("1234567", KindFromDevice, clock_.Now(), Blocks(4)));
+    EXPECT_TRUE(table_->Active());
+    EXPECT_EQ(table_->RowCount(), 1);
 
     SetBlockNumTable(nullptr);
     EXPECT_FALSE(SaveBlockNums("1234567", KindFromDevice, clock_.Now(), Blocks(1)));
-    EXPECT_EQ(dialogs_.size(), 2);
+    ASSERT_TRUE(PumpUntil([this] { return dialogs_.size() == 2; }, 2000));
+    EXPECT_EQ(dialogs_[1].Text, "Ошибка при записи заводских номеров: Таблица BlockNum.DB не открыта");
 }
 
 TEST_F(BlockNumTest, PrintQueryKeepsTheLatestSetOfEachLocomotiveAndHandRows) {

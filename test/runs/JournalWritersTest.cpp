@@ -10,6 +10,7 @@
 #include "support/AppFixture.h"
 #include "support/TestUtil.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -115,6 +116,74 @@ TEST_F(JournalWritersTest, AnExistingTableIsNeverRecreated) {
     other.Open();
     ASSERT_EQ(other.AllRows().size(), 1);
     EXPECT_EQ(other.AllRows()[0][0].toString(), "keep");
+}
+
+TFrame WaitingResult(const char* code, int test, uint8_t state = 2) {
+    TFrame f;
+    f.Code = 0xE2;
+    f.State = state;
+    f.Count = 8;
+    for (int i = 0; i < 7; ++i)
+        f.Nibbles[i] = uint8_t(QString(QChar(code[i])).toInt(nullptr, 16));
+    f.Nibbles[7] = uint8_t(test);
+    return f;
+}
+
+QStringList logged;
+void Keep(QtMsgType, const QMessageLogContext&, const QString& text) {
+    logged.append(text);
+}
+
+// The end of a run: the results still waiting in the queue and the backlog are journalled
+// in the order they came; where the journal refuses them, each is named in the log.
+TEST_F(JournalWritersTest, ResultsStillWaitingAreJournalledAtTheEndOrNamedInTheLog) {
+    const auto fill = [] {
+        ResultQueue[0] = WaitingResult("0000000", 1);
+        ResultQueue[1] = WaitingResult("0100000", 2, 0); // taken by its wait already
+        ResultQueue[2] = WaitingResult("0000003", 3);
+        ResultContexts[2].Loco = "7654321";
+        ResultCount = 3;
+        ResultQueueFromStation = true;
+        ResultBacklog.push_back({WaitingResult("1000002", 2), {}});
+    };
+    fill();
+    EXPECT_EQ(JournalWaitingResults(folder_), 3);
+    EXPECT_EQ(ResultCount, 0);
+    EXPECT_TRUE(ResultBacklog.empty());
+    const QList<TRow> rows1 = Rows(Tests1FileName, Tests1Fields());
+    ASSERT_EQ(rows1.size(), 1);
+    EXPECT_EQ(RowFields(rows1[0], {2, 4, 5}), "Тест 1|Норма|0000000");
+    const QList<TRow> rows23 = Rows(Test23FileName, Test23Fields());
+    ASSERT_EQ(rows23.size(), 2);
+    EXPECT_EQ(RowFields(rows23[0], {2, 3, 6, 7, 8}), "Тест 3|От РВ|7654321|Брак|0000003");
+    EXPECT_EQ(RowFields(rows23[1], {2, 7, 8}), "Тест 2|Брак|1000002");
+
+    // A journal that cannot be written: the results and the failures not yet told are logged.
+    logged.clear();
+    const QtMessageHandler before = qInstallMessageHandler(Keep);
+    const QString refused = folder_ + "refused/";
+    ASSERT_TRUE(QDir().mkpath(refused + Test23FileName));
+    fill();
+    TellOperatorLater(TNotice::BlockNums, "диск заполнен");
+    const int written = JournalWaitingResults(refused);
+    qInstallMessageHandler(before);
+    EXPECT_EQ(written, 1) << "the self-test row went in";
+    const QString log = logged.join('\n');
+    EXPECT_TRUE(log.contains("result not journalled: Тест 3 код 0000003")) << log.toStdString();
+    EXPECT_TRUE(log.contains("result not journalled: Тест 2 код 1000002")) << log.toStdString();
+    EXPECT_FALSE(log.contains("0100000")) << "what its wait took is not named";
+    EXPECT_TRUE(log.contains("Ошибка при записи заводских номеров: диск заполнен")) << log.toStdString();
+    EXPECT_TRUE(TakeUntoldNotices().isEmpty());
+
+    // Neither table: the self-test result is named too.
+    logged.clear();
+    qInstallMessageHandler(Keep);
+    ASSERT_TRUE(QFile::remove(refused + Tests1FileName));
+    ASSERT_TRUE(QDir().mkpath(refused + Tests1FileName));
+    fill();
+    EXPECT_EQ(JournalWaitingResults(refused), 0);
+    qInstallMessageHandler(before);
+    EXPECT_TRUE(logged.join('\n').contains("result not journalled: Тест 1 код 0000000"));
 }
 
 // The main window's writers in a place where no journal can exist.

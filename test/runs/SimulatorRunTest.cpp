@@ -9,6 +9,7 @@
 #include "link/Transport.h"
 
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTextEdit>
 #include <atomic>
 #include <thread>
@@ -283,6 +284,60 @@ TEST_F(SimulatorRunTest, LostLineEndsTheTestWithoutAVerdict) {
     EXPECT_LT(clock.MonotonicMs() - start, 70'000);
     EXPECT_EQ(MainForm->StatusText(1), "Тест прерван: связь со станцией потеряна");
     EXPECT_EQ(RunningTest, 0);
+}
+
+} // namespace
+
+namespace {
+
+// 1,200 results written to the line at once: the backlog takes 1,000 of them and the rest
+// are named in a dialog. While the operator reads it the journal goes on writing, and what
+// comes meanwhile is named in one more dialog, never in one over another.
+TEST_F(SimulatorRunTest, JournalGoesOnWritingWhileTheOperatorReadsADialog) {
+    constexpr int count = 1200;
+    vesksim::TBytes all;
+    for (int i = 0; i < count; ++i) {
+        all.push_back(0xC9);
+        vesksim::TBytes s = vesksim::Frame(0xF8, {1, 0, 1, 2, uint8_t(i / 10 % 10), uint8_t(i % 10), 0, 0});
+        const int check = (10 + 12 + i % 100) % 100;
+        s[7] = uint8_t(0x80 + check / 10);
+        s[8] = uint8_t(0x80 + check % 10);
+        all.insert(all.end(), s.begin(), s.end());
+        const vesksim::TBytes r =
+            vesksim::ResultFrame(QString("%1").arg(i, 7, 10, QChar('0')).toStdString(), 2 + i % 2);
+        all.insert(all.end(), r.begin(), r.end());
+        all.push_back(0xC0);
+    }
+    int open = 0, deepest = 0, named = 0, dropped = -1;
+    bool openedInAWait = false, grewWhileOpen = false;
+    SetDialogHook([&](const TDialogRecord& d, QWidget*) {
+        dialogs_.append(d);
+        deepest = std::max(deepest, ++open);
+        openedInAWait = openedInAWait || TestWaitRunning();
+        const QRegularExpressionMatch m =
+            QRegularExpression("Не записаны в журнал \\((\\d+)\\)").match(d.Text);
+        named += m.hasMatch() ? m.captured(1).toInt() : 0;
+        if (dropped < 0) {
+            // The operator reads the first dialog while twenty more results are journalled.
+            const qsizetype before = Rows23().size();
+            grewWhileOpen = PumpUntil([&] { return Rows23().size() >= before + 20; }, 20000);
+            // What still waits is left out, so that the test need not journal it all.
+            dropped = int(ResultBacklog.size());
+            for (int i = 0; i < ResultCount; ++i)
+                dropped += ResultQueue[i].State == 2 ? 1 : 0;
+            ResultBacklog.clear();
+            ClearResultQueue();
+        }
+        --open;
+        return int(mrOk);
+    });
+    station_.Send(all);
+    ASSERT_TRUE(PumpUntil([&] { return dropped >= 0 && RunningTest == 0 && !TestWaitRunning(); }, 60000));
+    PumpUntil([&] { return named + dropped + Rows23().size() >= count; }, 5000);
+    EXPECT_FALSE(openedInAWait) << "a dialog inside a wait holds the results behind it";
+    EXPECT_TRUE(grewWhileOpen);
+    EXPECT_EQ(deepest, 1) << "no dialog over another";
+    EXPECT_EQ(named + dropped + Rows23().size(), count) << "every result journalled or named";
 }
 
 } // namespace

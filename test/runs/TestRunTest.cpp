@@ -6,6 +6,8 @@
 #include "link/EventDecoder.h"
 #include "support/TestUtil.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QTextEdit>
 
@@ -170,6 +172,55 @@ TEST_F(TestRunTest, ResultsRefusedWhileTheErrorIsShownAreNamedTogetherAfterIt) {
     EXPECT_TRUE(rest.contains("код 0200001") && rest.contains("код 0200010")) << rest.toStdString();
     EXPECT_FALSE(rest.contains("код 0200011")) << "ten are listed";
     EXPECT_TRUE(rest.endsWith("… и ещё 2")) << rest.toStdString();
+}
+
+// A factory-number table that cannot be written (a folder in the place of its file, as a
+// full disk leaves a table that could not be made): the results are journalled all the
+// same, the failures met while the operator reads the first dialog come in one more, and
+// once the space is back the next set is saved without a restart.
+TEST_F(TestRunTest, FactoryNumberFailuresAreGatheredAndTheTableIsTriedAgain) {
+    BlockNumTable()->Close();
+    const QString file = journal_ + BlockNumFileName;
+    ASSERT_TRUE(QFile::rename(file, file + ".away"));
+    ASSERT_TRUE(QDir().mkpath(file));
+    const auto session = [](uint8_t d) {
+        Handle(0xF8, {1, 0, 0, d, 0, 0, 1, d});
+        Deliver(QString("010000%1").arg(d), 2);
+    };
+    int open = 0, deepest = 0;
+    SetDialogHook([&](const TDialogRecord& d, QWidget*) {
+        dialogs_.append(d);
+        deepest = std::max(deepest, ++open);
+        if (dialogs_.size() == 1) { // while the first is read, four more results come
+            for (uint8_t d = 2; d <= 5; ++d) {
+                session(d);
+                PumpUntil([] { return RunningTest == 0 && !TestWaitRunning(); });
+            }
+        }
+        --open;
+        return int(mrOk);
+    });
+    session(1);
+    ASSERT_TRUE(PumpUntil([this] { return dialogs_.size() == 2 && RunningTest == 0 && !TestWaitRunning(); }))
+        << dialogs_.size();
+    PumpUntil([] { return false; }, 150);
+    EXPECT_EQ(deepest, 1) << "no dialog over another";
+    ASSERT_EQ(dialogs_.size(), 2);
+    EXPECT_TRUE(dialogs_[0].Text.startsWith("Ошибка при записи заводских номеров: Не удалось"))
+        << dialogs_[0].Text.toStdString();
+    EXPECT_TRUE(dialogs_[1].Text.startsWith("Ошибка при записи заводских номеров (не записано наборов: 4): "))
+        << dialogs_[1].Text.toStdString();
+    EXPECT_EQ(Rows23().size(), 5) << "every result journalled";
+
+    ASSERT_TRUE(QDir(file).removeRecursively());
+    ASSERT_TRUE(QFile::rename(file + ".away", file));
+    session(6);
+    ASSERT_TRUE(PumpUntil([this] { return Rows23().size() == 6 && RunningTest == 0 && !TestWaitRunning(); }));
+    TTable numbers(journal_, BlockNumFileName, TBlockNumTable::Fields(), TBlockNumTable::KeyFields());
+    numbers.Open();
+    ASSERT_EQ(numbers.AllRows().size(), 1);
+    EXPECT_EQ(numbers.AllRows()[0][bnBlock1].toString(), "0600000000000000");
+    EXPECT_EQ(dialogs_.size(), 2);
 }
 
 TEST_F(TestRunTest, NoTestStartsWhileAStationResultWaitsToBeHandled) {
@@ -339,6 +390,7 @@ TEST_F(TestRunTest, TestOneRunsSeventySecondsAndEndsWithTheResetByte) {
 
     EXPECT_TRUE(dialogs_.isEmpty());
     MainForm->ITest1Click(); // the next test
+    ASSERT_TRUE(PumpUntil([this] { return !dialogs_.isEmpty(); }, 2000)) << "told once its wait is over";
     ASSERT_EQ(dialogs_.size(), 1);
     EXPECT_TRUE(dialogs_[0].Text.endsWith("Не записаны в журнал (1):\nТест 1 код 0000012"))
         << dialogs_[0].Text.toStdString();

@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "app/TMainForm.h"
 #include "platform/Clock.h"
+#include "runs/JournalWriters.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -31,6 +32,7 @@ void TAppFixture::SetUp() {
 
 void TAppFixture::TearDown() {
     DestroyForms();
+    TakeUntoldNotices(); // what the test did not wait for is not told in the next one
     SetDialogHook(nullptr);
     SetClock(nullptr);
     QDir::setCurrent(oldCwd_);
