@@ -646,6 +646,36 @@ TEST_F(CallWindowTest, AStationThatStopsReadingEndsTheUploadWithoutHoldingTheWin
     station_.SetReading(true);
 }
 
+TEST_F(CallWindowTest, AStalledUploadSaysSoInItsStatusLineUntilTheLineTakesItAgain) {
+    WriteFile("phonems.pcm", QByteArray(256 * 1024, 'u'));
+    Feed("FA 8F 80 85 8A 8F 80 8F 82 FB");
+    MainForm->Timer2->stop();
+    Got(10);
+    station_.SetReading(false);
+    int stalled = 0;
+    for (int tick = 0; tick < 400 && stalled < 5; ++tick) {
+        MainForm->Timer2Timer();
+        stalled = TxSent <= 0 ? stalled + 1 : 0;
+        QThread::msleep(20);
+    }
+    ASSERT_EQ(stalled, 5) << "the line has filled";
+    const QString percent = QString::number(SoundFileSent * 100 / SoundFileSize);
+    clock_.Advance(4000); // a few seconds without a byte taken
+    MainForm->Timer2Timer();
+    EXPECT_EQ(MainForm->StatusText(1),
+              QStringLiteral("Передача фонем: %1 % — станция не принимает данные").arg(percent));
+    EXPECT_TRUE(SoundFile().isOpen()) << "the upload still waits for the line";
+    station_.SetReading(true);
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            MainForm->Timer2Timer();
+            return !MainForm->StatusText(1).contains("не принимает");
+        },
+        10000));
+    EXPECT_TRUE(MainForm->StatusText(1).startsWith("Передача фонем: "))
+        << MainForm->StatusText(1).toStdString();
+}
+
 TEST_F(CallWindowTest, AChunkTheLineTookInPartsGoesOutWholeAndInOrder) {
     QByteArray file(192 * 1024, '\0'); // more than any line holds unread
     for (int i = 0; i < file.size(); ++i)
