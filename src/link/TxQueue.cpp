@@ -189,9 +189,8 @@ private:
         if (told_)
             return;
         told_ = true;
-        PostToWindowThread([] {
-            MainView().AddMessageRow(QStringLiteral("Передача прервана: станция не принимает данные"), false);
-        });
+        PostToWindowThread(
+            [] { MainView().AddMessageRow(QStringLiteral("Станция не принимает данные"), false); });
     }
 
     std::mutex mutex_;

@@ -10,7 +10,7 @@ using namespace linktest;
 
 namespace {
 
-const QString NotTaking = QStringLiteral("Передача прервана: станция не принимает данные");
+const QString NotTaking = QStringLiteral("Станция не принимает данные");
 const char* NotFoundReply = "F4 80 80 80 80 80 80 80 80 F5";
 
 class StalledLineTest : public LinkTest {
