@@ -53,9 +53,7 @@ public:
     ~TWriter() {
         {
             std::lock_guard lock(mutex_);
-            stop_ = true;
-            queue_.clear();
-            pending_ = 0;
+            stop_ = true; // the entry the writer may hold stays until it has ended
         }
         wakeUp();
         if (thread_.joinable())

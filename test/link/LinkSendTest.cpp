@@ -108,4 +108,39 @@ TEST_F(StalledLineTest, WhatTheLineDoesNotTakeInTimeIsDroppedAndToldOnce) {
     EXPECT_EQ(got.back(), 0xD0);
 }
 
+// Over TCP a send used to wait up to 5 s for a station that does not read.
+TEST_F(LinkTest, OverTcpRepliesWaitForTheSocketAndFollowInOrder) {
+    TFakeClock clock;
+    SetClock(&clock);
+    ConnectStation();
+    station_.Clear();
+    station_.SetReading(false);
+    // The socket's buffers hold megabytes: fill them without pausing while they take bytes.
+    TBytes expected;
+    int stalled = 0;
+    for (int tick = 0; tick < 100000 && stalled < 5; ++tick) {
+        TxBuffer.Len = 1024;
+        for (int i = 0; i < 1024; ++i)
+            TxBuffer.Data[i] = uint8_t((expected.size() + size_t(i)) % 127);
+        SendBuffer(TxBuffer, TxSent, false);
+        expected.insert(expected.end(), TxBuffer.Data, TxBuffer.Data + std::max(TxSent, 0));
+        stalled = TxSent <= 0 ? stalled + 1 : 0;
+        if (TxSent <= 0)
+            QThread::msleep(20);
+    }
+    ASSERT_EQ(stalled, 5) << "the socket has filled";
+    for (int i = 0; i < 3; ++i)
+        Feed("CC");
+    EXPECT_GT(TxPendingBytes(), 0u);
+    for (int i = 0; i < 3; ++i)
+        for (uint8_t b : FromHex(NotFoundReply))
+            expected.push_back(b);
+    station_.SetReading(true);
+    ASSERT_TRUE(station_.WaitForCount(expected.size(), std::chrono::seconds(20)))
+        << station_.Received().size() << " of " << expected.size();
+    EXPECT_TRUE(station_.Received() == expected) << "every byte once, in the order sent";
+    CloseConnection();
+    SetClock(nullptr);
+}
+
 } // namespace
