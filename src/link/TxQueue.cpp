@@ -102,10 +102,14 @@ public:
         told_ = false;
         if (std::none_of(queue_.begin(), queue_.end(), [fd](const TPending& p) { return p.Fd == fd; }))
             return;
-        // Erasing moves the queue's entries: not while the writer holds one.
+        // Erasing moves the queue's entries: not while the writer holds one. The writer
+        // stands aside until this is done, so that it does not take the next one at once.
+        ++forgetting_;
         wakeUp();
         changed_.wait(lock, [&] { return busyFd_ < 0; });
         dropFd(fd);
+        --forgetting_;
+        changed_.notify_all();
     }
 
     size_t Pending() {
@@ -118,7 +122,7 @@ private:
         std::unique_lock lock(mutex_);
         bool refused = false;
         while (!stop_) {
-            if (queue_.empty()) {
+            if (queue_.empty() || forgetting_ > 0) {
                 changed_.wait(lock);
                 continue;
             }
@@ -196,6 +200,7 @@ private:
     std::deque<TPending> queue_;
     size_t pending_ = 0;
     int busyFd_ = -1;
+    int forgetting_ = 0; // closers waiting for the writer to stand aside
     bool told_ = false;
     bool stop_ = false;
     int wake_ = -1;

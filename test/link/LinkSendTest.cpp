@@ -50,7 +50,8 @@ protected:
         EXPECT_EQ(stalled, 5) << "the line has filled";
         return written;
     }
-    int NoticeCount() const { return int(RowTexts().count(NotTaking)); }
+    // The notice is a row of the link, with no channel.
+    int NoticeCount() const { return int(main_.Rows.count(TGridRow{"", NotTaking})); }
 
     TFakeClock clock_;
     QTemporaryDir root_;
@@ -106,6 +107,43 @@ TEST_F(StalledLineTest, WhatTheLineDoesNotTakeInTimeIsDroppedAndToldOnce) {
     EXPECT_TRUE(std::equal(filled.begin(), filled.end(), got.begin()));
     EXPECT_LT(got.size(), filled.size() + 100) << "at most what the kernel took before the stall showed";
     EXPECT_EQ(got.back(), 0xD0);
+}
+
+TEST_F(StalledLineTest, ClosingThePortDropsWhatWaitsAndTheNextLinkIsToldAfresh) {
+    FillLine();
+    const auto sendBlock = [] {
+        TxBuffer.Len = 1024;
+        std::fill_n(TxBuffer.Data, 1024, uint8_t(0x41));
+        SendBuffer(TxBuffer, TxSent);
+    };
+    sendBlock();
+    clock_.Advance(1024 * 50 + 1);
+    ASSERT_TRUE(PumpUntil([&] { return NoticeCount() == 1; }));
+    sendBlock();
+    ASSERT_GT(TxPendingBytes(), 0u);
+    CloseComPort();
+    EXPECT_EQ(TxPendingBytes(), 0u) << "what waited went with the port";
+    ASSERT_TRUE(OpenComPort("ttyUSB0")) << LastOpenErrorText().toStdString();
+    FillLine(); // the opening has purged the line
+    sendBlock();
+    ASSERT_GT(TxPendingBytes(), 0u);
+    clock_.Advance(1024 * 50 + 1);
+    ASSERT_TRUE(PumpUntil([&] { return NoticeCount() == 2; })) << "the new link is told afresh";
+}
+
+TEST_F(StalledLineTest, ASenderGoneWrongIsRefusedBeyondTheQueue) {
+    FillLine();
+    int refused = 0;
+    for (int i = 0; i < 2000 && refused == 0; ++i) {
+        TxBuffer.Len = 1024;
+        SendBuffer(TxBuffer, TxSent);
+        refused += TxSent == 0;
+    }
+    ASSERT_EQ(refused, 1);
+    EXPECT_EQ(TxBuffer.Len, 1024) << "over the serial port Len keeps the bytes not sent";
+    EXPECT_LE(TxPendingBytes(), TxQueueCapacity);
+    EXPECT_GT(TxPendingBytes(), TxQueueCapacity - 1024);
+    EXPECT_TRUE(PumpUntil([&] { return NoticeCount() == 1; }));
 }
 
 // Over TCP a send used to wait up to 5 s for a station that does not read.
