@@ -23,6 +23,17 @@ namespace {
 QByteArray chunk;
 int32_t chunkDone = 0;
 qint64 chunkStartMs = 0;
+// When the line last took a byte of the upload, and whether the status line says it stalls.
+qint64 lastTakenMs = 0;
+bool stallShown = false;
+// A line that takes nothing for this long is said to stall, well before the chunk's time-out.
+constexpr qint64 StallNoticeMs = 3000;
+
+void ShowProgress() {
+    stallShown = false;
+    LinkView().SetStatusText(1,
+                             QStringLiteral("Передача фонем: %1 %").arg(SoundFileSent * 100 / SoundFileSize));
+}
 
 // Ends the upload: the end command, the timer off, the file closed, the indicator idle.
 void EndUpload(QTimer* timer) {
@@ -41,7 +52,12 @@ bool PushChunk() {
     std::memcpy(TxBuffer.Data, chunk.constData() + chunkDone, size_t(rest));
     TxBuffer.Len = rest;
     SendBuffer(TxBuffer, TxSent, false);
-    chunkDone += std::max(TxSent, 0);
+    if (TxSent > 0) {
+        chunkDone += TxSent;
+        lastTakenMs = Clock().MonotonicMs();
+        if (stallShown)
+            ShowProgress();
+    }
     return chunkDone >= chunk.size();
 }
 } // namespace
@@ -62,6 +78,7 @@ void TMainForm::Timer2Timer() {
         SoundFileSize = f.size();
         SoundFileSent = 0;
         chunk.clear();
+        stallShown = false;
         Timer2->setInterval(100);
         Timer2->setProperty("tag", 2);
     } else {
@@ -83,13 +100,23 @@ void TMainForm::Timer2Timer() {
             return;
         }
         chunkDone = 0;
-        chunkStartMs = Clock().MonotonicMs();
+        chunkStartMs = lastTakenMs = Clock().MonotonicMs();
     }
     // The window never waits on the line: a station that stops reading leaves the chunk
     // waiting here, retried on each tick, until the line's write time-out has passed.
     if (!PushChunk()) {
-        if (Clock().MonotonicMs() - chunkStartMs < qint64(chunk.size()) * 50)
+        const qint64 now = Clock().MonotonicMs();
+        if (now - chunkStartMs < qint64(chunk.size()) * 50) {
+            // The operator sees a stall long before the time-out ends the upload.
+            if (!stallShown && now - lastTakenMs >= StallNoticeMs) {
+                stallShown = true;
+                LinkView().SetStatusText(1,
+                                         QStringLiteral("Передача фонем: %1 % — станция не принимает данные")
+                                             .arg(SoundFileSent * 100 / SoundFileSize));
+            }
             return;
+        }
+        stallShown = false;
         Timer2->stop();
         SoundFile().close();
         chunk.clear();
@@ -99,8 +126,7 @@ void TMainForm::Timer2Timer() {
     }
     SoundFileSent += chunk.size();
     chunk.clear();
-    LinkView().SetStatusText(1,
-                             QStringLiteral("Передача фонем: %1 %").arg(SoundFileSent * 100 / SoundFileSize));
+    ShowProgress();
     if (SoundFileSent >= SoundFileSize)
         Timer2->setInterval(1000);
 }

@@ -4,6 +4,7 @@
 #include "link/RxPump.h"
 #include "link/Transport.h"
 #include "link/TransportIo.h"
+#include "link/TxQueue.h"
 #include "platform/SerialPorts.h"
 #include "state/LinkView.h"
 #include "state/MainView.h"
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <memory>
 #include <poll.h>
@@ -131,6 +131,7 @@ void ReaderEnded(unsigned generation, const QString& why) {
 void CloseFd() {
     if (ComHandle >= 0) {
         TTxLock lock(TxMutex());
+        TxForget(ComHandle); // what still waits for the line goes with it
         // Gives up the exclusive use too: a terminal that outlives our descriptor (a
         // pseudo-terminal) would otherwise refuse the next opening with EBUSY.
         CloseSerialDevice(ComHandle);
@@ -195,32 +196,7 @@ void HandleReaderEnded() {
 }
 
 int32_t ComWriteBuf(TTxBuffer& Buf, bool wait) {
-    const int fd = ComHandle;
-    if (fd < 0 || Buf.Len <= 0)
-        return 0;
-    using namespace std::chrono;
-    const auto deadline = steady_clock::now() + milliseconds(wait ? int64_t(Buf.Len) * 50 : 0);
-    int32_t written = 0;
-    while (written < Buf.Len) {
-        const ssize_t n = ::write(fd, Buf.Data + written, size_t(Buf.Len - written));
-        if (n > 0) {
-            written += int32_t(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN) {
-            DebugLog(QStringLiteral("ComWriteBuf: %1").arg(QString::fromLocal8Bit(strerror(errno))));
-            break;
-        }
-        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
-        if (left <= 0)
-            break;
-        pollfd p{fd, POLLOUT, 0};
-        if (::poll(&p, 1, int(left)) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
-            if (!(p.revents & POLLOUT))
-                break;
-    }
+    const int32_t written = TxWrite(ComHandle, false, Buf.Data, Buf.Len, int64_t(Buf.Len) * 50, wait);
     Buf.Len -= written;
     return written;
 }

@@ -4,6 +4,7 @@
 #include "link/RxPump.h"
 #include "link/Transport.h"
 #include "link/TransportIo.h"
+#include "link/TxQueue.h"
 #include "state/LinkView.h"
 #include "state/MainView.h"
 
@@ -121,6 +122,7 @@ void CloseConnection() {
     }
     if (TcpSocket >= 0) {
         TTxLock lock(TxMutex());
+        TxForget(TcpSocket); // what still waits for the socket goes with it
         ::close(TcpSocket);
         TcpSocket = -1;
     }
@@ -170,33 +172,7 @@ void HandleSocketInput() {
 }
 
 int32_t DoSendBufBytes(const TTxBuffer& Buf, bool wait) {
-    const int fd = TcpSocket;
-    if (fd < 0 || Buf.Len <= 0)
-        return 0;
-    using namespace std::chrono;
-    const auto deadline = steady_clock::now() + milliseconds(wait ? TcpSendTimeoutMs : 0);
-    int32_t sent = 0;
-    while (sent < Buf.Len) {
-        const ssize_t n = ::send(fd, Buf.Data + sent, size_t(Buf.Len - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n > 0) {
-            sent += int32_t(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN) {
-            DebugLog(QStringLiteral("DoSendBufBytes: %1").arg(ErrnoText(errno)));
-            break;
-        }
-        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
-        if (left <= 0)
-            break;
-        pollfd p{fd, POLLOUT, 0};
-        if (::poll(&p, 1, int(left)) < 0 && errno != EINTR)
-            break;
-        if (p.revents & (POLLERR | POLLNVAL))
-            break;
-    }
+    const int32_t sent = TxWrite(TcpSocket, true, Buf.Data, Buf.Len, TcpSendTimeoutMs, wait);
     DebugLog(QStringLiteral("DoSendBufBytes: %1 vs %2").arg(sent).arg(Buf.Len));
     return sent;
 }

@@ -3,10 +3,11 @@
 
 #include "link/TxBuffer.h"
 
-/// Serial write of Buf.Data[0..Len-1] within Len x 50 ms (without wait: what the line
-/// takes at once); returns the bytes written and reduces Buf.Len by them. No port: 0 at once.
+/// Serial write of Buf.Data[0..Len-1]: what the line does not take at once waits for the
+/// link's writer, which drops what is not taken within Len x 50 ms (without wait: only what
+/// the line takes at once). Returns the bytes written or left waiting and reduces Buf.Len by
+/// them; never waits. No port: 0.
 int32_t ComWriteBuf(TTxBuffer& Buf, bool wait = true);
-/// TCP send of Buf within 5 s (without wait: what the socket takes at once); returns the
-/// bytes sent; Buf.Len is left as it was.
+/// TCP send of Buf in the same way, the rest dropped after 5 s; Buf.Len is left as it was.
 int32_t DoSendBufBytes(const TTxBuffer& Buf, bool wait = true);
 inline constexpr int TcpSendTimeoutMs = 5000;

@@ -16,8 +16,10 @@ extern int32_t TxSent;
 
 /// Sends Buf over the selected transport; Sent receives the bytes handed over. Over TCP
 /// Buf.Len keeps its value; over the serial port it holds the bytes not sent. Nothing
-/// is raised: a failed send shows only in Sent. Without wait the send hands over only
-/// what the line takes at once and never blocks (the window thread's uploads).
+/// is raised: a failed send shows only in Sent. It never waits for the line: what the line
+/// has no room for is handed to the link's writer (link/TxQueue.h), which sends it in order
+/// or drops it after the write time-out. Without wait the send hands over only what the
+/// line takes at once, and nothing while earlier bytes still wait (the window's uploads).
 void SendBuffer(TTxBuffer& Buf, int32_t& Sent, bool wait = true);
 
 /// Serialises the users of TxBuffer. SendBuffer takes it; a sender on another thread (the

@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 
 namespace {
 
@@ -28,7 +29,7 @@ private:
 };
 
 TSystemClock systemClock;
-TClock* current = &systemClock;
+std::atomic<TClock*> current{&systemClock};
 } // namespace
 
 qint64 TClock::MonotonicMs() const {
@@ -49,25 +50,27 @@ QTime TClock::TimeOfDay() const {
 }
 
 qint64 TFakeClock::MonotonicMs() const {
-    const qint64 v = mono_;
-    if (step_ > 0) {
-        mono_ += step_;
-        now_ = now_.addMSecs(step_);
-    }
-    return v;
+    const qint64 step = step_;
+    if (step <= 0)
+        return mono_;
+    std::lock_guard lock(mutex_);
+    now_ = now_.addMSecs(step);
+    return mono_.fetch_add(step);
 }
 
 QDateTime TFakeClock::Now() const {
+    std::lock_guard lock(mutex_);
     return now_;
 }
 
 void TFakeClock::Advance(qint64 ms) {
+    std::lock_guard lock(mutex_);
     mono_ += ms;
     now_ = now_.addMSecs(ms);
 }
 
 TClock& Clock() {
-    return *current;
+    return *current.load();
 }
 
 void SetClock(TClock* clock) {

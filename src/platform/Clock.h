@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 #include <QtGlobal>
+#include <atomic>
+#include <mutex>
 
 class TClock {
 public:
@@ -17,23 +19,29 @@ public:
 };
 
 /// A clock that moves only when told to; optionally by Step ms on each MonotonicMs() read,
-/// so that polling loops written against the clock come to an end in tests.
+/// so that polling loops written against the clock come to an end in tests. It may be read
+/// from any thread (the link's writer reads its time-outs on it).
 class TFakeClock : public TClock {
 public:
     qint64 MonotonicMs() const override;
     QDateTime Now() const override;
     void Advance(qint64 ms);
-    void SetNow(const QDateTime& now) { now_ = now; }
+    void SetNow(const QDateTime& now) {
+        std::lock_guard lock(mutex_);
+        now_ = now;
+    }
     void SetStep(qint64 ms) { step_ = ms; }
 
 private:
-    mutable qint64 mono_ = 0;
+    mutable std::mutex mutex_; // guards now_
+    mutable std::atomic<qint64> mono_{0};
     mutable QDateTime now_ = QDateTime(QDate(2026, 1, 15), QTime(12, 0, 0));
-    qint64 step_ = 0;
+    std::atomic<qint64> step_{0};
 };
 
 TClock& Clock();
-/// Installs a clock (not owned); nullptr puts back the system clock.
+/// Installs a clock (not owned); nullptr puts back the system clock. Clock() may be read
+/// from any thread; the clock installed must outlive its readers.
 void SetClock(TClock* clock);
 
 /// Waits the given milliseconds on Clock(), processing window events meanwhile.

@@ -28,7 +28,10 @@ void TMyWaveRecorder::ProcessBuffer(uint16_t, uint8_t* Data, int Count) {
     TTxLock lock(TxMutex());
     std::memcpy(TxBuffer.Data, Data, size_t(n));
     TxBuffer.Len = n;
-    SendBuffer(TxBuffer, TxSent);
+    // Live sound does not wait for the line: what a station that stops reading has no room
+    // for is dropped, so neither this thread nor the window thread that stops it waits, and
+    // the release that follows is not held up behind stale sound.
+    SendBuffer(TxBuffer, TxSent, false);
 }
 
 bool TMyWavePlayer::FillBuffer(uint8_t* Data) {

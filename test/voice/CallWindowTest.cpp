@@ -85,6 +85,24 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
+    // Stops the station reading and writes, without waiting, until the line takes nothing on
+    // several ticks apart (the kernel frees room on its own time); the bytes written.
+    vesksim::TBytes FillLine() {
+        station_.SetReading(false);
+        vesksim::TBytes written;
+        int stalled = 0;
+        for (int tick = 0; tick < 400 && stalled < 5; ++tick) {
+            TxBuffer.Len = 1024;
+            for (int i = 0; i < 1024; ++i)
+                TxBuffer.Data[i] = uint8_t((written.size() + size_t(i)) % 127);
+            SendBuffer(TxBuffer, TxSent, false);
+            written.insert(written.end(), TxBuffer.Data, TxBuffer.Data + std::max(TxSent, 0));
+            stalled = TxSent <= 0 ? stalled + 1 : 0;
+            QThread::msleep(20);
+        }
+        EXPECT_EQ(stalled, 5) << "the line has filled";
+        return written;
+    }
 
     std::shared_ptr<TFakeWaveDevices> fakes_;
     TFakeClock clock_;
@@ -131,6 +149,34 @@ TEST_F(CallWindowTest, PressAndReleaseOnMv1SendTheirSequencesAndTheBlocks) {
     EXPECT_FALSE(FCall->Timer2->isActive());
     EXPECT_TRUE(FCall->gbPSH->isEnabled());
     EXPECT_TRUE(FCall->cbPSH_off->isEnabled());
+}
+
+TEST_F(CallWindowTest, AStationThatStopsReadingHoldsNeitherTheCapturedBlockNorTheRelease) {
+    CurrentChannel = 3;
+    Press();
+    Got(14);
+    station_.Clear();
+    const vesksim::TBytes filled = FillLine();
+    // With the line full the captured block's send returns at once: live sound the line has
+    // no room for is dropped. The release returns at once too; the link's writer sends its
+    // commands once the station reads again.
+    ASSERT_TRUE(fakes_->CaptureDevice->Complete(0x41));
+    Release();
+    EXPECT_EQ(SoundFlags, 0);
+    EXPECT_FALSE(Recorder->DeviceOpen);
+    const vesksim::TBytes release = FromHex(std::string(Cmd15) + " " + Cmd15 + " 93 D4");
+    station_.SetReading(true);
+    ASSERT_TRUE(station_.WaitFor(release, std::chrono::seconds(20), filled.size()))
+        << station_.Received().size() << " of " << filled.size() + release.size();
+    PumpUntil([] { return false; }, 50); // nothing more follows
+    const vesksim::TBytes got = station_.Received();
+    ASSERT_GE(got.size(), filled.size() + release.size());
+    EXPECT_TRUE(std::equal(filled.begin(), filled.end(), got.begin()));
+    EXPECT_TRUE(std::equal(release.begin(), release.end(), got.end() - long(release.size())));
+    // Between them at most the part of the block the kernel made room for.
+    EXPECT_TRUE(std::all_of(got.begin() + long(filled.size()), got.end() - long(release.size()),
+                            [](uint8_t b) { return b == 0x41; }));
+    EXPECT_LT(got.size(), filled.size() + 1024 + release.size());
 }
 
 TEST_F(CallWindowTest, SixtySecondLimitAndClosingWhileTalkingRelease) {
@@ -661,6 +707,36 @@ TEST_F(CallWindowTest, AStationThatStopsReadingEndsTheUploadWithoutHoldingTheWin
     EXPECT_FALSE(MainForm->Timer2->isActive());
     EXPECT_EQ(MainForm->shUnSaveSound->BrushColor(), QColor(Qt::red));
     station_.SetReading(true);
+}
+
+TEST_F(CallWindowTest, AStalledUploadSaysSoInItsStatusLineUntilTheLineTakesItAgain) {
+    WriteFile("phonems.pcm", QByteArray(256 * 1024, 'u'));
+    Feed("FA 8F 80 85 8A 8F 80 8F 82 FB");
+    MainForm->Timer2->stop();
+    Got(10);
+    station_.SetReading(false);
+    int stalled = 0;
+    for (int tick = 0; tick < 400 && stalled < 5; ++tick) {
+        MainForm->Timer2Timer();
+        stalled = TxSent <= 0 ? stalled + 1 : 0;
+        QThread::msleep(20);
+    }
+    ASSERT_EQ(stalled, 5) << "the line has filled";
+    const QString percent = QString::number(SoundFileSent * 100 / SoundFileSize);
+    clock_.Advance(4000); // a few seconds without a byte taken
+    MainForm->Timer2Timer();
+    EXPECT_EQ(MainForm->StatusText(1),
+              QStringLiteral("Передача фонем: %1 % — станция не принимает данные").arg(percent));
+    EXPECT_TRUE(SoundFile().isOpen()) << "the upload still waits for the line";
+    station_.SetReading(true);
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            MainForm->Timer2Timer();
+            return !MainForm->StatusText(1).contains("не принимает");
+        },
+        10000));
+    EXPECT_TRUE(MainForm->StatusText(1).startsWith("Передача фонем: "))
+        << MainForm->StatusText(1).toStdString();
 }
 
 TEST_F(CallWindowTest, AChunkTheLineTookInPartsGoesOutWholeAndInOrder) {

@@ -387,7 +387,7 @@ void TStation::ioLoop() {
         int n = 0;
         fds[n++] = {wake_[0], POLLIN, 0};
         if (!reading_)
-            master = -1;
+            master = peer = -1; // neither the terminal nor the connection is read
         const int im = master >= 0 ? n : -1;
         if (master >= 0)
             fds[n++] = {master, POLLIN, 0};
