@@ -6,12 +6,14 @@
 #include "link/TxBuffer.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/Errors.h"
 #include "state/LinkView.h"
 #include "voice/VoicePath.h"
 
 #include <QFile>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 int64_t SoundFileSize = 0;
@@ -91,9 +93,14 @@ void TMainForm::Timer2Timer() {
         }
         const int n = int(std::min<int64_t>(SoundBlock, SoundFileSize - SoundFileSent));
         chunk.resize(n);
-        if (f.read(chunk.data(), n) != n) {
-            const QString text =
-                QStringLiteral("Ошибка чтения файла %1: %2").arg(f.fileName(), f.errorString());
+        errno = 0;
+        const qint64 got = f.read(chunk.data(), n);
+        if (got != n) {
+            // A short read without an error is a file that shrank after its size was taken.
+            const QString why = got < 0 && errno != 0
+                                    ? SystemErrorText(errno)
+                                    : QStringLiteral("файл стал короче, чем был при начале передачи");
+            const QString text = QStringLiteral("Ошибка чтения файла %1: %2").arg(f.fileName(), why);
             EndUpload(Timer2);
             // Told once: the upload is over, so no later tick repeats it.
             ShowError(text, this);

@@ -625,7 +625,8 @@ TEST_F(CallWindowTest, ReadErrorEndsTheUploadAndIsToldOnce) {
     EXPECT_FALSE(MainForm->Timer2->isActive());
     EXPECT_FALSE(SoundFile().isOpen());
     ASSERT_EQ(dialogs_.size(), 1);
-    EXPECT_TRUE(dialogs_[0].Text.startsWith("Ошибка чтения файла phonems.pcm"));
+    EXPECT_EQ(dialogs_[0].Text,
+              "Ошибка чтения файла phonems.pcm: файл стал короче, чем был при начале передачи");
 }
 
 TEST_F(CallWindowTest, ProgressOfALargeFileAndANewCommandTakingOver) {
