@@ -5,6 +5,7 @@
 #include "LinkFixture.h"
 
 #include "link/TxQueue.h"
+#include "support/StalledLine.h"
 
 using namespace linktest;
 
@@ -32,24 +33,7 @@ protected:
         qunsetenv("VESK_DEV_DIR");
         LinkTest::TearDown();
     }
-    // Stops the station reading and writes, without waiting, until the line takes nothing
-    // on several ticks apart (the kernel frees room on its own time); the bytes written.
-    TBytes FillLine() {
-        station_.SetReading(false);
-        TBytes written;
-        int stalled = 0;
-        for (int tick = 0; tick < 400 && stalled < 5; ++tick) {
-            TxBuffer.Len = 1024;
-            for (int i = 0; i < 1024; ++i)
-                TxBuffer.Data[i] = uint8_t((written.size() + size_t(i)) % 127);
-            SendBuffer(TxBuffer, TxSent, false);
-            written.insert(written.end(), TxBuffer.Data, TxBuffer.Data + std::max(TxSent, 0));
-            stalled = TxSent <= 0 ? stalled + 1 : 0;
-            QThread::msleep(20);
-        }
-        EXPECT_EQ(stalled, 5) << "the line has filled";
-        return written;
-    }
+    vesksim::TBytes FillLine() { return ::FillLine(station_); }
     // The notice is a row of the link, with no channel.
     int NoticeCount() const { return int(main_.Rows.count(TGridRow{"", NotTaking})); }
 

@@ -2,6 +2,7 @@
 // serial port, with fake sound devices and a driven clock.
 #include "Station.h"
 #include "support/AppFixture.h"
+#include "support/StalledLine.h"
 #include "support/TestUtil.h"
 
 #include "app/Application.h"
@@ -85,24 +86,7 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
-    // Stops the station reading and writes, without waiting, until the line takes nothing on
-    // several ticks apart (the kernel frees room on its own time); the bytes written.
-    vesksim::TBytes FillLine() {
-        station_.SetReading(false);
-        vesksim::TBytes written;
-        int stalled = 0;
-        for (int tick = 0; tick < 400 && stalled < 5; ++tick) {
-            TxBuffer.Len = 1024;
-            for (int i = 0; i < 1024; ++i)
-                TxBuffer.Data[i] = uint8_t((written.size() + size_t(i)) % 127);
-            SendBuffer(TxBuffer, TxSent, false);
-            written.insert(written.end(), TxBuffer.Data, TxBuffer.Data + std::max(TxSent, 0));
-            stalled = TxSent <= 0 ? stalled + 1 : 0;
-            QThread::msleep(20);
-        }
-        EXPECT_EQ(stalled, 5) << "the line has filled";
-        return written;
-    }
+    vesksim::TBytes FillLine() { return ::FillLine(station_); }
 
     std::shared_ptr<TFakeWaveDevices> fakes_;
     TFakeClock clock_;
