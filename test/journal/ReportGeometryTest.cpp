@@ -243,6 +243,16 @@ TEST_F(ReportGeometryTest, AttenuationAndFactoryNumberListsHaveTheirColumns) {
             if (w.Text.startsWith("Блок"))
                 captions << w.Text;
         EXPECT_EQ(captions.join(' ').toStdString(), blocks.join(' ').toStdString());
+        // "Дата" and "Время" each have their second caption line right under them.
+        for (const QString& caption : {QString("Дата"), QString("Время")}) {
+            const QRectF c = pages[0].Find(caption);
+            int under = 0;
+            for (const TPdfWord& w : pages[0].Words)
+                under += w.Text == "внесения" && w.Box.top() >= c.bottom() - 0.5 &&
+                         w.Box.top() < c.bottom() + c.height() && w.Box.left() < c.right() &&
+                         w.Box.right() > c.left();
+            EXPECT_EQ(under, 1) << caption.toStdString();
+        }
     }
 }
 
