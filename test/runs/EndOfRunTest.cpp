@@ -1,6 +1,7 @@
 // The program itself against the simulated station: a run ended by SIGTERM or SIGINT
 // while results still wait (a burst larger than the backlog, its dialog open) journals
 // them before the program ends, and names in its log those it could not take.
+#include "ResultBurst.h"
 #include "Script.h"
 #include "Station.h"
 
@@ -17,24 +18,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Each result comes as a station reports it: busy, factory numbers, the result, free.
-vesksim::TBytes Burst(int count) {
-    vesksim::TBytes all;
-    for (int i = 0; i < count; ++i) {
-        all.push_back(0xC9);
-        vesksim::TBytes s = vesksim::Frame(0xF8, {1, 0, 1, 2, uint8_t(i / 10 % 10), uint8_t(i % 10), 0, 0});
-        const int check = (10 + 12 + i % 100) % 100;
-        s[7] = uint8_t(0x80 + check / 10);
-        s[8] = uint8_t(0x80 + check % 10);
-        all.insert(all.end(), s.begin(), s.end());
-        const vesksim::TBytes r =
-            vesksim::ResultFrame(QString("%1").arg(i, 7, 10, QChar('0')).toStdString(), 2 + i % 2);
-        all.insert(all.end(), r.begin(), r.end());
-        all.push_back(0xC0);
-    }
-    return all;
-}
 
 // Codes of the journal's rows; empty while the table cannot be read.
 QStringList JournalCodes(const QString& folder) {
@@ -78,7 +61,7 @@ TEST_P(EndOfRunTest, ResultsStillWaitingAreJournalledOrNamedBeforeTheProgramEnds
     ASSERT_TRUE(program.waitForStarted(10000));
     ASSERT_TRUE(station.WaitFor({0xD0}, std::chrono::seconds(20))) << "the program's reset at start";
 
-    station.Send(Burst(count));
+    station.Send(ResultBurst(count));
     const QString journal = r.filePath("prog") + "/";
     // A few rows are in while the dialog that names the results beyond the backlog is open.
     ASSERT_TRUE(PumpUntil([&] { return JournalCodes(journal).size() >= 20; }, 60000));

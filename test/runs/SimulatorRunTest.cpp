@@ -1,5 +1,6 @@
 // Test runs against the simulated station on the pseudo-terminal: the bytes on the line,
 // the rows in the journal, and the results the station starts by itself.
+#include "ResultBurst.h"
 #include "Script.h"
 #include "Station.h"
 #include "TestRunSupport.h"
@@ -295,19 +296,7 @@ namespace {
 // comes meanwhile is named in one more dialog, never in one over another.
 TEST_F(SimulatorRunTest, JournalGoesOnWritingWhileTheOperatorReadsADialog) {
     constexpr int count = 1200;
-    vesksim::TBytes all;
-    for (int i = 0; i < count; ++i) {
-        all.push_back(0xC9);
-        vesksim::TBytes s = vesksim::Frame(0xF8, {1, 0, 1, 2, uint8_t(i / 10 % 10), uint8_t(i % 10), 0, 0});
-        const int check = (10 + 12 + i % 100) % 100;
-        s[7] = uint8_t(0x80 + check / 10);
-        s[8] = uint8_t(0x80 + check % 10);
-        all.insert(all.end(), s.begin(), s.end());
-        const vesksim::TBytes r =
-            vesksim::ResultFrame(QString("%1").arg(i, 7, 10, QChar('0')).toStdString(), 2 + i % 2);
-        all.insert(all.end(), r.begin(), r.end());
-        all.push_back(0xC0);
-    }
+    const vesksim::TBytes all = ResultBurst(count);
     int open = 0, deepest = 0, named = 0, dropped = -1;
     bool openedInAWait = false, grewWhileOpen = false;
     SetDialogHook([&](const TDialogRecord& d, QWidget*) {

@@ -340,6 +340,16 @@ public:
         [[maybe_unused]] const int rc = std::system((command_ + " stop >/dev/null 2>&1").constData());
     }
     QByteArray Address() const { return "unix:" + dir_.path().toUtf8() + "/native"; }
+    /// The sound goes to this server until the returned guard ends.
+    struct TInUse {
+        QByteArray Back;
+        ~TInUse() { qputenv("PULSE_SERVER", Back); }
+    };
+    [[nodiscard]] TInUse Use() const {
+        QByteArray back = qgetenv("PULSE_SERVER");
+        qputenv("PULSE_SERVER", Address());
+        return TInUse{back};
+    }
 
 private:
     QTemporaryDir dir_;
@@ -377,12 +387,7 @@ private:
 TEST_F(SoundServerTest, AServerLostMidCallStopsTheRecorderOnceAndTheNextOpenWorks) {
     TOwnSoundServer server;
     ASSERT_TRUE(server.Start());
-    const QByteArray shared = qgetenv("PULSE_SERVER");
-    qputenv("PULSE_SERVER", server.Address());
-    struct TBack {
-        QByteArray address;
-        ~TBack() { qputenv("PULSE_SERVER", address); }
-    } back{shared};
+    const auto inUse = server.Use();
 
     TCollectingRecorder recorder(1024, 4);
     ASSERT_TRUE(recorder.Open(8, 8000)) << recorder.ErrorText.toStdString();
@@ -425,12 +430,7 @@ public:
 TEST_F(SoundServerTest, AServerLostDuringPlaybackIsToldEvenWhenNothingMoreIsPlayed) {
     TOwnSoundServer server;
     ASSERT_TRUE(server.Start());
-    const QByteArray shared = qgetenv("PULSE_SERVER");
-    qputenv("PULSE_SERVER", server.Address());
-    struct TBack {
-        QByteArray address;
-        ~TBack() { qputenv("PULSE_SERVER", address); }
-    } back{shared};
+    const auto inUse = server.Use();
 
     // Eight seconds of sound with the device: the server goes while they play.
     TDryingPlayer player(8000, 8);
