@@ -53,10 +53,23 @@ QString ReadErrorText(int error) {
 }
 
 // An integer line of "params.txt"; false when the line holds none.
-bool IntegerLine(const QString& line, int& value) {
+bool IntegerLine(const QByteArray& line, int& value) {
     bool ok = false;
-    value = line.trimmed().toInt(&ok);
+    value = QString::fromUtf8(line).trimmed().toInt(&ok);
     return ok;
+}
+
+// A line of count decimal values of width digits, each followed by one blank, as the save
+// writes the thresholds and the channel numbers.
+bool ValuesLine(const QByteArray& line, int count, int width) {
+    if (line.size() != count * (width + 1))
+        return false;
+    for (int i = 0; i < line.size(); ++i) {
+        const char c = line.at(i);
+        if (i % (width + 1) == width ? c != ' ' : c < '0' || c > '9')
+            return false;
+    }
+    return true;
 }
 
 constexpr qint64 ParamsFileLimit = 64 * 1024; // far beyond seven short lines
@@ -203,27 +216,35 @@ bool ParseParamsFile(const QByteArray& bytes, TParamsFile& out, QString* reason)
             *reason = why;
         return false;
     };
-    QList<QString> lines = QString::fromUtf8(bytes).split(u'\n');
+    // Taken as bytes: every line the save writes is plain ASCII, so anything else is refused
+    // by the checks below rather than decoded into something that looks like a digit.
+    QList<QByteArray> lines = bytes.split('\n');
     if (lines.size() < 7)
         return refuse(QStringLiteral("в файле меньше семи строк"));
-    for (QString& line : lines)
-        if (line.endsWith(u'\r'))
+    for (QByteArray& line : lines)
+        if (line.endsWith('\r'))
             line.chop(1);
-    const QString& word = lines[0];
+    const QByteArray& word = lines[0];
     if (word.size() != 8)
         return refuse(QStringLiteral("строка 1: в служебном слове должно быть 8 цифр"));
     // Any decimal digit, in the flag digits 1-3 too: the station may report 8 or 9 there,
     // and a saved word comes back as it was written.
-    for (const QChar c : word)
-        if (c < u'0' || c > u'9')
+    for (const char c : word)
+        if (c < '0' || c > '9')
             return refuse(QStringLiteral("строка 1: в служебном слове должны быть только цифры"));
-    out.ConfigWord = word;
+    out.ConfigWord = QString::fromLatin1(word);
+    if (!ValuesLine(lines[1], 4, 2))
+        return refuse(QStringLiteral("строка 2: нужны четыре порога девиации по две цифры, каждый с пробелом "
+                                     "после него"));
     const int thresholdOrder[4] = {1, 4, 2, 5};
     for (int k = 0; k < 4; ++k)
-        out.Thresholds[thresholdOrder[k]] = lines[1].mid(3 * k, 2);
+        out.Thresholds[thresholdOrder[k]] = QString::fromLatin1(lines[1].mid(3 * k, 2));
+    if (!ValuesLine(lines[2], 8, 3))
+        return refuse(QStringLiteral("строка 3: нужны восемь номеров каналов МВ по три цифры, каждый с "
+                                     "пробелом после него"));
     for (int k = 0; k < 8; ++k) {
         TMvChannel& slot = out.MvChannels[k / 2 + 1];
-        (k % 2 == 0 ? slot.Prm : slot.Prd) = lines[2].mid(4 * k, 3);
+        (k % 2 == 0 ? slot.Prm : slot.Prd) = QString::fromLatin1(lines[2].mid(4 * k, 3));
     }
     for (int band = 0; band < 2; ++band) {
         int level = 0, on = 0;

@@ -65,10 +65,11 @@ inline constexpr const char* ParamsFileName = "params.txt";
 
 /// The seven lines of "params.txt" from the shared set, each ended by CR LF.
 QByteArray ParamsFileText();
-/// Parses the seven lines into out. Line 1 must be 8 decimal digits, lines 4 and 6
-/// integers 0-255, lines 5 and 7 integers; lines 2 and 3 are read by fixed columns and may
-/// be short. False when the text is refused (out is
-/// then unspecified), with the line and the fault in reason.
+/// Parses the seven lines into out. Lines 1 to 3 must stand as the save writes them: 8
+/// decimal digits; four 2-digit thresholds; eight 3-digit channel numbers, each value
+/// followed by one blank. Lines 4 and 6 must be integers 0-255, lines 5 and 7 integers.
+/// False when the text is refused (out is then unspecified), with the line and the fault
+/// in reason.
 bool ParseParamsFile(const QByteArray& text, TParamsFile& out, QString* reason = nullptr);
 /// Copies a parsed set into the shared state.
 void ApplyParamsFile(const TParamsFile& file);

@@ -5,6 +5,7 @@
 #include "platform/Errors.h"
 #include "platform/SafeFile.h"
 #include "runs/TestState.h"
+#include "support/TestUtil.h"
 
 #include <QDir>
 #include <QFile>
@@ -145,82 +146,158 @@ TEST_F(ParamSetTest, FileRoundTripKeepsEveryValueInTheFile) {
     EXPECT_FALSE(PshSettings[1].Off);
 }
 
-TEST_F(ParamSetTest, ShortLinesAndOnFlagsAreTakenAsTheyStand) {
-    Write("01111111\n15\n123 4\n10\n7\n20\n0\n");
-    ASSERT_EQ(LoadParamsFile(Path()), TParamsLoad::Loaded) << "LF alone ends a line too";
-    EXPECT_EQ(Thresholds[1], "15");
-    EXPECT_EQ(Thresholds[4], "");
-    EXPECT_EQ(Thresholds[5], "");
-    EXPECT_EQ(MvChannels[1].Prm, "123");
-    EXPECT_EQ(MvChannels[1].Prd, "4");
-    EXPECT_EQ(MvChannels[2].Prm, "");
-    EXPECT_FALSE(PshSettings[0].Off) << "any integer but 0 is on";
-    EXPECT_TRUE(PshSettings[1].Off);
-    EXPECT_EQ(PshSettings[1].Level, 20);
+// The seven lines of a file as "Сохранить" writes them, none of them the start-up values,
+// so that a file taken even in part shows.
+const QByteArray SavedLines[7] = {
+    "02111111", "15 25 35 45 ", "101 102 103 104 105 106 107 108 ", "200", "0", "100", "0"};
+
+// That file with the given lines (numbered 1-7) replaced.
+QByteArray FileWith(std::initializer_list<std::pair<int, QByteArray>> lines) {
+    QByteArray text;
+    for (int i = 0; i < 7; ++i) {
+        QByteArray line = SavedLines[i];
+        for (const auto& [n, replacement] : lines)
+            if (n == i + 1)
+                line = replacement;
+        text += line + "\r\n";
+    }
+    return text;
+}
+QByteArray FileWith(int n, const QByteArray& line) {
+    return FileWith({{n, line}});
 }
 
-TEST_F(ParamSetTest, RefusedFilesChangeNothing) {
-    const char* refused[] = {
-        "0111111\r\n\r\n\r\n1\r\n1\r\n1\r\n1\r\n",  // a 7-digit word
-        "0111111A\r\n\r\n\r\n1\r\n1\r\n1\r\n1\r\n", // a letter in the word
-        "01111111\r\n\r\n\r\n256\r\n1\r\n1\r\n1\r\n",
-        "01111111\r\n\r\n\r\n1\r\n1\r\n-1\r\n1\r\n",
-        "01111111\r\n\r\n\r\nabc\r\n1\r\n1\r\n1\r\n",
-        "01111111\r\n\r\n\r\n1\r\nx\r\n1\r\n1\r\n",
-        "01111111\r\n\r\n\r\n1\r\n1\r\n1\r\n", // six lines
-        "01111111\r\n\r\n\r\n1\r\n1\r\n1",     // six lines, the last unended
-        "",
+// The shared set still holds the start-up values.
+void ExpectStartUpSet(const std::string& what) {
+    EXPECT_EQ(ConfigWord, "01111111") << what;
+    EXPECT_EQ(Thresholds[1] + Thresholds[4] + Thresholds[2] + Thresholds[5], "00000000") << what;
+    for (int slot = 1; slot <= 4; ++slot)
+        EXPECT_EQ(MvChannels[slot].Prm + MvChannels[slot].Prd, "000000") << what;
+    EXPECT_EQ(PshSettings[0].Level, 127) << what;
+    EXPECT_FALSE(PshSettings[0].Off) << what;
+    EXPECT_EQ(PshSettings[1].Level, 127) << what;
+}
+
+// Only what "Сохранить" could have written is taken, and a refusal names the line and
+// leaves the whole set as it was.
+TEST_F(ParamSetTest, ALineTheSaveNeverWritesIsRefusedByNumberAndChangesNothing) {
+    const struct {
+        QByteArray text;
+        const char* reason;
+    } refused[] = {
+        {FileWith(1, "0111111"), "строка 1:"},
+        {FileWith(1, "0111111A"), "строка 1:"},
+        {FileWith(1, "0:111111"), "строка 1:"},
+        {FileWith(1, " 01111111"), "строка 1:"},
+        {FileWith(1, "0111111\xD0"), "строка 1:"},
+        {FileWith(2, "1a 25 35 45 "), "строка 2:"},
+        {FileWith(2, "-1 25 35 45 "), "строка 2:"},
+        {FileWith(2, "+1 25 35 45 "), "строка 2:"},
+        {FileWith(2, "\xFF\xFE 25 35 45 "), "строка 2:"},
+        {FileWith(2, "1,5 25 35 45 "), "строка 2:"},
+        {FileWith(2, "15"), "строка 2:"},
+        {FileWith(2, ""), "строка 2:"},
+        {FileWith(2, "15 25 35 45"), "строка 2:"},
+        {FileWith(2, "15 25 35 45 x"), "строка 2:"},
+        {FileWith(2, "15 25 35 45 55 "), "строка 2:"},
+        {FileWith(2, "15\t25 35 45 "), "строка 2:"},
+        {FileWith(2, "1  25 35 45 "), "строка 2:"},
+        {FileWith(3, "0a1 102 103 104 105 106 107 108 "), "строка 3:"},
+        {FileWith(3, "101 102 103 104 105 106 abc xyz "), "строка 3:"},
+        {FileWith(3, "-01 102 103 104 105 106 107 108 "), "строка 3:"},
+        {FileWith(3, "123 4"), "строка 3:"},
+        {FileWith(3, ""), "строка 3:"},
+        {FileWith(3, "101 102 103 104 105 106 107 10 "), "строка 3:"},
+        {FileWith(3, "101 102 103 104 105 106 107 108 109 "), "строка 3:"},
+        {FileWith(3, "101 102 103 104 105 106 107 108 junk"), "строка 3:"},
+        {FileWith(3, "101 102 103 104 105 106 107 1\xC3\xA9 "), "строка 3:"},
+        {FileWith(4, "256"), "строка 4:"},
+        {FileWith(4, "abc"), "строка 4:"},
+        {FileWith(4, "12x"), "строка 4:"},
+        {FileWith(5, "x"), "строка 5:"},
+        {FileWith(6, "-1"), "строка 6:"},
+        {FileWith(6, "300"), "строка 6:"},
+        {FileWith(7, "").chopped(2), "строка 7:"},           // six lines, the last ended
+        {FileWith(7, "").chopped(4), "в файле меньше семи"}, // six lines, the last unended
+        {"", "в файле меньше семи"},
     };
-    for (const char* text : refused) {
-        Write(text);
-        EXPECT_EQ(LoadParamsFile(Path()), TParamsLoad::Refused) << text;
-        EXPECT_EQ(ConfigWord, "01111111") << text;
-        EXPECT_EQ(PshSettings[0].Level, 127) << text;
-        EXPECT_EQ(Thresholds[1], "00") << text;
+    for (const auto& r : refused) {
+        Write(r.text);
+        QString reason;
+        const std::string what = r.text.toStdString();
+        EXPECT_EQ(LoadParamsFile(Path(), &reason), TParamsLoad::Refused) << what;
+        EXPECT_TRUE(reason.startsWith(QString::fromUtf8(r.reason))) << what << " -> " << reason.toStdString();
+        ExpectStartUpSet(what);
     }
-    Write(" 01111111\r\n\r\n\r\n 1 \r\n 0\r\n2\r\n1\r\n");
-    EXPECT_EQ(LoadParamsFile(Path()), TParamsLoad::Refused) << "the word is taken whole";
-    Write("01111111\r\n\r\n\r\n 1 \r\n 0\r\n2\r\n1\r\n");
-    EXPECT_EQ(LoadParamsFile(Path()), TParamsLoad::Loaded) << "blanks round an integer";
-    Write("01111111\r\n\r\n\r\n1\r\n0\r\n2\r\n1\r\n" + QByteArray(70 * 1024, '\n'));
+    Write(FileWith(1, "01111111") + QByteArray(70 * 1024, '\n'));
     EXPECT_EQ(LoadParamsFile(Path()), TParamsLoad::Refused) << "no file of that size is ours";
     EXPECT_EQ(LoadParamsFile(dir_.filePath("none.txt")), TParamsLoad::NoFile);
     EXPECT_EQ(LoadParamsFile(dir_.path()), TParamsLoad::Refused) << "a folder cannot be read";
 }
 
-// What the program writes, it reads: the station may report 8 or 9 in a flag digit, and the
-// saved word comes back as it was; a box never writes anything but a digit.
-TEST_F(ParamSetTest, EveryDigitTheStationSendsComesBackFromTheFileAndABoxWritesDigits) {
-    ConfigWord = "98911111";
-    SaveParamsFile(Path());
-    SetStartupDefaults();
-    QString reason;
-    EXPECT_EQ(LoadParamsFile(Path(), &reason), TParamsLoad::Loaded) << reason.toStdString();
-    EXPECT_EQ(ConfigWord, "98911111");
-    SetStartupDefaults();
-
+// Besides what the save writes, a line may end in LF alone, an integer line may have
+// blanks round it, and any integer but 0 switches the squelch on.
+TEST_F(ParamSetTest, IntegerLinesAndLineEndsAreTakenAsTheyStand) {
     const struct {
-        const char* text;
-        const char* reason;
-    } refused[] = {
-        {"0:111111\r\n\r\n\r\n1\r\n1\r\n1\r\n1\r\n", "строка 1"},
-        {"0111111A\r\n\r\n\r\n1\r\n1\r\n1\r\n1\r\n", "строка 1"},
-        {"01111111\r\n\r\n\r\n1\r\n1\r\n300\r\n1\r\n", "строка 6"},
-        {"01111111\r\n\r\n\r\n1\r\nx\r\n1\r\n1\r\n", "строка 5"},
-        {"01111111\r\n\r\n", "строк"},
+        QByteArray text;
+        const char* word;
+        bool gmvOff, mvOff;
+    } taken[] = {
+        {FileWith({}).replace("\r\n", "\n"), "02111111", true, true},
+        {FileWith({{4, " 1 "}, {5, "7"}, {7, " 0"}}), "02111111", false, true},
+        {FileWith({{5, "0 "}, {7, "-2"}}), "02111111", true, false},
+        {FileWith(1, "08971119"), "08971119", true, true},
     };
-    for (const auto& r : refused) {
-        Write(r.text);
+    for (const auto& t : taken) {
+        SetStartupDefaults();
+        Write(t.text);
         QString reason;
-        EXPECT_EQ(LoadParamsFile(Path(), &reason), TParamsLoad::Refused) << r.text;
-        EXPECT_TRUE(reason.contains(r.reason)) << reason.toStdString();
-        EXPECT_EQ(ConfigWord, "01111111");
+        const std::string what = t.text.toStdString();
+        ASSERT_EQ(LoadParamsFile(Path(), &reason), TParamsLoad::Loaded) << what << reason.toStdString();
+        EXPECT_EQ(ConfigWord, t.word) << what;
+        EXPECT_EQ(PshSettings[0].Off, t.gmvOff) << what;
+        EXPECT_EQ(PshSettings[1].Off, t.mvOff) << what;
+        EXPECT_EQ(Thresholds[4] + MvChannels[4].Prd, "25108") << what;
     }
-    Write("08971119\r\n\r\n\r\n1\r\n1\r\n1\r\n1\r\n");
-    EXPECT_EQ(LoadParamsFile(Path()), TParamsLoad::Loaded) << "8 and 9 are digits in any place";
-    EXPECT_EQ(ConfigWord, "08971119");
+}
 
-    // A word from the station may hold 8 or 9 in a flag digit: a box keeps it a digit.
+// Every set the save can write comes back whole: read and written again, the file is the same.
+TEST_F(ParamSetTest, EveryFileTheSaveWritesIsTakenBackWhole) {
+    const struct {
+        const char* word;
+        const char* threshold; // all four
+        const char* channel;   // every slot, both fields
+        int level;
+        bool off;
+    } sets[] = {
+        {"01111111", "00", "000", 127, false},
+        {"98999999", "99", "999", 255, true},
+        {"00000000", "09", "090", 0, false},
+    };
+    for (const auto& set : sets) {
+        ConfigWord = set.word;
+        for (int i : {1, 2, 4, 5})
+            Thresholds[i] = set.threshold;
+        for (int slot = 1; slot <= 4; ++slot)
+            MvChannels[slot] = {set.channel, set.channel};
+        PshSettings[0] = PshSettings[1] = {set.level, set.off};
+        SaveParamsFile(Path());
+        QFile f(Path());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray saved = f.readAll();
+
+        Write(FileWith(1, "02111111"));
+        ASSERT_EQ(LoadParamsFile(Path()), TParamsLoad::Loaded);
+        Write(saved);
+        QString reason;
+        ASSERT_EQ(LoadParamsFile(Path(), &reason), TParamsLoad::Loaded)
+            << saved.toStdString() << reason.toStdString();
+        EXPECT_EQ(ParamsFileText(), saved);
+    }
+}
+
+// A box never writes anything but a digit, even over an 8 or 9 the station reported.
+TEST_F(ParamSetTest, ABoxKeepsAFlagDigitADigit) {
     ConfigWord = "08911111";
     EXPECT_FALSE(ConfigFlag(ConfigWord, 2, 2));
     EXPECT_NO_THROW(SetConfigFlag(2, 2, false));

@@ -328,39 +328,52 @@ TEST_F(ParamWindowTest, DeviceReportsReplaceUnsentEdits) {
 }
 
 TEST_F(ParamWindowTest, SaveAndLoadThroughTheButtons) {
+    // Slot 4 as the station reports it; edits left short or empty are saved at full width.
+    FromStation("E4 80 84 84 85 86 87 88 89 E5", [] { return MvChannels[4].Prd == "789"; });
     w_->MaskEdit4->setText("1,5");
+    w_->MaskEdit10->setText("7");
+    w_->MaskEdit11->setText(",");
+    w_->MaskEdit5->clear();
     w_->MvEdit1->setText("42");
+    w_->MvEdit5->clear();
     w_->sePSH_gmv->setValue(30);
     Got(10);
     w_->bsave->click();
     EXPECT_EQ(Thresholds[1], "15") << "saving takes the window's values";
-    EXPECT_EQ(ReadFile("params.txt"), "01111111\r\n15 00 00 00 \r\n000 042 000 000 000 000 000 000 \r\n"
-                                      "30\r\n1\r\n127\r\n1\r\n");
-    EXPECT_EQ(ParamsDirty, 2 | 4) << "saving sends nothing and keeps the marks";
+    const QString saved =
+        "01111111\r\n15 07 00 00 \r\n000 042 000 000 000 000 456 789 \r\n30\r\n1\r\n127\r\n1\r\n";
+    EXPECT_EQ(ReadFile("params.txt"), saved);
+    EXPECT_EQ(ParamsDirty, 2 | 4 | 16) << "saving sends nothing and keeps the marks";
     EXPECT_TRUE(NothingSent());
 
     w_->MaskEdit4->setText("2,5");
     w_->sePSH_gmv->setValue(99);
+    MvChannels[4] = {"111", "222"};
     Got(10);
     w_->bUnSave->click();
+    EXPECT_TRUE(dialogs_.isEmpty()) << "what the save wrote is taken back";
     EXPECT_EQ(w_->MaskEdit4->text(), "1,5");
+    EXPECT_EQ(w_->MaskEdit10->text(), "0,7");
     EXPECT_EQ(w_->sePSH_gmv->value(), 30);
     EXPECT_EQ(PshSettings[0].Level, 30);
+    EXPECT_EQ(MvChannels[4].Prm + MvChannels[4].Prd, "456789");
     EXPECT_EQ(ParamsDirty, 0);
     EXPECT_TRUE(NothingSent()) << "loading sends nothing";
 
-    // A refused file changes nothing, in the set or in the window.
+    // A file with a line the save never writes changes nothing, in the set or in the window.
     QFile f(work_ + "/params.txt");
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("01111111\r\n\r\n\r\n256\r\n1\r\n127\r\n1\r\n");
+    f.write(saved.toUtf8().replace("15 07", "1a 07"));
     f.close();
     w_->MaskEdit4->setText("4,4");
     w_->bUnSave->click();
     ASSERT_EQ(dialogs_.size(), 1);
     EXPECT_EQ(dialogs_[0].Text, "Не удаётся считать параметры из файла «params.txt»:\n"
-                                "строка 4: уровень ПШ должен быть целым числом от 0 до 255.");
+                                "строка 2: нужны четыре порога девиации по две цифры, каждый с пробелом "
+                                "после него.");
     EXPECT_EQ(dialogs_[0].Caption, "Ошибка") << "a title and an icon";
     EXPECT_EQ(w_->MaskEdit4->text(), "4,4");
+    EXPECT_EQ(w_->MaskEdit10->text(), "0,7");
     EXPECT_EQ(Thresholds[1], "15");
     EXPECT_EQ(PshSettings[0].Level, 30);
 
