@@ -250,6 +250,8 @@ QGroupBox* TFParam::buildSquelch(const TSquelchNames& names, const QString& titl
     spin->setValue(127);
     // The arrows only: typed digits would send a frame at every keystroke.
     spin->findChild<QLineEdit*>()->setReadOnly(true);
+    // A value is reported only when it changes, so that Enter in the box sends no frame.
+    spin->setKeyboardTracking(false);
     spin->setGeometry(224, 24, 80, 24);
     off = check(group, names.off, "Отключить", QRect(224, 54, 90, 20));
     return group;

@@ -8,11 +8,14 @@
 #include "params/TfAnsu.h"
 #include "platform/Errors.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QToolButton>
 
 namespace {
 
@@ -115,6 +118,65 @@ TEST_F(SpecialModeTest, EveryTextFits) {
     w_->EResult2->setText("W WWWWWW");
     EXPECT_EQ(TextsThatDoNotFit(w_).join("\n").toStdString(), "");
     EXPECT_TRUE(w_->grab().save(QString(VESK_BINARY_DIR) + "/special-mode-window.png"));
+}
+
+// Enter typed into an edit presses no button of the window: the station gets only what a
+// click sends afterwards, and "params.txt" is neither saved nor loaded.
+class EnterKeyTest : public TParamsFixture {
+protected:
+    void TearDown() override {
+        FSPC->hide();
+        TParamsFixture::TearDown();
+    }
+};
+
+TEST_F(EnterKeyTest, EnterInAnEditOfTheSpecialModeOrParametersWindowPressesNoButton) {
+    const QString file =
+        "02111111\r\n15 25 35 45 \r\n101 102 103 104 105 106 107 108 \r\n200\r\n0\r\n100\r\n0\r\n";
+    QFile f(work_ + "/params.txt");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(file.toLatin1());
+    f.close();
+    const struct {
+        QDialog* window;
+        std::vector<const char*> edits;
+        QAbstractButton* then; // clicked once the keys are in
+        size_t count;
+        const char* sent; // all that reaches the station
+    } cases[] = {
+        {FSPC, {"Edit1", "Edit2", "Edit3"}, FSPC->BitBtn3, 1, "D0"},
+        {FParam,
+         {"MaskEdit1", "cbRS", "MaskEdit11", "MaskEdit5", "MaskEdit10", "MaskEdit4", "MvEdit0", "MvEdit1",
+          "MvEdit2", "MvEdit3", "MvEdit4", "MvEdit5", "sePSH_mv", "sePSH_gmv"},
+         FParam->SpeedButton4,
+         10,
+         "E4 80 82 80 80 80 80 80 80 E5"},
+    };
+    for (const auto& c : cases) {
+        c.window->show();
+        c.window->activateWindow();
+        ASSERT_TRUE(PumpUntil([&c] { return c.window->isActiveWindow(); }))
+            << c.window->objectName().toStdString();
+        for (const char* name : c.edits) {
+            auto* edit = c.window->findChild<QWidget*>(name);
+            ASSERT_NE(edit, nullptr) << name;
+            edit->setFocus();
+            QWidget* focused = QApplication::focusWidget();
+            ASSERT_TRUE(focused == edit || edit->isAncestorOf(focused)) << name;
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(focused, &enter);
+            QKeyEvent keypad(QEvent::KeyPress, Qt::Key_Enter, Qt::KeypadModifier);
+            QApplication::sendEvent(focused, &keypad);
+            EXPECT_TRUE(c.window->isVisible()) << name;
+        }
+        c.then->click();
+        EXPECT_EQ(Got(c.count), c.sent) << c.window->objectName().toStdString();
+        c.window->hide();
+    }
+    EXPECT_TRUE(dialogs_.isEmpty());
+    EXPECT_EQ(ReadFile("params.txt"), file) << "not saved";
+    EXPECT_EQ(ConfigWord, "01111111") << "not loaded";
+    EXPECT_EQ(TrainNumber, "1234");
 }
 
 class AntennaDialogTest : public TParamsFixture {
