@@ -107,6 +107,7 @@ TEST_F(ParamSetTest, CommaAndServiceWordHelpers) {
     EXPECT_FALSE(ConfigFlag(ConfigWord, 2, 2));
     EXPECT_FALSE(ConfigFlag("0", 2, 4)) << "a missing digit has no flags";
     EXPECT_EQ(ConfigDigit(ConfigWord, 3), 2);
+    EXPECT_EQ(ConfigDigit(ConfigWord, 1), 0) << "0 is a digit too";
     EXPECT_EQ(ConfigDigit("12x", 3), -1);
     EXPECT_EQ(ConfigDigit("12", 3), -1);
     EXPECT_THROW(SetConfigDigit(9, u'1'), ERangeError);
