@@ -73,12 +73,16 @@ class TDBGrid : public QTableView {
 public:
     using QTableView::QTableView;
 
+    // No search by typing: looking for the typed text (the space bar's blank too) would read
+    // the journal row by row, every page of it, on the window thread.
+    void keyboardSearch(const QString&) override {}
+
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override {
         const QItemSelectionModel::SelectionFlags command = QTableView::selectionCommand(index, event);
         Qt::KeyboardModifiers modifiers = Qt::NoModifier;
-        if (!event) // a move by typing the start of a value
+        if (!event) // a move by program
             return command == QItemSelectionModel::NoUpdate ? command : QItemSelectionModel::Clear;
         switch (event->type()) {
         case QEvent::MouseButtonPress:
