@@ -278,14 +278,26 @@ void TResultBrowser::hideEvent(QHideEvent* e) {
 }
 
 void TResultBrowser::FormShow() {
+    openTable(true);
+    reload(0);
+}
+
+bool TResultBrowser::openTable(bool tell) {
+    if (Table1.Active())
+        return true;
     openError_.clear();
+    // Before the first result there is no table: an empty journal, not an error.
+    if (Table1.NotMadeYet())
+        return false;
     try {
         Table1.Open();
+        return true;
     } catch (const std::exception& e) {
         openError_ = ExceptionText(e);
-        MessageDlg("Не удается прочитать данные: " + openError_, TMsgDlgType::Error, mbOK, this);
+        if (tell)
+            MessageDlg("Не удается прочитать данные: " + openError_, TMsgDlgType::Error, mbOK, this);
+        return false;
     }
-    reload(0);
 }
 
 void TResultBrowser::FormClose() {
@@ -380,6 +392,11 @@ void TResultBrowser::NavigatorClick(TNavButton button) {
             reload(row);
             break;
         case TNavButton::Refresh: {
+            if (!Table1.Active()) { // made or mended since the window was shown
+                openTable(true);
+                reload(0);
+                break;
+            }
             const qint64 id = DataSource1->RowId(row);
             DataSource1->Reload();
             reload(std::max(0, Table1.Rows().PositionOf(id)));
@@ -537,7 +554,9 @@ void TResultBrowser::BitBtn2Click() {
 void TResultBrowser::BitBtn1Click() {
     if (frozen_)
         return;
-    if (!Table1.Active()) {
+    if (!Table1.Active() && openTable(false))
+        reload(0); // made since the window was shown: the grid shows what the report takes
+    if (!Table1.Active() && !Table1.NotMadeYet()) {
         ShowError(QStringLiteral("Отчет не построен: таблица %1 не открыта.")
                           .arg(QFileInfo(Table1.Table().FilePath()).fileName()) +
                       (openError_.isEmpty() ? QString() : u'\n' + openError_),

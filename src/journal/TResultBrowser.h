@@ -96,6 +96,9 @@ protected:
 private:
     void fitColumns();
     void reload(int keepRow);
+    /// Opens the table unless it is open or not made yet; tell: a table that does not open
+    /// says why in a dialog. True when the table is open.
+    bool openTable(bool tell);
 
     TBrowserLook look_;
     QString openError_;   // why the table did not open when the window was last shown

@@ -18,9 +18,12 @@
 #include "state/UVesk.h"
 #include "support/AppFixture.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDateEdit>
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -461,6 +464,40 @@ TEST_F(ResultBrowserTest, TestsBrowserPrintsBothFormats) {
     ASSERT_NE(FReportR2, nullptr);
     EXPECT_TRUE(printed.contains("Норма \nНорма МВ\nНорма ГМВ\nКод теста 1 р/с: 5")) << "the test 3 comments";
     EXPECT_TRUE(Form2->bOK->isDefault());
+}
+
+TEST_F(ResultBrowserTest, ABrowserBeforeTheFirstResultIsAnEmptyJournalThatARefreshFills) {
+    int reportRows = -1;
+    SetReportPreviewHook([&](TReport& r) { reportRows = r.Data.RowCount(); });
+    for (TResultBrowser* b : {static_cast<TResultBrowser*>(FDB), static_cast<TResultBrowser*>(FDB23)}) {
+        const bool self = b == FDB;
+        const QString file = QDir(JournalFolder()).filePath(self ? Tests1FileName : Test23FileName);
+        ASSERT_FALSE(QFile::exists(file));
+        b->show();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
+        EXPECT_EQ(b->DBGrid1->model()->rowCount(), 0);
+        EXPECT_FALSE(QFile::exists(file)) << "looking makes no table";
+        reportRows = -1;
+        QTimer::singleShot(0, [] { Form2->bOK->click(); });
+        b->BitBtn1->click();
+        EXPECT_EQ(reportRows, 0) << "the report of an empty journal: its title and headers";
+        EXPECT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
+
+        // The first result, through the program's own writer, shows at the next refresh.
+        if (self)
+            MainForm->WriteToTable1("Тест 1", "0000000", "Норма");
+        else
+            MainForm->WriteToTable2("Тест 2", "0000000", "Норма", "От ВЕСК");
+        ASSERT_TRUE(QFile::exists(file));
+        b->DBNavigator1->Button(TNavButton::Refresh)->click();
+        ASSERT_EQ(b->DBGrid1->model()->rowCount(), 1) << b->objectName().toStdString();
+        EXPECT_EQ(Cell(b, 0, 2), self ? "Тест 1" : "Тест 2");
+        EXPECT_EQ(b->CurrentRow(), 0);
+        EXPECT_FALSE(Comments(b).isEmpty());
+        EXPECT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
+        b->close();
+    }
 }
 
 TEST_F(ResultBrowserTest, TheFirstSelectionSwitchesEveryDateTextToTwoDigitYears) {
