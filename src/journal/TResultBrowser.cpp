@@ -521,13 +521,31 @@ void TResultBrowser::bDelSelectedClick() {
         reload(row);
 }
 
+int TResultBrowser::execOver(QDialog* dialog) {
+    // The selection and report dialogs serve both browsers and live as long as the run, with
+    // the main window. While one is open it belongs to the browser that asked: it stands in
+    // the middle of it, and when it closes the browser, not the main window, comes to the front.
+    QWidget* owner = dialog->parentWidget();
+    const Qt::WindowFlags flags = dialog->windowFlags();
+    dialog->setParent(this, flags);
+    dialog->move(geometry().center() - dialog->rect().center());
+    const auto back = qScopeGuard([&] {
+        dialog->setParent(owner, flags);
+        if (isVisible()) {
+            raise();
+            activateWindow();
+        }
+    });
+    return dialog->exec();
+}
+
 void TResultBrowser::BitBtn2Click() {
     if (frozen_)
         return;
     // From the first selection on, dates read day, month and two-digit year.
     UseShortDateFormatDdMmYy();
     FSelectDlg->Tag = look_.SelectTag;
-    if (FSelectDlg->exec() != QDialog::Accepted)
+    if (execOver(FSelectDlg) != QDialog::Accepted)
         return;
     if (look_.Kind == TJournalKind::RadioTest) {
         if (FSelectDlg->CheckBox1->isChecked()) {
@@ -567,7 +585,7 @@ void TResultBrowser::BitBtn1Click() {
     if (!selected)
         Form2->RadioGroup1->SetItemIndex(0);
     Form2->RadioGroup1->setEnabled(selected);
-    if (Form2->exec() != QDialog::Accepted)
+    if (execOver(Form2) != QDialog::Accepted)
         return;
 
     // While the report is made and previewed the grid and the comments stay as they are.

@@ -25,8 +25,10 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -401,8 +403,8 @@ TEST_F(ResultBrowserTest, ReportTakesTheSelectedRowsOrAllThatMeetTheCriteria) {
     EXPECT_EQ(Form2->RadioGroup1->ItemIndex(), 0);
     EXPECT_EQ(reportRows, 6);
     EXPECT_EQ(FReport, nullptr) << "a compact form goes with its preview";
-    EXPECT_LE((formCentre - MainForm->geometry().center()).manhattanLength(), 10)
-        << "the report options stand in the middle of the main window";
+    EXPECT_LE((formCentre - FDB->geometry().center()).manhattanLength(), 10)
+        << "the report options stand in the middle of the browser";
 
     SelectRows(FDB, {0, 2, 4});
     report(1, 1);
@@ -496,6 +498,45 @@ TEST_F(ResultBrowserTest, ABrowserBeforeTheFirstResultIsAnEmptyJournalThatARefre
         EXPECT_EQ(b->CurrentRow(), 0);
         EXPECT_FALSE(Comments(b).isEmpty());
         EXPECT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
+        b->close();
+    }
+}
+
+TEST_F(ResultBrowserTest, ABrowsersDialogsStandOverItAndLeaveItInFront) {
+    SetReportPreviewHook([](TReport&) {});
+    for (TResultBrowser* b : {static_cast<TResultBrowser*>(FDB), static_cast<TResultBrowser*>(FDB23)}) {
+        b->setGeometry(QRect(MainForm->geometry().topLeft() + QPoint(260, 180), QSize(700, 480)));
+        b->show();
+        b->activateWindow();
+        QCoreApplication::processEvents();
+        for (QDialog* dialog : {static_cast<QDialog*>(FSelectDlg), static_cast<QDialog*>(Form2)}) {
+            const std::string name = b->objectName().toStdString() + " " + dialog->objectName().toStdString();
+            QWidget* over = nullptr;
+            QPoint centre;
+            QTimer::singleShot(0, [&] {
+                over = dialog->parentWidget();
+                centre = dialog->geometry().center();
+                // The screen as the operator sees it: the main window, the browser, the dialog.
+                const QList<QWidget*> stack{MainForm, b, dialog};
+                QRect screen;
+                for (QWidget* w : stack)
+                    screen |= w->geometry();
+                QImage shot(screen.size(), QImage::Format_RGB32);
+                shot.fill(Qt::darkGray);
+                QPainter painter(&shot);
+                for (QWidget* w : stack)
+                    painter.drawPixmap(w->geometry().topLeft() - screen.topLeft(), w->grab());
+                shot.save(QString(VESK_BINARY_DIR) + "/dialog-over-" + b->objectName() + "-" +
+                          dialog->objectName() + ".png");
+                dialog->accept();
+            });
+            (dialog == Form2 ? b->BitBtn1 : b->BitBtn2)->click();
+            QCoreApplication::processEvents();
+            EXPECT_EQ(over, b) << name;
+            EXPECT_LE((centre - b->geometry().center()).manhattanLength(), 10) << name;
+            EXPECT_EQ(QApplication::activeWindow(), b) << name << ": the browser stays in front";
+            EXPECT_EQ(dialog->parentWidget(), MainForm) << name << ": shared, it lives as long as the run";
+        }
         b->close();
     }
 }
