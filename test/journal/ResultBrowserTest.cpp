@@ -468,47 +468,19 @@ TEST_F(ResultBrowserTest, TestsBrowserPrintsBothFormats) {
     EXPECT_TRUE(Form2->bOK->isDefault());
 }
 
-TEST_F(ResultBrowserTest, ABrowserBeforeTheFirstResultIsAnEmptyJournalThatARefreshFills) {
+// A fresh folder: the browser shows an empty journal, its dialogs stand over it, and the first
+// result written shows at the next refresh.
+TEST_F(ResultBrowserTest, ABrowserBeforeTheFirstResultIsAnEmptyJournalWithItsDialogsOverIt) {
     int reportRows = -1;
     SetReportPreviewHook([&](TReport& r) { reportRows = r.Data.RowCount(); });
     for (TResultBrowser* b : {static_cast<TResultBrowser*>(FDB), static_cast<TResultBrowser*>(FDB23)}) {
         const bool self = b == FDB;
         const QString file = QDir(JournalFolder()).filePath(self ? Tests1FileName : Test23FileName);
-        ASSERT_FALSE(QFile::exists(file));
-        b->show();
-        QCoreApplication::processEvents();
-        EXPECT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
-        EXPECT_EQ(b->DBGrid1->model()->rowCount(), 0);
-        EXPECT_FALSE(QFile::exists(file)) << "looking makes no table";
-        reportRows = -1;
-        QTimer::singleShot(0, [] { Form2->bOK->click(); });
-        b->BitBtn1->click();
-        EXPECT_EQ(reportRows, 0) << "the report of an empty journal: its title and headers";
-        EXPECT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
-
-        // The first result, through the program's own writer, shows at the next refresh.
-        if (self)
-            MainForm->WriteToTable1("Тест 1", "0000000", "Норма");
-        else
-            MainForm->WriteToTable2("Тест 2", "0000000", "Норма", "От ВЕСК");
-        ASSERT_TRUE(QFile::exists(file));
-        b->DBNavigator1->Button(TNavButton::Refresh)->click();
-        ASSERT_EQ(b->DBGrid1->model()->rowCount(), 1) << b->objectName().toStdString();
-        EXPECT_EQ(Cell(b, 0, 2), self ? "Тест 1" : "Тест 2");
-        EXPECT_EQ(b->CurrentRow(), 0);
-        EXPECT_FALSE(Comments(b).isEmpty());
-        EXPECT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
-        b->close();
-    }
-}
-
-TEST_F(ResultBrowserTest, ABrowsersDialogsStandOverItAndLeaveItInFront) {
-    SetReportPreviewHook([](TReport&) {});
-    for (TResultBrowser* b : {static_cast<TResultBrowser*>(FDB), static_cast<TResultBrowser*>(FDB23)}) {
         b->setGeometry(QRect(MainForm->geometry().topLeft() + QPoint(260, 180), QSize(700, 480)));
         b->show();
         b->activateWindow();
         QCoreApplication::processEvents();
+        EXPECT_EQ(b->DBGrid1->model()->rowCount(), 0);
         for (QDialog* dialog : {static_cast<QDialog*>(FSelectDlg), static_cast<QDialog*>(Form2)}) {
             const std::string name = b->objectName().toStdString() + " " + dialog->objectName().toStdString();
             QWidget* over = nullptr;
@@ -537,6 +509,20 @@ TEST_F(ResultBrowserTest, ABrowsersDialogsStandOverItAndLeaveItInFront) {
             EXPECT_EQ(QApplication::activeWindow(), b) << name << ": the browser stays in front";
             EXPECT_EQ(dialog->parentWidget(), MainForm) << name << ": shared, it lives as long as the run";
         }
+        EXPECT_EQ(reportRows, 0) << "the report of an empty journal: its title and headers";
+        EXPECT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
+        EXPECT_FALSE(QFile::exists(file)) << "looking makes no table";
+
+        // The first result, through the program's own writer, shows at the next refresh.
+        if (self)
+            MainForm->WriteToTable1("Тест 1", "0000000", "Норма");
+        else
+            MainForm->WriteToTable2("Тест 2", "0000000", "Норма", "От ВЕСК");
+        b->DBNavigator1->Button(TNavButton::Refresh)->click();
+        ASSERT_EQ(b->DBGrid1->model()->rowCount(), 1) << b->objectName().toStdString();
+        EXPECT_EQ(Cell(b, 0, 2), self ? "Тест 1" : "Тест 2");
+        EXPECT_FALSE(Comments(b).isEmpty());
+        EXPECT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
         b->close();
     }
 }
