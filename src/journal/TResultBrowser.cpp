@@ -282,21 +282,17 @@ void TResultBrowser::FormShow() {
     reload(0);
 }
 
-bool TResultBrowser::openTable(bool tell) {
-    if (Table1.Active())
-        return true;
+void TResultBrowser::openTable(bool tell) {
     openError_.clear();
     // Before the first result there is no table: an empty journal, not an error.
-    if (Table1.NotMadeYet())
-        return false;
+    if (Table1.Active() || Table1.NotMadeYet())
+        return;
     try {
         Table1.Open();
-        return true;
     } catch (const std::exception& e) {
         openError_ = ExceptionText(e);
         if (tell)
             MessageDlg("Не удается прочитать данные: " + openError_, TMsgDlgType::Error, mbOK, this);
-        return false;
     }
 }
 
@@ -527,8 +523,7 @@ int TResultBrowser::execOver(QDialog* dialog) {
     // the middle of it, and when it closes the browser, not the main window, comes to the front.
     QWidget* owner = dialog->parentWidget();
     const Qt::WindowFlags flags = dialog->windowFlags();
-    dialog->setParent(this, flags);
-    dialog->move(geometry().center() - dialog->rect().center());
+    dialog->setParent(this, flags); // a dialog shows centred on its parent
     const auto back = qScopeGuard([&] {
         dialog->setParent(owner, flags);
         if (isVisible()) {
@@ -572,8 +567,10 @@ void TResultBrowser::BitBtn2Click() {
 void TResultBrowser::BitBtn1Click() {
     if (frozen_)
         return;
-    if (!Table1.Active() && openTable(false))
-        reload(0); // made since the window was shown: the grid shows what the report takes
+    if (!Table1.Active()) { // made since the window was shown? The grid shows what the report takes.
+        openTable(false);
+        reload(0);
+    }
     if (!Table1.Active() && !Table1.NotMadeYet()) {
         ShowError(QStringLiteral("Отчет не построен: таблица %1 не открыта.")
                           .arg(QFileInfo(Table1.Table().FilePath()).fileName()) +

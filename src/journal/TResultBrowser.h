@@ -97,8 +97,8 @@ private:
     void fitColumns();
     void reload(int keepRow);
     /// Opens the table unless it is open or not made yet; tell: a table that does not open
-    /// says why in a dialog. True when the table is open.
-    bool openTable(bool tell);
+    /// says why in a dialog.
+    void openTable(bool tell);
     /// Runs one of the shared dialogs over this browser; returns its result.
     int execOver(QDialog* dialog);
 
