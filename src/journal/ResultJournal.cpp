@@ -7,6 +7,7 @@
 #include "runs/JournalWriters.h"
 #include "runs/TestState.h"
 
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QScopedValueRollback>
 #include <QSqlError>
@@ -87,6 +88,13 @@ void TResultJournal::Open() {
     table_.Open();
     selectedTable_ = false;
     ApplyFilter();
+}
+
+bool TResultJournal::NotMadeYet() const {
+    // A link that leads nowhere, a folder or anything else in the table's place is not
+    // an empty journal: opening it says what is there.
+    const QFileInfo place(table_.FilePath());
+    return !place.exists() && !place.isSymLink();
 }
 
 void TResultJournal::Close() {

@@ -119,6 +119,9 @@ public:
 
     /// Opens the table (not creating it). Raises EVeskError with the reason.
     void Open();
+    /// Nothing stands in the table's place yet: the journal has no rows, and the first result
+    /// written makes the table.
+    bool NotMadeYet() const;
     void Close();
     bool Active() const { return table_.Active(); }
     TTable& Table() { return table_; }

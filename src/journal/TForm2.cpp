@@ -61,7 +61,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
 
 void TForm2::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
-    // Centred on the main window, whoever asked.
+    // Centred on the window it stands over: the browser that asked.
     if (QWidget* main = parentWidget() ? parentWidget()->window() : nullptr)
         move(main->geometry().center() - rect().center());
 }

@@ -73,12 +73,16 @@ class TDBGrid : public QTableView {
 public:
     using QTableView::QTableView;
 
+    // No search by typing: looking for the typed text (the space bar's blank too) would read
+    // the journal row by row, every page of it, on the window thread.
+    void keyboardSearch(const QString&) override {}
+
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override {
         const QItemSelectionModel::SelectionFlags command = QTableView::selectionCommand(index, event);
         Qt::KeyboardModifiers modifiers = Qt::NoModifier;
-        if (!event) // a move by typing the start of a value
+        if (!event) // a move by program
             return command == QItemSelectionModel::NoUpdate ? command : QItemSelectionModel::Clear;
         switch (event->type()) {
         case QEvent::MouseButtonPress:
@@ -274,14 +278,22 @@ void TResultBrowser::hideEvent(QHideEvent* e) {
 }
 
 void TResultBrowser::FormShow() {
+    openTable(true);
+    reload(0);
+}
+
+void TResultBrowser::openTable(bool tell) {
     openError_.clear();
+    // Before the first result there is no table: an empty journal, not an error.
+    if (Table1.Active() || Table1.NotMadeYet())
+        return;
     try {
         Table1.Open();
     } catch (const std::exception& e) {
         openError_ = ExceptionText(e);
-        MessageDlg("Не удается прочитать данные: " + openError_, TMsgDlgType::Error, mbOK, this);
+        if (tell)
+            MessageDlg("Не удается прочитать данные: " + openError_, TMsgDlgType::Error, mbOK, this);
     }
-    reload(0);
 }
 
 void TResultBrowser::FormClose() {
@@ -376,6 +388,11 @@ void TResultBrowser::NavigatorClick(TNavButton button) {
             reload(row);
             break;
         case TNavButton::Refresh: {
+            if (!Table1.Active()) { // made or mended since the window was shown
+                openTable(true);
+                reload(0);
+                break;
+            }
             const qint64 id = DataSource1->RowId(row);
             DataSource1->Reload();
             reload(std::max(0, Table1.Rows().PositionOf(id)));
@@ -500,13 +517,30 @@ void TResultBrowser::bDelSelectedClick() {
         reload(row);
 }
 
+int TResultBrowser::execOver(QDialog* dialog) {
+    // The selection and report dialogs serve both browsers and live as long as the run, with
+    // the main window. While one is open it belongs to the browser that asked: it stands in
+    // the middle of it, and when it closes the browser, not the main window, comes to the front.
+    QWidget* owner = dialog->parentWidget();
+    const Qt::WindowFlags flags = dialog->windowFlags();
+    dialog->setParent(this, flags); // a dialog shows centred on its parent
+    const auto back = qScopeGuard([&] {
+        dialog->setParent(owner, flags);
+        if (isVisible()) {
+            raise();
+            activateWindow();
+        }
+    });
+    return dialog->exec();
+}
+
 void TResultBrowser::BitBtn2Click() {
     if (frozen_)
         return;
     // From the first selection on, dates read day, month and two-digit year.
     UseShortDateFormatDdMmYy();
     FSelectDlg->Tag = look_.SelectTag;
-    if (FSelectDlg->exec() != QDialog::Accepted)
+    if (execOver(FSelectDlg) != QDialog::Accepted)
         return;
     if (look_.Kind == TJournalKind::RadioTest) {
         if (FSelectDlg->CheckBox1->isChecked()) {
@@ -533,7 +567,11 @@ void TResultBrowser::BitBtn2Click() {
 void TResultBrowser::BitBtn1Click() {
     if (frozen_)
         return;
-    if (!Table1.Active()) {
+    if (!Table1.Active()) { // made since the window was shown? The grid shows what the report takes.
+        openTable(false);
+        reload(0);
+    }
+    if (!Table1.Active() && !Table1.NotMadeYet()) {
         ShowError(QStringLiteral("Отчет не построен: таблица %1 не открыта.")
                           .arg(QFileInfo(Table1.Table().FilePath()).fileName()) +
                       (openError_.isEmpty() ? QString() : u'\n' + openError_),
@@ -544,7 +582,7 @@ void TResultBrowser::BitBtn1Click() {
     if (!selected)
         Form2->RadioGroup1->SetItemIndex(0);
     Form2->RadioGroup1->setEnabled(selected);
-    if (Form2->exec() != QDialog::Accepted)
+    if (execOver(Form2) != QDialog::Accepted)
         return;
 
     // While the report is made and previewed the grid and the comments stay as they are.

@@ -96,6 +96,11 @@ protected:
 private:
     void fitColumns();
     void reload(int keepRow);
+    /// Opens the table unless it is open or not made yet; tell: a table that does not open
+    /// says why in a dialog.
+    void openTable(bool tell);
+    /// Runs one of the shared dialogs over this browser; returns its result.
+    int execOver(QDialog* dialog);
 
     TBrowserLook look_;
     QString openError_;   // why the table did not open when the window was last shown

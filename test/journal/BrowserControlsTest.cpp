@@ -231,6 +231,13 @@ TEST_F(BrowserControlsTest, JournalErrorsNameTheFileAndTheirCauseInRussian) {
     EXPECT_TRUE(dialogs_[0].Text.contains("находится папка")) << dialogs_[0].Text.toStdString();
     EXPECT_FALSE(dialogs_[0].Text.contains("не найден"));
 
+    // A link that leads nowhere is told, not taken for a journal not made yet.
+    dialogs_.clear();
+    FDB23->close();
+    ASSERT_TRUE(damaged.remove() && QFile::link(damaged.fileName() + ".gone", damaged.fileName()));
+    FDB23->show();
+    EXPECT_EQ(dialogs_.size(), 1);
+
     // The causes the engine reports by code.
     const auto reason = [](int code, const char* engine, bool writing = true) {
         return SqlErrorReason(QSqlError("", engine, QSqlError::StatementError, QString::number(code)),

@@ -152,6 +152,28 @@ TEST_F(BrowserSelectionTest, AReportOfAHugeSelectionTakesItAsRunsAndPrintsExactl
     EXPECT_EQ(grid_->model()->rowCount(), Rows) << "after the preview the grid shows every row again";
 }
 
+TEST_F(BrowserSelectionTest, SpaceSelectsAtOnceAndNoTypedKeyReadsTheJournal) {
+    FDB23->activateWindow();
+    grid_->setFocus();
+    FDB23->SetCurrentRow(40);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), grid_);
+    const int before = FDB23->Table1.Rows().Queries();
+    // The selection key, then keys that match no value of any row.
+    const QList<std::pair<int, QString>> keys{
+        {Qt::Key_Space, " "}, {Qt::Key_Q, "q"}, {int(QChar(u'Я').unicode()), "я"}, {Qt::Key_Space, " "}};
+    for (const auto& [key, text] : keys) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QApplication::sendEvent(QApplication::focusWidget(), &press);
+        QApplication::sendEvent(QApplication::focusWidget(), &release);
+        EXPECT_EQ(FDB23->Table1.Rows().Queries() - before, 0)
+            << "«" << text.toStdString() << "» read rows beyond those in memory";
+        EXPECT_EQ(FDB23->CurrentRow(), 40);
+        EXPECT_EQ(FDB23->SelectedRows(), QList<int>{40}) << "the space bar selects the current row";
+    }
+}
+
 TEST_F(BrowserSelectionTest, DeletingAHugeSelectionGoesInSlicesWhileResultsKeepComing) {
     SelectAllBut(5, 5);
     WatchTurns();

@@ -18,12 +18,17 @@
 #include "state/UVesk.h"
 #include "support/AppFixture.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDateEdit>
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -398,8 +403,8 @@ TEST_F(ResultBrowserTest, ReportTakesTheSelectedRowsOrAllThatMeetTheCriteria) {
     EXPECT_EQ(Form2->RadioGroup1->ItemIndex(), 0);
     EXPECT_EQ(reportRows, 6);
     EXPECT_EQ(FReport, nullptr) << "a compact form goes with its preview";
-    EXPECT_LE((formCentre - MainForm->geometry().center()).manhattanLength(), 10)
-        << "the report options stand in the middle of the main window";
+    EXPECT_LE((formCentre - FDB->geometry().center()).manhattanLength(), 10)
+        << "the report options stand in the middle of the browser";
 
     SelectRows(FDB, {0, 2, 4});
     report(1, 1);
@@ -461,6 +466,65 @@ TEST_F(ResultBrowserTest, TestsBrowserPrintsBothFormats) {
     ASSERT_NE(FReportR2, nullptr);
     EXPECT_TRUE(printed.contains("Норма \nНорма МВ\nНорма ГМВ\nКод теста 1 р/с: 5")) << "the test 3 comments";
     EXPECT_TRUE(Form2->bOK->isDefault());
+}
+
+// A fresh folder: the browser shows an empty journal, its dialogs stand over it, and the first
+// result written shows at the next refresh.
+TEST_F(ResultBrowserTest, ABrowserBeforeTheFirstResultIsAnEmptyJournalWithItsDialogsOverIt) {
+    int reportRows = -1;
+    SetReportPreviewHook([&](TReport& r) { reportRows = r.Data.RowCount(); });
+    for (TResultBrowser* b : {static_cast<TResultBrowser*>(FDB), static_cast<TResultBrowser*>(FDB23)}) {
+        const bool self = b == FDB;
+        const QString file = QDir(JournalFolder()).filePath(self ? Tests1FileName : Test23FileName);
+        b->setGeometry(QRect(MainForm->geometry().topLeft() + QPoint(260, 180), QSize(700, 480)));
+        b->show();
+        b->activateWindow();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(b->DBGrid1->model()->rowCount(), 0);
+        for (QDialog* dialog : {static_cast<QDialog*>(FSelectDlg), static_cast<QDialog*>(Form2)}) {
+            const std::string name = b->objectName().toStdString() + " " + dialog->objectName().toStdString();
+            QWidget* over = nullptr;
+            QPoint centre;
+            QTimer::singleShot(0, [&] {
+                over = dialog->parentWidget();
+                centre = dialog->geometry().center();
+                // The screen as the operator sees it: the main window, the browser, the dialog.
+                const QList<QWidget*> stack{MainForm, b, dialog};
+                QRect screen;
+                for (QWidget* w : stack)
+                    screen |= w->geometry();
+                QImage shot(screen.size(), QImage::Format_RGB32);
+                shot.fill(Qt::darkGray);
+                QPainter painter(&shot);
+                for (QWidget* w : stack)
+                    painter.drawPixmap(w->geometry().topLeft() - screen.topLeft(), w->grab());
+                shot.save(QString(VESK_BINARY_DIR) + "/dialog-over-" + b->objectName() + "-" +
+                          dialog->objectName() + ".png");
+                dialog->accept();
+            });
+            (dialog == Form2 ? b->BitBtn1 : b->BitBtn2)->click();
+            QCoreApplication::processEvents();
+            EXPECT_EQ(over, b) << name;
+            EXPECT_LE((centre - b->geometry().center()).manhattanLength(), 10) << name;
+            EXPECT_EQ(QApplication::activeWindow(), b) << name << ": the browser stays in front";
+            EXPECT_EQ(dialog->parentWidget(), MainForm) << name << ": shared, it lives as long as the run";
+        }
+        EXPECT_EQ(reportRows, 0) << "the report of an empty journal: its title and headers";
+        EXPECT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
+        EXPECT_FALSE(QFile::exists(file)) << "looking makes no table";
+
+        // The first result, through the program's own writer, shows at the next refresh.
+        if (self)
+            MainForm->WriteToTable1("Тест 1", "0000000", "Норма");
+        else
+            MainForm->WriteToTable2("Тест 2", "0000000", "Норма", "От ВЕСК");
+        b->DBNavigator1->Button(TNavButton::Refresh)->click();
+        ASSERT_EQ(b->DBGrid1->model()->rowCount(), 1) << b->objectName().toStdString();
+        EXPECT_EQ(Cell(b, 0, 2), self ? "Тест 1" : "Тест 2");
+        EXPECT_FALSE(Comments(b).isEmpty());
+        EXPECT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
+        b->close();
+    }
 }
 
 TEST_F(ResultBrowserTest, TheFirstSelectionSwitchesEveryDateTextToTwoDigitYears) {

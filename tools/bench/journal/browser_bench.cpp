@@ -3,7 +3,8 @@
 //   browser_bench [rows] [blockRows] [folder] [parts]
 //
 // folder: where the tables are made (a fresh temporary folder by default); a "Test23.DB"
-// already there is used as it is. parts: "all" (the default) or "selection" (only 4).
+// already there is used as it is. parts: "all" (the default), "selection" (only 4) or "keys"
+// (only 5).
 // 1. A tests 2/3 journal "Test23.DB" of `rows` rows (1,000,000 by default), 1,000 a day:
 //    the browser's first paint after it is shown, the jump to the last row, a ten-day
 //    date-range filter applied through the record selection, the deletion of 1,000
@@ -20,6 +21,8 @@
 //    the preview, the longest the event loop went unserved and the memory added; then the
 //    deletion of them all (on a copy of the journal, put back afterwards): its time and
 //    longest stall.
+// 5. One key in the browser's grid (the space bar, a letter that matches nothing): the time
+//    until it is handled and the pages it read.
 // Times are medians of several runs where a run can be repeated, in milliseconds.
 #include "journal/BlockNumTable.h"
 #include "journal/JournalModel.h"
@@ -43,6 +46,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTableView>
@@ -304,6 +308,28 @@ void SelectionFigures(const QString& folder, int rows) {
     QFile::rename(kept, journal);
 }
 
+// One key pressed in the focused grid of the tests 2/3 browser: the time until it is handled and
+// the pages the grid's reader read for it. The space bar selects; "я" matches no value.
+void KeyFigures(int rows) {
+    std::printf("tests 2/3 browser, %d rows, one key in the grid:\n", rows);
+    TFDB23 w;
+    w.resize(1000, 600);
+    w.show();
+    w.activateWindow();
+    w.DBGrid1->setFocus();
+    QCoreApplication::processEvents();
+    for (const auto& [key, text] : {std::pair{int(Qt::Key_Space), QString(" ")}, {0x42F, QString("я")}}) {
+        const int before = w.Table1.Rows().Queries();
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QElapsedTimer t;
+        t.start();
+        QApplication::sendEvent(w.DBGrid1, &press);
+        std::printf("  \"%s\": handled in %10.1f ms, %d pages read\n",
+                    qPrintable(text.trimmed().isEmpty() ? "Space" : text), t.nsecsElapsed() / 1e6,
+                    w.Table1.Rows().Queries() - before);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -318,6 +344,7 @@ int main(int argc, char** argv) {
     const int rows = args.size() > 1 ? args[1].toInt() : 1'000'000;
     const int blockRows = args.size() > 2 ? args[2].toInt() : 100'000;
     const bool selectionOnly = args.value(4) == QStringLiteral("selection");
+    const bool keysOnly = args.value(4) == QStringLiteral("keys");
     const QString folder = JournalFolder();
     SetStartupDefaults();
     SetDialogHook([](const TDialogRecord&, QWidget*) { return int(mrYes); });
@@ -331,6 +358,12 @@ int main(int argc, char** argv) {
 
     Form2 = new TForm2;
     FSelectDlg = new TFSelectDlg;
+    if (keysOnly) {
+        KeyFigures(rows);
+        delete FSelectDlg;
+        delete Form2;
+        return 0;
+    }
     if (selectionOnly) {
         SelectionFigures(folder, rows);
         delete FSelectDlg;
@@ -391,6 +424,7 @@ int main(int argc, char** argv) {
     std::printf("  memory: %.1f MiB before, %.1f MiB after three shows (+%.1f MiB)\n", rssBefore, rssShown,
                 rssShown - rssBefore);
 
+    KeyFigures(rows);
     ReportFigures(folder, rows);
     SelectionFigures(folder, rows);
 
