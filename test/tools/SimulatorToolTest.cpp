@@ -1,7 +1,8 @@
-// vesk-sim as a maintainer runs it: a signal ends it at any line of a script, and after
-// the script the line stays up with the station answering.
+// vesk-sim as a maintainer runs it: a signal ends it at any line of a script, after the
+// script the line stays up with the station answering, and it leaves no folder behind.
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -120,6 +121,65 @@ TEST_F(SimulatorToolTest, WithoutAScriptASignalEndsTheStationAndSaysSo) {
     EXPECT_EQ(sim_.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(sim_.exitCode(), 0);
     EXPECT_TRUE(out_.endsWith("# stopped\n")) << out_.toStdString();
+}
+
+TEST_F(SimulatorToolTest, ItsOwnFolderIsRemovedHoweverItEnds) {
+    struct Case {
+        const char* what;
+        const char* script; // null: none; empty: a file that is not there
+        const char* line;   // the line to wait for before the signal
+        int signal;         // 0: the tool ends by itself
+        int code;
+    };
+    const Case cases[] = {
+        {"Ctrl+C without a script", nullptr, "# answering as a station", SIGINT, 0},
+        {"SIGTERM in a script", "wait 600000\n", "# wait 600000", SIGTERM, 0},
+        {"the terminal closed after a script", "send CB\n", "# answering as a station", SIGHUP, 0},
+        {"a failed script", "timeout 50\nexpect D0\n", nullptr, 0, 1},
+        {"a script that cannot be read", "", nullptr, 0, 1},
+    };
+    ASSERT_TRUE(dir_.isValid());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir tmp;
+        ASSERT_TRUE(tmp.isValid());
+        QStringList args;
+        if (c.script) {
+            QFile f(dir_.filePath("script.txt"));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(c.script);
+            f.close();
+            args << "--script" << (*c.script ? f.fileName() : dir_.filePath("missing.txt"));
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", tmp.path());
+        sim_.setProcessEnvironment(env);
+        out_.clear();
+        sim_.start(VESK_SIM, args);
+        ASSERT_TRUE(sim_.waitForStarted(10000));
+        if (c.signal) {
+            ASSERT_TRUE(WaitForOutput(c.line)) << out_.toStdString();
+            ASSERT_TRUE(StopWith(c.signal)) << "still running: " << out_.toStdString();
+        } else {
+            ASSERT_TRUE(sim_.waitForFinished(20000));
+            out_ += QString::fromUtf8(sim_.readAllStandardOutput());
+        }
+        EXPECT_EQ(sim_.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(sim_.exitCode(), c.code) << sim_.readAllStandardError().toStdString();
+        // The tree is made in the temporary folder named by TMPDIR, and gone at the end.
+        const QRegularExpressionMatch made = QRegularExpression("VESK_SYS_DIR=(.*)/sys\n").match(out_);
+        if (c.script && !*c.script) {
+            EXPECT_FALSE(made.hasMatch()) << "nothing is made for a script that cannot be read";
+        } else {
+            ASSERT_TRUE(made.hasMatch()) << out_.toStdString();
+            EXPECT_TRUE(made.captured(1).startsWith(tmp.path() + "/vesk-sim."))
+                << made.captured(1).toStdString();
+            EXPECT_FALSE(QFileInfo::exists(made.captured(1)))
+                << "left behind: " << made.captured(1).toStdString();
+        }
+        EXPECT_EQ(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                  QStringList());
+    }
 }
 
 } // namespace
