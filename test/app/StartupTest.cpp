@@ -134,6 +134,8 @@ TEST_F(StartupTest, UnwritableOptionsIsShownAndStartUpGoesOn) {
     EXPECT_EQ(dialogs_.first().Type, TMsgDlgType::Error);
     EXPECT_EQ(dialogs_.first().Caption, QString("Ошибка"));
     EXPECT_TRUE(dialogs_.first().Text.contains("Options.dat"));
+    EXPECT_TRUE(dialogs_.first().Text.endsWith("\nПапка: «" + work_ + "»."))
+        << dialogs_.first().Text.toStdString();
     EXPECT_NE(RxLock, nullptr);
     EXPECT_EQ(CurrentChannel, 1);
     EXPECT_FALSE(menuEnabled(MainForm->ITest));
