@@ -11,29 +11,20 @@
 
 namespace {
 
-// Test 2 running, then results enough to fill its queue (10) and the backlog (1000): the
-// last 90 are lost, each a failure gathered for the operator.
-std::vector<uint8_t> LosingInput() {
-    std::vector<uint8_t> input{0x02};
-    const uint8_t result[] = {0xE2, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x82, 0xE3};
-    for (int i = 0; i < 1100; ++i)
-        input.insert(input.end(), std::begin(result), std::end(result));
-    return input;
-}
-
 // The number of lost results the gathered notices name.
 int LostNamed() {
     int lost = 0;
-    for (const QString& text : TakeUntoldNotices()) {
-        const QRegularExpressionMatch m = QRegularExpression("журнал \\((\\d+)\\)").match(text);
-        EXPECT_TRUE(m.hasMatch()) << text.toStdString();
-        lost += m.captured(1).toInt();
-    }
+    for (const QString& text : TakeUntoldNotices())
+        lost += QRegularExpression("журнал \\((\\d+)\\)").match(text).captured(1).toInt();
     return lost;
 }
 
 TEST(FuzzEntry, WhatItGathersForTheOperatorDoesNotPileUp) {
-    const std::vector<uint8_t> input = LosingInput();
+    // Test 2 running, then results enough to fill its queue (10) and the backlog (1000):
+    // the last 90 are lost, each a failure gathered for the operator.
+    std::vector<uint8_t> input{0x02};
+    for (int i = 0; i < 1100; ++i)
+        input.insert(input.end(), {0xE2, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x82, 0xE3});
     VeskFuzzOneInput(input.data(), input.size());
     EXPECT_EQ(LostNamed(), 90);
     for (int i = 0; i < 50; ++i)

@@ -22,18 +22,29 @@ protected:
             sim_.waitForFinished(5000);
         }
     }
-    /// Starts vesk-sim with the script text (none when null), in the test's own folder.
-    void Start(const QString& script) {
+    /// Starts vesk-sim with the script text (none when null; empty: a script file that is not
+    /// there), in the test's own folder, or without --dir and with TMPDIR when tmpDir is given.
+    void Start(const QString& script, const QString& tmpDir = {}) {
         ASSERT_TRUE(dir_.isValid());
-        QStringList args{"--dir", dir_.filePath("line")};
+        QStringList args;
+        if (tmpDir.isEmpty())
+            args << "--dir" << dir_.filePath("line");
         if (!script.isNull()) {
             QFile f(dir_.filePath("script.txt"));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(script.toUtf8());
-            f.close();
+            f.remove();
+            if (!script.isEmpty()) {
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+                f.write(script.toUtf8());
+                f.close();
+            }
             args << "--script" << f.fileName();
         }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!tmpDir.isEmpty())
+            env.insert("TMPDIR", tmpDir);
+        sim_.setProcessEnvironment(env);
         sim_.setProcessChannelMode(QProcess::SeparateChannels);
+        out_.clear();
         sim_.start(VESK_SIM, args);
         ASSERT_TRUE(sim_.waitForStarted(10000));
     }
@@ -126,7 +137,7 @@ TEST_F(SimulatorToolTest, WithoutAScriptASignalEndsTheStationAndSaysSo) {
 TEST_F(SimulatorToolTest, ItsOwnFolderIsRemovedHoweverItEnds) {
     struct Case {
         const char* what;
-        const char* script; // null: none; empty: a file that is not there
+        const char* script; // as Start takes it
         const char* line;   // the line to wait for before the signal
         int signal;         // 0: the tool ends by itself
         int code;
@@ -138,25 +149,11 @@ TEST_F(SimulatorToolTest, ItsOwnFolderIsRemovedHoweverItEnds) {
         {"a failed script", "timeout 50\nexpect D0\n", nullptr, 0, 1},
         {"a script that cannot be read", "", nullptr, 0, 1},
     };
-    ASSERT_TRUE(dir_.isValid());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         QTemporaryDir tmp;
         ASSERT_TRUE(tmp.isValid());
-        QStringList args;
-        if (c.script) {
-            QFile f(dir_.filePath("script.txt"));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(c.script);
-            f.close();
-            args << "--script" << (*c.script ? f.fileName() : dir_.filePath("missing.txt"));
-        }
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TMPDIR", tmp.path());
-        sim_.setProcessEnvironment(env);
-        out_.clear();
-        sim_.start(VESK_SIM, args);
-        ASSERT_TRUE(sim_.waitForStarted(10000));
+        Start(c.script ? QString(c.script) : QString(), tmp.path());
         if (c.signal) {
             ASSERT_TRUE(WaitForOutput(c.line)) << out_.toStdString();
             ASSERT_TRUE(StopWith(c.signal)) << "still running: " << out_.toStdString();
