@@ -1,9 +1,13 @@
 # Shared by run.sh and test.sh: installs what is missing and builds.
 set -euo pipefail
+# The folder the user ran the script from: the program is started there (its "current
+# folder", where Options.dat, params.txt and the hex logs are kept).
+CALLER_DIR=$PWD
 cd "$(dirname "${BASH_SOURCE[0]}")"
+ROOT_DIR=$PWD
 
 PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev libqt6opengl6-dev
-    qt6-serialport-dev qt6-charts-dev libqt6sql6-sqlite libasound2-dev libasound2-plugins pulseaudio
+    qt6-charts-dev libqt6sql6-sqlite libasound2-dev libasound2-plugins pulseaudio
     fonts-dejavu-core fonts-liberation2 qt6-translations-l10n poppler-utils sqlite3 xvfb xauth)
 
 install_missing() {
@@ -19,8 +23,10 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# build [TARGET...]: configures build/ and builds the targets named (everything when none).
 build() {
-    local type=${1:-RelWithDebInfo}
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="$type" >/dev/null
-    cmake --build build -j"$(nproc)"
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    local targets=()
+    [ $# -gt 0 ] && targets=(--target "$@")
+    cmake --build build -j"$(nproc)" "${targets[@]}"
 }

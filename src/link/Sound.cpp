@@ -168,7 +168,6 @@ void StopVoicePlayback() {
 }
 
 void HandleSoundCommand(int n) {
-    QFile& f = SoundFile();
     switch (n) {
     case 0:
         LinkView().StartVoicePlayback();

@@ -6,6 +6,7 @@
 #include "platform/SerialPorts.h"
 #include "platform/Version.h"
 
+#include <QDir>
 #include <QFile>
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,7 +14,12 @@
 void WriteOptions(const QString& name) {
     // Written through a temporary file renamed over the old one: a write that fails (a full
     // disk) leaves the old name, never an empty file.
-    WriteFileReplacing(OptionsFileName, name.toUtf8() + "\r\n");
+    try {
+        WriteFileReplacing(OptionsFileName, name.toUtf8() + "\r\n");
+    } catch (const EFileError& e) {
+        // The file lives in the current folder, which the operator may not know: name it.
+        throw EFileError(e.Message() + QStringLiteral("\nПапка: «%1».").arg(QDir::currentPath()));
+    }
 }
 
 TOptions ReadOptions() {

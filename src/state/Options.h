@@ -8,7 +8,8 @@
 inline constexpr const char* OptionsFileName = "Options.dat";
 
 /// Writes "Options.dat" anew with the name and a CR LF, through a temporary file renamed
-/// over the old one. Raises EFileError (the old file then stays as it was).
+/// over the old one. Raises EFileError naming the current folder (the old file then stays
+/// as it was).
 void WriteOptions(const QString& name);
 
 struct TOptions {

@@ -438,10 +438,12 @@ TEST_F(MainFormTest, EveryNamedComponentExistsAndTheWindowRenders) {
     for (QTimer* t : {MainForm->Timer1, MainForm->Timer2})
         EXPECT_EQ(MainForm->findChild<QTimer*>(t->objectName(), Qt::FindDirectChildrenOnly), t);
     EXPECT_EQ(MainForm->Timer1->objectName(), "Timer1");
-    for (QAction* a : MainForm->ToolBar1->actions())
-        if (!a->isSeparator())
+    for (QAction* a : MainForm->ToolBar1->actions()) {
+        if (!a->isSeparator()) {
             EXPECT_EQ(MainForm->ToolBar1->widgetForAction(a)->size(), QSize(60, 25))
                 << a->objectName().toStdString();
+        }
+    }
     EXPECT_EQ(QStringList({cell(0, 0), cell(0, 1), cell(0, 2)}),
               QStringList({" № ", " Канал ", " Сообщение "}));
     EXPECT_EQ(MainForm->Edit1->text(), "MB2");

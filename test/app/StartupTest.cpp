@@ -134,6 +134,8 @@ TEST_F(StartupTest, UnwritableOptionsIsShownAndStartUpGoesOn) {
     EXPECT_EQ(dialogs_.first().Type, TMsgDlgType::Error);
     EXPECT_EQ(dialogs_.first().Caption, QString("Ошибка"));
     EXPECT_TRUE(dialogs_.first().Text.contains("Options.dat"));
+    EXPECT_TRUE(dialogs_.first().Text.endsWith("\nПапка: «" + work_ + "»."))
+        << dialogs_.first().Text.toStdString();
     EXPECT_NE(RxLock, nullptr);
     EXPECT_EQ(CurrentChannel, 1);
     EXPECT_FALSE(menuEnabled(MainForm->ITest));
@@ -185,8 +187,8 @@ TEST_F(StartupTest, WorkFilesOfAKilledStartAreRemoved) {
     ASSERT_GT(child, 0);
     ASSERT_EQ(::waitpid(child, nullptr, 0), child);
     const QString prog = root_.path() + "/prog/";
-    for (const QString& name : {"Test23.DB.new", "РВ.db.new"})
-        for (const QString& end : {"", "-journal"}) {
+    for (const char* name : {"Test23.DB.new", "РВ.db.new"})
+        for (const char* end : {"", "-journal"}) {
             QFile f(prog + name + QString::number(child) + end);
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         }

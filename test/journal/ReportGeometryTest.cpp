@@ -46,8 +46,9 @@ void ExpectTopToBottom(const TPdfPage& page, const QStringList& words) {
     for (const QString& text : words) {
         const QRectF box = page.Find(text);
         ASSERT_FALSE(box.isNull()) << "no \"" << text.toStdString() << "\"";
-        if (!above.isNull())
+        if (!above.isNull()) {
             EXPECT_GE(box.top(), above.bottom() - 0.5) << "\"" << text.toStdString() << "\" is not below";
+        }
         above = box;
     }
 }

@@ -230,12 +230,14 @@ TEST_F(LinkTest, EventTextsAndToneFlags) {
         ResetToneFlags();
         main_.Rows.clear();
         ReceiveByte(e.event);
-        if (*e.text)
+        if (*e.text) {
             EXPECT_EQ(RowTexts(), QStringList({e.text}));
-        else
+        } else {
             EXPECT_TRUE(main_.Rows.isEmpty());
-        if (*e.flags)
+        }
+        if (*e.flags) {
             EXPECT_EQ(ToneFlagsD + " " + ToneFlagsG + " " + ToneFlagsM, QString(e.flags));
+        }
     }
 }
 

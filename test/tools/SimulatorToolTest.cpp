@@ -1,7 +1,9 @@
-// vesk-sim as a maintainer runs it: a signal ends it at any line of a script, and after
-// the script the line stays up with the station answering.
+// vesk-sim as a maintainer runs it: a signal ends it at any line of a script, after the
+// script the line stays up with the station answering, and it leaves no folder behind.
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -21,18 +23,29 @@ protected:
             sim_.waitForFinished(5000);
         }
     }
-    /// Starts vesk-sim with the script text (none when null), in the test's own folder.
-    void Start(const QString& script) {
+    /// Starts vesk-sim with the script text (none when null; empty: a script file that is not
+    /// there), in the test's own folder, or without --dir and with TMPDIR when tmpDir is given.
+    void Start(const QString& script, const QString& tmpDir = {}) {
         ASSERT_TRUE(dir_.isValid());
-        QStringList args{"--dir", dir_.filePath("line")};
+        QStringList args;
+        if (tmpDir.isEmpty())
+            args << "--dir" << dir_.filePath("line");
         if (!script.isNull()) {
             QFile f(dir_.filePath("script.txt"));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(script.toUtf8());
-            f.close();
+            f.remove();
+            if (!script.isEmpty()) {
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+                f.write(script.toUtf8());
+                f.close();
+            }
             args << "--script" << f.fileName();
         }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!tmpDir.isEmpty())
+            env.insert("TMPDIR", tmpDir);
+        sim_.setProcessEnvironment(env);
         sim_.setProcessChannelMode(QProcess::SeparateChannels);
+        out_.clear();
         sim_.start(VESK_SIM, args);
         ASSERT_TRUE(sim_.waitForStarted(10000));
     }
@@ -85,7 +98,7 @@ TEST_F(SimulatorToolTest, AfterTheScriptTheLineStaysUpAndTheStationAnswers) {
     ASSERT_EQ(sim_.state(), QProcess::Running);
 
     // The program's end of the line: a reset byte is answered with "free", "working" and
-    // the heartbeat.
+    // the heartbeat, and the heartbeat comes again while the line is held.
     const int fd = ::open(QDir(dir_.filePath("line/dev")).filePath("ttyUSB0").toLocal8Bit().constData(),
                           O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(fd, 0);
@@ -96,7 +109,11 @@ TEST_F(SimulatorToolTest, AfterTheScriptTheLineStaysUpAndTheStationAnswers) {
     const unsigned char reset = 0xD0;
     ASSERT_EQ(::write(fd, &reset, 1), 1);
     QByteArray got;
-    for (int i = 0; i < 100 && !got.contains("\xC0\xCA\xCB"); ++i) {
+    const auto answeredAndBeatAgain = [&] {
+        const qsizetype at = got.indexOf("\xC0\xCA\xCB");
+        return at >= 0 && got.indexOf('\xCB', at + 3) >= 0;
+    };
+    for (int i = 0; i < 200 && !answeredAndBeatAgain(); ++i) {
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, 100) > 0) {
             char buf[64];
@@ -106,11 +123,28 @@ TEST_F(SimulatorToolTest, AfterTheScriptTheLineStaysUpAndTheStationAnswers) {
         }
     }
     ::close(fd);
-    EXPECT_TRUE(got.contains("\xC0\xCA\xCB")) << got.toHex(' ').toStdString();
+    EXPECT_TRUE(answeredAndBeatAgain()) << got.toHex(' ').toStdString();
     ASSERT_TRUE(StopWith(SIGTERM));
     EXPECT_EQ(sim_.exitCode(), 0);
     EXPECT_TRUE(out_.endsWith("# stopped\n"))
         << "a signal while answering is told too: " << out_.toStdString();
+}
+
+TEST_F(SimulatorToolTest, ArgumentsAreTakenAsDocumented) {
+    QTcpServer probe; // a free port on 127.0.0.1
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const QString port = QString::number(probe.serverPort());
+    probe.close();
+    sim_.start(VESK_SIM, {"--dir", dir_.filePath("line"), "--tcp", port});
+    ASSERT_TRUE(WaitForOutput("# listening on 127.0.0.1:" + port + "\n")) << out_.toStdString();
+    ASSERT_TRUE(StopWith(SIGTERM));
+    // An option without its value is refused with the usage.
+    for (const char* option : {"--dir", "--script"}) {
+        sim_.start(VESK_SIM, {option});
+        ASSERT_TRUE(sim_.waitForFinished(20000)) << option;
+        EXPECT_EQ(sim_.exitStatus(), QProcess::NormalExit) << option;
+        EXPECT_EQ(sim_.exitCode(), 2) << option;
+    }
 }
 
 TEST_F(SimulatorToolTest, WithoutAScriptASignalEndsTheStationAndSaysSo) {
@@ -120,6 +154,51 @@ TEST_F(SimulatorToolTest, WithoutAScriptASignalEndsTheStationAndSaysSo) {
     EXPECT_EQ(sim_.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(sim_.exitCode(), 0);
     EXPECT_TRUE(out_.endsWith("# stopped\n")) << out_.toStdString();
+}
+
+TEST_F(SimulatorToolTest, ItsOwnFolderIsRemovedHoweverItEnds) {
+    struct Case {
+        const char* what;
+        const char* script; // as Start takes it
+        const char* line;   // the line to wait for before the signal
+        int signal;         // 0: the tool ends by itself
+        int code;
+    };
+    const Case cases[] = {
+        {"Ctrl+C without a script", nullptr, "# answering as a station", SIGINT, 0},
+        {"SIGTERM in a script", "wait 600000\n", "# wait 600000", SIGTERM, 0},
+        {"the terminal closed after a script", "send CB\n", "# answering as a station", SIGHUP, 0},
+        {"a failed script", "timeout 50\nexpect D0\n", nullptr, 0, 1},
+        {"a script that cannot be read", "", nullptr, 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir tmp;
+        ASSERT_TRUE(tmp.isValid());
+        Start(c.script ? QString(c.script) : QString(), tmp.path());
+        if (c.signal) {
+            ASSERT_TRUE(WaitForOutput(c.line)) << out_.toStdString();
+            ASSERT_TRUE(StopWith(c.signal)) << "still running: " << out_.toStdString();
+        } else {
+            ASSERT_TRUE(sim_.waitForFinished(20000));
+            out_ += QString::fromUtf8(sim_.readAllStandardOutput());
+        }
+        EXPECT_EQ(sim_.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(sim_.exitCode(), c.code) << sim_.readAllStandardError().toStdString();
+        // The tree is made in the temporary folder named by TMPDIR, and gone at the end.
+        const QRegularExpressionMatch made = QRegularExpression("VESK_SYS_DIR=(.*)/sys\n").match(out_);
+        if (c.script && !*c.script) {
+            EXPECT_FALSE(made.hasMatch()) << "nothing is made for a script that cannot be read";
+        } else {
+            ASSERT_TRUE(made.hasMatch()) << out_.toStdString();
+            EXPECT_TRUE(made.captured(1).startsWith(tmp.path() + "/vesk-sim."))
+                << made.captured(1).toStdString();
+            EXPECT_FALSE(QFileInfo::exists(made.captured(1)))
+                << "left behind: " << made.captured(1).toStdString();
+        }
+        EXPECT_EQ(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                  QStringList());
+    }
 }
 
 } // namespace

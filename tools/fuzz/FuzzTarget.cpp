@@ -5,6 +5,7 @@
 #include "link/Receiver.h"
 #include "link/Sound.h"
 #include "link/TraceRing.h"
+#include "runs/JournalWriters.h"
 #include "runs/TestState.h"
 #include "state/UVesk.h"
 
@@ -18,6 +19,9 @@ void Check(bool ok) {
 }
 
 void StartState(uint8_t mode) {
+    // Failures meant for the operator (results lost to a full backlog) wait for a window
+    // that never comes here: each input starts without those of the inputs before it.
+    TakeUntoldNotices();
     SetStartupDefaults();
     ResetTestState();
     ResetReceiver();

@@ -5,9 +5,10 @@
 // Makes a pseudo-terminal that the program finds as its USB adapter port through a fake
 // sysfs/dev tree (printed as two export lines), optionally listens on 127.0.0.1:PORT
 // (4001 by default), logs every command and frame the program sends, plays a script when
-// given one (see Script.h), and then answers like a working station until SIGINT or
-// SIGTERM, which also end a script at any line; either way it prints "# stopped" and ends
-// with code 0.
+// given one (see Script.h), and then answers like a working station until SIGINT, SIGTERM
+// or SIGHUP, which also end a script at any line; either way it prints "# stopped" and
+// ends with code 0. Without --dir the tree is made in a folder vesk-sim.XXXXXX of the
+// temporary folder ($TMPDIR, else /tmp), which is removed whenever the tool ends.
 #include "Script.h"
 #include "Station.h"
 
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -32,6 +34,31 @@ int Usage() {
     std::fprintf(stderr, "usage: vesk-sim [--dir DIR] [--tcp [PORT]] [--script FILE]\n");
     return 2;
 }
+
+// The folder made for the fake tree when none was given; removed with everything in it
+// (links are removed, never followed) however the tool ends.
+class TOwnFolder {
+public:
+    ~TOwnFolder() {
+        if (path_.empty())
+            return;
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    /// Makes vesk-sim.XXXXXX in the temporary folder; false with errno on failure.
+    bool Make() {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/vesk-sim.XXXXXX";
+        if (!::mkdtemp(pattern.data()))
+            return false;
+        path_ = pattern;
+        return true;
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
 
 } // namespace
 
@@ -52,13 +79,34 @@ int main(int argc, char** argv) {
             return Usage();
         }
     }
-    if (dir.empty()) {
-        char pattern[] = "/tmp/vesk-sim.XXXXXX";
-        if (!::mkdtemp(pattern)) {
-            std::perror("mkdtemp");
+    // A signal from here on ends the tool through its normal end, which removes its folder;
+    // output to a reader that has gone (a pipe closed by Ctrl+C) is lost, never fatal.
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGHUP, OnSignal);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    // The script is read before anything is made, so a script that cannot be read leaves
+    // nothing behind.
+    std::string scriptText;
+    if (!script.empty()) {
+        std::ifstream in(script);
+        if (!in) {
+            std::fprintf(stderr, "vesk-sim: cannot read %s\n", script.c_str());
             return 1;
         }
-        dir = pattern;
+        std::stringstream text;
+        text << in.rdbuf();
+        scriptText = text.str();
+    }
+
+    TOwnFolder ownFolder;
+    if (dir.empty()) {
+        if (!ownFolder.Make()) {
+            std::perror("vesk-sim: mkdtemp");
+            return 1;
+        }
+        dir = ownFolder.Path();
     }
 
     vesksim::TStation station;
@@ -78,9 +126,6 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
 
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-
     const auto logUnit = [](const vesksim::TUnit& u, vesksim::TStation&) {
         std::printf("<- %s\n", vesksim::FormatUnit(u).c_str());
         std::fflush(stdout);
@@ -88,17 +133,10 @@ int main(int argc, char** argv) {
 
     const auto stopped = [] { return interrupted != 0; };
     if (!script.empty()) {
-        std::ifstream in(script);
-        if (!in) {
-            std::fprintf(stderr, "vesk-sim: cannot read %s\n", script.c_str());
-            return 1;
-        }
-        std::stringstream text;
-        text << in.rdbuf();
         station.SetHandler(logUnit);
         std::string error;
         const bool ok = vesksim::PlayScript(
-            station, text.str(), &error,
+            station, scriptText, &error,
             [](const std::string& line) {
                 std::printf("# %s\n", line.c_str());
                 std::fflush(stdout);

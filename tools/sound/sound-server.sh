@@ -8,6 +8,8 @@
 #   tools/sound/sound-server.sh check   exit 0 when it answers
 #   tools/sound/sound-server.sh stop    ask it to exit
 #   tools/sound/sound-server.sh env     print the variables a test run exports
+#   tools/sound/sound-server.sh run CMD...  start it, run CMD and, when this started it,
+#                                       stop it and remove its folder (./test.sh)
 #
 # VESK_SOUND_DIR moves its folder (default /tmp/vesk-sound-<uid>); VESK_SOUND_TESTS=skip
 # lets "start" succeed without a server (the sound tests then skip themselves).
@@ -18,6 +20,8 @@ socket=$dir/native
 export PULSE_SERVER=unix:$socket
 
 answers() { [ -S "$socket" ] && pactl info >/dev/null 2>&1; }
+
+started=
 
 start() {
     if [ "${VESK_SOUND_TESTS:-}" = skip ]; then
@@ -50,6 +54,7 @@ start() {
     for _ in $(seq 100); do
         if answers; then
             echo "sound-server: started on $socket"
+            started=yes
             return 0
         fi
         sleep 0.1
@@ -59,13 +64,46 @@ start() {
     return 1
 }
 
+# Stops the daemon this script started (a run that reused it meanwhile loses it) and,
+# when the folder was made here, removes it with the daemon's log.
+stop_started() {
+    [ -n "$started" ] || return 0
+    started=
+    pactl exit >/dev/null 2>&1 || true
+    for _ in $(seq 50); do
+        answers || break
+        sleep 0.1
+    done
+    if [ -n "$made_dir" ]; then
+        rm -rf "$dir"
+    fi
+    echo "sound-server: stopped the daemon this run started"
+}
+
+run() {
+    made_dir=
+    [ -e "$dir" ] || made_dir=yes
+    start
+    exec 9>&- # the lock guards starting only
+    trap 'stop_started; exit 130' INT
+    trap 'stop_started; exit 143' TERM
+    trap 'stop_started' EXIT
+    local rc=0
+    "$@" || rc=$?
+    return $rc
+}
+
 case ${1:-start} in
 start) start ;;
 check) answers ;;
 stop) answers && pactl exit || true ;;
+run)
+    shift
+    run "$@"
+    ;;
 env) echo "PULSE_SERVER=$PULSE_SERVER" ;;
 *)
-    echo "usage: $0 start|check|stop|env" >&2
+    echo "usage: $0 start|check|stop|env|run CMD..." >&2
     exit 2
     ;;
 esac
