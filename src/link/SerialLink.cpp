@@ -190,7 +190,7 @@ bool OpenComPort(const QString& name) {
 void HandleReaderEnded() {
     DeliverPendingBytes();
     CloseComPort();
-    LinkGone();
+    LineLost();
     MainView().EnableLinkMenus(false);
     LinkView().SetPortCaption(QStringLiteral("Порт "));
 }

@@ -17,6 +17,7 @@
 #include "platform/Clock.h"
 #include "state/UVesk.h"
 #include "support/AppFixture.h"
+#include "support/WindowCheck.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -24,6 +25,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -123,6 +125,24 @@ protected:
         ASSERT_TRUE(ComPortOpen());
         ASSERT_TRUE(station_.WaitFor({0xD0}, std::chrono::seconds(5)));
     }
+    // The status says that the link was lost, and the device panel shows what it shows before
+    // the station has reported anything.
+    static void ExpectStationUnknown() {
+        EXPECT_EQ(MainForm->StatusText(0), "Связь со станцией потеряна");
+        EXPECT_EQ(MainForm->Label7->text(), "ВЕСК свободен");
+        const QImage label = MainForm->Label7->grab().toImage();
+        bool lime = false;
+        for (int y = 0; y < label.height() && !lime; ++y)
+            for (int x = 0; x < label.width() && !lime; ++x) {
+                const QColor c = label.pixelColor(x, y);
+                lime = c.green() > 200 && c.red() < 60 && c.blue() < 60;
+            }
+        EXPECT_TRUE(lime) << "lime, as at the start";
+        for (TShape* lamp : {MainForm->shPusk, MainForm->Shape2, MainForm->Shape3})
+            EXPECT_EQ(lamp->BrushColor(), QColor(Qt::white)) << lamp->objectName().toStdString();
+        EXPECT_TRUE(TextsThatDoNotFit(MainForm).isEmpty())
+            << TextsThatDoNotFit(MainForm).join('\n').toStdString();
+    }
     // Sends bytes and waits until the program has received the last of them.
     void SendAndWait(const char* hex) {
         station_.Send(FromHex(hex));
@@ -174,7 +194,7 @@ TEST_F(LinkEndToEnd, TcpPeerThatClosesIsNoticed) {
     EXPECT_TRUE(TcpConnected);
     dialogAnswer_ = mrOk;
 
-    station_.SendSplit(FromHex("94 B3 C7"), 1, std::chrono::milliseconds(1));
+    station_.SendSplit(FromHex("94 B3 C7 CA A2 C9"), 1, std::chrono::milliseconds(1));
     ASSERT_TRUE(PumpUntil([] { return MessageCount == 2; }));
     EXPECT_EQ(GridCell(MainForm->StringGrid1, 1, 1), "МВ2");
     EXPECT_EQ(GridCell(MainForm->StringGrid1, 2, 2), "ПРМ вызова 1");
@@ -182,9 +202,10 @@ TEST_F(LinkEndToEnd, TcpPeerThatClosesIsNoticed) {
     station_.Send(FromHex("E2 80 80 80"));
     ASSERT_TRUE(
         PumpUntil([] { return TraceSnapshot(RxTraceRing).endsWith(QByteArray::fromHex("E2808080")); }));
+    ASSERT_TRUE(PumpUntil([] { return MainForm->Label7->text() == "ВЕСК занят"; }));
     station_.HangUp();
     ASSERT_TRUE(PumpUntil([] { return !TcpConnected; }));
-    EXPECT_EQ(MainForm->StatusText(0), "Соединение не установлено");
+    ExpectStationUnknown();
     EXPECT_FALSE(MainForm->ToolPositionEnabled(0));
 
     // Connected again, the new connection's first bytes complete nothing of the frame the
@@ -434,6 +455,24 @@ TEST_F(LinkEndToEnd, ScriptedSessionIsLoggedAndDecoded) {
         Fevery->RefreshAllMessages();
         return GridCell(m, 1, 1) == "B0";
     }));
+}
+
+// A line that goes while the station is busy and working: the operator reads that the link
+// was lost, and the lamps show nothing known until the station reports again.
+TEST_F(LinkEndToEnd, LostLineIsToldAndThePanelShowsNothingKnown) {
+    START_WITH_STATION();
+    SendAndWait("CA A1 C9");
+    ASSERT_TRUE(PumpUntil([] { return MainForm->Label7->text() == "ВЕСК занят"; }));
+    ASSERT_EQ(MainForm->shPusk->BrushColor(), QColor(0, 128, 0));
+    HangUpAndWait();
+    ExpectStationUnknown();
+    EXPECT_TRUE(MainForm->grab().save(QString(VESK_BINARY_DIR) + "/main-window-link-lost.png"));
+
+    RestartLine();
+    EXPECT_EQ(MainForm->StatusText(0), "") << "the line is open again";
+    SendAndWait("C9 CA");
+    EXPECT_TRUE(PumpUntil([] { return MainForm->Label7->text() == "ВЕСК занят"; }));
+    EXPECT_EQ(MainForm->shPusk->BrushColor(), QColor(0, 128, 0));
 }
 
 // A result frame cut by a hang-up: the line opened again starts clean, so its first bytes

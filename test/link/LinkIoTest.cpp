@@ -505,7 +505,7 @@ TEST_F(LinkTest, SendsToAResetPeerFailQuietlyAndTheLinkGoesDown) {
     EXPECT_LT(sent, 20000);
     EXPECT_LT(t.elapsed(), 5000);
     ASSERT_TRUE(PumpUntil([] { return !TcpConnected; }));
-    EXPECT_EQ(link_.Status[0], "Соединение не установлено");
+    EXPECT_EQ(link_.Status[0], "Связь со станцией потеряна");
 }
 
 // A maintainer's script with a typing error stops at its line instead of ending the tool.
