@@ -14,9 +14,13 @@
 #include "link/TraceRing.h"
 #include "link/Transport.h"
 #include "link/TxBuffer.h"
+#include "link/TxQueue.h"
+#include "params/TFParam.h"
 #include "platform/Clock.h"
+#include "runs/JournalWriters.h"
 #include "state/UVesk.h"
 #include "support/AppFixture.h"
+#include "support/StalledLine.h"
 #include "support/WindowCheck.h"
 
 #include <QAction>
@@ -287,6 +291,41 @@ TEST_F(LinkEndToEnd, SendsThatTheLineTakesInPiecesArriveWhole) {
     const TBytes got = station_.Received();
     ASSERT_EQ(got.size(), expected.size());
     EXPECT_TRUE(got == expected);
+}
+
+// A station that has stopped reading: each of the operator's sends that the line does not take
+// in time is told by a row of its own, also once the grid has been cleared by a test start;
+// the journal keeps the "Запись" row of each send of the parameters.
+TEST_F(LinkEndToEnd, EachSendTheLineDropsIsToldByARowOfItsOwn) {
+    START_WITH_STATION();
+    TFakeClock clock; // the sends' time-outs pass when the test says so
+    SetClock(&clock);
+    int clicks = 0;
+    for (int send = 1; send <= 2; ++send) {
+        MainForm->ClearMessageGrid();
+        // The station's reader may take one more piece after it has stopped: the line is
+        // filled again until a send waits for it.
+        for (int attempt = 0; attempt < 5 && TxPendingBytes() == 0; ++attempt) {
+            FillLine(station_);
+            FParam->BitBtn1->click(); // "Отправить всё"
+            ++clicks;
+        }
+        ASSERT_GT(TxPendingBytes(), 0u) << "send " << send << " waits for the line";
+        clock.Advance(1025 * 50);
+        ASSERT_TRUE(PumpUntil([] { return MessageCount > 0; })) << "send " << send;
+        PumpUntil([] { return false; }, 100);
+        EXPECT_EQ(MessageCount, 1) << "send " << send;
+        EXPECT_EQ(GridCell(MainForm->StringGrid1, 1, 2), "Станция не принимает данные");
+    }
+    EXPECT_TRUE(MainForm->grab().save(QString(VESK_BINARY_DIR) + "/main-window-send-dropped.png"));
+    TTable journal(QDir(root_.path()).filePath("prog"), Tests1FileName, Tests1Fields());
+    ASSERT_TRUE(
+        PumpUntil([&] { return journal.Exists() && (journal.Open(), journal.AllRows().size() == clicks); }));
+    for (const TRow& row : journal.AllRows())
+        EXPECT_EQ(row.value(2).toString(), "Запись");
+    EXPECT_TRUE(dialogs_.isEmpty());
+    station_.SetReading(true);
+    SetClock(nullptr);
 }
 
 TEST_F(LinkEndToEnd, AttenuationRequestGetsItsReply) {
