@@ -260,6 +260,20 @@ TEST_F(MainFormTest, DevicePanelFollowsTheStation) {
     EXPECT_EQ(MainForm->shUnSaveSound->BrushColor(), QColor(255, 0, 0));
 }
 
+// Every result turns the panel's button into a cancel button and back into an OK button: the
+// two icons are made once, not rebuilt from their files by each of a run's many results.
+TEST_F(MainFormTest, ResultsSwitchThePanelButtonWithoutMakingNewIcons) {
+    qint64 okIcon = 0;
+    for (uint8_t test : {2, 3}) {
+        for (uint8_t b : {0xE2, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80 + test, 0xE3})
+            ReceiveByte(uint8_t(b));
+        ASSERT_TRUE(PumpUntil([] { return RunningTest == 0 && MainForm->BitBtn4->text() == "OK"; }));
+        if (okIcon == 0)
+            okIcon = MainForm->BitBtn4->icon().cacheKey();
+        EXPECT_EQ(MainForm->BitBtn4->icon().cacheKey(), okIcon) << "test " << int(test);
+    }
+}
+
 TEST_F(MainFormTest, DataErrorBitsByChannelSetAndKind) {
     DataErrorFlags = 0;
     MainForm->Err_kan(1, 1);
