@@ -5,6 +5,7 @@
 #include "app/TMessageGrid.h"
 #include "app/TPaintLimiter.h"
 #include "link/Receiver.h"
+#include "link/RxPump.h"
 #include "platform/Clock.h"
 #include "platform/FrameGate.h"
 #include "state/UVesk.h"
@@ -19,6 +20,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScrollBar>
 #include <QThread>
 #include <QTimer>
@@ -178,6 +180,38 @@ TEST_F(ScreenRateTest, BusyAndFreeAlternatingChangeTheToolButtonsOnceAFrame) {
     EXPECT_LE(changes, 2) << "the button follows once a frame, not per event";
     ASSERT_TRUE(PumpUntil([&] { return !button->isEnabled() && MainForm->Label7->text() == "ВЕСК занят"; }));
     button->removeEventFilter(&counter);
+}
+
+// A burst of busy and free bytes delivered together switches each test control (and the
+// privileged items that follow them) only when its state changes: off at the first busy
+// byte, on again once, at the delivery's end, when the burst ends free.
+TEST_F(ScreenRateTest, BusyAndFreeInOneDeliverySwitchEachControlOnlyWhenItsStateChanges) {
+    MechanicNumber = ServiceAccessCode;
+    MainForm->EnableTestControls(true);
+    QAction* const watched[] = {MainForm->ToolButton1, MainForm->N9, MainForm->ITest->menuAction(),
+                                MainForm->N31};
+    QObject scope;
+    int changes = 0;
+    for (QAction* a : watched)
+        QObject::connect(a, &QAction::enabledChanged, &scope, [&] { ++changes; });
+    const struct {
+        uint8_t last;
+        bool enabled;
+        int changes;
+    } bursts[] = {{0xC0, true, 8}, {0xC9, false, 4}};
+    for (const auto& b : bursts) {
+        std::vector<uint8_t> bytes;
+        for (int i = 0; i < 500; ++i)
+            bytes.insert(bytes.end(), {0xC9, 0xC0});
+        bytes.push_back(b.last);
+        changes = 0;
+        PushReceivedBytes(bytes.data(), bytes.size());
+        DeliverPendingBytes();
+        EXPECT_EQ(changes, b.changes) << "burst ending " << int(b.last);
+        for (QAction* a : watched)
+            EXPECT_EQ(a->isEnabled(), b.enabled) << a->objectName().toStdString();
+    }
+    MechanicNumber.clear();
 }
 
 // Counts the paint events of a widget.
