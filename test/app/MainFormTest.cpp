@@ -106,6 +106,16 @@ TEST_F(MainFormTest, MessageGridClearsAfterThousandRowsAndGrowsByFive) {
     EXPECT_EQ(MessageCount, 1);
 }
 
+// The channel column names the current channel, ДМВ (0) too; an unknown one leaves it empty.
+TEST_F(MainFormTest, ChannelColumnNamesEveryChannel) {
+    const char* const names[] = {"ДМВ", "ГМВ1", "ГМВ2", "МВ1", "МВ2", "МВ3", "МВ4", ""};
+    for (int channel = 0; channel < 8; ++channel) {
+        CurrentChannel = uint8_t(channel);
+        MainForm->AddMessageRow("Наличие КС", true);
+        EXPECT_EQ(cell(MessageCount, 1), names[channel]) << channel;
+    }
+}
+
 TEST_F(MainFormTest, MessageAgeIsCountedAcrossMidnight) {
     clock_.SetNow(QDateTime(QDate(2026, 3, 1), QTime(23, 59, 50)));
     addRows(201);
@@ -452,10 +462,12 @@ TEST_F(MainFormTest, EveryNamedComponentExistsAndTheWindowRenders) {
     for (QTimer* t : {MainForm->Timer1, MainForm->Timer2})
         EXPECT_EQ(MainForm->findChild<QTimer*>(t->objectName(), Qt::FindDirectChildrenOnly), t);
     EXPECT_EQ(MainForm->Timer1->objectName(), "Timer1");
-    for (QAction* a : MainForm->ToolBar1->actions())
-        if (!a->isSeparator())
+    for (QAction* a : MainForm->ToolBar1->actions()) {
+        if (!a->isSeparator()) {
             EXPECT_EQ(MainForm->ToolBar1->widgetForAction(a)->size(), QSize(60, 25))
                 << a->objectName().toStdString();
+        }
+    }
     EXPECT_EQ(QStringList({cell(0, 0), cell(0, 1), cell(0, 2)}),
               QStringList({" № ", " Канал ", " Сообщение "}));
     EXPECT_EQ(MainForm->Edit1->text(), "MB2");
