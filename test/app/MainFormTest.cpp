@@ -125,6 +125,14 @@ TEST_F(MainFormTest, MessageAgeIsCountedAcrossMidnight) {
     clock_.Advance(61'000);
     addRows(1);
     EXPECT_EQ(MessageCount, 1);
+
+    // 23:59:30 to 00:00:40 is 70 s: old.
+    clock_.SetNow(QDateTime(QDate(2026, 3, 2), QTime(23, 59, 30)));
+    MainForm->ClearMessageGrid();
+    addRows(201);
+    clock_.Advance(70'000);
+    addRows(1);
+    EXPECT_EQ(MessageCount, 1);
 }
 
 TEST_F(MainFormTest, AccessRuleNeedsFlagAndExactMechanicNumber) {
@@ -189,6 +197,8 @@ TEST_F(MainFormTest, ResetCommandClearsErrorsGridMeasurementsAndWait) {
     MainForm->Gauge2->SetProgress(50);
     MainForm->ELevm->setText("3,5");
     MeasuredDeviation[1] = "35";
+    SensMv = {'1', "12"};
+    SensGmv = {'1', "34"};
     addRows(3);
     TestWaiting = true;
     MainForm->SetStatusText(1, "Начат");
@@ -200,6 +210,7 @@ TEST_F(MainFormTest, ResetCommandClearsErrorsGridMeasurementsAndWait) {
     EXPECT_EQ(MainForm->Gauge2->Progress(), 0);
     EXPECT_TRUE(MainForm->ELevm->text().isEmpty());
     EXPECT_EQ(MeasuredDeviation[1], "00");
+    EXPECT_EQ(QString(SensMv.Flag) + SensMv.Osl + SensGmv.Flag + SensGmv.Osl, "000000");
     EXPECT_EQ(MessageCount, 0);
     EXPECT_FALSE(TestWaiting);
     EXPECT_TRUE(MainForm->StatusText(1).isEmpty());

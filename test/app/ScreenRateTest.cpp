@@ -94,6 +94,24 @@ TEST_F(ScreenRateTest, GridKeepsItsHeaderAndFitsItsPanel) {
     EXPECT_EQ(grid_->rowHeight(0), 21) << "cleared, the rows are a line high again";
 }
 
+// The view shows the grid's rows and no more: 19 empty rows at the start, five more each time
+// the rows run out, 19 again once the grid is cleared.
+TEST_F(ScreenRateTest, TheViewShowsTheGridsRowsAndNoMore) {
+    const struct {
+        bool clear;
+        int add;
+        int shown;
+    } steps[] = {{false, 0, 19}, {false, 19, 19}, {false, 1, 24},
+                 {false, 6, 29}, {true, 0, 19},   {false, 21, 24}};
+    for (const auto& s : steps) {
+        if (s.clear)
+            MainForm->ClearMessageGrid();
+        addRows(s.add);
+        settle();
+        EXPECT_EQ(grid_->model()->rowCount(), s.shown) << MessageCount << " rows";
+    }
+}
+
 TEST_F(ScreenRateTest, NewRowIsHighlightedInItsMessageCell) {
     addRows(30);
     settle();
