@@ -268,11 +268,35 @@ TEST_F(SoundTest, OnlyARegularFileIsSavedIntoOrSent) {
 
 namespace {
 QStringList* loggedLines = nullptr;
+const char* loggedCategory = "vesk.link";
 void RecordLog(QtMsgType, const QMessageLogContext& context, const QString& text) {
-    if (loggedLines && context.category && QByteArray(context.category) == "vesk.link")
+    if (loggedLines && context.category && QByteArray(context.category) == loggedCategory)
         loggedLines->append(text);
 }
 } // namespace
+
+// Every start against a pseudo-terminal (which has no modem lines) says nothing; a port that
+// cannot be opened is logged in Russian, in the words its dialog uses.
+TEST_F(LinkTest, SerialPortsLogOnlyARefusedOpeningAndInRussian) {
+    QTemporaryDir root;
+    ASSERT_TRUE(station_.StartSerial(root.path().toStdString())) << station_.Error();
+    qputenv("VESK_DEV_DIR", QByteArray::fromStdString(station_.DevDir()));
+    QStringList lines;
+    loggedLines = &lines;
+    loggedCategory = "vesk.serialports";
+    const QtMessageHandler old = qInstallMessageHandler(RecordLog);
+    EXPECT_TRUE(OpenComPort("ttyUSB0")) << LastOpenErrorText().toStdString();
+    EXPECT_TRUE(lines.isEmpty()) << lines.join(u'\n').toStdString();
+    EXPECT_FALSE(OpenComPort("ttyS9"));
+    const QString missing = "Не удалось открыть порт " + QString::fromStdString(station_.DevDir()) +
+                            "/ttyS9: файл или устройство не найдены";
+    EXPECT_EQ(LastOpenErrorText(), missing);
+    EXPECT_EQ(lines, QStringList({missing}));
+    qInstallMessageHandler(old);
+    loggedLines = nullptr;
+    loggedCategory = "vesk.link";
+    qunsetenv("VESK_DEV_DIR");
+}
 
 // A station that asks again and again for a file that is missing is logged once, not once
 // per request, until the failure changes.
