@@ -267,12 +267,25 @@ TEST_F(SoundTest, OnlyARegularFileIsSavedIntoOrSent) {
 }
 
 namespace {
-QStringList* loggedLines = nullptr;
-const char* loggedCategory = "vesk.link";
-void RecordLog(QtMsgType, const QMessageLogContext& context, const QString& text) {
-    if (loggedLines && context.category && QByteArray(context.category) == loggedCategory)
-        loggedLines->append(text);
-}
+// Keeps the lines logged in one category while it lives.
+struct TLogLines : QStringList {
+    explicit TLogLines(const char* category) {
+        current = this;
+        name = category;
+        old = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& c, const QString& text) {
+            if (current && c.category && QByteArray(c.category) == current->name)
+                current->append(text);
+        });
+    }
+    ~TLogLines() {
+        qInstallMessageHandler(old);
+        current = nullptr;
+    }
+    std::string Text() const { return join(u'\n').toStdString(); }
+    static inline TLogLines* current = nullptr;
+    QByteArray name;
+    QtMessageHandler old;
+};
 } // namespace
 
 // Every start against a pseudo-terminal (which has no modem lines) says nothing; a port that
@@ -281,20 +294,14 @@ TEST_F(LinkTest, SerialPortsLogOnlyARefusedOpeningAndInRussian) {
     QTemporaryDir root;
     ASSERT_TRUE(station_.StartSerial(root.path().toStdString())) << station_.Error();
     qputenv("VESK_DEV_DIR", QByteArray::fromStdString(station_.DevDir()));
-    QStringList lines;
-    loggedLines = &lines;
-    loggedCategory = "vesk.serialports";
-    const QtMessageHandler old = qInstallMessageHandler(RecordLog);
+    TLogLines lines("vesk.serialports");
     EXPECT_TRUE(OpenComPort("ttyUSB0")) << LastOpenErrorText().toStdString();
-    EXPECT_TRUE(lines.isEmpty()) << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(lines.isEmpty()) << lines.Text();
     EXPECT_FALSE(OpenComPort("ttyS9"));
     const QString missing = "Не удалось открыть порт " + QString::fromStdString(station_.DevDir()) +
                             "/ttyS9: файл или устройство не найдены";
     EXPECT_EQ(LastOpenErrorText(), missing);
     EXPECT_EQ(lines, QStringList({missing}));
-    qInstallMessageHandler(old);
-    loggedLines = nullptr;
-    loggedCategory = "vesk.link";
     qunsetenv("VESK_DEV_DIR");
 }
 
@@ -302,18 +309,16 @@ TEST_F(LinkTest, SerialPortsLogOnlyARefusedOpeningAndInRussian) {
 // per request, until the failure changes.
 TEST_F(SoundTest, ARepeatedFailureToOpenIsLoggedOnce) {
     ConnectStation();
-    QStringList lines;
-    loggedLines = &lines;
-    const QtMessageHandler old = qInstallMessageHandler(RecordLog);
+    TLogLines lines("vesk.link");
     const auto ask = [&](int times) {
         for (int i = 0; i < times; ++i)
             Feed("FA 8F 80 85 8A 8F 80 8F 83 FB");
     };
     ask(50);
-    EXPECT_EQ(lines.size(), 1) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.size(), 1) << lines.Text();
     QDir().mkdir("Title.pcm");
     ask(5);
-    EXPECT_EQ(lines.size(), 2) << "another reason is logged: " << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.size(), 2) << "another reason is logged: " << lines.Text();
     QDir().rmdir("Title.pcm");
     ask(1);
     EXPECT_EQ(lines.size(), 3);
@@ -326,8 +331,6 @@ TEST_F(SoundTest, ARepeatedFailureToOpenIsLoggedOnce) {
     QFile::remove("Title.pcm");
     ask(3);
     EXPECT_EQ(lines.size(), 4) << "after a success the failure is new again";
-    qInstallMessageHandler(old);
-    loggedLines = nullptr;
 }
 
 // ---------------------------------------------------------------------------------------
