@@ -216,7 +216,7 @@ TEST_F(ScreenRateTest, BusyAndFreeInOneDeliverySwitchEachControlOnlyWhenItsState
         uint8_t last;
         bool enabled;
         int changes;
-    } bursts[] = {{0xC0, true, 8}, {0xC9, false, 4}};
+    } bursts[] = {{0xC0, true, 8}, {0xC9, false, 4}, {0xC0, true, 4}};
     for (const auto& b : bursts) {
         std::vector<uint8_t> bytes;
         for (int i = 0; i < 500; ++i)
