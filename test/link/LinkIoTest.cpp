@@ -305,6 +305,20 @@ TEST_F(LinkTest, SerialPortsLogOnlyARefusedOpeningAndInRussian) {
     qunsetenv("VESK_DEV_DIR");
 }
 
+// Only a bare tty name becomes a path: a control character, DEL, a folder or a name over 32
+// characters is refused as a name; a blank or a tilde is a character like any other.
+TEST_F(LinkTest, OnlyABareTtyNameIsOpened) {
+    const struct {
+        QString name;
+        bool bare;
+    } names[] = {{"tty~1", true},    {"tty 1", true},     {"tty\x7f", false},
+                 {"tty\x1f", false}, {"../ttyS0", false}, {QString(33, u'a'), false}};
+    for (const auto& n : names) {
+        EXPECT_FALSE(OpenComPort(n.name));
+        EXPECT_EQ(LastOpenErrorText() == "Недопустимое имя порта", !n.bare) << n.name.toStdString();
+    }
+}
+
 // A station that asks again and again for a file that is missing is logged once, not once
 // per request, until the failure changes.
 TEST_F(SoundTest, ARepeatedFailureToOpenIsLoggedOnce) {
