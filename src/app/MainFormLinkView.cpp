@@ -164,6 +164,14 @@ public:
         if (MainForm)
             MainForm->shPusk->SetBrushColor(QColor(0, 128, 0));
     }
+    void ShowStationUnknown() override {
+        if (!MainForm)
+            return;
+        busy_ = false;
+        showBusy(); // now: a busy state still waiting for the frame's end shows nothing newer
+        for (TShape* lamp : {MainForm->shPusk, MainForm->Shape2, MainForm->Shape3})
+            lamp->SetBrushColor(Qt::white);
+    }
     void ShowDataError(bool shown) override {
         if (MainForm)
             MainForm->LDataErr->setVisible(shown);

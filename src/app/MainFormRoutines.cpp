@@ -9,6 +9,7 @@
 #include "journal/TFDBRV.h"
 #include "journal/TfBlockNum.h"
 #include "link/LinkState.h"
+#include "link/RxPump.h"
 #include "link/Transport.h"
 #include "params/TFParam.h"
 #include "params/TFSPC.h"
@@ -25,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -76,6 +78,26 @@ void TMainForm::UpdateServiceMenus(bool flag) {
 }
 
 void TMainForm::EnableTestControls(bool flag) {
+    // The station's busy and free bytes may alternate all through a delivery of received
+    // bytes: the controls go off at once, so that no command starts once the station is
+    // busy, and on at the delivery's end, so that each changes only when its state does.
+    testControlsOn_ = flag;
+    if (flag && DeliveringBytes()) {
+        if (!testControlsWaiting_) {
+            testControlsWaiting_ = true;
+            AfterDelivery([form = QPointer<TMainForm>(this)] {
+                if (form) {
+                    form->testControlsWaiting_ = false;
+                    form->applyTestControls(form->testControlsOn_);
+                }
+            });
+        }
+        return;
+    }
+    applyTestControls(flag);
+}
+
+void TMainForm::applyTestControls(bool flag) {
     // Once the link is lost the commands that send to the station stay off, and the port
     // menu on, until a port or connection is opened again: a test ended by the loss must
     // not offer a start that sends nothing.

@@ -20,6 +20,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
@@ -56,10 +57,19 @@ void SetTextColor(QLabel* label, const QColor& color) {
     label->setPalette(p);
 }
 
-// The panel button is a cancel button during a wait and an OK button after it.
+// The panel button is a cancel button during a wait and an OK button after it. Its two icons
+// are made once and kept with it: a standard icon is built anew from its files on every
+// request, and a program left running would keep every one of them.
 void SetAbortKind(QPushButton* b, bool abort) {
+    const char* key = abort ? "abortIcon" : "okIcon";
+    QVariant icon = b->property(key);
+    if (!icon.isValid()) {
+        icon = QVariant::fromValue(
+            b->style()->standardIcon(abort ? QStyle::SP_DialogCancelButton : QStyle::SP_DialogOkButton));
+        b->setProperty(key, icon);
+    }
     b->setText(abort ? QStringLiteral("Отмена") : QStringLiteral("OK"));
-    b->setIcon(b->style()->standardIcon(abort ? QStyle::SP_DialogCancelButton : QStyle::SP_DialogOkButton));
+    b->setIcon(icon.value<QIcon>());
 }
 
 // A wait ended by the loss of the link: the operator reads why on the test's status panel,

@@ -261,8 +261,11 @@ private:
     void buildPanels();
     void connectHandlers();
     void setMenuEnabled(QMenu* menu, bool on);
+    void applyTestControls(bool flag);
 
     bool shown_ = false;
+    bool testControlsOn_ = true;       // as last asked by EnableTestControls
+    bool testControlsWaiting_ = false; // their switch on waits for the end of a delivery
 };
 
 extern TMainForm* MainForm;

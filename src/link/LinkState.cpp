@@ -3,6 +3,7 @@
 #include "link/Receiver.h"
 #include "link/RxPump.h"
 #include "link/Sound.h"
+#include "state/LinkView.h"
 
 namespace {
 bool lost = false;
@@ -26,6 +27,12 @@ void LinkOpened() {
 void LinkGone() {
     ResetLine();
     lost = true;
+}
+
+void LineLost() {
+    LinkGone();
+    LinkView().SetStatusText(0, QString::fromUtf8(LineLostText));
+    LinkView().ShowStationUnknown();
 }
 
 bool LinkLost() {

@@ -9,6 +9,11 @@ void LinkOpened();
 /// The link has gone (a hang-up, a read error, a closed peer, a disconnect): a sound
 /// transfer ends and closes its file, a half-received frame is dropped.
 void LinkGone();
+/// The line went without the operator's word (a hang-up, a read error, a closed peer): as
+/// LinkGone, and the operator reads that the link was lost while the device panel shows
+/// nothing known.
+void LineLost();
+inline constexpr const char* LineLostText = "Связь со станцией потеряна";
 /// True from the loss of the link until a port or connection is opened again. A program
 /// that never had a link has not lost one.
 bool LinkLost();

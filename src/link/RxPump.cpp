@@ -40,6 +40,27 @@ size_t position = 0;                            // next byte of current
 size_t counted = 0;                             // bytes of current already taken off pending
 std::vector<std::function<void()>> roomWaiters; // window thread only
 
+int deliveries = 0;                               // deliveries running (nested ones too), window thread
+std::vector<std::function<void()>> afterDelivery; // window thread only
+
+// Counts a running delivery; the last one to end runs what waits for it.
+struct TDeliveryScope {
+    TDeliveryScope() { ++deliveries; }
+    ~TDeliveryScope() {
+        if (--deliveries > 0)
+            return;
+        auto waiting = std::move(afterDelivery);
+        afterDelivery.clear();
+        for (auto& f : waiting) {
+            try {
+                f();
+            } catch (...) {
+                // window state only: the next delivery sets it again
+            }
+        }
+    }
+};
+
 TRxPump* Pump() {
     static TRxPump* pump = [] {
         auto* p = new TRxPump;
@@ -83,6 +104,7 @@ void Deliver(bool limited) {
             AfterThisByte([] { PostDelivery(); });
         return;
     }
+    const TDeliveryScope scope;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(RxSliceMs);
     for (unsigned n = 1;; ++n) {
@@ -169,6 +191,17 @@ void DeliverPendingBytes() {
 
 void DeliverByteSlice() {
     Deliver(true);
+}
+
+bool DeliveringBytes() {
+    return deliveries > 0;
+}
+
+void AfterDelivery(std::function<void()> f) {
+    if (deliveries > 0)
+        afterDelivery.push_back(std::move(f));
+    else
+        f();
 }
 
 size_t PendingByteCount() {

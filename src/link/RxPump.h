@@ -37,6 +37,11 @@ void DeliverPendingBytes();
 void DeliverByteSlice();
 inline constexpr int RxSliceMs = 4;
 inline constexpr unsigned RxSliceBytes = 8192;
+/// True while a delivery runs ReceiveByte on queued bytes (window thread).
+bool DeliveringBytes();
+/// Runs f once the running delivery has ended (at once when none runs; window thread):
+/// window state that a burst of bytes switches back and forth follows once a delivery.
+void AfterDelivery(std::function<void()> f);
 /// Number of bytes queued and not yet delivered.
 size_t PendingByteCount();
 /// Runs f on the window thread after the bytes queued so far have been delivered.

@@ -5,6 +5,7 @@
 #include "link/Transport.h"
 #include "link/TransportIo.h"
 #include "link/TxQueue.h"
+#include "platform/Errors.h"
 #include "platform/SerialPorts.h"
 #include "state/LinkView.h"
 #include "state/MainView.h"
@@ -13,7 +14,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <memory>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -81,13 +81,13 @@ void TReader::run() {
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            why = QString::fromLocal8Bit(strerror(errno));
+            why = SystemErrorText(errno);
             break;
         }
         if (stop_ || (wake_ >= 0 && (fds[1].revents & POLLIN)))
             return;
         if (fds[0].revents & POLLNVAL) {
-            why = QStringLiteral("port closed");
+            why = QStringLiteral("порт закрыт");
             break;
         }
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
@@ -110,7 +110,7 @@ void TReader::run() {
             // A hung-up line that still reads "try again" must not spin.
             if (got < 0 && errno == EAGAIN && !(fds[0].revents & (POLLHUP | POLLERR)))
                 continue;
-            why = got == 0 ? QStringLiteral("hang-up") : QString::fromLocal8Bit(strerror(errno));
+            why = got == 0 ? QStringLiteral("линия разорвана") : SystemErrorText(errno);
             break;
         }
     }
@@ -123,7 +123,7 @@ void TReader::run() {
 void ReaderEnded(unsigned generation, const QString& why) {
     if (generation != readerGeneration || !ReaderThread)
         return; // a reader that was stopped or replaced meanwhile
-    qCWarning(lcLink) << "serial reader ended:" << why;
+    qCWarning(lcLink).noquote() << "Чтение порта прекращено:" << why;
     DebugLog(QStringLiteral("Serial reader ended: %1").arg(why));
     HandleReaderEnded();
 }
@@ -190,7 +190,7 @@ bool OpenComPort(const QString& name) {
 void HandleReaderEnded() {
     DeliverPendingBytes();
     CloseComPort();
-    LinkGone();
+    LineLost();
     MainView().EnableLinkMenus(false);
     LinkView().SetPortCaption(QStringLiteral("Порт "));
 }

@@ -165,9 +165,8 @@ void HandleSocketInput() {
     if (closed && TcpSocket >= 0) {
         DeliverPendingBytes();
         CloseConnection();
-        LinkGone();
+        LineLost();
         MainView().EnableLinkMenus(false);
-        LinkView().SetStatusText(0, QStringLiteral("Соединение не установлено"));
     }
 }
 

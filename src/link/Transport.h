@@ -18,7 +18,7 @@ bool ComPortOpen();
 /// Stops the serial reader (joins it); the port stays open.
 void StopReader();
 /// Called on the window thread when the serial reader has ended on a hang-up or a read
-/// error: delivers the bytes read before it, closes the port and shows the link down.
+/// error: delivers the bytes read before it, closes the port and tells the link lost.
 void HandleReaderEnded();
 /// Sends the reset byte D0 alone.
 void SendReset();
@@ -44,5 +44,5 @@ inline constexpr int TcpConnectTimeoutMs = 20000;
 /// Closes the socket; TcpConnected := false.
 void CloseConnection();
 /// Reads what waits on the socket and hands it to the receiver; a closed or reset peer
-/// is handled as the disconnect command with the text "Соединение не установлено".
+/// closes the connection and is told as a lost link (LineLost).
 void HandleSocketInput();

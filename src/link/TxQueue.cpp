@@ -99,7 +99,6 @@ public:
 
     void Forget(int fd) {
         std::unique_lock lock(mutex_);
-        told_ = false;
         if (std::none_of(queue_.begin(), queue_.end(), [fd](const TPending& p) { return p.Fd == fd; }))
             return;
         // Erasing moves the queue's entries: not while the writer holds one. The writer
@@ -186,11 +185,8 @@ private:
         changed_.notify_all();
     }
 
-    // Once per opened link: what was handed over has not reached the station.
+    // Once per send dropped (not per byte): what was handed over has not reached the station.
     void tellNotTaking() {
-        if (told_)
-            return;
-        told_ = true;
         PostToWindowThread(
             [] { MainView().AddMessageRow(QStringLiteral("Станция не принимает данные"), false); });
     }
@@ -201,7 +197,6 @@ private:
     size_t pending_ = 0;
     int busyFd_ = -1;
     int forgetting_ = 0; // closers waiting for the writer to stand aside
-    bool told_ = false;
     bool stop_ = false;
     int wake_ = -1;
     std::thread thread_;

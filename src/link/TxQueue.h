@@ -10,14 +10,13 @@
 /// Hands data[0..len) to the line behind fd (a serial port, or a socket when socket is set)
 /// after every byte handed over before. What the line takes at once is written here. With
 /// queueRest the rest waits for the writer, which drops what the line has not taken
-/// timeoutMs after this call (on Clock()) and tells the operator, once per opened link, that
-/// the station is not taking data. Without queueRest nothing more is written, and nothing at
-/// all while earlier bytes wait. Returns the bytes written or left waiting; a line that
+/// timeoutMs after this call (on Clock()) and tells the operator with a row of the message
+/// grid, one for each send so dropped. Without queueRest nothing more is written, and nothing
+/// at all while earlier bytes wait. Returns the bytes written or left waiting; a line that
 /// fails, or a send that would take the waiting bytes over TxQueueCapacity, gets only what
-/// was written at once.
+/// was written at once (the latter told as a dropped send).
 int32_t TxWrite(int fd, bool socket, const uint8_t* data, int32_t len, int64_t timeoutMs, bool queueRest);
 /// Before fd is closed: drops what waits for it; on return the writer no longer touches it.
-/// The next link opened is told afresh.
 void TxForget(int fd);
 /// Bytes waiting for the writer.
 size_t TxPendingBytes();

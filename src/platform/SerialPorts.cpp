@@ -14,7 +14,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-Q_LOGGING_CATEGORY(lcSerialPorts, "vesk.serialports")
+// Its debug lines (modem lines a terminal refuses) only when switched on:
+// QT_LOGGING_RULES="vesk.serialports.debug=true".
+Q_LOGGING_CATEGORY(lcSerialPorts, "vesk.serialports", QtInfoMsg)
 
 namespace {
 
@@ -123,9 +125,10 @@ int OpenSerialDevice(const QString& path, QString* errorText) {
     const auto fail = [&](int fd, int error) {
         if (fd >= 0)
             ::close(fd);
+        const QString text = OpenErrorText(path, error);
         if (errorText)
-            *errorText = OpenErrorText(path, error);
-        qCWarning(lcSerialPorts).noquote() << "cannot open" << path << SystemErrorText(error);
+            *errorText = text;
+        qCWarning(lcSerialPorts).noquote() << text;
         return -1;
     };
 

@@ -27,6 +27,9 @@ public:
     virtual void HideAmplifierAlarms() {}
     virtual void SetHeartbeat(int /*progress*/) {}
     virtual void SetWorking() {}
+    /// The line is gone: the device state, the working lamp and the transmitter lamps show
+    /// what they show before the station has reported anything, until it reports again.
+    virtual void ShowStationUnknown() {}
     virtual void ShowDataError(bool /*shown*/) {}
     virtual void Beep() {}
     /// Standby channel edits (МВ, ГМВ) of the device panel.

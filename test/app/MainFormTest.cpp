@@ -106,6 +106,16 @@ TEST_F(MainFormTest, MessageGridClearsAfterThousandRowsAndGrowsByFive) {
     EXPECT_EQ(MessageCount, 1);
 }
 
+// The channel column names the current channel, ДМВ (0) too; an unknown one leaves it empty.
+TEST_F(MainFormTest, ChannelColumnNamesEveryChannel) {
+    const char* const names[] = {"ДМВ", "ГМВ1", "ГМВ2", "МВ1", "МВ2", "МВ3", "МВ4", ""};
+    for (int channel = 0; channel < 8; ++channel) {
+        CurrentChannel = uint8_t(channel);
+        MainForm->AddMessageRow("Наличие КС", true);
+        EXPECT_EQ(cell(MessageCount, 1), names[channel]) << channel;
+    }
+}
+
 TEST_F(MainFormTest, MessageAgeIsCountedAcrossMidnight) {
     clock_.SetNow(QDateTime(QDate(2026, 3, 1), QTime(23, 59, 50)));
     addRows(201);
@@ -113,6 +123,14 @@ TEST_F(MainFormTest, MessageAgeIsCountedAcrossMidnight) {
     addRows(1);
     EXPECT_EQ(MessageCount, 202) << "30 s across midnight is not old";
     clock_.Advance(61'000);
+    addRows(1);
+    EXPECT_EQ(MessageCount, 1);
+
+    // 23:59:30 to 00:00:40 is 70 s: old.
+    clock_.SetNow(QDateTime(QDate(2026, 3, 2), QTime(23, 59, 30)));
+    MainForm->ClearMessageGrid();
+    addRows(201);
+    clock_.Advance(70'000);
     addRows(1);
     EXPECT_EQ(MessageCount, 1);
 }
@@ -179,6 +197,8 @@ TEST_F(MainFormTest, ResetCommandClearsErrorsGridMeasurementsAndWait) {
     MainForm->Gauge2->SetProgress(50);
     MainForm->ELevm->setText("3,5");
     MeasuredDeviation[1] = "35";
+    SensMv = {'1', "12"};
+    SensGmv = {'1', "34"};
     addRows(3);
     TestWaiting = true;
     MainForm->SetStatusText(1, "Начат");
@@ -190,6 +210,7 @@ TEST_F(MainFormTest, ResetCommandClearsErrorsGridMeasurementsAndWait) {
     EXPECT_EQ(MainForm->Gauge2->Progress(), 0);
     EXPECT_TRUE(MainForm->ELevm->text().isEmpty());
     EXPECT_EQ(MeasuredDeviation[1], "00");
+    EXPECT_EQ(QString(SensMv.Flag) + SensMv.Osl + SensGmv.Flag + SensGmv.Osl, "000000");
     EXPECT_EQ(MessageCount, 0);
     EXPECT_FALSE(TestWaiting);
     EXPECT_TRUE(MainForm->StatusText(1).isEmpty());
@@ -258,6 +279,20 @@ TEST_F(MainFormTest, DevicePanelFollowsTheStation) {
     EXPECT_EQ(MainForm->shStatMsg->BrushColor(), QColor(255, 255, 255));
     EXPECT_EQ(MainForm->shSaveSound->BrushColor(), QColor(0, 128, 0));
     EXPECT_EQ(MainForm->shUnSaveSound->BrushColor(), QColor(255, 0, 0));
+}
+
+// Every result turns the panel's button into a cancel button and back into an OK button: the
+// two icons are made once, not rebuilt from their files by each of a run's many results.
+TEST_F(MainFormTest, ResultsSwitchThePanelButtonWithoutMakingNewIcons) {
+    qint64 okIcon = 0;
+    for (uint8_t test : {2, 3}) {
+        for (uint8_t b : {0xE2, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80 + test, 0xE3})
+            ReceiveByte(uint8_t(b));
+        ASSERT_TRUE(PumpUntil([] { return RunningTest == 0 && MainForm->BitBtn4->text() == "OK"; }));
+        if (okIcon == 0)
+            okIcon = MainForm->BitBtn4->icon().cacheKey();
+        EXPECT_EQ(MainForm->BitBtn4->icon().cacheKey(), okIcon) << "test " << int(test);
+    }
 }
 
 TEST_F(MainFormTest, DataErrorBitsByChannelSetAndKind) {

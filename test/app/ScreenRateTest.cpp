@@ -5,6 +5,7 @@
 #include "app/TMessageGrid.h"
 #include "app/TPaintLimiter.h"
 #include "link/Receiver.h"
+#include "link/RxPump.h"
 #include "platform/Clock.h"
 #include "platform/FrameGate.h"
 #include "state/UVesk.h"
@@ -19,6 +20,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScrollBar>
 #include <QThread>
 #include <QTimer>
@@ -90,6 +92,24 @@ TEST_F(ScreenRateTest, GridKeepsItsHeaderAndFitsItsPanel) {
     MainForm->ClearMessageGrid();
     settle();
     EXPECT_EQ(grid_->rowHeight(0), 21) << "cleared, the rows are a line high again";
+}
+
+// The view shows the grid's rows and no more: 19 empty rows at the start, five more each time
+// the rows run out, 19 again once the grid is cleared.
+TEST_F(ScreenRateTest, TheViewShowsTheGridsRowsAndNoMore) {
+    const struct {
+        bool clear;
+        int add;
+        int shown;
+    } steps[] = {{false, 0, 19}, {false, 19, 19}, {false, 1, 24},
+                 {false, 6, 29}, {true, 0, 19},   {false, 21, 24}};
+    for (const auto& s : steps) {
+        if (s.clear)
+            MainForm->ClearMessageGrid();
+        addRows(s.add);
+        settle();
+        EXPECT_EQ(grid_->model()->rowCount(), s.shown) << MessageCount << " rows";
+    }
 }
 
 TEST_F(ScreenRateTest, NewRowIsHighlightedInItsMessageCell) {
@@ -178,6 +198,38 @@ TEST_F(ScreenRateTest, BusyAndFreeAlternatingChangeTheToolButtonsOnceAFrame) {
     EXPECT_LE(changes, 2) << "the button follows once a frame, not per event";
     ASSERT_TRUE(PumpUntil([&] { return !button->isEnabled() && MainForm->Label7->text() == "ВЕСК занят"; }));
     button->removeEventFilter(&counter);
+}
+
+// A burst of busy and free bytes delivered together switches each test control (and the
+// privileged items that follow them) only when its state changes: off at the first busy
+// byte, on again once, at the delivery's end, when the burst ends free.
+TEST_F(ScreenRateTest, BusyAndFreeInOneDeliverySwitchEachControlOnlyWhenItsStateChanges) {
+    MechanicNumber = ServiceAccessCode;
+    MainForm->EnableTestControls(true);
+    QAction* const watched[] = {MainForm->ToolButton1, MainForm->N9, MainForm->ITest->menuAction(),
+                                MainForm->N31};
+    QObject scope;
+    int changes = 0;
+    for (QAction* a : watched)
+        QObject::connect(a, &QAction::enabledChanged, &scope, [&] { ++changes; });
+    const struct {
+        uint8_t last;
+        bool enabled;
+        int changes;
+    } bursts[] = {{0xC0, true, 8}, {0xC9, false, 4}, {0xC0, true, 4}};
+    for (const auto& b : bursts) {
+        std::vector<uint8_t> bytes;
+        for (int i = 0; i < 500; ++i)
+            bytes.insert(bytes.end(), {0xC9, 0xC0});
+        bytes.push_back(b.last);
+        changes = 0;
+        PushReceivedBytes(bytes.data(), bytes.size());
+        DeliverPendingBytes();
+        EXPECT_EQ(changes, b.changes) << "burst ending " << int(b.last);
+        for (QAction* a : watched)
+            EXPECT_EQ(a->isEnabled(), b.enabled) << a->objectName().toStdString();
+    }
+    MechanicNumber.clear();
 }
 
 // Counts the paint events of a widget.

@@ -14,9 +14,14 @@
 #include "link/TraceRing.h"
 #include "link/Transport.h"
 #include "link/TxBuffer.h"
+#include "link/TxQueue.h"
+#include "params/TFParam.h"
 #include "platform/Clock.h"
+#include "runs/JournalWriters.h"
 #include "state/UVesk.h"
 #include "support/AppFixture.h"
+#include "support/StalledLine.h"
+#include "support/WindowCheck.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -24,6 +29,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -123,6 +129,21 @@ protected:
         ASSERT_TRUE(ComPortOpen());
         ASSERT_TRUE(station_.WaitFor({0xD0}, std::chrono::seconds(5)));
     }
+    // The status says that the link was lost, and the device panel shows what it shows before
+    // the station has reported anything.
+    static void ExpectStationUnknown() {
+        EXPECT_EQ(MainForm->StatusText(0), "Связь со станцией потеряна");
+        EXPECT_EQ(MainForm->Label7->text(), "ВЕСК свободен");
+        const QImage label = MainForm->Label7->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const auto* px = reinterpret_cast<const QRgb*>(label.constBits());
+        EXPECT_TRUE(std::any_of(px, px + label.sizeInBytes() / 4, [](QRgb c) {
+            return qGreen(c) > 200 && qRed(c) < 60;
+        })) << "lime, as at the start";
+        for (TShape* lamp : {MainForm->shPusk, MainForm->Shape2, MainForm->Shape3})
+            EXPECT_EQ(lamp->BrushColor(), QColor(Qt::white)) << lamp->objectName().toStdString();
+        EXPECT_TRUE(TextsThatDoNotFit(MainForm).isEmpty())
+            << TextsThatDoNotFit(MainForm).join('\n').toStdString();
+    }
     // Sends bytes and waits until the program has received the last of them.
     void SendAndWait(const char* hex) {
         station_.Send(FromHex(hex));
@@ -174,7 +195,7 @@ TEST_F(LinkEndToEnd, TcpPeerThatClosesIsNoticed) {
     EXPECT_TRUE(TcpConnected);
     dialogAnswer_ = mrOk;
 
-    station_.SendSplit(FromHex("94 B3 C7"), 1, std::chrono::milliseconds(1));
+    station_.SendSplit(FromHex("94 B3 C7 CA A2 C9"), 1, std::chrono::milliseconds(1));
     ASSERT_TRUE(PumpUntil([] { return MessageCount == 2; }));
     EXPECT_EQ(GridCell(MainForm->StringGrid1, 1, 1), "МВ2");
     EXPECT_EQ(GridCell(MainForm->StringGrid1, 2, 2), "ПРМ вызова 1");
@@ -182,9 +203,10 @@ TEST_F(LinkEndToEnd, TcpPeerThatClosesIsNoticed) {
     station_.Send(FromHex("E2 80 80 80"));
     ASSERT_TRUE(
         PumpUntil([] { return TraceSnapshot(RxTraceRing).endsWith(QByteArray::fromHex("E2808080")); }));
+    ASSERT_TRUE(PumpUntil([] { return MainForm->Label7->text() == "ВЕСК занят"; }));
     station_.HangUp();
     ASSERT_TRUE(PumpUntil([] { return !TcpConnected; }));
-    EXPECT_EQ(MainForm->StatusText(0), "Соединение не установлено");
+    ExpectStationUnknown();
     EXPECT_FALSE(MainForm->ToolPositionEnabled(0));
 
     // Connected again, the new connection's first bytes complete nothing of the frame the
@@ -266,6 +288,41 @@ TEST_F(LinkEndToEnd, SendsThatTheLineTakesInPiecesArriveWhole) {
     const TBytes got = station_.Received();
     ASSERT_EQ(got.size(), expected.size());
     EXPECT_TRUE(got == expected);
+}
+
+// A station that has stopped reading: each of the operator's sends that the line does not take
+// in time is told by a row of its own, also once the grid has been cleared by a test start;
+// the journal keeps the "Запись" row of each send of the parameters.
+TEST_F(LinkEndToEnd, EachSendTheLineDropsIsToldByARowOfItsOwn) {
+    START_WITH_STATION();
+    TFakeClock clock; // the sends' time-outs pass when the test says so
+    SetClock(&clock);
+    int clicks = 0;
+    for (int send = 1; send <= 2; ++send) {
+        MainForm->ClearMessageGrid();
+        // The station's reader may take one more piece after it has stopped: the line is
+        // filled again until a send waits for it.
+        for (int attempt = 0; attempt < 5 && TxPendingBytes() == 0; ++attempt) {
+            FillLine(station_);
+            FParam->BitBtn1->click(); // "Отправить всё"
+            ++clicks;
+        }
+        ASSERT_GT(TxPendingBytes(), 0u) << "send " << send << " waits for the line";
+        clock.Advance(1025 * 50);
+        ASSERT_TRUE(PumpUntil([] { return MessageCount > 0; })) << "send " << send;
+        PumpUntil([] { return false; }, 100);
+        EXPECT_EQ(MessageCount, 1) << "send " << send;
+        EXPECT_EQ(GridCell(MainForm->StringGrid1, 1, 2), "Станция не принимает данные");
+    }
+    EXPECT_TRUE(MainForm->grab().save(QString(VESK_BINARY_DIR) + "/main-window-send-dropped.png"));
+    TTable journal(QDir(root_.path()).filePath("prog"), Tests1FileName, Tests1Fields());
+    ASSERT_TRUE(
+        PumpUntil([&] { return journal.Exists() && (journal.Open(), journal.AllRows().size() == clicks); }));
+    for (const TRow& row : journal.AllRows())
+        EXPECT_EQ(row.value(2).toString(), "Запись");
+    EXPECT_TRUE(dialogs_.isEmpty());
+    station_.SetReading(true);
+    SetClock(nullptr);
 }
 
 TEST_F(LinkEndToEnd, AttenuationRequestGetsItsReply) {
@@ -434,6 +491,24 @@ TEST_F(LinkEndToEnd, ScriptedSessionIsLoggedAndDecoded) {
         Fevery->RefreshAllMessages();
         return GridCell(m, 1, 1) == "B0";
     }));
+}
+
+// A line that goes while the station is busy and working: the operator reads that the link
+// was lost, and the lamps show nothing known until the station reports again.
+TEST_F(LinkEndToEnd, LostLineIsToldAndThePanelShowsNothingKnown) {
+    START_WITH_STATION();
+    SendAndWait("CA A1 C9");
+    ASSERT_TRUE(PumpUntil([] { return MainForm->Label7->text() == "ВЕСК занят"; }));
+    ASSERT_EQ(MainForm->shPusk->BrushColor(), QColor(0, 128, 0));
+    HangUpAndWait();
+    ExpectStationUnknown();
+    EXPECT_TRUE(MainForm->grab().save(QString(VESK_BINARY_DIR) + "/main-window-link-lost.png"));
+
+    RestartLine();
+    EXPECT_EQ(MainForm->StatusText(0), "") << "the line is open again";
+    SendAndWait("C9 CA");
+    EXPECT_TRUE(PumpUntil([] { return MainForm->Label7->text() == "ВЕСК занят"; }));
+    EXPECT_EQ(MainForm->shPusk->BrushColor(), QColor(0, 128, 0));
 }
 
 // A result frame cut by a hang-up: the line opened again starts clean, so its first bytes

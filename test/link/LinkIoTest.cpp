@@ -267,29 +267,72 @@ TEST_F(SoundTest, OnlyARegularFileIsSavedIntoOrSent) {
 }
 
 namespace {
-QStringList* loggedLines = nullptr;
-void RecordLog(QtMsgType, const QMessageLogContext& context, const QString& text) {
-    if (loggedLines && context.category && QByteArray(context.category) == "vesk.link")
-        loggedLines->append(text);
-}
+// Keeps the lines logged in one category while it lives.
+struct TLogLines : QStringList {
+    explicit TLogLines(const char* category) {
+        current = this;
+        name = category;
+        old = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& c, const QString& text) {
+            if (current && c.category && QByteArray(c.category) == current->name)
+                current->append(text);
+        });
+    }
+    ~TLogLines() {
+        qInstallMessageHandler(old);
+        current = nullptr;
+    }
+    std::string Text() const { return join(u'\n').toStdString(); }
+    static inline TLogLines* current = nullptr;
+    QByteArray name;
+    QtMessageHandler old;
+};
 } // namespace
+
+// Every start against a pseudo-terminal (which has no modem lines) says nothing; a port that
+// cannot be opened is logged in Russian, in the words its dialog uses.
+TEST_F(LinkTest, SerialPortsLogOnlyARefusedOpeningAndInRussian) {
+    QTemporaryDir root;
+    ASSERT_TRUE(station_.StartSerial(root.path().toStdString())) << station_.Error();
+    qputenv("VESK_DEV_DIR", QByteArray::fromStdString(station_.DevDir()));
+    TLogLines lines("vesk.serialports");
+    EXPECT_TRUE(OpenComPort("ttyUSB0")) << LastOpenErrorText().toStdString();
+    EXPECT_TRUE(lines.isEmpty()) << lines.Text();
+    EXPECT_FALSE(OpenComPort("ttyS9"));
+    const QString missing = "Не удалось открыть порт " + QString::fromStdString(station_.DevDir()) +
+                            "/ttyS9: файл или устройство не найдены";
+    EXPECT_EQ(LastOpenErrorText(), missing);
+    EXPECT_EQ(lines, QStringList({missing}));
+    qunsetenv("VESK_DEV_DIR");
+}
+
+// Only a bare tty name becomes a path: a control character, DEL, a folder or a name over 32
+// characters is refused as a name; a blank or a tilde is a character like any other.
+TEST_F(LinkTest, OnlyABareTtyNameIsOpened) {
+    const struct {
+        QString name;
+        bool bare;
+    } names[] = {{"tty~1", true},    {"tty 1", true},     {"tty\x7f", false},
+                 {"tty\x1f", false}, {"../ttyS0", false}, {QString(33, u'a'), false}};
+    for (const auto& n : names) {
+        EXPECT_FALSE(OpenComPort(n.name));
+        EXPECT_EQ(LastOpenErrorText() == "Недопустимое имя порта", !n.bare) << n.name.toStdString();
+    }
+}
 
 // A station that asks again and again for a file that is missing is logged once, not once
 // per request, until the failure changes.
 TEST_F(SoundTest, ARepeatedFailureToOpenIsLoggedOnce) {
     ConnectStation();
-    QStringList lines;
-    loggedLines = &lines;
-    const QtMessageHandler old = qInstallMessageHandler(RecordLog);
+    TLogLines lines("vesk.link");
     const auto ask = [&](int times) {
         for (int i = 0; i < times; ++i)
             Feed("FA 8F 80 85 8A 8F 80 8F 83 FB");
     };
     ask(50);
-    EXPECT_EQ(lines.size(), 1) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.size(), 1) << lines.Text();
     QDir().mkdir("Title.pcm");
     ask(5);
-    EXPECT_EQ(lines.size(), 2) << "another reason is logged: " << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.size(), 2) << "another reason is logged: " << lines.Text();
     QDir().rmdir("Title.pcm");
     ask(1);
     EXPECT_EQ(lines.size(), 3);
@@ -302,8 +345,6 @@ TEST_F(SoundTest, ARepeatedFailureToOpenIsLoggedOnce) {
     QFile::remove("Title.pcm");
     ask(3);
     EXPECT_EQ(lines.size(), 4) << "after a success the failure is new again";
-    qInstallMessageHandler(old);
-    loggedLines = nullptr;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -505,7 +546,7 @@ TEST_F(LinkTest, SendsToAResetPeerFailQuietlyAndTheLinkGoesDown) {
     EXPECT_LT(sent, 20000);
     EXPECT_LT(t.elapsed(), 5000);
     ASSERT_TRUE(PumpUntil([] { return !TcpConnected; }));
-    EXPECT_EQ(link_.Status[0], "Соединение не установлено");
+    EXPECT_EQ(link_.Status[0], "Связь со станцией потеряна");
 }
 
 // A maintainer's script with a typing error stops at its line instead of ending the tool.

@@ -1,7 +1,7 @@
 // Sends to a station that stops reading, over the pseudo-terminal of the simulated station:
 // the sender never waits for the line; what the line has no room for is written later, in
 // order, by the link's writer; what the line has not taken within its time-out is dropped,
-// and the operator is told once.
+// and the operator is told of each send dropped.
 #include "LinkFixture.h"
 
 #include "link/TxQueue.h"
@@ -59,7 +59,7 @@ TEST_F(StalledLineTest, AttenuationRepliesWaitForTheLineAndFollowInOrder) {
     EXPECT_EQ(NoticeCount(), 0) << "nothing was lost";
 }
 
-TEST_F(StalledLineTest, WhatTheLineDoesNotTakeInTimeIsDroppedAndToldOnce) {
+TEST_F(StalledLineTest, WhatTheLineDoesNotTakeInTimeIsDroppedAndToldPerSend) {
     const TBytes filled = FillLine();
     // A block of 1024 bytes has 1024 x 50 ms.
     TxBuffer.Len = 1024;
@@ -75,12 +75,12 @@ TEST_F(StalledLineTest, WhatTheLineDoesNotTakeInTimeIsDroppedAndToldOnce) {
     ASSERT_TRUE(PumpUntil([&] { return NoticeCount() == 1; })) << "the operator learns it";
     EXPECT_EQ(TxPendingBytes(), 0u);
 
-    // A second loss is not told again.
+    // A second send lost is told too, once.
     Feed("CC");
     clock_.Advance(10 * 50 + 1);
     ASSERT_TRUE(PumpUntil([] { return TxPendingBytes() == 0; }));
     PumpUntil([] { return false; }, 100);
-    EXPECT_EQ(NoticeCount(), 1);
+    EXPECT_EQ(NoticeCount(), 2);
 
     // The dropped bytes never reach the station; the link goes on with the next send.
     station_.SetReading(true);
@@ -93,7 +93,7 @@ TEST_F(StalledLineTest, WhatTheLineDoesNotTakeInTimeIsDroppedAndToldOnce) {
     EXPECT_EQ(got.back(), 0xD0);
 }
 
-TEST_F(StalledLineTest, ClosingThePortDropsWhatWaitsAndTheNextLinkIsToldAfresh) {
+TEST_F(StalledLineTest, ClosingThePortDropsWhatWaitsAndTheNextLinkGoesOn) {
     FillLine();
     const auto sendBlock = [] {
         TxBuffer.Len = 1024;
@@ -112,7 +112,7 @@ TEST_F(StalledLineTest, ClosingThePortDropsWhatWaitsAndTheNextLinkIsToldAfresh) 
     sendBlock();
     ASSERT_GT(TxPendingBytes(), 0u);
     clock_.Advance(1024 * 50 + 1);
-    ASSERT_TRUE(PumpUntil([&] { return NoticeCount() == 2; })) << "the new link is told afresh";
+    ASSERT_TRUE(PumpUntil([&] { return NoticeCount() == 2; })) << "the new link's loss is told";
 }
 
 TEST_F(StalledLineTest, ASenderGoneWrongIsRefusedBeyondTheQueue) {

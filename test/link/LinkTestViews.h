@@ -8,6 +8,14 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <ostream>
+
+/// The channel column of a row, written out here: a test that took the names from the
+/// program's own table would find whatever that table says.
+inline QString ChannelColumn(int channel) {
+    static const char* const names[] = {"ДМВ", "ГМВ1", "ГМВ2", "МВ1", "МВ2", "МВ3", "МВ4"};
+    return channel >= 0 && channel < 7 ? QString::fromUtf8(names[channel]) : QString();
+}
 
 /// One message-grid row as the main window would add it.
 struct TGridRow {
@@ -15,12 +23,15 @@ struct TGridRow {
     QString Text;
     bool operator==(const TGridRow&) const = default;
 };
+inline void PrintTo(const TGridRow& r, std::ostream* os) {
+    *os << '"' << r.Channel.toStdString() << "|" << r.Text.toStdString() << '"';
+}
 
 class TRecordingMainView : public IMainView {
 public:
     void AddMessageRow(const QString& text, bool withChannel) override {
         if (!text.isEmpty())
-            Rows.append({withChannel ? ChannelName(CurrentChannel) : QString(), text});
+            Rows.append({withChannel ? ChannelColumn(CurrentChannel) : QString(), text});
     }
     void ClearMessageGrid() override { Rows.clear(); }
     void EnableTestControls(bool flag) override { Calls.append(flag ? "controls on" : "controls off"); }

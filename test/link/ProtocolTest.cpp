@@ -242,9 +242,16 @@ TEST_F(LinkTest, EventTextsAndToneFlags) {
 }
 
 TEST_F(LinkTest, ChannelEventsShowTheChannelName) {
-    Feed("96");
-    EXPECT_EQ(CurrentChannel, 6);
-    EXPECT_EQ(link_.ChannelText, "МВ4");
+    const struct {
+        uint8_t event;
+        const char* name;
+    } channels[] = {{0x91, "ГМВ1"}, {0x92, "ГМВ2"}, {0x93, "МВ1"},
+                    {0x94, "МВ2"},  {0x95, "МВ3"},  {0x96, "МВ4"}};
+    for (const auto& c : channels) {
+        ReceiveByte(c.event);
+        EXPECT_EQ(CurrentChannel, c.event - 0x90);
+        EXPECT_EQ(link_.ChannelText, c.name);
+    }
     link_.ChannelText.clear();
     ConfigWord = "01111113";
     CurrentChannel = 4;

@@ -98,6 +98,24 @@ TEST_F(RxPumpTest, ClosingThePortWakesAReaderWaitingForRoom) {
     EXPECT_EQ(FirstRowOutOfOrder(main_.Rows), -1);
 }
 
+// The queue's count is what is still to be decoded, slice after slice, and while that is
+// 64 KiB or more there is no room: the reader and the socket wait.
+TEST_F(LinkTest, PendingCountIsWhatIsStillToBeDecoded) {
+    const TBytes bytes = NumberedFrames(20000); // 200,000 bytes
+    PushReceivedBytes(bytes.data(), bytes.size());
+    for (int slice = 1; slice <= 3; ++slice) {
+        DeliverByteSlice();
+        const size_t decoded = size_t(main_.Rows.size()) * 10; // a slice may end within a frame
+        ASSERT_GT(decoded, 0u);
+        EXPECT_LE(PendingByteCount(), 200000 - decoded) << "slice " << slice;
+        EXPECT_GE(PendingByteCount(), 200000 - decoded - 9) << "slice " << slice;
+        EXPECT_EQ(RxQueueRoom(), 0u) << "slice " << slice;
+    }
+    ASSERT_TRUE(PumpUntil([] { return PendingByteCount() == 0; }));
+    EXPECT_EQ(main_.Rows.size(), 20000);
+    EXPECT_EQ(RxQueueRoom(), 65536u);
+}
+
 TEST_F(LinkTest, DeliveryLetsTheEventLoopTurnBetweenSlices) {
     const int frames = int(RxQueueCapacity / 10);
     const TBytes bytes = NumberedFrames(frames);

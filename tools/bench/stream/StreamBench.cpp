@@ -4,10 +4,16 @@
 // own stall probe, $VESK_STALL_PROBE) and the growth of its resident memory.
 //
 // vesk-bench-stream [--program PATH] [--burst BYTES] [--line-seconds S] [--kinds k1,k2]
+//                   [--results N [--every K]]
 // kinds: frames, rows, busyfree, mix, random. The program runs under the environment's
 // display (QT_QPA_PLATFORM, or DISPLAY under xvfb-run); offscreen when there is none.
+// --results: a long run instead (with --kinds, after them): N results that the station
+// starts, each journalled, and the program's resident memory every K of them.
 #include "Station.h"
+#include "platform/Table.h"
+#include "runs/JournalWriters.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -129,11 +135,79 @@ bool Drained(vesksim::TStation& station, pid_t pid, seconds timeout) {
     return false;
 }
 
+// One result as the station reports a test it started: busy, the factory numbers of a block,
+// the result frame (tests 2 and 3 in turn), free.
+TBytes StationResult(int i) {
+    TBytes all{0xC9};
+    TBytes numbers = vesksim::Frame(0xF8, {1, 0, 1, 2, uint8_t(i / 10 % 10), uint8_t(i % 10), 0, 0});
+    const int check = (10 + 12 + i % 100) % 100;
+    numbers[7] = uint8_t(0x80 + check / 10);
+    numbers[8] = uint8_t(0x80 + check % 10);
+    all.insert(all.end(), numbers.begin(), numbers.end());
+    char code[8];
+    std::snprintf(code, sizeof code, "%07d", i % 10000000);
+    const TBytes result = vesksim::ResultFrame(code, 2 + i % 2);
+    all.insert(all.end(), result.begin(), result.end());
+    all.push_back(0xC0);
+    return all;
+}
+
+// Rows of the tests 2/3 journal, or -1 while it cannot be read.
+long JournalRows(const std::string& folder) {
+    try {
+        TTable table(QString::fromStdString(folder), Test23FileName, Test23Fields());
+        if (!table.Exists())
+            return 0;
+        table.Open();
+        const QList<TRow> n = table.Select(QStringLiteral("SELECT count(*) FROM \"Test23\""));
+        return n.isEmpty() ? -1 : n[0].value(0).toLongLong();
+    } catch (...) {
+        return -1;
+    }
+}
+
+// The long run: results a batch at a time (the program keeps at most 1000 waiting), each
+// batch waited for in the journal. Prints the resident memory and the time per result.
+bool RunResults(vesksim::TStation& station, pid_t pid, const std::string& journal, int results, int every) {
+    constexpr int batch = 100;
+    std::printf("%9s %12s %12s\n", "results", "RSS MiB", "ms/result");
+    auto stepStart = steady_clock::now();
+    for (int done = 0; done < results;) {
+        const int n = std::min(batch, results - done);
+        TBytes bytes;
+        for (int i = done; i < done + n; ++i) {
+            const TBytes r = StationResult(i);
+            bytes.insert(bytes.end(), r.begin(), r.end());
+        }
+        if (!station.Send(bytes))
+            continue; // a stalled reader: the same batch again
+        done += n;
+        const auto deadline = steady_clock::now() + seconds(300);
+        while (JournalRows(journal) < done) {
+            if (!Alive(pid) || steady_clock::now() > deadline) {
+                std::fprintf(stderr, "results: %ld of %d journalled\n", JournalRows(journal), done);
+                return false;
+            }
+            std::this_thread::sleep_for(milliseconds(20));
+        }
+        if (done % every == 0 || done == results) {
+            const double ms = duration<double, std::milli>(steady_clock::now() - stepStart).count();
+            std::printf("%9d %12.1f %12.2f\n", done, double(RssKiB(pid)) / 1024.0,
+                        ms / (done % every == 0 ? every : done % every));
+            std::fflush(stdout);
+            stepStart = steady_clock::now();
+        }
+    }
+    return true;
+}
+
 struct TOptions {
     std::string program = VESK_PROGRAM_PATH;
     size_t burst = 10u << 20;
     double lineSeconds = 5;
     std::vector<std::string> kinds;
+    int results = 0;
+    int every = 0;
 };
 
 TOptions Parse(int argc, char** argv) {
@@ -147,6 +221,10 @@ TOptions Parse(int argc, char** argv) {
             o.burst = size_t(std::atoll(argv[++i]));
         else if (a == "--line-seconds" && v)
             o.lineSeconds = std::atof(argv[++i]);
+        else if (a == "--results" && v)
+            o.results = std::max(0, std::atoi(argv[++i]));
+        else if (a == "--every" && v)
+            o.every = std::max(1, std::atoi(argv[++i]));
         else if (a == "--kinds" && v) {
             std::stringstream s(argv[++i]);
             for (std::string k; std::getline(s, k, ',');)
@@ -154,7 +232,7 @@ TOptions Parse(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: vesk-bench-stream [--program PATH] [--burst BYTES] [--line-seconds S] "
-                         "[--kinds frames,rows,busyfree,mix,random]\n");
+                         "[--kinds frames,rows,busyfree,mix,random] [--results N [--every K]]\n");
             std::exit(2);
         }
     }
@@ -165,6 +243,7 @@ TOptions Parse(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const TOptions opt = Parse(argc, argv);
+    QCoreApplication app(argc, argv); // the journal's reader loads its database driver
     char tmpl[] = "/tmp/vesk-bench-stream.XXXXXX";
     if (!::mkdtemp(tmpl)) {
         std::perror("mkdtemp");
@@ -221,7 +300,8 @@ int main(int argc, char** argv) {
     for (const TKind& kind : Kinds()) {
         if (rc != 0)
             break;
-        if (!opt.kinds.empty() && std::find(opt.kinds.begin(), opt.kinds.end(), kind.name) == opt.kinds.end())
+        if ((!opt.kinds.empty() || opt.results > 0) &&
+            std::find(opt.kinds.begin(), opt.kinds.end(), kind.name) == opt.kinds.end())
             continue;
         // At the line rate, in pieces of 2 ms.
         const size_t lineBytes = size_t(LineRate * opt.lineSeconds);
@@ -287,6 +367,10 @@ int main(int argc, char** argv) {
                     double(RssKiB(pid)) / 1024.0);
         std::fflush(stdout);
     }
+    if (rc == 0 && opt.results > 0 &&
+        !RunResults(station, pid, root + "/prog", opt.results,
+                    opt.every > 0 ? opt.every : std::max(1, opt.results / 10)))
+        rc = 1;
     ::kill(pid, SIGTERM);
     for (int i = 0; i < 50 && Alive(pid); ++i)
         std::this_thread::sleep_for(milliseconds(100));
