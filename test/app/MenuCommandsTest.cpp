@@ -105,7 +105,10 @@ protected:
         return {name, [a] {
                     auto* b = qobject_cast<QToolButton*>(MainForm->ToolBar1->widgetForAction(a));
                     ASSERT_NE(b, nullptr);
-                    ASSERT_TRUE(PumpUntil([&] { return b->isEnabled() == a->isEnabled(); }));
+                    // The bar shows a button made visible only once it has laid itself out again.
+                    ASSERT_TRUE(PumpUntil([&] {
+                        return b->isEnabled() == a->isEnabled() && b->isVisible() == a->isVisible();
+                    }));
                     ASSERT_TRUE(b->isVisible() && b->isEnabled()) << "not reachable";
                     b->click();
                 }};
