@@ -3,7 +3,9 @@
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 
+#include <QAbstractItemDelegate>
 #include <QItemSelectionModel>
+#include <QPointer>
 #include <QTableView>
 
 TEditableGrid::TEditableGrid(std::unique_ptr<IEditableRows> rows, QWidget* owner, QString deleteQuestion,
@@ -44,6 +46,46 @@ void TEditableGrid::SetGrid(QTableView* grid) {
             });
 }
 
+bool TEditableGrid::CommitEditor() {
+    if (!grid_)
+        return true;
+    const QModelIndex cell = grid_->currentIndex();
+    const QPointer<QWidget> editor = grid_->indexWidget(cell);
+    if (!editor)
+        return true;
+    // As the editor's own Tab does: the view hands the text to the model, then closes it.
+    QAbstractItemDelegate* delegate = grid_->itemDelegateForIndex(cell);
+    refused_ = false;
+    emit delegate->commitData(editor);
+    if (editor && grid_->indexWidget(cell) == editor) // an error box taking the focus closes it
+        emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return !refused_;
+}
+
+void TEditableGrid::dropEditor() {
+    if (!grid_)
+        return;
+    const QModelIndex cell = grid_->currentIndex();
+    if (QWidget* editor = grid_->indexWidget(cell))
+        emit grid_->itemDelegateForIndex(cell)->closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+}
+
+void TEditableGrid::editNewRow() {
+    if (!grid_ || !grid_->isVisible())
+        return;
+    const int row = rows_->CurrentIndex();
+    QAbstractItemModel* model = grid_->model();
+    for (int column = 0; column < model->columnCount(); ++column) {
+        const QModelIndex cell = model->index(row, column);
+        if (grid_->isColumnHidden(column) || !(cell.flags() & Qt::ItemIsEditable))
+            continue;
+        grid_->setCurrentIndex(cell);
+        grid_->setFocus(Qt::OtherFocusReason);
+        grid_->edit(cell);
+        return;
+    }
+}
+
 void TEditableGrid::SyncGridRow() {
     const int row = rows_->CurrentIndex();
     if (!grid_ || row < 0)
@@ -54,6 +96,11 @@ void TEditableGrid::SyncGridRow() {
 }
 
 void TEditableGrid::NavigatorClick(TNavButton b) {
+    // Cancel gives up what was typed; every other button acts on it as typed.
+    if (b == TNavButton::Cancel)
+        dropEditor();
+    else if (!CommitEditor())
+        return;
     try {
         IEditableRows* t = rows_.get();
         switch (b) {
@@ -73,6 +120,7 @@ void TEditableGrid::NavigatorClick(TNavButton b) {
             break;
         case TNavButton::Insert:
             t->Append();
+            editNewRow();
             break;
         case TNavButton::Delete:
             if ((!deleteNeedsRow_ || t->CurrentIndex() >= 0) &&
@@ -103,7 +151,13 @@ bool TEditableGrid::SetCell(int row, int column, const QVariant& value) {
         rows_->SetValue(column, value);
         return true;
     } catch (const std::exception& e) {
+        refused_ = true;
+        const bool typed = grid_ && grid_->indexWidget(grid_->currentIndex());
         ShowError(ExceptionText(e));
+        // Whatever the error box did to the cell editor, the keys that follow go to the
+        // grid again, not to the window's first button.
+        if (typed)
+            grid_->setFocus(Qt::OtherFocusReason);
         return false;
     }
 }
@@ -120,6 +174,8 @@ bool TEditableGrid::StartCellEdit(int row) {
 }
 
 bool TEditableGrid::FormCloseQuery() {
+    if (!CommitEditor())
+        return false;
     if (!rows_->Editing())
         return true;
     const int answer = MessageDlg("Редактирование строки не завершено. Сохранить изменения?",

@@ -71,6 +71,10 @@ public:
     TDBNavigator* NewNavigator();
     /// The grid whose current row the table follows (a refused move puts the grid back).
     void SetGrid(QTableView* grid);
+    /// What is typed in the grid's open cell editor goes to the row and the editor
+    /// closes; false (the refusal shown) when the row does not take it. Everything that
+    /// posts, leaves the row or asks about it calls this first.
+    bool CommitEditor();
 
     void NavigatorClick(TNavButton b);
     /// The grid's current row moved to the table's.
@@ -83,9 +87,15 @@ public:
     bool FormCloseQuery();
 
 private:
+    // The open cell editor closes without giving its text to the row.
+    void dropEditor();
+    // The new row's first cell takes the keys that follow an insert.
+    void editNewRow();
+
     std::unique_ptr<IEditableRows> rows_;
     QWidget* owner_;
     QString deleteQuestion_;
     bool deleteNeedsRow_;
     QTableView* grid_ = nullptr;
+    bool refused_ = false; // the last value given to SetCell was refused
 };

@@ -2,12 +2,23 @@
 // table that records what it is asked and refuses on demand: the navigator's bounds, the
 // delete question, refused moves and values shown and undone, the close question.
 #include "journal/EditableGrid.h"
+#include "journal/Attenuation.h"
+#include "journal/TFDBRV.h"
+#include "journal/TfBlockNum.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "state/Options.h"
+#include "support/AppFixture.h"
+#include "support/TestUtil.h"
 
+#include <QApplication>
+#include <QSqlQuery>
 #include <QStandardItemModel>
 #include <QStringList>
 #include <QTableView>
+#include <QTest>
+#include <QToolButton>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -150,5 +161,224 @@ TEST_F(EditableGridTest, CloseQuestionSavesDropsOrStays) {
     EXPECT_FALSE(g.FormCloseQuery()) << "a refused save keeps the window";
     EXPECT_EQ(dialogs_.last(), "Дубликат");
 }
+
+} // namespace
+
+// The two windows over the shared grid, driven as the operator drives them: keys to the
+// widget that has the focus (the open cell editor included), clicks on the navigator's
+// buttons and the grid's cells, and what reached the table file read back afresh.
+namespace {
+
+struct TGridWindow {
+    const char* Name;
+    QDialog* (*Window)();
+    int ValueColumn;       // the grid column of a plain value; the next one is one too
+    QString (*File)();     // the table file
+    const char* Select;    // the key and those two values of every row
+    const char* StoredKey; // the key typed as 456, as stored
+    void (*AddRow)(const QString& loco);
+};
+
+void PrintTo(const TGridWindow& w, std::ostream* os) {
+    *os << w.Name;
+}
+
+template <class Table> void AddRow(Table* t, const QString& loco) {
+    t->Append();
+    t->SetValue(0, loco);
+    t->Post();
+}
+
+const TGridWindow attenuation{"Attenuation",
+                              [] { return static_cast<QDialog*>(FDBRV); },
+                              1,
+                              [] { return JournalFolder() + "РВ.db"; },
+                              "SELECT Lokomotiv, OslablenieM, OslablenieG FROM \"РВ\" ORDER BY 1",
+                              "0000456",
+                              [](const QString& loco) { AddRow(FDBRV->Table1, loco); }};
+const TGridWindow blockNum{"BlockNum",
+                           [] { return static_cast<QDialog*>(fBlockNum); },
+                           int(TfBlockNum::GridColumns().indexOf(bnBlock1)),
+                           [] { return fBlockNum->tblBlockNum->FilePath(); },
+                           "SELECT Loko, Block1, Block2 FROM BlockNum ORDER BY 1",
+                           "456",
+                           [](const QString& loco) { AddRow(fBlockNum->tblBlockNum, loco); }};
+
+// A message box that the operator answers as soon as it is in front.
+class TBox : public QDialog {
+public:
+    using QDialog::QDialog;
+
+protected:
+    void changeEvent(QEvent* e) override {
+        QDialog::changeEvent(e);
+        if (e->type() == QEvent::ActivationChange && isActiveWindow())
+            QMetaObject::invokeMethod(this, &QDialog::accept, Qt::QueuedConnection);
+    }
+};
+
+class GridWindowTest : public TAppFixture, public ::testing::WithParamInterface<TGridWindow> {
+protected:
+    void SetUp() override {
+        TAppFixture::SetUp();
+        Start();
+        w_ = GetParam().Window();
+        grid_ = w_->findChild<QTableView*>("DBGrid1");
+        w_->show();
+        Activate(w_);
+        dialogAnswer_ = mrYes;
+        // Each answer comes from a box over the window, which takes the focus while it is open.
+        SetDialogHook([this](const TDialogRecord& d, QWidget* over) {
+            dialogs_.append(d);
+            TBox box(over ? over : QApplication::activeWindow()); // owned as the program's boxes are
+            box.exec();
+            return dialogAnswer_;
+        });
+    }
+    static void Activate(QWidget* w) {
+        w->activateWindow();
+        ASSERT_TRUE(PumpUntil([w] { return QApplication::activeWindow() == w; }, 5000));
+    }
+    // Rows of the table file as "key|value|value" joined by ';', read on a connection of
+    // the test's own.
+    QString Stored() const {
+        QStringList rows;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "read-back");
+            db.setDatabaseName(GetParam().File());
+            db.setConnectOptions("QSQLITE_OPEN_READONLY");
+            QSqlQuery q(db.open() ? GetParam().Select : "", db);
+            while (q.next())
+                rows << QStringList{q.value(0).toString(), q.value(1).toString(), q.value(2).toString()}.join(
+                    '|');
+        }
+        QSqlDatabase::removeDatabase("read-back");
+        return rows.join(';');
+    }
+    QString StoredValue(int row) const { return Stored().split(';').value(row).section('|', 1, 1); }
+    // Keys as typed: each to the widget that has the focus at that moment.
+    static void Press(Qt::Key key, Qt::KeyboardModifiers with = {}) {
+        if (QWidget* focus = QApplication::focusWidget())
+            QTest::keyClick(focus, key, with);
+        else
+            ADD_FAILURE() << "no widget has the focus";
+    }
+    static void Type(const QString& text) {
+        for (const QChar c : text)
+            Press(Qt::Key(c.unicode()));
+    }
+    void Click(TNavButton b) {
+        QTest::mouseClick(w_->findChild<TDBNavigator*>("DBNavigator1")->Button(b), Qt::LeftButton);
+    }
+    void ClickCell(int row, int column, bool twice = false) {
+        const QPoint at = grid_->visualRect(grid_->model()->index(row, column)).center();
+        QTest::mouseClick(grid_->viewport(), Qt::LeftButton, {}, at);
+        if (twice)
+            QTest::mouseDClick(grid_->viewport(), Qt::LeftButton, {}, at);
+    }
+    // Opens the value cell of a row and types into its editor, leaving it open.
+    void TypeIntoCell(int row, const QString& text) {
+        ClickCell(row, GetParam().ValueColumn, true);
+        ASSERT_NE(grid_->indexWidget(grid_->currentIndex()), nullptr) << "no editor opened";
+        Press(Qt::Key_A, Qt::ControlModifier);
+        Type(text);
+    }
+
+    QDialog* w_ = nullptr;
+    QTableView* grid_ = nullptr;
+};
+
+TEST_P(GridWindowTest, TypingAfterInsertFillsTheNewRowAndPostTakesTheOpenCell) {
+    Click(TNavButton::Insert);
+    Type("456");
+    for (int i = 0; i < 20 && grid_->currentIndex().column() < GetParam().ValueColumn; ++i)
+        Press(Qt::Key_Tab);
+    Type("7");
+    Press(Qt::Key_Tab);
+    Type("8");
+    w_->grab().save(QString(VESK_BINARY_DIR) + "/grid-typing-" + GetParam().Name + ".png");
+    Click(TNavButton::Post);
+    EXPECT_EQ(Stored(), QString(GetParam().StoredKey) + "|7|8");
+    EXPECT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
+
+    grid_->setColumnHidden(0, true); // the first cell shown takes the keys
+    Click(TNavButton::Insert);
+    EXPECT_EQ(grid_->currentIndex().column(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), grid_->indexWidget(grid_->currentIndex()));
+}
+
+TEST_P(GridWindowTest, WhateverEndsTheEditStoresTheValueInTheOpenCell) {
+    for (const char* loco : {"1111111", "2222222", "3333333"})
+        GetParam().AddRow(loco);
+    // Closing asks first, with the value in the grid, and saves it on Yes.
+    TypeIntoCell(0, "9");
+    dialogAnswer_ = mrCancel;
+    EXPECT_FALSE(w_->close());
+    EXPECT_EQ(dialogs_.value(0).Text, "Редактирование строки не завершено. Сохранить изменения?");
+    EXPECT_EQ(grid_->model()->index(0, GetParam().ValueColumn).data().toString(), "9");
+    dialogAnswer_ = mrYes;
+    EXPECT_TRUE(w_->close());
+    EXPECT_EQ(StoredValue(0), "9");
+    w_->show();
+    Activate(w_);
+    dialogs_.clear();
+
+    struct {
+        const char* How;
+        std::function<void()> End;
+        int To;
+    } ends[] = {
+        {"post", [this] { Click(TNavButton::Post); }, 0},
+        {"next", [this] { Click(TNavButton::Next); }, 1},
+        {"last", [this] { Click(TNavButton::Last); }, 2},
+        {"prior", [this] { Click(TNavButton::Prior); }, 1},
+        {"first", [this] { Click(TNavButton::First); }, 0},
+        {"a click on another row", [this] { ClickCell(2, 0); }, 2},
+    };
+    int from = 0;
+    for (int i = 0; i < int(std::size(ends)); ++i) {
+        SCOPED_TRACE(ends[i].How);
+        TypeIntoCell(from, QString::number(i + 1));
+        ends[i].End();
+        EXPECT_EQ(StoredValue(from), QString::number(i + 1));
+        EXPECT_EQ(grid_->currentIndex().row(), ends[i].To);
+        from = ends[i].To;
+    }
+    EXPECT_TRUE(dialogs_.isEmpty()) << dialogs_.value(0).Text.toStdString();
+    TypeIntoCell(0, "8"); // given up
+    Click(TNavButton::Cancel);
+    EXPECT_EQ(grid_->indexWidget(grid_->model()->index(0, GetParam().ValueColumn)), nullptr);
+    EXPECT_EQ(StoredValue(0), "6");
+}
+
+// A value the row refuses stops the post and the closing, its refusal shown; cancel gives
+// the typed value up without a word; the next right value is taken.
+TEST_P(GridWindowTest, ARefusedValueStopsThePostAndTheClosing) {
+    Click(TNavButton::Insert);
+    const auto told = [this](const std::function<void()>& then) {
+        Activate(w_);      // back from the box, as the window manager does
+        Type("123456789"); // longer than the locomotive column of either table
+        dialogs_.clear();
+        then();
+        QStringList texts;
+        for (const TDialogRecord& d : dialogs_)
+            texts << d.Text;
+        return texts.join('\n');
+    };
+    const auto oneRefusal = [](const QString& texts) {
+        return texts.contains("длиннее") && !texts.contains('\n');
+    };
+    EXPECT_PRED1(oneRefusal, told([this] { Click(TNavButton::Post); }));
+    EXPECT_PRED1(oneRefusal, told([this] { EXPECT_FALSE(w_->close()); }));
+    EXPECT_EQ(told([this] { Click(TNavButton::Cancel); }), "");
+    EXPECT_EQ(grid_->model()->rowCount(), 0);
+    Click(TNavButton::Insert); // a value taken after refused ones
+    Type("456");
+    Click(TNavButton::Post);
+    EXPECT_EQ(Stored(), QString(GetParam().StoredKey) + "||");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothWindows, GridWindowTest, ::testing::Values(attenuation, blockNum),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace
