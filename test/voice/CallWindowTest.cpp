@@ -4,6 +4,7 @@
 #include "support/AppFixture.h"
 #include "support/StalledLine.h"
 #include "support/TestUtil.h"
+#include "support/WindowCheck.h"
 
 #include "app/Application.h"
 #include "app/TMainForm.h"
@@ -14,19 +15,23 @@
 #include "link/Transport.h"
 #include "link/TxBuffer.h"
 #include "platform/Clock.h"
+#include "platform/DialogPresenter.h"
 #include "platform/FakeWaveDevice.h"
 #include "state/LinkView.h"
 #include "state/UVesk.h"
 #include "voice/TFCall.h"
 #include "voice/VoicePath.h"
 
+#include <QApplication>
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineSeries>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -396,6 +401,130 @@ TEST_F(CallWindowTest, ALostDeviceStopsToldOnceAndTheNextPressOrCommandTriesAgai
     EXPECT_TRUE(Player->DeviceOpen) << "the next command 0 opens it anew";
     EXPECT_EQ(dialogs_.size(), 2);
     Feed(Cmd15);
+}
+
+// Keys as the operator gives them: to the widget that has the focus, a box's too.
+void F2(QEvent::Type type) {
+    QWidget* to = QApplication::focusWidget();
+    if (!to)
+        to = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : FCall;
+    QKeyEvent e(type, Qt::Key_F2, Qt::NoModifier);
+    QApplication::sendEvent(to, &e);
+}
+
+TEST_F(CallWindowTest, F2LetGoWhileASoundBoxIsOpenReleasesTheStationThere) {
+    // The program's own modal boxes, not the recording hook.
+    SetDialogHook(nullptr);
+    InstallDialogPresenter();
+    struct TPresenterBack {
+        ~TPresenterBack() { SetDialogPresenter(nullptr, nullptr); }
+    } back;
+    CurrentChannel = 1;
+    FCall->show();
+    const QString keyed = "91 D3 91 D3", talking = keyed + " " + Cmd0;
+    const QString release = QString(" ") + Cmd15 + " " + Cmd15 + " 91 D4";
+    const struct {
+        const char* why;
+        std::function<void(TFakeWaveDevices&)> before, during;
+        const char* box;
+        QString press;
+    } cases[] = {
+        {"no microphone",
+         [](TFakeWaveDevices& f) { f.Capture->Failures["open"] = -19; },
+         {},
+         "Не могу открыть входное устройство для записи: \nошибка -19",
+         talking},
+        {"the sound server lost mid-press",
+         {},
+         [](TFakeWaveDevices& f) {
+             f.CaptureDevice->Complete(); // it has worked: its loss is a new one
+             f.CaptureDevice->Fail(-32);
+         },
+         "Ошибка добавления буфера: ошибка -32",
+         talking},
+        {"the loudspeaker lost as F2 goes down: its box opens in the press's wait",
+         [](TFakeWaveDevices& f) {
+             Feed(Cmd0);
+             f.PlaybackDevice->Fail(-5);
+         },
+         {},
+         "Ошибка воспроизведения звука: ошибка -5",
+         keyed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        FCall->activateWindow();
+        ASSERT_TRUE(PumpUntil([] { return QApplication::activeWindow() == FCall; }, 5000));
+        station_.Clear();
+        // Once the box is open the key goes up, and the box is answered.
+        QString text, whileOpen;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            box->activateWindow(); // as the window manager does
+            if (QApplication::activeWindow() != box)
+                return;
+            poll.stop();
+            text = box->text();
+            F2(QEvent::KeyRelease);
+            PumpUntil([&] { return Hex().endsWith("91 D4"); }, 3000);
+            whileOpen = Hex();
+            box->done(QMessageBox::Ok);
+        });
+        poll.start(0);
+        fakes_->Capture->Failures.clear();
+        if (c.before)
+            c.before(*fakes_);
+        F2(QEvent::KeyPress);
+        if (c.during) {
+            ASSERT_TRUE(station_.WaitForCount(14, std::chrono::seconds(5)));
+            c.during(*fakes_);
+        }
+        ASSERT_TRUE(PumpUntil([&] { return !whileOpen.isEmpty(); }, 10000)) << "a box opens";
+        EXPECT_EQ(text, c.box);
+        EXPECT_TRUE(whileOpen.startsWith(c.press + " ") && whileOpen.endsWith(release))
+            << whileOpen.right(60).toStdString() << ": released while the box is still open";
+        EXPECT_FALSE(FCall->sbTg->isChecked());
+        EXPECT_FALSE(Recorder->DeviceOpen);
+        if (FCall->sbTg->isChecked()) // the unmended program: the line is released for the next case
+            Release();
+        Feed(Cmd15);
+    }
+    FCall->hide();
+}
+
+TEST_F(CallWindowTest, AMicrophoneThatDoesNotWorkIsShownInTheWindowUntilItWorksAgain) {
+    auto* state = FCall->findChild<QLabel*>("lbMicrophone");
+    ASSERT_NE(state, nullptr);
+    FCall->show();
+    EXPECT_FALSE(state->isVisible()) << "nothing to say";
+    fakes_->Capture->Failures["open"] = -19;
+    for (int press = 0; press < 2; ++press) {
+        Press();
+        PumpUntil([] { return false; }, 30);
+        Release();
+    }
+    EXPECT_EQ(dialogs_.size(), 1) << "one box";
+    EXPECT_TRUE(state->isVisible()) << "the later presses are not silent about it";
+    EXPECT_EQ(state->text(), "Микрофон не работает, звук в вызов не передаётся. Не могу открыть входное "
+                             "устройство для записи: ошибка -19");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(TextsThatDoNotFit(FCall).join("\n").toStdString(), "");
+    EXPECT_TRUE(FCall->grab().save(QString(VESK_BINARY_DIR) + "/call-window-no-microphone.png"));
+
+    fakes_->Capture->Failures.clear();
+    Press();
+    EXPECT_FALSE(state->isVisible()) << "the microphone works again";
+    fakes_->CaptureDevice->Fail(-32); // lost while talking
+    PumpUntil([] { return false; }, 30);
+    FCall->Timer1Timer();
+    EXPECT_TRUE(state->isVisible());
+    EXPECT_TRUE(state->text().endsWith("Ошибка добавления буфера: ошибка -32"))
+        << state->text().toStdString();
+    Release();
+    FCall->hide();
 }
 
 // Live calls from the station over the line: command 0, two blocks of sound, command 15.
