@@ -32,6 +32,7 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -92,6 +93,15 @@ protected:
         f.write(bytes);
     }
     vesksim::TBytes FillLine() { return ::FillLine(station_); }
+    static void Click(QWidget* w) {
+        const QPointF at = QRectF(w->rect()).center(), global = w->mapToGlobal(at);
+        QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QApplication::sendEvent(w, &press);
+        QApplication::sendEvent(w, &release);
+    }
 
     std::shared_ptr<TFakeWaveDevices> fakes_;
     TFakeClock clock_;
@@ -629,6 +639,15 @@ TEST_F(CallWindowTest, SquelchFollowsTheShownBandAndSendsOneFramePerMove) {
     EXPECT_TRUE(FCall->cbPSH_off->isChecked());
     PumpUntil([] { return false; }, 50);
     EXPECT_EQ(Hex(), "");
+
+    // The operator's tick of "Отключить" sends the band's frame with the new flag.
+    FCall->show();
+    for (const char* frame : {"EA 80 87 80 80 80 81 80 85 EB", "EA 80 87 80 80 81 81 80 85 EB"}) {
+        station_.Clear();
+        Click(FCall->cbPSH_off);
+        EXPECT_EQ(Got(10), frame);
+    }
+    FCall->hide();
 }
 
 TEST_F(CallWindowTest, MonitorChartIsFlatWhenIdleAndTracesAfterTwoTicks) {
