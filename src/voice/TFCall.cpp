@@ -278,6 +278,8 @@ void TFCall::ShowMicrophone(const QString& error) {
 }
 
 void TFCall::ReleaseSequence() {
+    if (micOn_ && !Recorder->Recording)
+        ShowMicrophone(Recorder->LastError()); // lost while talking
     talking_ = false;
     micOn_ = false;
     Timer2->stop();
