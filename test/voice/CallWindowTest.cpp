@@ -234,6 +234,7 @@ TEST_F(CallWindowTest, F2TalksWhileHeldWhicheverControlHasTheFocus) {
     key(QEvent::KeyRelease, false);
     EXPECT_TRUE(PumpUntil([] { return !FCall->sbTg->isChecked(); }, 2000)) << "once no press follows";
     EXPECT_EQ(Got(22), QString(Cmd15) + " " + Cmd15 + " 92 D4");
+    EXPECT_FALSE(FCall->findChild<QTimer*>("F2ReleaseTimer")->isActive()) << "nothing left ticking";
     // Other keys go on to the control.
     QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
     QCoreApplication::sendEvent(FCall->cbDiap, &down);
