@@ -40,7 +40,7 @@ TfAnsu::TfAnsu(QWidget* parent) : QDialog(parent) {
     Timer1->setInterval(260);
 
     f2_ = new TPushKey(
-        this, [this] { return sbTg->isChecked(); },
+        this, Qt::Key_F2, [this] { return sbTg->isChecked(); },
         [this](bool down) {
             sbTg->setChecked(down);
             sbTgClick();
@@ -79,6 +79,9 @@ void TfAnsu::sbTgClick() {
     while (sbTg->isChecked() != keyed_) {
         keyed_ = sbTg->isChecked();
         if (keyed_) {
+            // The timer that runs from the dialog's creation would cut this press short at a
+            // moment of its own; a press is ended by its release only.
+            Timer1->stop();
             SendCmd(0xD3);
             SendCmd(0xD3);
             Delay(10);

@@ -19,7 +19,7 @@ public:
 
     QComboBox* cbDiap; // "ГМВ0" .. "МВ3": channels 0-5
     QPushButton* sbTg; // "Тангента (F2)", down while the transmitter is keyed
-    QTimer* Timer1;    // 260 ms; releases a press until the first release
+    QTimer* Timer1;    // 260 ms from creation; the first press or release stops it
 
     void FormShow();
     void cbDiapChanhe();

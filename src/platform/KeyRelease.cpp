@@ -2,7 +2,10 @@
 
 #include "platform/Clock.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QTimer>
+#include <QWidget>
 #include <algorithm>
 #include <utility>
 
@@ -31,11 +34,33 @@ int TKeyRelease::MsToDue() const {
     return int(std::clamp<qint64>(at_ + RepeatGapMs + 1 - Clock().MonotonicMs(), 1, RepeatGapMs + 1));
 }
 
-TPushKey::TPushKey(QObject* parent, std::function<bool()> isDown, std::function<void(bool)> setDown)
-    : QObject(parent), timer_(new QTimer(this)), isDown_(std::move(isDown)), setDown_(std::move(setDown)) {
+TPushKey::TPushKey(QWidget* window, int key, std::function<bool()> isDown, std::function<void(bool)> setDown)
+    : QObject(window), window_(window), keyCode_(key), timer_(new QTimer(this)), isDown_(std::move(isDown)),
+      setDown_(std::move(setDown)) {
     timer_->setObjectName("F2ReleaseTimer");
     timer_->setSingleShot(true);
     connect(timer_, &QTimer::timeout, this, &TPushKey::releaseDue);
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+bool TPushKey::eventFilter(QObject* watched, QEvent* e) {
+    const QEvent::Type type = e->type();
+    if ((type != QEvent::KeyPress && type != QEvent::KeyRelease) || !watched->isWidgetType())
+        return false;
+    const auto* k = static_cast<QKeyEvent*>(e);
+    // The window's own widgets pass the key on themselves; a box over the window does not.
+    // A closed window leaves the key to the others, even with its button left down.
+    if (k->key() != keyCode_ || static_cast<QWidget*>(watched)->window() == window_ ||
+        !window_->isVisible() || !isDown_())
+        return false;
+    if (!k->isAutoRepeat()) {
+        if (type == QEvent::KeyRelease)
+            Release();
+        else
+            Press(); // with the button down only a repeat's press: it keeps the key held
+    }
+    e->accept();
+    return true;
 }
 
 void TPushKey::Press() {

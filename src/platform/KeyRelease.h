@@ -11,6 +11,7 @@
 #include <functional>
 
 class QTimer;
+class QWidget;
 
 class TKeyRelease {
 public:
@@ -38,19 +39,26 @@ private:
 /// A push button worked by a key held down: the window passes the key's press and release
 /// (auto-repeats already left out); a release is held back by TKeyRelease and runs from a
 /// single-shot timer ("F2ReleaseTimer") once it is due. setDown changes the button and runs
-/// what its click runs.
+/// what its click runs. While the button is down the key is also taken where it reaches a
+/// widget outside the window (a message box opened over it has the focus): the key let go
+/// there still lets the button go.
 class TPushKey : public QObject {
 public:
-    TPushKey(QObject* parent, std::function<bool()> isDown, std::function<void(bool)> setDown);
+    TPushKey(QWidget* window, int key, std::function<bool()> isDown, std::function<void(bool)> setDown);
     void Press();
     /// Ignored while the button is up.
     void Release();
     /// Forgets a held-back release (the window closes).
     void Cancel();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 private:
     void releaseDue();
 
+    QWidget* window_;
+    int keyCode_;
     TKeyRelease key_;
     QTimer* timer_;
     std::function<bool()> isDown_;

@@ -143,9 +143,16 @@ TFCall::TFCall(QWidget* parent) : QDialog(parent) {
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(gbPSH, 1);
     bottom->addWidget(sePSH, 0, Qt::AlignBottom);
+    lbMicrophone = new QLabel(this);
+    lbMicrophone->setObjectName("lbMicrophone");
+    lbMicrophone->setWordWrap(true);
+    lbMicrophone->setStyleSheet("color: #c00000");
+    lbMicrophone->hide();
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(Chart1, 1);
+    layout->addWidget(lbMicrophone);
     layout->addLayout(bottom);
     resize(560, 420);
 
@@ -158,7 +165,7 @@ TFCall::TFCall(QWidget* parent) : QDialog(parent) {
     Timer2->setInterval(60000);
 
     f2_ = new TPushKey(
-        this, [this] { return sbTg->isChecked(); },
+        this, Qt::Key_F2, [this] { return sbTg->isChecked(); },
         [this](bool down) {
             sbTg->setChecked(down);
             sbTgClick();
@@ -197,22 +204,25 @@ void TFCall::bCallClick() {
 
 void TFCall::sbTgClick() {
     if (inSequence_) {
-        // A release while the press waits its 200 ms cuts that wait short; any other change
-        // waits for the running sequence to end. No sequence starts inside another's wait.
-        if (pressWaiting_ && !sbTg->isChecked())
+        // A release while the press waits its 200 ms ends the press at once: the rest of the
+        // press is dropped and the release goes out now, even when the wait is held up by a
+        // box opened inside it. Any other change waits for the running sequence to end.
+        if (pressWaiting_ && !sbTg->isChecked()) {
             pressWaiting_ = false;
+            ReleaseSequence();
+        }
         return;
     }
     TFlagGuard running(inSequence_);
     while (sbTg->isChecked() != talking_) {
         if (!sbTg->isChecked())
             ReleaseSequence();
-        else if (!PressSequence())
-            ReleaseSequence(); // the half-done press is undone; a new press follows if down
+        else
+            PressSequence();
     }
 }
 
-bool TFCall::PressSequence() {
+void TFCall::PressSequence() {
     talking_ = true;
     for (QWidget* w : {static_cast<QWidget*>(gbPSH), static_cast<QWidget*>(tbPSH),
                        static_cast<QWidget*>(sePSH), static_cast<QWidget*>(cbPSH_off)})
@@ -239,23 +249,39 @@ bool TFCall::PressSequence() {
         if (!pressWaiting_) {
             if (!saveError.isEmpty())
                 ShowError(saveError, this);
-            return false; // released meanwhile: the press goes no further
+            return; // released meanwhile: the release has gone out, the press goes no further
         }
     }
     SendCmdSnd(0);
     SoundFlags = SoundSending;
     SetChartTitle("Микрофон");
     Timer2->start();
-    // A recorder that cannot be opened has told the operator why; the press goes on silent.
-    if (Recorder->Open(8, 8000))
-        Recorder->Start();
+    // A recorder that cannot be opened has told the operator why once; the press goes on
+    // silent, and the window says so for as long as the microphone does not work.
+    micOn_ = true;
+    const bool recording = Recorder->Open(8, 8000) && Recorder->Start();
+    ShowMicrophone(recording ? QString() : Recorder->LastError());
     if (!saveError.isEmpty())
         ShowError(saveError, this);
-    return true;
+}
+
+void TFCall::ShowMicrophone(const QString& error) {
+    QString text;
+    if (!error.isEmpty())
+        text = QStringLiteral("Микрофон не работает, звук в вызов не передаётся. ") +
+               QString(error).remove(QLatin1Char('\r'));
+    if (text == lbMicrophone->text())
+        return;
+    lbMicrophone->setText(text);
+    lbMicrophone->setToolTip(text);
+    lbMicrophone->setVisible(!text.isEmpty());
 }
 
 void TFCall::ReleaseSequence() {
+    if (micOn_ && !Recorder->Recording)
+        ShowMicrophone(Recorder->LastError()); // lost while talking
     talking_ = false;
+    micOn_ = false;
     Timer2->stop();
     Recorder->Stop();
     Delay(10);
@@ -335,6 +361,8 @@ void TFCall::PaintSeries() {
 void TFCall::Timer1Timer() {
     if (!isVisible())
         return;
+    if (micOn_ && !Recorder->Recording)
+        ShowMicrophone(Recorder->LastError()); // lost while talking
     if (points_.isEmpty()) {
         points_.reserve(ChartPoints);
         for (int i = 0; i < ChartPoints; ++i)

@@ -45,11 +45,13 @@ public:
     QCheckBox* CheckBox1; // "Разрешить график", hidden, takes no part
     QTimer* Timer1;       // 260 ms monitor chart; its "tag" counts ticks to skip
     QTimer* Timer2;       // 60 s push-to-talk limit
+    QLabel* lbMicrophone; // why the microphone gives no sound; hidden while it works
 
     void bCallClick();
     /// Brings the line to the button: the press sequence when sbTg is down, the release
-    /// sequence when it is up. A change during a sequence's wait is taken once that
-    /// sequence has ended, so the line always sees press and release in turn.
+    /// sequence when it is up. A release during the press's wait runs at once and ends the
+    /// press; any other change during a sequence's wait is taken once that sequence has
+    /// ended, so the line always sees press and release in turn.
     void sbTgClick();
     void Timer1Timer();
     void Timer2Timer();
@@ -84,15 +86,18 @@ protected:
 
 private:
     void FormClose();
-    /// False when a release cut its wait short (the release sequence then follows).
-    bool PressSequence();
+    /// A release during its wait ends it there (the release runs at once).
+    void PressSequence();
     void ReleaseSequence();
+    /// The line under the chart: an empty error hides it.
+    void ShowMicrophone(const QString& error);
     void TraceRing(const TTraceRing& ring);
     void PaintSeries();
 
     bool talking_ = false;      // the press sequence has begun and no release has followed
     bool inSequence_ = false;   // a press or release sequence is running (its waits pump events)
     bool pressWaiting_ = false; // the press sequence waits its 200 ms
+    bool micOn_ = false;        // the press has asked the recorder to run
     TPushKey* f2_ = nullptr;    // F2 works sbTg; its releases are held back to tell a repeat
     QList<QPointF> points_;
 };

@@ -41,6 +41,11 @@ public:
     QString ErrorText;
     uint8_t* Data[MaxWaveBuffers] = {};
 
+    /// ErrorText, read on the window thread while the device's thread may set it.
+    QString LastError() const {
+        std::lock_guard lock(errorMutex_);
+        return ErrorText;
+    }
     /// Unprepares the headers and closes the device, when it is open.
     void CloseDevice();
     IWaveDevice& Device() { return *device_; }

@@ -262,23 +262,34 @@ TEST_F(AntennaDialogTest, F2RepeatPairsKeepTheKeyAndKeyingAndUnkeyingAlternate) 
     Got(4);
 }
 
-TEST_F(AntennaDialogTest, TheButtonTogglesAndTheTimerReleasesOnlyTheFirstPress) {
+TEST_F(AntennaDialogTest, EveryHoldTheFirstIncludedIsOnePressAndOneRelease) {
+    clock_.SetStep(5);
+    w_->Timer1->start(); // running since the dialog was created, as after a fresh start
     Open();
+    w_->activateWindow();
+    ASSERT_TRUE(PumpUntil([this] { return QApplication::activeWindow() == w_; }, 5000));
     w_->cbDiap->setCurrentIndex(1);
-    w_->Timer1->start();
-    w_->sbTg->click();
-    EXPECT_EQ(Got(4), "91 D3 91 D3");
-    w_->Timer1Timer();
-    EXPECT_FALSE(w_->sbTg->isChecked());
-    EXPECT_EQ(Got(4), "91 D4 91 D4");
-    EXPECT_FALSE(w_->Timer1->isActive()) << "a release stops the timer";
+    bool ticked = false;
+    QObject scope;
+    QObject::connect(w_->Timer1, &QTimer::timeout, &scope, [&] { ticked = true; });
+    const auto f2 = [](QEvent::Type type) { Key(QApplication::focusWidget(), type, Qt::Key_F2); };
+    for (int hold = 0; hold < 2; ++hold) {
+        f2(QEvent::KeyPress);
+        EXPECT_FALSE(w_->Timer1->isActive()) << "nothing cuts a hold short";
+        PumpUntil([&] { return ticked; }, 400);
+        for (int i = 0; i < 3; ++i) { // the held key repeats, as release/press pairs
+            f2(QEvent::KeyRelease);
+            f2(QEvent::KeyPress);
+        }
+        f2(QEvent::KeyRelease);
+        EXPECT_TRUE(PumpUntil([this] { return !w_->sbTg->isChecked(); }, 5000));
+        EXPECT_EQ(Got(8).toStdString(), "91 D3 91 D3 91 D4 91 D4") << "hold " << hold;
+    }
 
-    w_->Timer1Timer();
-    EXPECT_TRUE(NothingSent()) << "an idle tick does nothing";
     w_->sbTg->click();
     EXPECT_EQ(Got(4), "91 D3 91 D3");
-    EXPECT_FALSE(w_->Timer1->isActive()) << "nothing cuts the later presses short";
     w_->hide();
+    Key(MainForm, QEvent::KeyRelease, Qt::Key_F2); // F2 elsewhere is not this dialog's
     EXPECT_TRUE(NothingSent()) << "closing sends nothing";
     EXPECT_EQ(CurrentChannel, 1) << "the band stays the current channel";
     Open();

@@ -4,6 +4,7 @@
 #include "support/AppFixture.h"
 #include "support/StalledLine.h"
 #include "support/TestUtil.h"
+#include "support/WindowCheck.h"
 
 #include "app/Application.h"
 #include "app/TMainForm.h"
@@ -14,19 +15,23 @@
 #include "link/Transport.h"
 #include "link/TxBuffer.h"
 #include "platform/Clock.h"
+#include "platform/DialogPresenter.h"
 #include "platform/FakeWaveDevice.h"
 #include "state/LinkView.h"
 #include "state/UVesk.h"
 #include "voice/TFCall.h"
 #include "voice/VoicePath.h"
 
+#include <QApplication>
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineSeries>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -40,6 +45,15 @@ namespace {
 
 const char* Cmd0 = "FA 8F 80 85 8A 8F 80 8F 80 FB";
 const char* Cmd15 = "FA 8F 80 85 8A 8F 80 8F 8F FB";
+
+// A key as the operator gives it: by default to the widget that has the focus, a box's too.
+void Key(QEvent::Type type, int key, QWidget* to = QApplication::focusWidget()) {
+    QKeyEvent e(type, key, Qt::NoModifier);
+    QApplication::sendEvent(to, &e);
+}
+void F2(QEvent::Type type) {
+    Key(type, Qt::Key_F2);
+}
 
 class CallWindowTest : public TAppFixture {
 protected:
@@ -220,6 +234,7 @@ TEST_F(CallWindowTest, F2TalksWhileHeldWhicheverControlHasTheFocus) {
     key(QEvent::KeyRelease, false);
     EXPECT_TRUE(PumpUntil([] { return !FCall->sbTg->isChecked(); }, 2000)) << "once no press follows";
     EXPECT_EQ(Got(22), QString(Cmd15) + " " + Cmd15 + " 92 D4");
+    EXPECT_FALSE(FCall->findChild<QTimer*>("F2ReleaseTimer")->isActive()) << "nothing left ticking";
     // Other keys go on to the control.
     QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
     QCoreApplication::sendEvent(FCall->cbDiap, &down);
@@ -398,6 +413,111 @@ TEST_F(CallWindowTest, ALostDeviceStopsToldOnceAndTheNextPressOrCommandTriesAgai
     Feed(Cmd15);
 }
 
+TEST_F(CallWindowTest, F2LetGoInASoundBoxReleasesTheStationAndTheWindowSaysTheMicrophoneIsSilent) {
+    SetDialogHook(nullptr); // the program's own modal boxes
+    InstallDialogPresenter();
+    struct TBack {
+        ~TBack() { SetDialogPresenter(nullptr, nullptr); }
+    } back;
+    const QString keyed = "91 D3 91 D3", talking = keyed + " " + Cmd0;
+    const QString release = QString(" ") + Cmd15 + " " + Cmd15 + " 91 D4";
+    const QString silent = "Микрофон не работает, звук в вызов не передаётся. ";
+    const struct {
+        const char* why;
+        std::function<void()> before, during;
+        QString box, press, state;
+    } cases[] = {
+        {"the loudspeaker lost as F2 goes down: its box opens in the press's wait",
+         [this] {
+             Feed(Cmd0);
+             fakes_->PlaybackDevice->Fail(-5);
+         },
+         {},
+         "Ошибка воспроизведения звука: ошибка -5",
+         keyed,
+         ""},
+        {"no microphone",
+         [this] { fakes_->Capture->Failures["open"] = -19; },
+         {},
+         "Не могу открыть входное устройство для записи: \nошибка -19",
+         talking,
+         silent + "Не могу открыть входное устройство для записи: ошибка -19"},
+        {"the sound server lost mid-press",
+         {},
+         [this] {
+             fakes_->CaptureDevice->Complete(); // it has worked: its loss is a new one
+             fakes_->CaptureDevice->Fail(-32);
+         },
+         "Ошибка добавления буфера: ошибка -32",
+         talking,
+         silent + "Ошибка добавления буфера: ошибка -32"},
+    };
+    CurrentChannel = 1;
+    FCall->show();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        FCall->activateWindow();
+        ASSERT_TRUE(PumpUntil([] { return QApplication::activeWindow() == FCall; }, 5000));
+        station_.Clear();
+        QString text, whileOpen;
+        QTimer answer; // once the box has the focus the key goes up, then the box is answered
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            box->activateWindow(); // as the window manager does
+            if (QApplication::activeWindow() != box)
+                return;
+            answer.stop();
+            text = box->text();
+            F2(QEvent::KeyRelease);
+            PumpUntil([&] { return Hex().endsWith("91 D4"); }, 3000);
+            whileOpen = Hex();
+            box->done(QMessageBox::Ok);
+        });
+        answer.start(0);
+        fakes_->Capture->Failures.clear();
+        if (c.before)
+            c.before();
+        F2(QEvent::KeyPress);
+        if (c.during) {
+            ASSERT_TRUE(station_.WaitForCount(14, std::chrono::seconds(5)));
+            c.during();
+        }
+        ASSERT_TRUE(PumpUntil([&] { return !whileOpen.isEmpty(); }, 10000)) << "a box opens";
+        EXPECT_EQ(text, c.box);
+        EXPECT_TRUE(whileOpen.startsWith(c.press + " ") && whileOpen.endsWith(release))
+            << whileOpen.right(60).toStdString() << ": released while the box is still open";
+        EXPECT_FALSE(Recorder->DeviceOpen);
+        EXPECT_EQ(FCall->lbMicrophone->isVisible() ? FCall->lbMicrophone->text() : "", c.state);
+        if (FCall->sbTg->isChecked()) // the unmended program: the line is released for the next case
+            Release();
+        Feed(Cmd15);
+    }
+
+    // The loss already told, the presses that find the microphone still gone tell no box but
+    // say so in the window, until it works again.
+    SetDialogHook([this](const TDialogRecord& d, QWidget*) {
+        dialogs_.append(d);
+        return int(mrOk);
+    });
+    fakes_->Capture->Failures["open"] = -19;
+    Press();
+    Release();
+    PumpUntil([] { return false; }, 30);
+    EXPECT_TRUE(dialogs_.isEmpty());
+    EXPECT_EQ(FCall->lbMicrophone->text(),
+              silent + "Не могу открыть входное устройство для записи: ошибка -19");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(TextsThatDoNotFit(FCall).join("\n").toStdString(), "");
+    EXPECT_TRUE(FCall->grab().save(QString(VESK_BINARY_DIR) + "/call-window-no-microphone.png"));
+    fakes_->Capture->Failures.clear();
+    Press();
+    EXPECT_FALSE(FCall->lbMicrophone->isVisible()) << "the microphone works again";
+    Release();
+    FCall->hide();
+}
+
 // Live calls from the station over the line: command 0, two blocks of sound, command 15.
 void LiveCall(vesksim::TStation& station) {
     station.Send(FromHex(Cmd0));
@@ -500,6 +620,16 @@ TEST_F(CallWindowTest, SquelchFollowsTheShownBandAndSendsOneFramePerMove) {
     EXPECT_TRUE(FCall->cbPSH_off->isChecked());
     PumpUntil([] { return false; }, 50);
     EXPECT_EQ(Hex(), "");
+
+    // The operator's tick of "Отключить" (Space on it) sends the band's frame with the new flag.
+    FCall->show();
+    for (const char* frame : {"EA 80 87 80 80 80 81 80 85 EB", "EA 80 87 80 80 81 81 80 85 EB"}) {
+        station_.Clear();
+        Key(QEvent::KeyPress, Qt::Key_Space, FCall->cbPSH_off);
+        Key(QEvent::KeyRelease, Qt::Key_Space, FCall->cbPSH_off);
+        EXPECT_EQ(Got(10), frame);
+    }
+    FCall->hide();
 }
 
 TEST_F(CallWindowTest, MonitorChartIsFlatWhenIdleAndTracesAfterTwoTicks) {
