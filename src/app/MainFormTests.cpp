@@ -190,9 +190,10 @@ void TMainForm::SelfTestRun() {
 }
 
 void TMainForm::Test1() {
-    // Another wait is in its last steps (its journal message may be open): the result is
-    // handled once that wait is over, never dropped with RunningTest left set.
-    if (TestWaitRunning()) {
+    // Another wait is in its last steps (its journal message may be open), or start-up still
+    // makes the windows: the result is handled once that is over, never dropped with
+    // RunningTest left set.
+    if (TestWaitRunning() || StartingUp()) {
         QTimer::singleShot(deferredResultMs, this, &TMainForm::Test1);
         return;
     }
@@ -349,7 +350,7 @@ void TMainForm::ShowStationNumbers(const TResultContext& result) {
 }
 
 void TMainForm::Test2() {
-    if (TestWaitRunning()) {
+    if (TestWaitRunning() || StartingUp()) {
         QTimer::singleShot(deferredResultMs, this, &TMainForm::Test2);
         return;
     }
@@ -566,8 +567,7 @@ void TMainForm::N9Click() {
 // ---- Journal ---------------------------------------------------------------------------
 
 void TMainForm::WriteToTable1(const QString& event, const QString& code, const QString& word) {
-    ReportJournalFailure(Tests1FileName, AppendTests1Row(JournalFolder(), event, code, word),
-                         event + QStringLiteral(", код ") + code);
+    ReportJournalFailure(Tests1FileName, AppendTests1Row(JournalFolder(), event, code, word), event, code);
 }
 
 void TMainForm::WriteToTable2(const QString& event, const QString& code, const QString& word,
@@ -577,5 +577,5 @@ void TMainForm::WriteToTable2(const QString& event, const QString& code, const Q
     // session here.
     if (!result)
         ResetToneFlags();
-    ReportJournalFailure(Test23FileName, write, event + QStringLiteral(", код ") + code);
+    ReportJournalFailure(Test23FileName, write, event, code);
 }
