@@ -5,7 +5,10 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -102,4 +105,52 @@ TEST_F(DialogsTest, PresenterShowsRussianMessageBox) {
     QString value = "1234";
     EXPECT_TRUE(InputQuery("Код", "Введите код", value));
     EXPECT_EQ(value, "5678");
+}
+
+// Whatever a message says, its box is on the screen with its buttons (the smallest screen
+// the program is used on is 1024x768); a long list scrolls inside it and is there whole.
+TEST_F(DialogsTest, EveryBoxFitsTheScreenAndALongListScrollsInIt) {
+    InstallDialogPresenter();
+    QStringList lines;
+    for (int i = 1; i <= 200; ++i)
+        lines << QString("Тест %1, код %2").arg(2 + i % 2).arg(i, 7, 10, QChar('0'));
+    const QString longText =
+        "Не сохранены в журнале 200 результатов:\n\nЖурнал «Test23.DB»: диск заполнен.\n" + lines.join('\n');
+    struct TSeen {
+        QRect Box, Screen;
+        QString Label, List;
+        int Scroll = 0;
+        bool ButtonShown = false;
+    };
+    const auto show = [](const QString& text) {
+        TSeen seen;
+        WhenShown<QMessageBox>([&seen, text](QMessageBox* box) {
+            seen.Box = box->frameGeometry();
+            seen.Screen = box->screen()->availableGeometry();
+            seen.Label = box->text();
+            if (auto* list = box->findChild<QPlainTextEdit*>("MessageList")) {
+                seen.List = list->toPlainText();
+                seen.Scroll = list->verticalScrollBar()->maximum();
+            }
+            seen.ButtonShown = box->buttons().value(0) && box->buttons()[0]->isVisible();
+            if (text.size() > 1000)
+                box->grab().save(QString(VESK_BINARY_DIR) + "/dialog-long-list.png");
+            box->accept();
+        });
+        MessageDlg(text, TMsgDlgType::Error, mbOK);
+        return seen;
+    };
+    const TSeen big = show(longText);
+    EXPECT_TRUE(big.Screen.contains(big.Box)) << big.Box.height() << " of " << big.Screen.height();
+    EXPECT_LE(big.Box.height(), 768);
+    EXPECT_TRUE(big.ButtonShown);
+    EXPECT_EQ(big.Label, "Не сохранены в журнале 200 результатов:");
+    for (const QString& line : lines)
+        EXPECT_TRUE(big.List.contains(line)) << line.toStdString();
+    EXPECT_GT(big.Scroll, 0) << "the list scrolls";
+
+    const TSeen small = show("Сбой записи");
+    EXPECT_EQ(small.Label, "Сбой записи");
+    EXPECT_TRUE(small.List.isEmpty()) << "a short text stays in the box's own label";
+    EXPECT_TRUE(small.Screen.contains(small.Box));
 }
