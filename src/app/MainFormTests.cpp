@@ -190,10 +190,10 @@ void TMainForm::SelfTestRun() {
 }
 
 void TMainForm::Test1() {
-    // Another wait is in its last steps (its journal message may be open), or start-up still
-    // makes the windows: the result is handled once that is over, never dropped with
-    // RunningTest left set.
-    if (TestWaitRunning() || StartingUp()) {
+    // Another wait is in its last steps (its journal message may be open), start-up still
+    // makes the windows, or a dialog of failures is about to open: the result is handled
+    // once that is over (or open), never dropped with RunningTest left set.
+    if (TestWaitRunning() || StartingUp() || NoticeDue()) {
         QTimer::singleShot(deferredResultMs, this, &TMainForm::Test1);
         return;
     }
@@ -350,7 +350,7 @@ void TMainForm::ShowStationNumbers(const TResultContext& result) {
 }
 
 void TMainForm::Test2() {
-    if (TestWaitRunning() || StartingUp()) {
+    if (TestWaitRunning() || StartingUp() || NoticeDue()) {
         QTimer::singleShot(deferredResultMs, this, &TMainForm::Test2);
         return;
     }

@@ -277,6 +277,7 @@ constexpr TNotice Kinds[] = {TNotice::LostResults, TNotice::JournalRow, TNotice:
 
 QStringList gathered[std::size(Kinds)]; // items that wait for the operator, by kind
 bool noticeShown = false;               // a dialog of them is open or on its way
+bool noticeDue = false;                 // on its way: asked for and not open yet
 
 QStringList& Gathered(TNotice kind) {
     return gathered[int(kind)];
@@ -292,6 +293,7 @@ void ShowGathered() {
         QTimer::singleShot(100, QCoreApplication::instance(), ShowGathered);
         return;
     }
+    noticeDue = false;
     for (bool any = true; any;) {
         any = false;
         for (TNotice kind : Kinds) {
@@ -311,8 +313,13 @@ void TellOperatorLater(TNotice kind, const QString& item) {
     if (noticeShown || !QCoreApplication::instance())
         return;
     noticeShown = true;
+    noticeDue = true;
     // Shown once the wait in progress has ended.
     QTimer::singleShot(0, QCoreApplication::instance(), ShowGathered);
+}
+
+bool NoticeDue() {
+    return noticeDue;
 }
 
 QStringList TakeUntoldNotices() {

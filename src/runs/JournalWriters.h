@@ -48,6 +48,10 @@ enum class TNotice { LostResults, JournalRow, BlockNums, Attenuation };
 /// LostResults: "Тест 2 код 0000000"; JournalRow: as ReportJournalFailure gathers it;
 /// BlockNums and Attenuation: the reason.
 void TellOperatorLater(TNotice kind, const QString& item);
+/// A dialog of failures waits for the wait in progress to end: the station's next result
+/// is handled once the dialog is open (its event loop runs the waits), so that results
+/// handled back to back never keep the operator from being told.
+bool NoticeDue();
 /// Takes the texts of the failures not shown yet (for the log when the program ends).
 QStringList TakeUntoldNotices();
 
