@@ -8,8 +8,10 @@
 #include "Script.h"
 #include "Station.h"
 
+#include "app/Application.h"
 #include "app/TMainForm.h"
 #include "journal/BlockNumTable.h"
+#include "link/RxPump.h"
 #include "runs/JournalWriters.h"
 #include "runs/TestRun.h"
 #include "state/UVesk.h"
@@ -166,13 +168,13 @@ INSTANTIATE_TEST_SUITE_P(
                       TEnding{"SigtermWhileRowsAreRefused", SIGTERM, nullptr, TEnding::RowsRefused, 1200}),
     [](const ::testing::TestParamInfo<TEnding>& info) { return std::string(info.param.Name); });
 
-// The program's own start with the attenuation table spoilt: while its dialog is open the
-// station reports three results. They wait until every window exists, and then are
-// journalled with their factory numbers, which the factory-number table (made after the
-// dialog) keeps.
-class StartupResultsTest : public TAppFixture {};
+// The start and the end of a run in the program's own process.
+class RunEdgeTest : public TAppFixture {};
 
-TEST_F(StartupResultsTest, ResultsThatComeWhileAStartupDialogIsOpenAreKeptWhole) {
+// The attenuation table spoilt: while its start-up dialog is open the station reports
+// three results. They wait until every window exists, and then are journalled with their
+// factory numbers, which the factory-number table (made after the dialog) keeps.
+TEST_F(RunEdgeTest, ResultsThatComeWhileAStartupDialogIsOpenAreKeptWhole) {
     const QString journal = root_.path() + "/prog/";
     Spoil(journal + "РВ.db");
     vesksim::TStation station;
@@ -204,6 +206,19 @@ TEST_F(StartupResultsTest, ResultsThatComeWhileAStartupDialogIsOpenAreKeptWhole)
     EXPECT_EQ(FactoryNumberSets(journal), 3);
     ASSERT_EQ(dialogs_.size(), 1) << dialogs_.last().Text.toStdString();
     EXPECT_TRUE(dialogs_[0].Text.contains("РВ.db")) << dialogs_[0].Text.toStdString();
+}
+
+// What the reader took from the line and the window thread had not decoded when the run
+// ended holds results like any other: they are journalled before the program ends.
+TEST_F(RunEdgeTest, BytesReadButNotDecodedWhenTheRunEndsAreJournalled) {
+    const QString journal = root_.path() + "/prog/";
+    Start(false);
+    const vesksim::TBytes burst = ResultBurst(3);
+    PushReceivedBytes(burst.data(), burst.size());
+    FinishRun();
+    EndDialogs(false);
+    EXPECT_EQ(JournalCodes(journal), QStringList({"0000000", "0000001", "0000002"}));
+    EXPECT_EQ(FactoryNumberSets(journal), 3);
 }
 
 } // namespace
