@@ -269,8 +269,12 @@ void TTable::CreateTable() {
     const QString path = FilePath();
     const QFileInfo info(path);
     // An existing file holds the journal: it is never replaced, whatever it contains.
-    if (info.exists() || info.isSymLink())
-        throw fail(QStringLiteral("файл %1 уже существует").arg(path));
+    if (info.exists() || info.isSymLink()) {
+        const QString there = info.isFile() ? QString() : WhatIsThere(path);
+        throw fail(there.isEmpty() ? QStringLiteral("файл %1 уже существует").arg(path)
+                                   : QStringLiteral("на месте файла %1 находится %2")
+                                         .arg(QDir::toNativeSeparators(path), there));
+    }
     if (fields_.isEmpty())
         throw fail(QStringLiteral("не заданы поля"));
     for (const QString& k : key_)

@@ -323,6 +323,7 @@ bool NoticeDue() {
 }
 
 QStringList TakeUntoldNotices() {
+    noticeDue = false; // nothing is left to show
     QStringList untold;
     for (TNotice kind : Kinds)
         if (!Gathered(kind).isEmpty())

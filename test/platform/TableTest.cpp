@@ -289,6 +289,8 @@ TEST(TableFailureTest, WhatStandsInATablesPlaceIsNamedAndTheEnginesWordsComeLast
                   "Не удалось открыть таблицу Test23.DB: " + QString(c.told).arg(path))
             << c.what;
         EXPECT_FALSE(t.Active()) << c.what;
+        if (QFileInfo(path).exists() || QFileInfo(path).isSymLink())
+            EXPECT_TRUE(Raised([&] { t.OpenOrCreate(); }).endsWith(QString(c.told).arg(path))) << c.what;
         if (QFileInfo(path).isDir())
             QDir(path).removeRecursively();
         else
