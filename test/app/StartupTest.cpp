@@ -2,9 +2,7 @@
 // (the start with the adapter is in the link end-to-end tests).
 #include "app/Application.h"
 #include "app/TMainForm.h"
-#include "journal/TfBlockNum.h"
 #include "platform/DbAlias.h"
-#include "platform/DialogPresenter.h"
 #include "platform/Errors.h"
 #include "platform/SafeFile.h"
 #include "platform/Version.h"
@@ -22,10 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QScreen>
 #include <QStatusBar>
-#include <QTimer>
 #include <QToolBar>
 #include <cerrno>
 #include <csignal>
@@ -198,50 +193,6 @@ TEST_F(StartupTest, WorkFilesOfAKilledStartAreRemoved) {
     Start(false);
     EXPECT_TRUE(QDir(prog).entryList({"*.new*"}, QDir::Files).isEmpty())
         << QDir(prog).entryList(QDir::Files).join(' ').toStdString();
-}
-
-// Journal tables spoilt before the start: each start-up dialog names its file and why, and
-// is on the screen whole; start-up goes on after each.
-TEST_F(StartupTest, SpoiltTablesAreToldOneDialogEachOnTheScreen) {
-    const QString prog = root_.path() + "/prog/";
-    for (const QString& name : {QStringLiteral("BlockNum.DB"), QStringLiteral("РВ.db")}) {
-        QFile f(prog + name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(4096, 'x'));
-    }
-    InstallQtTranslations(); // the engine's step in Qt's Russian, as the program shows it
-    SetDialogHook(nullptr);
-    InstallDialogPresenter();
-    struct TSeen {
-        QString Text;
-        QRect Box, Screen;
-    };
-    QList<TSeen> seen;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        seen.append({box->text(), box->frameGeometry(), box->screen()->availableGeometry()});
-        box->grab().save(QString(VESK_BINARY_DIR) + QString("/dialog-startup-%1.png").arg(seen.size()));
-        box->accept();
-    });
-    poll.start(10);
-    Start(false);
-    SetDialogPresenter(nullptr, nullptr);
-    ASSERT_EQ(seen.size(), 2);
-    EXPECT_TRUE(seen[0].Text.startsWith("Не удалось открыть таблицу РВ.db: файл " + prog + "РВ.db повреждён"))
-        << seen[0].Text.toStdString();
-    EXPECT_TRUE(
-        seen[1].Text.startsWith("Не удалось открыть таблицу BlockNum.DB: файл " + prog + "BlockNum.DB"))
-        << seen[1].Text.toStdString();
-    for (const TSeen& s : seen) {
-        EXPECT_TRUE(
-            s.Text.endsWith("журнала.\nНевозможно выполнить выражение.\nПодробности: file is not a database"))
-            << "Russian first, the engine's words apart: " << s.Text.toStdString();
-        EXPECT_TRUE(s.Screen.contains(s.Box)) << s.Text.toStdString();
-    }
-    EXPECT_NE(fBlockNum, nullptr) << "start-up went on";
 }
 
 // A pseudo-terminal to stand for a serial port; closed with the object.

@@ -3,13 +3,12 @@
 // larger than the backlog with its dialog open, a start-up dialog open, a journal that
 // refuses rows) journals them before the program ends, and names in its log those it could
 // not take. In the program's own process: results that come while a start-up dialog is
-// open are kept whole until start-up is over.
+// open are kept whole, and so are bytes read but not decoded when the run ends.
 #include "ResultBurst.h"
 #include "Script.h"
 #include "Station.h"
 
 #include "app/Application.h"
-#include "app/TMainForm.h"
 #include "journal/BlockNumTable.h"
 #include "link/RxPump.h"
 #include "runs/JournalWriters.h"
@@ -63,12 +62,12 @@ void Spoil(const QString& path) {
     f.write(QByteArray(4096, 'x'));
 }
 
-// How the run is ended: the signal, a table file spoilt before the start, and when the
-// signal is sent.
+// How the run is ended: the signal, the table file spoilt before the start (Test23.DB: one
+// of other columns, which refuses every row), and when the signal is sent.
 struct TEnding {
     const char* Name;
     int Signal;
-    const char* Spoilt; // nullptr: none
+    const char* Spoilt;
     enum { JournalWriting, StartupDialogOpen, RowsRefused } When;
     int Count;
 };
@@ -87,13 +86,10 @@ TEST_P(EndOfRunTest, ResultsStillWaitingAreJournalledOrNamedBeforeTheProgramEnds
     for (const char* d : {"work", "config", "prog"})
         r.mkpath(d);
     const QString journal = r.filePath("prog") + "/";
-    if (c.When == TEnding::RowsRefused) {
-        // A table of other columns: every row is refused, and the dialog naming them opens.
-        TTable other(journal, Test23FileName, {{"X", TFieldType::String, 5}});
-        other.CreateTable();
-    } else if (c.Spoilt) {
+    if (c.When == TEnding::RowsRefused)
+        TTable(journal, Test23FileName, {{"X", TFieldType::String, 5}}).CreateTable();
+    else if (c.Spoilt)
         Spoil(journal + QString::fromUtf8(c.Spoilt));
-    }
     vesksim::TStation station;
     ASSERT_TRUE(station.StartSerial(root.path().toStdString())) << station.Error();
     station.SetHandler(vesksim::StationAnswers);
@@ -117,44 +113,42 @@ TEST_P(EndOfRunTest, ResultsStillWaitingAreJournalledOrNamedBeforeTheProgramEnds
         log += QString::fromLocal8Bit(program.readAllStandardError());
         return log.count(text);
     };
-    // The last result of the burst is decoded once it is named as beyond the backlog.
+    // The whole burst is decoded once its last result is named as beyond the backlog; a few
+    // rows are in (or refused) while the dialog naming the rest is open.
     const QString last =
         QString("not kept: Тест %1 код %2").arg(2 + (c.Count - 1) % 2).arg(c.Count - 1, 7, 10, QChar('0'));
-    switch (c.When) {
-    case TEnding::JournalWriting: // a few rows are in while the dialog naming the rest is open
-        ASSERT_TRUE(PumpUntil([&] { return JournalCodes(journal).size() >= 20; }, 60000));
-        break;
-    case TEnding::StartupDialogOpen:
-        ASSERT_TRUE(PumpUntil([&] { return logged(last) > 0; }, 60000)) << log.toStdString();
-        break;
-    case TEnding::RowsRefused:
-        ASSERT_TRUE(PumpUntil([&] { return logged(last) > 0 && logged("Test23.DB") >= 31; }, 60000))
-            << log.toStdString();
-        break;
-    }
+    const int refusals = c.When == TEnding::RowsRefused ? 31 : 0;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            if (c.When == TEnding::JournalWriting)
+                return JournalCodes(journal).size() >= 20;
+            return logged(last) > 0 && logged(Test23FileName) >= refusals;
+        },
+        60000))
+        << log.toStdString();
     ::kill(program.processId(), c.Signal);
     ASSERT_TRUE(program.waitForFinished(60000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "ended, not killed, by the signal";
 
-    QSet<QString> accounted;
-    int twice = 0;
-    for (const QString& code : JournalCodes(journal))
-        twice += accounted.contains(code) ? 1 : (accounted.insert(code), 0);
+    // Every result journalled or named in the log, and none twice; the hundred sets of
+    // factory numbers that came with them saved or named.
     logged({});
-    const QRegularExpression named("not (?:kept|journalled): Тест \\d код (\\d{7})");
-    for (auto it = named.globalMatch(log); it.hasNext();) {
-        const QString code = it.next().captured(1);
+    QSet<QString> accounted, sets;
+    int twice = 0;
+    const auto account = [&](const QString& code) {
         twice += accounted.contains(code) ? 1 : (accounted.insert(code), 0);
-    }
-    EXPECT_EQ(accounted.size(), c.Count) << "every result journalled or named in the log";
-    EXPECT_EQ(twice, 0) << "none both journalled and named, or twice";
-
-    // The factory numbers that came with them: a hundred sets, each saved or named once.
-    QSet<QString> setsNamed;
-    const QRegularExpression set("factory numbers not saved: (\\d{7}(?: \\d{16}){8})");
-    for (auto it = set.globalMatch(log); it.hasNext();)
-        setsNamed.insert(it.next().captured(1));
-    EXPECT_EQ(FactoryNumberSets(journal) + setsNamed.size(), 100) << log.right(2000).toStdString();
+    };
+    for (const QString& code : JournalCodes(journal))
+        account(code);
+    for (auto it = QRegularExpression("not (?:kept|journalled): Тест \\d код (\\d{7})").globalMatch(log);
+         it.hasNext();)
+        account(it.next().captured(1));
+    for (auto it = QRegularExpression("factory numbers not saved: (\\d{7}(?: \\d{16}){8})").globalMatch(log);
+         it.hasNext();)
+        sets.insert(it.next().captured(1));
+    EXPECT_EQ(accounted.size(), c.Count);
+    EXPECT_EQ(twice, 0);
+    EXPECT_EQ(FactoryNumberSets(journal) + sets.size(), 100) << log.right(2000).toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -169,56 +163,56 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TEnding>& info) { return std::string(info.param.Name); });
 
 // The start and the end of a run in the program's own process.
-class RunEdgeTest : public TAppFixture {};
+class RunEdgeTest : public TAppFixture {
+protected:
+    QList<TRow> Rows23() { return TableRows(journal_, Test23FileName, Test23Fields()); }
+    const QString journal_ = root_.path() + "/prog/";
+};
 
 // The attenuation table spoilt: while its start-up dialog is open the station reports
 // three results. They wait until every window exists, and then are journalled with their
-// factory numbers, which the factory-number table (made after the dialog) keeps.
+// factory numbers, which the factory-number table (made after the dialog) keeps. The
+// dialog gives the engine's own words last, after the Russian.
 TEST_F(RunEdgeTest, ResultsThatComeWhileAStartupDialogIsOpenAreKeptWhole) {
-    const QString journal = root_.path() + "/prog/";
-    Spoil(journal + "РВ.db");
+    Spoil(journal_ + "РВ.db");
     vesksim::TStation station;
     ASSERT_TRUE(station.StartSerial(root_.path().toStdString())) << station.Error();
-    const auto rows = [&] { return TableRows(journal, Test23FileName, Test23Fields()).size(); };
-    const auto waiting = [] {
-        qsizetype n = qsizetype(ResultBacklog.size());
-        for (int i = 0; i < ResultCount; ++i)
-            n += ResultQueue[i].State == 2 ? 1 : 0;
-        return n;
-    };
     SetDialogHook([&](const TDialogRecord& d, QWidget*) {
         dialogs_.append(d);
         if (dialogs_.size() == 1) {
             station.Send(ResultBurst(3));
-            EXPECT_TRUE(PumpUntil([&] { return waiting() + rows() >= 3; }));
+            EXPECT_TRUE(PumpUntil([&] { return ResultBacklog.size() + ResultCount + Rows23().size() >= 3; }));
             // Everything posted before this event, the message that hands on the first
             // result among it, has been handled when it comes.
             bool after = false;
             QMetaObject::invokeMethod(
                 qApp, [&] { after = true; }, Qt::QueuedConnection);
             PumpUntil([&] { return after; });
-            EXPECT_EQ(rows(), 0) << "nothing is journalled before every window exists";
+            EXPECT_TRUE(Rows23().isEmpty()) << "nothing is journalled before every window exists";
         }
         return int(mrOk);
     });
     Start(false);
-    ASSERT_TRUE(PumpUntil([&] { return rows() == 3 && RunningTest == 0 && !TestWaitRunning(); }));
-    EXPECT_EQ(FactoryNumberSets(journal), 3);
+    ASSERT_TRUE(PumpUntil([&] { return Rows23().size() == 3 && RunningTest == 0 && !TestWaitRunning(); }));
+    EXPECT_EQ(FactoryNumberSets(journal_), 3);
     ASSERT_EQ(dialogs_.size(), 1) << dialogs_.last().Text.toStdString();
-    EXPECT_TRUE(dialogs_[0].Text.contains("РВ.db")) << dialogs_[0].Text.toStdString();
+    EXPECT_TRUE(
+        dialogs_[0].Text.startsWith("Не удалось открыть таблицу РВ.db: файл " + journal_ + "РВ.db повреждён"))
+        << dialogs_[0].Text.toStdString();
+    EXPECT_TRUE(dialogs_[0].Text.endsWith(".\nПодробности: file is not a database"))
+        << dialogs_[0].Text.toStdString();
 }
 
 // What the reader took from the line and the window thread had not decoded when the run
 // ended holds results like any other: they are journalled before the program ends.
 TEST_F(RunEdgeTest, BytesReadButNotDecodedWhenTheRunEndsAreJournalled) {
-    const QString journal = root_.path() + "/prog/";
     Start(false);
     const vesksim::TBytes burst = ResultBurst(3);
     PushReceivedBytes(burst.data(), burst.size());
     FinishRun();
     EndDialogs(false);
-    EXPECT_EQ(JournalCodes(journal), QStringList({"0000000", "0000001", "0000002"}));
-    EXPECT_EQ(FactoryNumberSets(journal), 3);
+    EXPECT_EQ(JournalCodes(journal_), QStringList({"0000000", "0000001", "0000002"}));
+    EXPECT_EQ(FactoryNumberSets(journal_), 3);
 }
 
 } // namespace
