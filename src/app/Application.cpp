@@ -247,10 +247,10 @@ void EndRun() {
     // would hold the end: it goes to the log.
     EndDialogs();
     TestWaiting = false;
-    if (MainForm && MainForm->isVisible())
-        MainForm->close();
-    // Every event loop returns, a start-up dialog's too (before the main loop runs, quit()
-    // would do nothing).
+    // The windows close as at any end, the dialog in front first (a call window ends its
+    // transmission); then every event loop returns, whether or not a window refused to
+    // close, a start-up dialog's too (before the main loop runs, quit() would do nothing).
+    QApplication::closeAllWindows();
     QCoreApplication::exit(0);
 }
 
