@@ -103,10 +103,6 @@ void EndDialogs(bool end) {
     ended = end;
 }
 
-bool DialogsEnded() {
-    return ended;
-}
-
 int MessageDlg(const QString& text, TMsgDlgType type, int buttons, QWidget* parent, int defaultButton) {
     const TDialogRecord record{type, DialogCaption(type), text, buttons, defaultButton};
     if (hook)

@@ -67,7 +67,6 @@ int MessageDlg(const QString& text, TMsgDlgType type, int buttons, QWidget* pare
 /// dialog asked for later goes to the log and is answered as if closed by Esc (Cancel,
 /// else No, else OK). A test hook still sees them; false shows dialogs again.
 void EndDialogs(bool end = true);
-bool DialogsEnded();
 /// The application's error display: an error dialog with the message and OK.
 void ShowError(const QString& message, QWidget* parent = nullptr);
 

@@ -71,6 +71,15 @@ TEST_F(DialogsTest, WithoutPresenterFirstButtonAnswers) {
     });
     EXPECT_TRUE(InputQuery("Код", "Введите код", value));
     EXPECT_EQ(value, "Введите код!");
+
+    // Once the run ends no dialog is shown: each is answered as if closed by Esc.
+    SetDialogHook(nullptr);
+    SetDialogPresenter([](const TDialogRecord&, QWidget*) { return int(mrYes); }, nullptr);
+    EndDialogs();
+    EXPECT_EQ(MessageDlg("x", TMsgDlgType::Confirmation, mbYes | mbNo | mbCancel), mrCancel);
+    EXPECT_EQ(MessageDlg("x", TMsgDlgType::Confirmation, mbYes | mbNo), mrNo);
+    EndDialogs(false);
+    EXPECT_EQ(MessageDlg("x", TMsgDlgType::Confirmation, mbYes | mbNo), mrYes);
 }
 
 TEST_F(DialogsTest, PresenterShowsRussianMessageBox) {
