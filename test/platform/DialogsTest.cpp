@@ -127,7 +127,7 @@ TEST_F(DialogsTest, EveryBoxFitsTheScreenAndALongListScrollsInIt) {
          {"Не сохранены в журнале 200 результатов:\n\n" + lines.join('\n'), QString("Сбой")}) {
         QRect box, screen;
         QString label, list;
-        int scroll = 0;
+        int scroll = 0, room = 0;
         WhenShown<QMessageBox>([&](QMessageBox* b) {
             box = b->frameGeometry();
             screen = b->screen()->availableGeometry();
@@ -135,6 +135,7 @@ TEST_F(DialogsTest, EveryBoxFitsTheScreenAndALongListScrollsInIt) {
             if (auto* l = b->findChild<QPlainTextEdit*>("MessageList")) {
                 list = l->toPlainText();
                 scroll = l->verticalScrollBar()->maximum();
+                room = l->viewport()->width() - l->fontMetrics().horizontalAdvance(lines[0]);
                 b->grab().save(QString(VESK_BINARY_DIR) + "/dialog-long-list.png");
             }
             b->accept();
@@ -144,5 +145,6 @@ TEST_F(DialogsTest, EveryBoxFitsTheScreenAndALongListScrollsInIt) {
         EXPECT_EQ(label + (list.isEmpty() ? "" : "\n\n" + list), text)
             << "the heading in the label, the rest listed";
         EXPECT_EQ(scroll > 0, text.size() > 100) << "only a long text scrolls";
+        EXPECT_GE(room, 0) << "the list's widest line reads on one line";
     }
 }
