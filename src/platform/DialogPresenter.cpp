@@ -108,16 +108,18 @@ void FitTheScreen(QMessageBox& box, const QString& text) {
     list->setObjectName(QStringLiteral("MessageList"));
     list->setReadOnly(true);
     list->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    const QFontMetrics lfm = list->fontMetrics();
     const int frame = 2 * list->frameWidth() + 2 * int(std::ceil(list->document()->documentMargin()));
     const int bar = box.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     int widest = 0;
     for (const QString& line : rest.split(u'\n'))
-        widest = std::max(widest, fm.horizontalAdvance(line));
+        widest = std::max(widest, lfm.horizontalAdvance(line));
     const int width = std::min(widest, wrap) + frame + bar;
+    const int need =
+        lfm.boundingRect(QRect(0, 0, width - frame - bar, 1 << 24), Qt::TextWordWrap, rest).height();
     const int free = room.height() - chrome - height(heading, wrap) - spacing;
     list->setMinimumWidth(width);
-    list->setFixedHeight(
-        std::max(5 * fm.lineSpacing() + frame, std::min(height(rest, width - frame - bar) + frame, free)));
+    list->setFixedHeight(std::max(5 * lfm.lineSpacing() + frame, std::min(need + frame, free)));
     int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
     grid->getItemPosition(grid->indexOf(label), &row, &column, &rowSpan, &columnSpan);
     grid->addWidget(list, row + 1, column, 1, columnSpan);
