@@ -10,7 +10,9 @@
 #include "journal/TForm2.h"
 #include "journal/TfBlockNum.h"
 #include "journal/TfBlockNumRep.h"
+#include "link/RxPump.h"
 #include "link/TFevery.h"
+#include "link/Transport.h"
 #include "params/TFParam.h"
 #include "params/TFSPC.h"
 #include "params/TfAnsu.h"
@@ -19,6 +21,7 @@
 #include "platform/Errors.h"
 #include "runs/JournalWriters.h"
 #include "runs/TFTestDlg.h"
+#include "runs/TestRun.h"
 #include "state/LinkView.h"
 #include "state/Options.h"
 #include "state/UVesk.h"
@@ -174,6 +177,11 @@ template <typename T> void destroy(T*& instance) {
 } // namespace
 
 void CreateForms() {
+    // The station's results wait while a start-up dialog runs the event loop.
+    SetStartingUp(true);
+    struct TStarted {
+        ~TStarted() { SetStartingUp(false); }
+    } started;
     MainForm = new TMainForm;
     SetMainView(MainForm);
     SetMainFormReceiver(MainForm);
@@ -222,6 +230,7 @@ void DestroyForms() {
 namespace {
 
 int signalPipe[2] = {-1, -1}; // the handler writes the signal's number, the window thread reads it
+bool endRequested = false;
 
 void OnEndSignal(int signal) {
     const int saved = errno;
@@ -233,10 +242,16 @@ void OnEndSignal(int signal) {
 // The waits in progress end (without a "no answer" row) and every event loop returns, the
 // open dialogs' too, so that main() gets to journal what still waits.
 void EndRun() {
+    endRequested = true;
+    // A dialog asked for from here on (the rest of start-up, the failures gathered meanwhile)
+    // would hold the end: it goes to the log.
+    EndDialogs();
     TestWaiting = false;
-    if (MainForm && MainForm->isVisible())
-        MainForm->close();
-    QCoreApplication::quit();
+    // The windows close as at any end, the dialog in front first (a call window ends its
+    // transmission); then every event loop returns, whether or not a window refused to
+    // close, a start-up dialog's too (before the main loop runs, quit() would do nothing).
+    QApplication::closeAllWindows();
+    QCoreApplication::exit(0);
 }
 
 } // namespace
@@ -265,7 +280,15 @@ void InstallEndOfRun() {
     ::sigaction(SIGINT, &action, nullptr);
 }
 
+bool EndOfRunRequested() {
+    return endRequested;
+}
+
 void FinishRun() {
+    EndDialogs();
+    // What the reader took from the line is decoded: the results in it wait like the others.
+    StopReader();
+    DeliverPendingBytes();
     // No dialog may hold the end: a factory-number row the operator left half edited is
     // given up, as the window's end would give it up, before the waiting sets are saved.
     if (TBlockNumTable* t = BlockNumTable();

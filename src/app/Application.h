@@ -24,7 +24,12 @@ void CreateForms();
 /// Destroys the windows in reverse order (tests; the program ends with the application).
 void DestroyForms();
 /// Ends the run on SIGTERM and SIGINT as on closing the main window: the test waits end
-/// and every event loop returns. Called once before the event loop starts.
+/// and every event loop returns, a start-up dialog's too. Called once before the first
+/// window is made.
 void InstallEndOfRun();
-/// After the event loop: journals the results still waiting, or names them in the log.
+/// The end of the run has been asked for (a signal, perhaps while start-up showed a
+/// dialog): the main event loop is not to be entered.
+bool EndOfRunRequested();
+/// After the event loop: decodes what was read from the line, journals the results still
+/// waiting, or names them in the log. No dialog is shown from here on.
 void FinishRun();

@@ -200,9 +200,10 @@ void TMainForm::SelfTestRun() {
 }
 
 void TMainForm::Test1() {
-    // Another wait is in its last steps (its journal message may be open): the result is
-    // handled once that wait is over, never dropped with RunningTest left set.
-    if (TestWaitRunning()) {
+    // Another wait is in its last steps (its journal message may be open), start-up still
+    // makes the windows, or a dialog of failures is about to open: the result is handled
+    // once that is over (or open), never dropped with RunningTest left set.
+    if (TestWaitRunning() || StartingUp() || NoticeDue()) {
         QTimer::singleShot(deferredResultMs, this, &TMainForm::Test1);
         return;
     }
@@ -359,7 +360,7 @@ void TMainForm::ShowStationNumbers(const TResultContext& result) {
 }
 
 void TMainForm::Test2() {
-    if (TestWaitRunning()) {
+    if (TestWaitRunning() || StartingUp() || NoticeDue()) {
         QTimer::singleShot(deferredResultMs, this, &TMainForm::Test2);
         return;
     }
@@ -576,8 +577,7 @@ void TMainForm::N9Click() {
 // ---- Journal ---------------------------------------------------------------------------
 
 void TMainForm::WriteToTable1(const QString& event, const QString& code, const QString& word) {
-    ReportJournalFailure(Tests1FileName, AppendTests1Row(JournalFolder(), event, code, word),
-                         event + QStringLiteral(", код ") + code);
+    ReportJournalFailure(Tests1FileName, AppendTests1Row(JournalFolder(), event, code, word), event, code);
 }
 
 void TMainForm::WriteToTable2(const QString& event, const QString& code, const QString& word,
@@ -587,5 +587,5 @@ void TMainForm::WriteToTable2(const QString& event, const QString& code, const Q
     // session here.
     if (!result)
         ResetToneFlags();
-    ReportJournalFailure(Test23FileName, write, event + QStringLiteral(", код ") + code);
+    ReportJournalFailure(Test23FileName, write, event, code);
 }

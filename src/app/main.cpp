@@ -15,14 +15,18 @@ int main(int argc, char** argv) {
         return 2;
     }
     TVeskApplication app(argc, argv);
+    // A signal while a start-up dialog is open ends the run like any other.
+    InstallEndOfRun();
     InitApplication();
     CreateForms();
-    if (const QScreen* screen = app.primaryScreen())
-        MainForm->move(screen->availableGeometry().center() - MainForm->rect().center());
-    MainForm->show();
-    StartStallProbe();
-    InstallEndOfRun();
-    const int rc = app.exec();
+    int rc = 0;
+    if (!EndOfRunRequested()) {
+        if (const QScreen* screen = app.primaryScreen())
+            MainForm->move(screen->availableGeometry().center() - MainForm->rect().center());
+        MainForm->show();
+        StartStallProbe();
+        rc = app.exec();
+    }
     FinishRun();
     DestroyForms();
     return rc;

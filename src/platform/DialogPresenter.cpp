@@ -3,10 +3,14 @@
 #include "platform/Dialogs.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpacerItem>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
@@ -67,6 +71,60 @@ template <typename F> auto OnGuiThread(F&& show) {
     return result;
 }
 
+// A text the screen has no room for (a long list of results) keeps its first paragraph in
+// the box's own label; the rest scrolls in a list below it, as tall as the screen allows
+// once the title bar, the heading and the buttons have their room.
+void FitTheScreen(QMessageBox& box, const QString& text) {
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    const QScreen* screen = box.screen() ? box.screen() : QGuiApplication::primaryScreen();
+    if (!label || !grid || !screen)
+        return;
+    const QRect room = screen->availableGeometry();
+    const QFontMetrics fm(label->font());
+    // The message box wraps its text at about this width.
+    const int wrap = std::min(room.width() / 2, 500);
+    const auto height = [&fm](const QString& t, int width) {
+        return t.isEmpty() ? 0 : fm.boundingRect(QRect(0, 0, width, 1 << 24), Qt::TextWordWrap, t).height();
+    };
+    const QMargins margins = grid->contentsMargins();
+    const int spacing = std::max(grid->verticalSpacing(), 0);
+    int buttons = 0;
+    if (auto* row = box.findChild<QDialogButtonBox*>())
+        buttons = row->sizeHint().height();
+    const int titleBar = box.style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * fm.height();
+    const int chrome = titleBar + margins.top() + margins.bottom() + buttons + 3 * spacing;
+    if (height(text, wrap) + chrome <= room.height())
+        return;
+
+    qsizetype split = text.indexOf(QStringLiteral("\n\n"));
+    if (split < 0)
+        split = text.indexOf(u'\n');
+    const QString heading = split < 0 ? QString() : text.left(split);
+    const QString rest = split < 0 ? text : text.mid(split).trimmed();
+    box.setText(heading);
+
+    auto* list = new QPlainTextEdit(rest, &box);
+    list->setObjectName(QStringLiteral("MessageList"));
+    list->setReadOnly(true);
+    list->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    const QFontMetrics lfm = list->fontMetrics();
+    const int frame = 2 * list->frameWidth() + 2 * int(std::ceil(list->document()->documentMargin()));
+    const int bar = box.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    int widest = 0;
+    for (const QString& line : rest.split(u'\n'))
+        widest = std::max(widest, lfm.horizontalAdvance(line));
+    const int width = std::min(widest, wrap) + frame + bar;
+    const int need =
+        lfm.boundingRect(QRect(0, 0, width - frame - bar, 1 << 24), Qt::TextWordWrap, rest).height();
+    const int free = room.height() - chrome - height(heading, wrap) - spacing;
+    list->setMinimumWidth(width);
+    list->setFixedHeight(std::max(5 * lfm.lineSpacing() + frame, std::min(need + frame, free)));
+    int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+    grid->getItemPosition(grid->indexOf(label), &row, &column, &rowSpan, &columnSpan);
+    grid->addWidget(list, row + 1, column, 1, columnSpan);
+}
+
 int ShowMessage(const TDialogRecord& record, QWidget* parent) {
     QWidget* owner = Owner(parent);
     QMessageBox box(owner);
@@ -103,6 +161,7 @@ int ShowMessage(const TDialogRecord& record, QWidget* parent) {
         esc = find(mbOK);
     if (esc)
         box.setEscapeButton(esc);
+    FitTheScreen(box, record.Text);
 
     box.exec();
     QAbstractButton* clicked = box.clickedButton();

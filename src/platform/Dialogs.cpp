@@ -10,6 +10,7 @@ TDialogPresenter presenter;
 TInputPresenter inputPresenter;
 TDialogPresenter hook;
 TInputPresenter inputHook;
+bool ended = false;
 
 // The buttons in the order a dialog lays them out.
 constexpr TMsgDlgBtn allButtons[] = {mbYes,    mbNo,  mbOK,      mbCancel,   mbAbort, mbRetry,
@@ -98,13 +99,21 @@ QList<TMsgDlgBtn> DialogButtons(int buttons) {
     return list;
 }
 
+void EndDialogs(bool end) {
+    ended = end;
+}
+
 int MessageDlg(const QString& text, TMsgDlgType type, int buttons, QWidget* parent, int defaultButton) {
     const TDialogRecord record{type, DialogCaption(type), text, buttons, defaultButton};
     if (hook)
         return hook(record, parent);
-    if (presenter)
+    if (presenter && !ended)
         return presenter(record, parent);
     qCWarning(lcDialogs).noquote() << record.Caption << text;
+    if (ended) // the operator's way out of a dialog: Esc
+        for (TMsgDlgBtn b : {mbCancel, mbNo, mbOK})
+            if (buttons & b)
+                return ButtonResult(b);
     const QList<TMsgDlgBtn> list = DialogButtons(buttons);
     return list.isEmpty() ? int(mrNone) : ButtonResult(list.first());
 }
@@ -116,7 +125,7 @@ void ShowError(const QString& message, QWidget* parent) {
 bool InputQuery(const QString& caption, const QString& prompt, QString& value, QWidget* parent) {
     if (inputHook)
         return inputHook(caption, prompt, value, parent);
-    if (inputPresenter)
+    if (inputPresenter && !ended)
         return inputPresenter(caption, prompt, value, parent);
     qCWarning(lcDialogs).noquote() << "no input dialog for" << caption << prompt;
     return false;

@@ -63,6 +63,10 @@ QList<TMsgDlgBtn> DialogButtons(int buttons);
 /// defaultButton: the button Enter presses (a question that deletes names its "No").
 int MessageDlg(const QString& text, TMsgDlgType type, int buttons, QWidget* parent = nullptr,
                int defaultButton = 0);
+/// From now on no dialog is shown: the end of the run must not wait for the operator. Each
+/// dialog asked for later goes to the log and is answered as if closed by Esc (Cancel,
+/// else No, else OK). A test hook still sees them; false shows dialogs again.
+void EndDialogs(bool end = true);
 /// The application's error display: an error dialog with the message and OK.
 void ShowError(const QString& message, QWidget* parent = nullptr);
 

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcTable, "vesk.table")
@@ -101,12 +102,31 @@ QString AccessCause(const QString& path, bool writing) {
     return {};
 }
 
+// What stands in a table file's place when it is no regular file (a FIFO would hold the
+// engine's open for ever); empty when nothing is there.
+QString WhatIsThere(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0)
+        return {};
+    if (S_ISLNK(st.st_mode) && ::stat(native.constData(), &st) != 0)
+        return QStringLiteral("ссылка на несуществующий файл");
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("папка");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("именованный канал (FIFO)");
+    if (S_ISSOCK(st.st_mode))
+        return QStringLiteral("сокет");
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return QStringLiteral("устройство");
+    return S_ISREG(st.st_mode) ? QString() : QStringLiteral("не обычный файл");
+}
+
 } // namespace
 
 QString SqlErrorReason(const QSqlError& error, const QString& path, bool writing) {
     const QString native = QDir::toNativeSeparators(path);
-    const QString engine = error.text().trimmed();
-    const QString lower = engine.toLower();
+    const QString lower = error.text().toLower();
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok) & 0xff; // extended codes keep the primary below
     const auto is = [&](int c, const char* text) {
@@ -131,7 +151,15 @@ QString SqlErrorReason(const QSqlError& error, const QString& path, bool writing
         cause = QStringLiteral("ошибка чтения или записи диска при работе с файлом %1").arg(native);
     else
         cause = QStringLiteral("ошибка базы данных в файле %1").arg(native);
-    return engine.isEmpty() ? cause : cause + QStringLiteral(".\nПодробности: ") + engine;
+    // Qt's words for the failed step are Russian; SQLite's own words follow on a line apart.
+    QString step = error.driverText().trimmed();
+    if (!step.isEmpty() && !step.endsWith(u'.'))
+        step += u'.';
+    const QString sqlite = error.databaseText().trimmed();
+    if (step.isEmpty() && sqlite.isEmpty())
+        return cause;
+    return cause + u'.' + (step.isEmpty() ? QString() : u'\n' + step) +
+           (sqlite.isEmpty() ? QString() : QStringLiteral("\nПодробности: ") + sqlite);
 }
 
 void RemoveStaleTableFiles(const QString& folder) {
@@ -241,8 +269,12 @@ void TTable::CreateTable() {
     const QString path = FilePath();
     const QFileInfo info(path);
     // An existing file holds the journal: it is never replaced, whatever it contains.
-    if (info.exists() || info.isSymLink())
-        throw fail(QStringLiteral("файл %1 уже существует").arg(path));
+    if (info.exists() || info.isSymLink()) {
+        const QString there = info.isFile() ? QString() : WhatIsThere(path);
+        throw fail(there.isEmpty() ? QStringLiteral("файл %1 уже существует").arg(path)
+                                   : QStringLiteral("на месте файла %1 находится %2")
+                                         .arg(QDir::toNativeSeparators(path), there));
+    }
     if (fields_.isEmpty())
         throw fail(QStringLiteral("не заданы поля"));
     for (const QString& k : key_)
@@ -302,11 +334,12 @@ void TTable::Open() {
         return EVeskError(QStringLiteral("Не удалось открыть таблицу %1: %2").arg(fileName_, reason));
     };
     const QString path = FilePath();
-    const QFileInfo file(path);
-    if (file.isDir())
-        throw fail(QStringLiteral("на месте файла %1 находится папка").arg(QDir::toNativeSeparators(path)));
-    if (!file.isFile())
-        throw fail(QStringLiteral("файл %1 не найден").arg(QDir::toNativeSeparators(path)));
+    if (!QFileInfo(path).isFile()) {
+        const QString there = WhatIsThere(path);
+        throw fail(there.isEmpty() ? QStringLiteral("файл %1 не найден").arg(QDir::toNativeSeparators(path))
+                                   : QStringLiteral("на месте файла %1 находится %2")
+                                         .arg(QDir::toNativeSeparators(path), there));
+    }
     try {
         openConnection(false);
     } catch (const EVeskError& e) {

@@ -36,8 +36,7 @@ TJournalWrite Append(const QString& folder, const char* fileName, const QList<TF
         table.Close();
         return {true, {}};
     } catch (const std::exception& e) {
-        qCWarning(lcJournal) << "row not saved in" << fileName << ExceptionText(e);
-        return {false, ExceptionText(e)};
+        return {false, ExceptionText(e)}; // the caller names the result in the log
     }
 }
 
@@ -184,21 +183,63 @@ TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const
 namespace {
 
 constexpr int MaxListed = 10;
+// A dialog lists every result it names (a long list scrolls); a station out of step may
+// report without end, and beyond this many the log alone names them.
+constexpr int MaxResultsListed = 1000;
+
+// A journal row not saved, as gathered: the table, the result and the reason.
+constexpr QChar Apart = u'\x1f';
+
+QString ResultsWord(qsizetype n) {
+    const qsizetype tens = n % 100, ones = n % 10;
+    if (ones == 1 && tens != 11)
+        return QStringLiteral("результат");
+    if (ones >= 2 && ones <= 4 && (tens < 12 || tens > 14))
+        return QStringLiteral("результата");
+    return QStringLiteral("результатов");
+}
+
+// The rows not saved: one alone as it is; more as the results of each table and reason
+// under that reason, every result on a line of its own.
+QString ComposeRows(const QStringList& items) {
+    struct TGroup {
+        QString File, Reason;
+        QStringList Results;
+    };
+    QList<TGroup> groups;
+    for (const QString& item : items) {
+        const QStringList parts = item.split(Apart);
+        const QString file = parts.value(0), result = parts.value(1), reason = parts.value(2);
+        if (items.size() == 1)
+            return (result.isEmpty() ? QStringLiteral("Результат не сохранён в журнале «%1».\n%3")
+                                     : QStringLiteral("Результат (%2) не сохранён в журнале «%1».\n%3"))
+                .arg(file, result, reason);
+        auto g = std::find_if(groups.begin(), groups.end(),
+                              [&](const TGroup& x) { return x.File == file && x.Reason == reason; });
+        if (g == groups.end())
+            g = groups.insert(groups.end(), {file, reason, {}});
+        g->Results.append(result.isEmpty() ? QStringLiteral("без кода") : result);
+    }
+    QString message =
+        QStringLiteral("Не сохранены в журнале %1 %2:").arg(items.size()).arg(ResultsWord(items.size()));
+    qsizetype listed = 0;
+    for (const TGroup& g : groups) {
+        const QStringList shown = g.Results.mid(0, std::max<qsizetype>(0, MaxResultsListed - listed));
+        listed += shown.size();
+        message += QStringLiteral("\n\nЖурнал «%1»: %2\n\n").arg(g.File, g.Reason) + shown.join(u'\n');
+        if (shown.size() < g.Results.size())
+            message += QStringLiteral("\n… и ещё %1 (названы в журнале работы программы)")
+                           .arg(g.Results.size() - shown.size());
+    }
+    return message;
+}
 
 // What the operator is told of each kind of failure, from the items gathered while no
 // dialog of it could be shown.
 QString Compose(TNotice kind, const QStringList& items) {
     switch (kind) {
-    case TNotice::JournalRow: {
-        QString message =
-            items.size() == 1
-                ? items.first()
-                : QStringLiteral("Не сохранены в журнале %1 результатов:\n\n").arg(items.size()) +
-                      items.mid(0, MaxListed).join(QStringLiteral("\n\n"));
-        if (items.size() > MaxListed)
-            message += QStringLiteral("\n\n… и ещё %1").arg(items.size() - MaxListed);
-        return message;
-    }
+    case TNotice::JournalRow:
+        return ComposeRows(items);
     case TNotice::BlockNums: {
         // A full disk fails every set alike: each reason is named once.
         QStringList reasons;
@@ -217,10 +258,10 @@ QString Compose(TNotice kind, const QStringList& items) {
         return QStringLiteral("Таблица %1 не открыта: станция получает нулевые коррекции ослабления.\n%2")
             .arg(QString::fromUtf8(AttenuationFileName), items.join(u'\n'));
     case TNotice::LostResults: {
-        constexpr int shown = 20;
-        QString list = items.mid(0, shown).join(QStringLiteral(", "));
-        if (items.size() > shown)
-            list += QStringLiteral(" и ещё %1").arg(items.size() - shown);
+        QString list = items.mid(0, MaxResultsListed).join(QStringLiteral(", "));
+        if (items.size() > MaxResultsListed)
+            list += QStringLiteral(" и ещё %1 (названы в журнале работы программы)")
+                        .arg(items.size() - MaxResultsListed);
         return QStringLiteral("Станция сообщила результаты, которые программа не смогла принять (их пришло "
                               "слишком много подряд или они пришли во время теста 1). "
                               "Не записаны в журнал (%1):\n%2")
@@ -236,6 +277,7 @@ constexpr TNotice Kinds[] = {TNotice::LostResults, TNotice::JournalRow, TNotice:
 
 QStringList gathered[std::size(Kinds)]; // items that wait for the operator, by kind
 bool noticeShown = false;               // a dialog of them is open or on its way
+bool noticeDue = false;                 // on its way: asked for and not open yet
 
 QStringList& Gathered(TNotice kind) {
     return gathered[int(kind)];
@@ -245,10 +287,13 @@ QStringList& Gathered(TNotice kind) {
 // operator reads it; failures met meanwhile are named together once it is closed, not
 // in a dialog each, and never in a dialog over another.
 void ShowGathered() {
-    if (TestWaitRunning()) { // the dialog would hold the wait, and the results behind it
+    // A dialog inside a wait would hold it, and the results behind it; one during start-up
+    // would cover the start-up's own.
+    if (TestWaitRunning() || StartingUp()) {
         QTimer::singleShot(100, QCoreApplication::instance(), ShowGathered);
         return;
     }
+    noticeDue = false;
     for (bool any = true; any;) {
         any = false;
         for (TNotice kind : Kinds) {
@@ -268,11 +313,17 @@ void TellOperatorLater(TNotice kind, const QString& item) {
     if (noticeShown || !QCoreApplication::instance())
         return;
     noticeShown = true;
+    noticeDue = true;
     // Shown once the wait in progress has ended.
     QTimer::singleShot(0, QCoreApplication::instance(), ShowGathered);
 }
 
+bool NoticeDue() {
+    return noticeDue;
+}
+
 QStringList TakeUntoldNotices() {
+    noticeDue = false; // nothing is left to show
     QStringList untold;
     for (TNotice kind : Kinds)
         if (!Gathered(kind).isEmpty())
@@ -280,13 +331,15 @@ QStringList TakeUntoldNotices() {
     return untold;
 }
 
-void ReportJournalFailure(const QString& fileName, const TJournalWrite& write, const QString& result) {
+void ReportJournalFailure(const QString& fileName, const TJournalWrite& write, const QString& event,
+                          const QString& code) {
     if (write.Ok)
         return;
-    const QString which = result.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(result);
-    TellOperatorLater(
-        TNotice::JournalRow,
-        QStringLiteral("Результат%1 не сохранён в журнале «%2».\n%3").arg(which, fileName, write.Error));
+    // Named in the log at once: a dialog may never be read (the run ends while it is open).
+    const QString logged = code.isEmpty() ? event : event + QStringLiteral(" код ") + code;
+    qCWarning(lcJournal).noquote() << "result not journalled:" << logged << "-" << write.Error;
+    const QString shown = code.isEmpty() ? event : event + QStringLiteral(", код ") + code;
+    TellOperatorLater(TNotice::JournalRow, fileName + Apart + shown + Apart + write.Error);
 }
 
 int JournalWaitingResults(const QString& folder) {

@@ -35,18 +35,23 @@ TJournalWrite AppendTest23Row(const QString& folder, const QString& event, const
                               const QString& word, const QString& direction,
                               const TResultContext* result = nullptr);
 
-/// Tells the operator once, in Russian, that a row of the given table was not saved, which
-/// result it held ("Тест 2, код 0000000"; may be empty) and why.
-void ReportJournalFailure(const QString& fileName, const TJournalWrite& write, const QString& result = {});
+/// Names in the log at once the result (event and code; the code may be empty) whose row
+/// the given table refused, and tells the operator which it was and why.
+void ReportJournalFailure(const QString& fileName, const TJournalWrite& write, const QString& event,
+                          const QString& code);
 
 /// Kinds of failure told through TellOperatorLater, each in a dialog of its own.
 enum class TNotice { LostResults, JournalRow, BlockNums, Attenuation };
 /// Tells the operator of a failure met while results are handled without holding them
 /// up: the dialog is shown once no test wait is in progress, and failures that come
 /// while the operator reads a dialog are named together in one more, one dialog a kind.
-/// LostResults: "Тест 2 код 0000000"; JournalRow: the whole text; BlockNums and
-/// Attenuation: the reason.
+/// LostResults: "Тест 2 код 0000000"; JournalRow: as ReportJournalFailure gathers it;
+/// BlockNums and Attenuation: the reason.
 void TellOperatorLater(TNotice kind, const QString& item);
+/// A dialog of failures waits for the wait in progress to end: the station's next result
+/// is handled once the dialog is open (its event loop runs the waits), so that results
+/// handled back to back never keep the operator from being told.
+bool NoticeDue();
 /// Takes the texts of the failures not shown yet (for the log when the program ends).
 QStringList TakeUntoldNotices();
 

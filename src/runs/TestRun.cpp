@@ -7,12 +7,16 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QLoggingCategory>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
 
+Q_LOGGING_CATEGORY(lcRuns, "vesk.runs")
+
 namespace {
 int waitDepth = 0;
+bool startingUp = false;
 
 QChar HexChar(int v) {
     return QChar(u"0123456789ABCDEF"[v & 15]);
@@ -146,6 +150,14 @@ bool TestRunBusy() {
     return RunningTest != 0 || waitDepth > 0;
 }
 
+void SetStartingUp(bool on) {
+    startingUp = on;
+}
+
+bool StartingUp() {
+    return startingUp;
+}
+
 QStringList BlockNumStrings(const TBlockNumDigits& digits) {
     bool any = false;
     QStringList blocks;
@@ -160,10 +172,12 @@ QStringList BlockNumStrings(const TBlockNumDigits& digits) {
     return any ? blocks : QStringList();
 }
 
-void FlushBlockNumDigits(const TResultContext& result) {
+bool FlushBlockNumDigits(const TResultContext& result) {
     const QStringList blocks = BlockNumStrings(result.BlockNums);
-    if (!blocks.isEmpty())
-        SaveBlockNums(result.Loco, KindFromDevice, Clock().Now(), blocks);
+    if (blocks.isEmpty() || SaveBlockNums(result.Loco, KindFromDevice, Clock().Now(), blocks))
+        return true;
+    qCWarning(lcRuns).noquote() << "factory numbers not saved:" << result.Loco << blocks.join(u' ');
+    return false;
 }
 
 QString DateTimeText(const QDateTime& moment) {

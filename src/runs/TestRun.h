@@ -65,14 +65,20 @@ public:
 bool TestWaitRunning();
 /// A test runs or a device-started result waits to be handled: no other test may start.
 bool TestRunBusy();
+/// Start-up is making the windows (its dialogs may run the event loop): the station's
+/// results that come meanwhile wait until every window exists, the factory-number table
+/// among them, and so do the dialogs that name failures.
+void SetStartingUp(bool on);
+bool StartingUp();
 
 /// The eight block strings of collected factory-number digits: 16 characters each, a
 /// digit 0-9 as itself and a non-decimal digit as its hexadecimal letter, so that a set
 /// always fits its column. Empty when every digit is zero.
 QStringList BlockNumStrings(const TBlockNumDigits& digits);
 /// Saves the factory numbers that came with a tests 2/3 answer under the answer's own
-/// locomotive number, when any digit is not zero.
-void FlushBlockNumDigits(const TResultContext& result);
+/// locomotive number, when any digit is not zero. A set that could not be saved is named
+/// in the log (the operator is told through SaveBlockNums); false then.
+bool FlushBlockNumDigits(const TResultContext& result);
 
 /// Date and time as the status bar and the printed-at lines show them.
 QString DateTimeText(const QDateTime& moment);

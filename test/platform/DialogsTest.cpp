@@ -5,7 +5,10 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -68,6 +71,15 @@ TEST_F(DialogsTest, WithoutPresenterFirstButtonAnswers) {
     });
     EXPECT_TRUE(InputQuery("Код", "Введите код", value));
     EXPECT_EQ(value, "Введите код!");
+
+    // Once the run ends no dialog is shown: each is answered as if closed by Esc.
+    SetDialogHook(nullptr);
+    SetDialogPresenter([](const TDialogRecord&, QWidget*) { return int(mrYes); }, nullptr);
+    EndDialogs();
+    EXPECT_EQ(MessageDlg("x", TMsgDlgType::Confirmation, mbYes | mbNo | mbCancel), mrCancel);
+    EXPECT_EQ(MessageDlg("x", TMsgDlgType::Confirmation, mbYes | mbNo), mrNo);
+    EndDialogs(false);
+    EXPECT_EQ(MessageDlg("x", TMsgDlgType::Confirmation, mbYes | mbNo), mrYes);
 }
 
 TEST_F(DialogsTest, PresenterShowsRussianMessageBox) {
@@ -102,4 +114,41 @@ TEST_F(DialogsTest, PresenterShowsRussianMessageBox) {
     QString value = "1234";
     EXPECT_TRUE(InputQuery("Код", "Введите код", value));
     EXPECT_EQ(value, "5678");
+}
+
+// Whatever a message says, its box is on the screen with its buttons (the smallest screen
+// the program is used on is 1024x768); a long list scrolls inside it and is there whole.
+TEST_F(DialogsTest, EveryBoxFitsTheScreenAndALongListScrollsInIt) {
+    InstallDialogPresenter();
+    // The widest line as wide as most of the width a box wraps at, in the font in use.
+    QString widest = "Журнал «Test23.DB»:";
+    const int wrap = std::min(QGuiApplication::primaryScreen()->availableGeometry().width() / 2, 500);
+    while (QFontMetrics(QApplication::font()).horizontalAdvance(widest + " диск заполнен") < wrap * 4 / 5)
+        widest += " диск заполнен";
+    QStringList lines{widest};
+    for (int i = 1; i <= 200; ++i)
+        lines << QString("Тест %1, код %2").arg(2 + i % 2).arg(i, 7, 10, QChar('0'));
+    for (const QString& text : {"Не сохранены:\n\n" + lines.join('\n'), QString("Сбой")}) {
+        QRect box, screen;
+        QString label, list;
+        int scroll = 0, room = 0;
+        WhenShown<QMessageBox>([&](QMessageBox* b) {
+            box = b->frameGeometry();
+            screen = b->screen()->availableGeometry();
+            label = b->text();
+            if (auto* l = b->findChild<QPlainTextEdit*>("MessageList")) {
+                list = l->toPlainText();
+                scroll = l->verticalScrollBar()->maximum();
+                room = l->viewport()->width() - l->fontMetrics().horizontalAdvance(lines[0]);
+                b->grab().save(QString(VESK_BINARY_DIR) + "/dialog-long-list.png");
+            }
+            b->accept();
+        });
+        MessageDlg(text, TMsgDlgType::Error, mbOK);
+        EXPECT_TRUE(screen.contains(box) && box.height() <= 768) << box.height() << " of " << screen.height();
+        EXPECT_EQ(label + (list.isEmpty() ? "" : "\n\n" + list), text)
+            << "the heading in the label, the rest listed";
+        EXPECT_EQ(scroll > 0, text.size() > 100) << "only a long text scrolls";
+        EXPECT_GE(room, 0) << "the list's widest line reads on one line";
+    }
 }

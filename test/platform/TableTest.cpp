@@ -1,13 +1,17 @@
 #include "platform/Table.h"
 #include "platform/Errors.h"
+#include "support/TestUtil.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -255,4 +259,34 @@ TEST_F(TableTest, CyrillicNamesAndUriCharactersInPath) {
     TTable reopened(folder, "РВ.db", fields, {"Lokomotiv"});
     reopened.Open();
     EXPECT_EQ(reopened.FindKey({"0001234"}), std::optional<TRow>(TRow({"0001234", 3, 4})));
+}
+
+// What stands in a table file's place is named, and nothing waits on it (a FIFO without a
+// writer would hold an open for ever); the engine's failure reads Russian first, SQLite's
+// own words after it on a line apart.
+TEST_F(TableTest, WhatStandsInATablesPlaceIsNamedAndTheEnginesWordsComeLast) {
+    const QString path = dir_.path() + "/Test23.DB";
+    const std::pair<std::function<void()>, const char*> cases[] = {
+        {[] {}, "файл %1 не найден"},
+        {[&] { QDir().mkpath(path); }, "на месте файла %1 находится папка"},
+        {[&] { ::mkfifo(QFile::encodeName(path).constData(), 0600); },
+         "на месте файла %1 находится именованный канал (FIFO)"},
+        {[&] { QFile::link(dir_.path() + "/gone", path); },
+         "на месте файла %1 находится ссылка на несуществующий файл"},
+    };
+    for (const auto& [make, told] : cases) {
+        make();
+        TTable t(dir_.path(), "Test23.DB", JournalFields());
+        EXPECT_EQ(Raised([&] { t.Open(); }),
+                  "Не удалось открыть таблицу Test23.DB: " + QString(told).arg(path));
+        if (QFileInfo(path).exists() || QFileInfo(path).isSymLink()) // never made anew over it
+            EXPECT_TRUE(Raised([&] { t.OpenOrCreate(); }).endsWith(QString(told).arg(path))) << told;
+        QDir(path).removeRecursively();
+        QFile::remove(path);
+    }
+    const QSqlError full("Невозможно получить строку", "database or disk is full", QSqlError::StatementError,
+                         "13");
+    EXPECT_EQ(SqlErrorReason(full, "/data/Test23.DB", true),
+              "диск заполнен, файл /data/Test23.DB не может быть записан.\nНевозможно получить строку.\n"
+              "Подробности: database or disk is full");
 }

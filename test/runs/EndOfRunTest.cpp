@@ -1,15 +1,24 @@
-// The program itself against the simulated station: a run ended by SIGTERM or SIGINT
-// while results still wait (a burst larger than the backlog, its dialog open) journals
-// them before the program ends, and names in its log those it could not take.
+// The end of a run and its start, with results waiting. The program itself against the
+// simulated station: a run ended by SIGTERM or SIGINT while results still wait (a burst
+// larger than the backlog with its dialog open, a start-up dialog open, a journal that
+// refuses rows) journals them before the program ends, and names in its log those it could
+// not take. In the program's own process: results that come while a start-up dialog is
+// open are kept whole, and so are bytes read but not decoded when the run ends.
 #include "ResultBurst.h"
 #include "Script.h"
 #include "Station.h"
 
+#include "app/Application.h"
 #include "journal/BlockNumTable.h"
+#include "link/RxPump.h"
 #include "runs/JournalWriters.h"
+#include "runs/TestRun.h"
+#include "state/UVesk.h"
+#include "support/AppFixture.h"
 #include "support/TestUtil.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -19,31 +28,68 @@
 
 namespace {
 
-// Codes of the journal's rows; empty while the table cannot be read.
-QStringList JournalCodes(const QString& folder) {
+// Rows of a journal table; empty while the table cannot be read.
+QList<TRow> TableRows(const QString& folder, const QString& file, const QList<TFieldDef>& fields,
+                      const QStringList& key = {}) {
     try {
-        TTable t(folder, Test23FileName, Test23Fields());
+        TTable t(folder, file, fields, key);
         if (!t.Exists())
             return {};
         t.Open();
-        QStringList codes;
-        for (const TRow& r : t.AllRows())
-            codes.append(r.value(8).toString());
-        return codes;
+        return t.AllRows();
     } catch (const std::exception&) {
         return {};
     }
 }
 
-class EndOfRunTest : public ::testing::TestWithParam<int> {};
+QStringList JournalCodes(const QString& folder) {
+    QStringList codes;
+    for (const TRow& r : TableRows(folder, Test23FileName, Test23Fields()))
+        codes.append(r.value(8).toString());
+    return codes;
+}
+
+int FactoryNumberSets(const QString& folder) {
+    return int(
+        TableRows(folder, BlockNumFileName, TBlockNumTable::Fields(), TBlockNumTable::KeyFields()).size());
+}
+
+// A file in a table's place that holds no journal: the start-up dialog of the factory
+// numbers or of the attenuation corrections stays open on it.
+void Spoil(const QString& path) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, 'x'));
+}
+
+// How the run is ended: the signal, the table file spoilt before the start (Test23.DB: one
+// of other columns, which refuses every row), and when the signal is sent.
+struct TEnding {
+    const char* Name;
+    int Signal;
+    const char* Spoilt;
+    enum { JournalWriting, StartupDialogOpen, RowsRefused } When;
+    int Count;
+};
+
+void PrintTo(const TEnding& e, std::ostream* os) {
+    *os << e.Name;
+}
+
+class EndOfRunTest : public ::testing::TestWithParam<TEnding> {};
 
 TEST_P(EndOfRunTest, ResultsStillWaitingAreJournalledOrNamedBeforeTheProgramEnds) {
-    constexpr int count = 1200;
+    const TEnding& c = GetParam();
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
     QDir r(root.path());
     for (const char* d : {"work", "config", "prog"})
         r.mkpath(d);
+    const QString journal = r.filePath("prog") + "/";
+    if (c.When == TEnding::RowsRefused)
+        TTable(journal, Test23FileName, {{"X", TFieldType::String, 5}}).CreateTable();
+    else if (c.Spoilt)
+        Spoil(journal + QString::fromUtf8(c.Spoilt));
     vesksim::TStation station;
     ASSERT_TRUE(station.StartSerial(root.path().toStdString())) << station.Error();
     station.SetHandler(vesksim::StationAnswers);
@@ -61,33 +107,112 @@ TEST_P(EndOfRunTest, ResultsStillWaitingAreJournalledOrNamedBeforeTheProgramEnds
     ASSERT_TRUE(program.waitForStarted(10000));
     ASSERT_TRUE(station.WaitFor({0xD0}, std::chrono::seconds(20))) << "the program's reset at start";
 
-    station.Send(ResultBurst(count));
-    const QString journal = r.filePath("prog") + "/";
-    // A few rows are in while the dialog that names the results beyond the backlog is open.
-    ASSERT_TRUE(PumpUntil([&] { return JournalCodes(journal).size() >= 20; }, 60000));
-    ::kill(program.processId(), GetParam());
+    station.Send(ResultBurst(c.Count));
+    QString log;
+    const auto logged = [&](const QString& text) {
+        log += QString::fromLocal8Bit(program.readAllStandardError());
+        return log.count(text);
+    };
+    // The whole burst is decoded once its last result is named as beyond the backlog; a few
+    // rows are in (or refused) while the dialog naming the rest is open.
+    const QString last =
+        QString("not kept: Тест %1 код %2").arg(2 + (c.Count - 1) % 2).arg(c.Count - 1, 7, 10, QChar('0'));
+    const int refusals = c.When == TEnding::RowsRefused ? 31 : 0;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            if (c.When == TEnding::JournalWriting)
+                return JournalCodes(journal).size() >= 20;
+            return logged(last) > 0 && logged(Test23FileName) >= refusals;
+        },
+        60000))
+        << log.toStdString();
+    ::kill(program.processId(), c.Signal);
     ASSERT_TRUE(program.waitForFinished(60000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "ended, not killed, by the signal";
 
-    QSet<QString> accounted;
+    // Every result journalled or named in the log, and none twice; the hundred sets of
+    // factory numbers that came with them saved or named.
+    logged({});
+    QSet<QString> accounted, sets;
     int twice = 0;
+    const auto account = [&](const QString& code) {
+        twice += accounted.contains(code) ? 1 : (accounted.insert(code), 0);
+    };
     for (const QString& code : JournalCodes(journal))
-        twice += accounted.contains(code) ? 1 : (accounted.insert(code), 0);
-    const QString log = QString::fromLocal8Bit(program.readAllStandardError());
-    const QRegularExpression named("not (?:kept|journalled): Тест \\d код (\\d{7})");
-    for (auto it = named.globalMatch(log); it.hasNext();) {
-        const QString code = it.next().captured(1);
-        twice += accounted.contains(code) ? 1 : (accounted.insert(code), 0);
-    }
-    EXPECT_EQ(accounted.size(), count) << "every result journalled or named in the log";
-    EXPECT_EQ(twice, 0) << "none both journalled and named, or twice";
-
-    // The factory numbers that came with them: a hundred sets, each saved once.
-    TTable sets(journal, BlockNumFileName, TBlockNumTable::Fields(), TBlockNumTable::KeyFields());
-    sets.Open();
-    EXPECT_EQ(sets.AllRows().size(), 100);
+        account(code);
+    for (auto it = QRegularExpression("not (?:kept|journalled): Тест \\d код (\\d{7})").globalMatch(log);
+         it.hasNext();)
+        account(it.next().captured(1));
+    for (auto it = QRegularExpression("factory numbers not saved: (\\d{7}(?: \\d{16}){8})").globalMatch(log);
+         it.hasNext();)
+        sets.insert(it.next().captured(1));
+    EXPECT_EQ(accounted.size(), c.Count);
+    EXPECT_EQ(twice, 0);
+    EXPECT_EQ(FactoryNumberSets(journal) + sets.size(), 100) << log.right(2000).toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, EndOfRunTest, ::testing::Values(SIGTERM, SIGINT));
+INSTANTIATE_TEST_SUITE_P(
+    Signals, EndOfRunTest,
+    ::testing::Values(TEnding{"Sigterm", SIGTERM, nullptr, TEnding::JournalWriting, 1200},
+                      TEnding{"Sigint", SIGINT, nullptr, TEnding::JournalWriting, 1200},
+                      TEnding{"SigtermInTheFactoryNumbersDialog", SIGTERM, BlockNumFileName,
+                              TEnding::StartupDialogOpen, 1050},
+                      TEnding{"SigintInTheAttenuationDialog", SIGINT, "РВ.db", TEnding::StartupDialogOpen,
+                              1050},
+                      TEnding{"SigtermWhileRowsAreRefused", SIGTERM, nullptr, TEnding::RowsRefused, 1200}),
+    [](const ::testing::TestParamInfo<TEnding>& info) { return std::string(info.param.Name); });
+
+// The start and the end of a run in the program's own process.
+class RunEdgeTest : public TAppFixture {
+protected:
+    QList<TRow> Rows23() { return TableRows(journal_, Test23FileName, Test23Fields()); }
+    const QString journal_ = root_.path() + "/prog/";
+};
+
+// The attenuation table spoilt: while its start-up dialog is open the station reports
+// three results. They wait until every window exists, and then are journalled with their
+// factory numbers, which the factory-number table (made after the dialog) keeps. The
+// dialog gives the engine's own words last, after the Russian.
+TEST_F(RunEdgeTest, ResultsThatComeWhileAStartupDialogIsOpenAreKeptWhole) {
+    Spoil(journal_ + "РВ.db");
+    vesksim::TStation station;
+    ASSERT_TRUE(station.StartSerial(root_.path().toStdString())) << station.Error();
+    SetDialogHook([&](const TDialogRecord& d, QWidget*) {
+        dialogs_.append(d);
+        if (dialogs_.size() == 1) {
+            station.Send(ResultBurst(3));
+            EXPECT_TRUE(PumpUntil([&] { return ResultBacklog.size() + ResultCount + Rows23().size() >= 3; }));
+            // Everything posted before this event, the message that hands on the first
+            // result among it, has been handled when it comes.
+            bool after = false;
+            QMetaObject::invokeMethod(
+                qApp, [&] { after = true; }, Qt::QueuedConnection);
+            PumpUntil([&] { return after; });
+            EXPECT_TRUE(Rows23().isEmpty()) << "nothing is journalled before every window exists";
+        }
+        return int(mrOk);
+    });
+    Start(false);
+    ASSERT_TRUE(PumpUntil([&] { return Rows23().size() == 3 && RunningTest == 0 && !TestWaitRunning(); }));
+    EXPECT_EQ(FactoryNumberSets(journal_), 3);
+    ASSERT_EQ(dialogs_.size(), 1) << dialogs_.last().Text.toStdString();
+    EXPECT_TRUE(
+        dialogs_[0].Text.startsWith("Не удалось открыть таблицу РВ.db: файл " + journal_ + "РВ.db повреждён"))
+        << dialogs_[0].Text.toStdString();
+    EXPECT_TRUE(dialogs_[0].Text.endsWith(".\nПодробности: file is not a database"))
+        << dialogs_[0].Text.toStdString();
+}
+
+// What the reader took from the line and the window thread had not decoded when the run
+// ended holds results like any other: they are journalled before the program ends.
+TEST_F(RunEdgeTest, BytesReadButNotDecodedWhenTheRunEndsAreJournalled) {
+    Start(false);
+    const vesksim::TBytes burst = ResultBurst(3);
+    PushReceivedBytes(burst.data(), burst.size());
+    FinishRun();
+    EndDialogs(false);
+    EXPECT_EQ(JournalCodes(journal_), QStringList({"0000000", "0000001", "0000002"}));
+    EXPECT_EQ(FactoryNumberSets(journal_), 3);
+}
 
 } // namespace
