@@ -279,8 +279,9 @@ TEST_F(TableTest, WhatStandsInATablesPlaceIsNamedAndTheEnginesWordsComeLast) {
         TTable t(dir_.path(), "Test23.DB", JournalFields());
         EXPECT_EQ(Raised([&] { t.Open(); }),
                   "Не удалось открыть таблицу Test23.DB: " + QString(told).arg(path));
-        if (QFileInfo(path).exists() || QFileInfo(path).isSymLink()) // never made anew over it
+        if (QFileInfo(path).exists() || QFileInfo(path).isSymLink()) { // never made anew over it
             EXPECT_TRUE(Raised([&] { t.OpenOrCreate(); }).endsWith(QString(told).arg(path))) << told;
+        }
         QDir(path).removeRecursively();
         QFile::remove(path);
     }
