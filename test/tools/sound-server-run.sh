@@ -4,15 +4,20 @@
 #   sound-server-run.sh PATH-OF-sound-server.sh
 set -uo pipefail
 server=$1
-if ! command -v pulseaudio >/dev/null; then
-    echo "pulseaudio is not installed"
-    [ "${VESK_SOUND_TESTS:-}" = skip ] && exit 77
-    exit 1
-fi
+skip=${VESK_SOUND_TESTS:-}
 unset VESK_SOUND_TESTS # this test starts a server of its own in any case
 top=$(mktemp -d)
 export VESK_SOUND_DIR=$top/sound
 trap '"$server" stop >/dev/null; rm -rf "$top"' EXIT
+# A machine that cannot run a sound server at all: skipped, when that is allowed, with the
+# starter's own words.
+if ! why=$("$server" start 2>&1); then
+    echo "no sound server here: $why"
+    [ "$skip" = skip ] && exit 77
+    exit 1
+fi
+"$server" stop >/dev/null
+rm -rf "$VESK_SOUND_DIR"
 failed=0
 fail() {
     echo "FAILED: $*"

@@ -44,13 +44,17 @@ start() {
     mkdir -p "$dir/run" "$dir/config" "$dir/state"
     # Its own home and runtime folders: nothing is written into the user's; as root the
     # daemon only warns that it is not meant to run as root and goes on.
-    env -u DISPLAY -u DBUS_SESSION_BUS_ADDRESS HOME="$dir" XDG_RUNTIME_DIR="$dir/run" \
+    if ! env -u DISPLAY -u DBUS_SESSION_BUS_ADDRESS HOME="$dir" XDG_RUNTIME_DIR="$dir/run" \
         XDG_CONFIG_HOME="$dir/config" XDG_STATE_HOME="$dir/state" \
         pulseaudio -n --daemonize=yes --use-pid-file=no --exit-idle-time=-1 --realtime=no \
         --high-priority=no --log-target=file:"$dir/log" \
         -L "module-null-sink sink_name=vesk_sink rate=8000 channels=1" \
         -L "module-null-source source_name=vesk_source rate=8000 channels=1 max_latency_msec=128" \
-        -L "module-native-protocol-unix socket=$socket auth-anonymous=1" 9>&-
+        -L "module-native-protocol-unix socket=$socket auth-anonymous=1" 9>&-; then
+        echo "sound-server: pulseaudio did not start; its log:" >&2
+        tail -n 20 "$dir/log" >&2 || true
+        return 1
+    fi
     for _ in $(seq 100); do
         if answers; then
             echo "sound-server: started on $socket"
