@@ -134,6 +134,8 @@ TFCall::TFCall(QWidget* parent) : QDialog(parent) {
     sePSH->setValue(127);
     if (auto* edit = sePSH->findChild<QLineEdit*>())
         edit->setReadOnly(true); // arrows only
+    // A value is reported only when it changes, so that Enter in the box sends no frame.
+    sePSH->setKeyboardTracking(false);
     CheckBox1 = new QCheckBox("Разрешить график", this);
     CheckBox1->setObjectName("CheckBox1");
     CheckBox1->setChecked(true);

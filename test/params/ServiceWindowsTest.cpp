@@ -7,6 +7,7 @@
 #include "params/TFSPC.h"
 #include "params/TfAnsu.h"
 #include "platform/Errors.h"
+#include "voice/TFCall.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -126,11 +127,12 @@ class EnterKeyTest : public TParamsFixture {
 protected:
     void TearDown() override {
         FSPC->hide();
+        FCall->hide();
         TParamsFixture::TearDown();
     }
 };
 
-TEST_F(EnterKeyTest, EnterInAnEditOfTheSpecialModeOrParametersWindowPressesNoButton) {
+TEST_F(EnterKeyTest, EnterInAnEditOfTheSpecialModeParametersOrCallWindowPressesNoButton) {
     const QString file =
         "02111111\r\n15 25 35 45 \r\n101 102 103 104 105 106 107 108 \r\n200\r\n0\r\n100\r\n0\r\n";
     QFile f(work_ + "/params.txt");
@@ -151,7 +153,11 @@ TEST_F(EnterKeyTest, EnterInAnEditOfTheSpecialModeOrParametersWindowPressesNoBut
          FParam->SpeedButton4,
          10,
          "E4 80 82 80 80 80 80 80 80 E5"},
+        // The call window: Enter places no call; "Вызов" ТЧМ on ГМВ1 places one.
+        {FCall, {"cbDiap", "tbPSH", "sePSH", "cbPSH_off"}, FCall->bCall, 2, "91 D1"},
     };
+    CurrentChannel = 1;
+    FCall->bCall->setProperty("tag", 0);
     for (const auto& c : cases) {
         c.window->show();
         c.window->activateWindow();
