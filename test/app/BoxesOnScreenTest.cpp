@@ -88,6 +88,11 @@ const TBoxCase boxCases[] = {
          OpenBrowser();
          QTest::mouseClick(FDB23->BitBtn2, Qt::LeftButton);
      }},
+    {"ReportOptionsOverTheBrowser",
+     [] {
+         OpenBrowser();
+         QTest::mouseClick(FDB23->BitBtn1, Qt::LeftButton);
+     }},
     {"CloseQuestionOfTheParametersWindow",
      [] {
          MainForm->N2->trigger();
