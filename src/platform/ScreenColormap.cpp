@@ -2,13 +2,10 @@
 
 #include <QGuiApplication>
 #include <QWidget>
+#include <cstdlib>
 #include <xcb/xcb.h>
 
 namespace {
-
-// The window the colormap was last set for: a window that Qt makes anew (a new parent,
-// new flags) gets a new colormap from Qt and is set again.
-constexpr const char* setFor = "vesk.screenColormapWindow";
 
 const xcb_screen_t* ScreenOf(xcb_connection_t* c, xcb_window_t root) {
     for (xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem; xcb_screen_next(&it))
@@ -20,14 +17,12 @@ const xcb_screen_t* ScreenOf(xcb_connection_t* c, xcb_window_t root) {
 } // namespace
 
 void UseScreenColormap(QWidget* window) {
-    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !window || !window->isWindow() || !window->testAttribute(Qt::WA_WState_Created))
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !window->testAttribute(Qt::WA_WState_Created))
         return;
     xcb_connection_t* c = x11->connection();
     const auto id = xcb_window_t(window->winId());
-    if (!c || !id || window->property(setFor).toULongLong() == id)
-        return;
-    window->setProperty(setFor, qulonglong(id));
+    // Two round trips on each show of a window: the window's visual and its screen.
     xcb_get_window_attributes_reply_t* attrs =
         xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, id), nullptr);
     xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr);
@@ -36,8 +31,7 @@ void UseScreenColormap(QWidget* window) {
         attrs->colormap != screen->default_colormap) {
         const uint32_t colormap = screen->default_colormap;
         xcb_change_window_attributes(c, id, XCB_CW_COLORMAP, &colormap);
-        xcb_flush(c);
     }
-    free(attrs);
-    free(geometry);
+    std::free(attrs);
+    std::free(geometry);
 }
