@@ -17,10 +17,11 @@ const xcb_screen_t* ScreenOf(xcb_connection_t* c, xcb_window_t root) {
 } // namespace
 
 void UseScreenColormap(QWidget* window) {
+    // Offscreen, Qt answers for X11 too, without a connection.
     auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !window->testAttribute(Qt::WA_WState_Created))
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c || !window->testAttribute(Qt::WA_WState_Created))
         return;
-    xcb_connection_t* c = x11->connection();
     const auto id = xcb_window_t(window->winId());
     // Two round trips on each show of a window: the window's visual and its screen.
     xcb_get_window_attributes_reply_t* attrs =
