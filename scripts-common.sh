@@ -8,7 +8,8 @@ ROOT_DIR=$PWD
 
 PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev libqt6opengl6-dev
     qt6-charts-dev libqt6sql6-sqlite libasound2-dev libasound2-plugins pulseaudio
-    fonts-dejavu-core fonts-liberation2 qt6-translations-l10n poppler-utils sqlite3 xvfb xauth)
+    fonts-dejavu-core fonts-liberation2 qt6-translations-l10n poppler-utils sqlite3 xvfb xauth
+    libxcb1-dev pkgconf x11-apps)
 
 install_missing() {
     local missing=()

@@ -19,6 +19,7 @@
 #include "platform/DialogPresenter.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/ScreenColormap.h"
 #include "runs/JournalWriters.h"
 #include "runs/TFTestDlg.h"
 #include "runs/TestRun.h"
@@ -33,6 +34,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <QScreen>
 #include <QSocketNotifier>
 #include <QTranslator>
 #include <cerrno>
@@ -122,6 +124,7 @@ bool TVeskApplication::notify(QObject* receiver, QEvent* event) {
         if (auto* w = static_cast<QWidget*>(receiver);
             w->isWindow() && (type == QEvent::Show || w->isVisible())) {
             KeepCaptionWhole(w);
+            UseScreenColormap(w);
             if (auto* files = qobject_cast<QFileDialog*>(w); files && !files->proxyModel())
                 files->setProxyModel(new TRussianFileSizes(files));
         }
@@ -201,6 +204,12 @@ void CreateForms() {
     create(fBlockNum);
     create(fBlockNumRep);
     create(fAnsu);
+}
+
+void ShowMainForm() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        MainForm->move(screen->availableGeometry().center() - MainForm->rect().center());
+    MainForm->show();
 }
 
 void DestroyForms() {

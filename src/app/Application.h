@@ -21,6 +21,8 @@ void InitApplication();
 /// Creates every window once, in the start-up order; the main window runs its
 /// creation handler before any other window exists.
 void CreateForms();
+/// Shows the main window in the middle of the screen.
+void ShowMainForm();
 /// Destroys the windows in reverse order (tests; the program ends with the application).
 void DestroyForms();
 /// Ends the run on SIGTERM and SIGINT as on closing the main window: the test waits end

@@ -3,7 +3,6 @@
 #include "app/TMainForm.h"
 #include "platform/StallProbe.h"
 
-#include <QScreen>
 #include <cstdio>
 
 int main(int argc, char** argv) {
@@ -21,9 +20,7 @@ int main(int argc, char** argv) {
     CreateForms();
     int rc = 0;
     if (!EndOfRunRequested()) {
-        if (const QScreen* screen = app.primaryScreen())
-            MainForm->move(screen->availableGeometry().center() - MainForm->rect().center());
-        MainForm->show();
+        ShowMainForm();
         StartStallProbe();
         rc = app.exec();
     }

@@ -1,0 +1,42 @@
+#pragma once
+// What a real X server holds, read back over a connection of the test's own (tests run
+// under test/support/with-xvfb.sh): the screen's pixels at a window's place, the window as
+// xwd reads it, and a window of another client that takes the keyboard focus.
+
+#include <QImage>
+#include <QString>
+
+class QWidget;
+struct xcb_connection_t;
+
+namespace x11 {
+
+/// True when the application runs on an X server (QT_QPA_PLATFORM=xcb).
+bool OnX11();
+
+/// The screen's pixels where the window is (what the operator sees there); null on error.
+QImage ScreenPixels(const QWidget* window);
+/// The window as `xwd -id` reads it; null, with the reason in *error, when it cannot.
+QImage XwdPixels(const QWidget* window, QString* error);
+/// Share (0-1) of the pixels that are the same in both images (0 for images of other sizes).
+double SameShare(const QImage& a, const QImage& b);
+/// Share (0-1) of pure black pixels.
+double BlackShare(const QImage& image);
+
+/// A window of another application: mapped on a connection of its own, it takes the
+/// keyboard focus from the program as a click on it would.
+class TForeignWindow {
+public:
+    TForeignWindow();
+    ~TForeignWindow();
+    TForeignWindow(const TForeignWindow&) = delete;
+    TForeignWindow& operator=(const TForeignWindow&) = delete;
+    /// Maps the window and gives it the keyboard focus.
+    void TakeFocus();
+
+private:
+    xcb_connection_t* c_ = nullptr;
+    quint32 id_ = 0;
+};
+
+} // namespace x11
