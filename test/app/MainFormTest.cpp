@@ -1,4 +1,6 @@
 // State routines and simple commands of the main window.
+#include "Station.h"
+
 #include "app/TAboutBox.h"
 #include "app/TGauge.h"
 #include "app/TMainForm.h"
@@ -58,6 +60,8 @@ protected:
         TAppFixture::SetUp();
         clock_.SetNow(QDateTime(QDate(2026, 3, 1), QTime(10, 0, 0)));
         SetClock(&clock_);
+        // A line open to a station that says nothing: the test commands follow it.
+        ASSERT_TRUE(line_.StartSerial(root_.path().toStdString())) << line_.Error();
         Start();
     }
     void addRows(int n) {
@@ -65,6 +69,7 @@ protected:
             MainForm->AddMessageRow("Строка", false);
     }
     QString cell(int row, int column) const { return GridCell(MainForm->StringGrid1, row, column); }
+    vesksim::TStation line_;
     TFakeClock clock_;
 };
 

@@ -4,6 +4,7 @@
 #include "Station.h"
 
 #include "app/TMainForm.h"
+#include "app/TShape.h"
 #include "link/Transport.h"
 #include "link/TxBuffer.h"
 #include "platform/Clock.h"
@@ -316,8 +317,12 @@ TEST_F(MenuCommandsTest, ConnectAsksTheAddressAndCancelConnectsNowhere) {
     EXPECT_EQ(Use(Item(MainForm->iConnect)).Text(),
               "line D0 | dialog Enter IP: 192.168.0.100 | status Соединен с: 127.0.0.1");
     ASSERT_TRUE(TcpConnected);
+    tcp.Send({0xCA, 0xA1}); // working, МВ transmitter on
+    ASSERT_TRUE(PumpUntil([] { return MainForm->Shape2->BrushColor() == QColor(Qt::red); }));
     EXPECT_EQ(Use(Item(MainForm->iDisconnect)).Text(), "line - | status ");
     EXPECT_FALSE(TcpConnected);
+    for (TShape* lamp : {MainForm->shPusk, MainForm->Shape2})
+        EXPECT_EQ(lamp->BrushColor().name().toStdString(), "#ffffff") << "disconnected: nothing known";
 
     // Back on the serial interface, the port chosen takes the commands again.
     EXPECT_EQ(Use(Item(MainForm->iComSelect)).Text(), "line -");

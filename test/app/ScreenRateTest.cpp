@@ -1,5 +1,7 @@
 // The main window under a fast stream: the message grid keeps its header, fits its panel
 // and reaches its view once a frame; the bars follow busy and free at the frame rate.
+#include "Station.h"
+
 #include "app/TGauge.h"
 #include "app/TMainForm.h"
 #include "app/TMessageGrid.h"
@@ -34,6 +36,8 @@ protected:
         TAppFixture::SetUp();
         clock_.SetNow(QDateTime(QDate(2026, 3, 1), QTime(10, 0, 0)));
         SetClock(&clock_);
+        // A line open to a station that says nothing: the test commands follow it.
+        ASSERT_TRUE(line_.StartSerial(root_.path().toStdString())) << line_.Error();
         Start();
         grid_ = MainForm->StringGrid1;
     }
@@ -52,6 +56,7 @@ protected:
             QCoreApplication::processEvents();
     }
     int columnsWidth() const { return grid_->columnWidth(0) + grid_->columnWidth(1) + grid_->columnWidth(2); }
+    vesksim::TStation line_;
     TFakeClock clock_;
     TMessageGrid* grid_ = nullptr;
 };

@@ -423,7 +423,8 @@ TEST_F(LinkEndToEnd, PortMenuListsChoosesAndCloses) {
     emit MainForm->IPort->aboutToShow();
     for (QAction* a : MainForm->inom->actions())
         EXPECT_FALSE(a->isChecked()) << "no port is open: none is ticked";
-    EXPECT_TRUE(MainForm->ITest->menuAction()->isEnabled()) << "the menus stay as they were";
+    EXPECT_TRUE(MainForm->N5->menuAction()->isEnabled()) << "the other menus stay as they were";
+    EXPECT_FALSE(MainForm->ITest->menuAction()->isEnabled()) << "no test without a line";
 
     // A closed port leaves the terminal free: with its exclusive flag left set, a user
     // without root rights could not open the station's terminal again.

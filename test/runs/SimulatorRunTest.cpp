@@ -7,8 +7,11 @@
 #include "support/TestUtil.h"
 
 #include "app/TGauge.h"
+#include "app/TShape.h"
 #include "link/Transport.h"
 
+#include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QTextEdit>
@@ -37,9 +40,6 @@ private:
 
 class SimulatorRunTest : public TTestRunFixture {
 protected:
-    void BeforeStart() override {
-        ASSERT_TRUE(station_.StartSerial(root_.path().toStdString())) << station_.Error();
-    }
     void SetUp() override {
         TTestRunFixture::SetUp();
         ASSERT_TRUE(ComPortOpen());
@@ -54,7 +54,6 @@ protected:
         ResetToneFlags();
     }
     bool Sent(const char* hex) const { return station_.WaitFor(FromHex(hex), std::chrono::seconds(5)); }
-    TStation station_;
 };
 
 TEST_F(SimulatorRunTest, TestTwoOnChannelThreeForLocomotiveSendsTheCommandAndWritesTheRow) {
@@ -285,6 +284,65 @@ TEST_F(SimulatorRunTest, LostLineEndsTheTestWithoutAVerdict) {
     EXPECT_LT(clock.MonotonicMs() - start, 70'000);
     EXPECT_EQ(MainForm->StatusText(1), "Тест прерван: связь со станцией потеряна");
     EXPECT_EQ(RunningTest, 0);
+}
+
+// No line is open after the operator's port commands: a restart on an adapter that has gone,
+// or "Прервать соединение". The caption and the lamps say so, as after a lost line, and nothing
+// the operator can reach starts a test that would wait for an answer that cannot come and then
+// journal the radio as faulty.
+TEST_F(SimulatorRunTest, NoTestStartsWhileNoLineIsOpen) {
+    clock_.SetStep(1000); // a test that did start runs out its time at once
+    const auto expectTestCommands = [](bool on) {
+        EXPECT_EQ(MainForm->ITest->menuAction()->isEnabled(), on);
+        EXPECT_EQ(MainForm->IVesk->menuAction()->isEnabled(), on);
+        EXPECT_EQ(MainForm->N9->isEnabled(), on);
+        for (int pos = 0; pos <= 5; ++pos)
+            EXPECT_EQ(MainForm->ToolPositionEnabled(pos), on) << pos;
+        EXPECT_TRUE(MainForm->IPort->menuAction()->isEnabled());
+    };
+    const struct {
+        const char* how;
+        QAction* item;
+        bool deviceGone;
+        const char* caption;
+    } ways[] = {
+        {"Перезапуск", MainForm->N8, true, "Порт "},
+        {"Прервать соединение", MainForm->mClosePort, false, "Порт"},
+    };
+    for (const auto& w : ways) {
+        SCOPED_TRACE(w.how);
+        station_.Send(FromHex("CA A1 C0"));
+        ASSERT_TRUE(PumpUntil([] { return MainForm->Shape2->BrushColor() == QColor(Qt::red); }));
+        if (w.deviceGone)
+            QFile::remove(dev_ + "/ttyUSB0");
+        dialogs_.clear();
+        Choose(w.item);
+        EXPECT_FALSE(ComPortOpen());
+        EXPECT_EQ(dialogs_.size(), w.deviceGone ? 1 : 0);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "no wait cursor once the command is done";
+        EXPECT_EQ(MainForm->IPort->title().toStdString(), w.caption);
+        EXPECT_EQ(MainForm->Label7->text(), "ВЕСК свободен");
+        for (TShape* lamp : {MainForm->shPusk, MainForm->Shape2, MainForm->Shape3})
+            EXPECT_EQ(lamp->BrushColor().name().toStdString(), "#ffffff") << lamp->objectName().toStdString();
+        expectTestCommands(false);
+        for (QAction* a : {MainForm->ITest2, MainForm->ToolButton3, MainForm->N14, MainForm->N9})
+            if (Reachable(a)) {
+                AnswerDialog(1, "1234567", 2);
+                a->trigger();
+            }
+        EXPECT_TRUE(Rows23().isEmpty()) << "no БРАК for a radio that was never tested";
+        EXPECT_TRUE(Rows1().isEmpty());
+
+        // The line back through "Перезапуск": the station answers the reset and the tests
+        // follow it.
+        ASSERT_TRUE(station_.StartSerial(root_.path().toStdString())) << station_.Error();
+        Choose(MainForm->N8);
+        ASSERT_TRUE(ComPortOpen());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "no wait cursor once the port is open";
+        EXPECT_EQ(MainForm->IPort->title(), "Порт ttyUSB0");
+        ASSERT_TRUE(PumpUntil([] { return MainForm->N9->isEnabled(); }));
+        expectTestCommands(true);
+    }
 }
 
 } // namespace
