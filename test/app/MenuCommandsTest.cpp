@@ -317,6 +317,7 @@ TEST_F(MenuCommandsTest, ConnectAsksTheAddressAndCancelConnectsNowhere) {
     EXPECT_EQ(Use(Item(MainForm->iConnect)).Text(),
               "line D0 | dialog Enter IP: 192.168.0.100 | status Соединен с: 127.0.0.1");
     ASSERT_TRUE(TcpConnected);
+    EXPECT_EQ(MainForm->StatusText(1).toStdString(), "") << "the search is told on the link's panel";
     tcp.Send({0xCA, 0xA1}); // working, МВ transmitter on
     ASSERT_TRUE(PumpUntil([] { return MainForm->Shape2->BrushColor() == QColor(Qt::red); }));
     EXPECT_EQ(Use(Item(MainForm->iDisconnect)).Text(), "line - | status ");

@@ -474,6 +474,7 @@ TEST_F(LinkEndToEnd, ScriptedSessionIsLoggedAndDecoded) {
     EXPECT_EQ(TrainNumber, "1234");
 
     Fevery->bCloseFileIn->click();
+    EXPECT_FALSE(RxLog.IsOpen());
     EXPECT_EQ(ReadFile("receive.txt"),
               "C9 92 BC B4 EC 80 80 81 82 83 \n84 80 80 ED CC EA 80 83 80 82 \n83 85 81 89 EB CB C0 ");
 
