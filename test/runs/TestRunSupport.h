@@ -39,7 +39,8 @@ protected:
         clock_.SetNow(QDateTime(QDate(2026, 3, 1), QTime(10, 0, 0)));
         clock_.SetStep(1000); // every reading of the wait clock moves one second on
         SetClock(&clock_);
-        BeforeStart();
+        // The station found on the fake serial port: a test runs only over an open line.
+        ASSERT_TRUE(station_.StartSerial(root_.path().toStdString())) << station_.Error();
         Start(false);
         journal_ = work_ + "/journal/";
         QDir().mkpath(journal_);
@@ -53,11 +54,6 @@ protected:
         ClearBlockNumDigits();
         MainForm->EnableTestControls(true);
         dialogs_.clear();
-    }
-    /// Runs before the program starts: the station to be found on the fake serial port.
-    /// A test runs only over an open line.
-    virtual void BeforeStart() {
-        ASSERT_TRUE(station_.StartSerial(root_.path().toStdString())) << station_.Error();
     }
     void TearDown() override {
         timers_.clear();
