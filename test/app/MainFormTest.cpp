@@ -199,7 +199,8 @@ TEST_F(MainFormTest, TestAndLinkSwitchesWorkByToolBarPosition) {
 TEST_F(MainFormTest, ResetCommandClearsErrorsGridMeasurementsAndWait) {
     DataErrorFlags = 0x0C;
     MainForm->LDataErr->show();
-    MainForm->Gauge2->SetProgress(50);
+    for (TGauge* g : {MainForm->Gauge2, MainForm->Gauge3, MainForm->Gauge4})
+        g->SetProgress(50);
     MainForm->ELevm->setText("3,5");
     MeasuredDeviation[1] = "35";
     SensMv = {'1', "12"};
@@ -212,7 +213,8 @@ TEST_F(MainFormTest, ResetCommandClearsErrorsGridMeasurementsAndWait) {
     MainForm->IResetClick();
     EXPECT_EQ(DataErrorFlags, 0u);
     EXPECT_FALSE(MainForm->LDataErr->isVisible());
-    EXPECT_EQ(MainForm->Gauge2->Progress(), 0);
+    for (TGauge* g : {MainForm->Gauge2, MainForm->Gauge3, MainForm->Gauge4})
+        EXPECT_EQ(g->Progress(), 0) << g->objectName().toStdString();
     EXPECT_TRUE(MainForm->ELevm->text().isEmpty());
     EXPECT_EQ(MeasuredDeviation[1], "00");
     EXPECT_EQ(QString(SensMv.Flag) + SensMv.Osl + SensGmv.Flag + SensGmv.Osl, "000000");

@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -324,6 +325,13 @@ TEST_F(MenuCommandsTest, ConnectAsksTheAddressAndCancelConnectsNowhere) {
     EXPECT_FALSE(TcpConnected);
     for (TShape* lamp : {MainForm->shPusk, MainForm->Shape2})
         EXPECT_EQ(lamp->BrushColor().name().toStdString(), "#ffffff") << "disconnected: nothing known";
+    // An address where nothing listens: the link's panel says so.
+    QTcpServer gone;
+    ASSERT_TRUE(gone.listen(QHostAddress::LocalHost));
+    DeviceTcpPort = gone.serverPort();
+    gone.close();
+    EXPECT_EQ(Use(Item(MainForm->iConnect)).Text(),
+              "line - | dialog Enter IP: 192.168.0.100 | status Соединение не установлено");
 
     // Back on the serial interface, the port chosen takes the commands again.
     EXPECT_EQ(Use(Item(MainForm->iComSelect)).Text(), "line -");
@@ -331,7 +339,7 @@ TEST_F(MenuCommandsTest, ConnectAsksTheAddressAndCancelConnectsNowhere) {
     MainForm->IPort->hide();
     QAction* port = MainForm->inom->findChild<QAction*>("port_ttyUSB0");
     ASSERT_NE(port, nullptr);
-    EXPECT_EQ(Use(Item(port)).Text(), "line D0 | port Порт ttyUSB0");
+    EXPECT_EQ(Use(Item(port)).Text(), "line D0 | port Порт ttyUSB0 | status ");
 }
 
 } // namespace
