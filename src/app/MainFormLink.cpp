@@ -33,11 +33,15 @@ bool ClosePortIfOpen() {
     return true;
 }
 
-void ShowOpenError(QWidget* owner) {
-    QString text = LastOpenErrorText();
-    if (text.isEmpty())
-        text = QStringLiteral("Не удалось открыть порт");
-    MessageDlg(text, TMsgDlgType::Error, mbOK, owner);
+// Why the last opening failed, taken before another opening tells its own reason.
+QString OpenErrorText() {
+    const QString text = LastOpenErrorText();
+    return text.isEmpty() ? QStringLiteral("Не удалось открыть порт") : text;
+}
+
+// The port menu names the open port; with none open it names none, as at start-up.
+QString PortCaption() {
+    return ComPortOpen() ? QStringLiteral("Порт ") + PortName : QStringLiteral("Порт ");
 }
 
 // Writes "Options.dat"; a failure is shown and the command goes on.
@@ -91,11 +95,16 @@ void TMainForm::ICom4Click(QAction* item) {
         item->setChecked(true);
         SaveOptions(this);
         SendReset();
+        IPort->setTitle(PortCaption());
     } else {
-        ShowOpenError(this);
-        OpenComPort(PortName);
+        const QString why = OpenErrorText();
+        // The previous port again; the operator reads why the chosen one failed once the
+        // program shows which port, if any, is open.
+        if (!OpenComPort(PortName))
+            noLineOpen();
+        IPort->setTitle(PortCaption());
+        MessageDlg(why, TMsgDlgType::Error, mbOK, this);
     }
-    IPort->setTitle(QStringLiteral("Порт ") + PortName);
     SetStatusText(0, QString());
 }
 
@@ -108,16 +117,33 @@ void TMainForm::N8Click() {
         EnableLinkMenus(true);
         SaveOptions(this);
         SendReset();
+        IPort->setTitle(PortCaption());
     } else {
-        ShowOpenError(this);
+        // The port stays named for the next "Перезапуск", but the menus say that none is
+        // open, as at start-up and after a lost line.
+        noLineOpen();
+        IPort->setTitle(PortCaption());
+        MessageDlg(OpenErrorText(), TMsgDlgType::Error, mbOK, this);
     }
-    IPort->setTitle(QStringLiteral("Порт ") + PortName);
     SetStatusText(0, QString());
 }
 
 void TMainForm::mClosePortClick() {
     ClosePortIfOpen();
     IPort->setTitle(QStringLiteral("Порт"));
+    // The other menus stay as they were; what needs the station's answer goes off.
+    if (!LineOpen())
+        lineClosed();
+}
+
+void TMainForm::noLineOpen() {
+    EnableLinkMenus(false);
+    lineClosed();
+}
+
+void TMainForm::lineClosed() {
+    LinkView().ShowStationUnknown();
+    applyTestControls(testControlsOn_);
 }
 
 void TMainForm::iTCPselectClick() {
@@ -129,7 +155,7 @@ void TMainForm::iTCPselectClick() {
         PortName = QStringLiteral("TCP");
         SaveOptions(this);
         if (!TcpConnected)
-            EnableLinkMenus(false);
+            noLineOpen();
     }
 }
 
@@ -171,6 +197,8 @@ void TMainForm::iDisconnectClick() {
     if (connected)
         LinkGone();
     EnableLinkMenus(false);
+    if (!LineOpen())
+        lineClosed();
     SetStatusText(0, QString());
 }
 
@@ -227,7 +255,6 @@ void TMainForm::FormDestroy() {
     // A window set made again in the same process (tests) starts from a quiet receiver.
     ResetReceiver();
     ResetEventDecoder();
-    ForgetLostLink();
     try {
         CloseAttenuationTable();
     } catch (const std::exception& e) {

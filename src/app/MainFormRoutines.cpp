@@ -98,17 +98,18 @@ void TMainForm::EnableTestControls(bool flag) {
 }
 
 void TMainForm::applyTestControls(bool flag) {
-    // Once the link is lost the commands that send to the station stay off, and the port
-    // menu on, until a port or connection is opened again: a test ended by the loss must
-    // not offer a start that sends nothing.
-    const bool lost = LinkLost();
-    setMenuEnabled(IPort, flag || lost);
+    // Without an open line (lost, closed by the operator, never opened) the commands that
+    // send to the station stay off, and the port menu on, until a port or connection is
+    // opened: a test sent over no line would wait for an answer that cannot come and then
+    // journal the radio as faulty.
+    const bool line = LineOpen();
+    setMenuEnabled(IPort, flag || !line);
     for (QMenu* m : {IVesk, ITest})
-        setMenuEnabled(m, flag && !lost);
+        setMenuEnabled(m, flag && line);
     const auto actions = ToolBar1->actions();
     for (int i = 0; i <= 5 && i < actions.size(); ++i)
-        actions[i]->setEnabled(flag && !lost);
-    N9->setEnabled(flag && !lost);
+        actions[i]->setEnabled(flag && line);
+    N9->setEnabled(flag && line);
     UpdateServiceMenus(flag);
 }
 

@@ -72,8 +72,8 @@ void SetAbortKind(QPushButton* b, bool abort) {
     b->setIcon(icon.value<QIcon>());
 }
 
-// A wait ended by the loss of the link: the operator reads why on the test's status panel,
-// and the panel's button only acknowledges.
+// A wait ended because no line is open any more: the operator reads why on the test's status
+// panel, and the panel's button only acknowledges.
 void TellLinkLost(QPushButton* button) {
     if (MainForm)
         MainForm->SetStatusText(1, QStringLiteral("Тест прерван: связь со станцией потеряна"));
@@ -173,8 +173,8 @@ void TMainForm::SelfTestRun() {
                 Gauge2->SetProgress(Gauge2->MaxValue());
                 EnableTestControls(true);
             }
-            // The line has gone: what it brought is taken above, and nothing more can come.
-            if (LinkLost())
+            // No line: what it brought is taken above, and nothing more can come.
+            if (!LineOpen())
                 break;
             if (Gauge2->Progress() < Gauge2->MaxValue())
                 Gauge2->SetProgress(std::min(clock.ElapsedSeconds(), Gauge2->MaxValue()));
@@ -182,7 +182,7 @@ void TMainForm::SelfTestRun() {
             if (Gauge2->Progress() >= Gauge2->MaxValue())
                 break;
         }
-        if (!found && TestWaiting && LinkLost()) {
+        if (!found && TestWaiting && !LineOpen()) {
             TellLinkLost(BitBtn3);
         } else if (!found && TestWaiting) {
             SetTextColor(LResult, ResultRed);
@@ -325,8 +325,8 @@ void TMainForm::TestRun23() {
                 WriteToTable2(eventText, r.Code, norma ? "Норма" : "Брак", TestDirection, &result);
                 AddMessageRow(QString(52, u'*'), false);
             }
-            // The line has gone: what it brought is taken above, and nothing more can come.
-            if (LinkLost())
+            // No line: what it brought is taken above, and nothing more can come.
+            if (!LineOpen())
                 break;
             int elapsed = clock.ElapsedSeconds();
             if (answers >= 1 || EndWaitRequest)
@@ -337,7 +337,7 @@ void TMainForm::TestRun23() {
                 break;
         }
         WaitPass(0);
-        if (answers == 0 && TestWaiting && LinkLost()) {
+        if (answers == 0 && TestWaiting && !LineOpen()) {
             TellLinkLost(BitBtn4);
         } else if (answers == 0 && TestWaiting) {
             SetTextColor(Label20, ResultRed);
@@ -450,7 +450,7 @@ void TMainForm::TestBegin1() {
                 EndWaitRequest = false;
                 progress = 3 * TestTimeout[1];
             }
-            if (!TestWaiting || LinkLost())
+            if (!TestWaiting || !LineOpen())
                 progress = limit;
             Gauge4->SetProgress(std::min(progress, limit));
             WaitPass();
@@ -461,7 +461,7 @@ void TMainForm::TestBegin1() {
         Gauge4->hide();
         Label27->hide();
         Label25->setText("Результаты тестирования");
-        if (TestWaiting && LinkLost())
+        if (TestWaiting && !LineOpen())
             TellLinkLost(nullptr);
         SendCommand([] { PutTxByte(0xD0); });
     } catch (const std::exception& e) {

@@ -262,6 +262,11 @@ private:
     void connectHandlers();
     void setMenuEnabled(QMenu* menu, bool on);
     void applyTestControls(bool flag);
+    /// A port command has left no line open: the link menus off, as at start-up.
+    void noLineOpen();
+    /// No line is open: the device panel shows nothing known and what needs the station's
+    /// answer goes off at once, as after a lost line.
+    void lineClosed();
 
     bool shown_ = false;
     bool testControlsOn_ = true;       // as last asked by EnableTestControls

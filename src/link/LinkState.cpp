@@ -3,10 +3,10 @@
 #include "link/Receiver.h"
 #include "link/RxPump.h"
 #include "link/Sound.h"
+#include "link/Transport.h"
 #include "state/LinkView.h"
 
 namespace {
-bool lost = false;
 
 // A sound command or a frame of the old line must not act on the bytes of the next one.
 // A decoder that pumps events may be in the middle of a byte: the reset waits for it.
@@ -21,12 +21,10 @@ void ResetLine() {
 void LinkOpened() {
     DeliverPendingBytes();
     ResetLine();
-    lost = false;
 }
 
 void LinkGone() {
     ResetLine();
-    lost = true;
 }
 
 void LineLost() {
@@ -35,10 +33,6 @@ void LineLost() {
     LinkView().ShowStationUnknown();
 }
 
-bool LinkLost() {
-    return lost;
-}
-
-void ForgetLostLink() {
-    lost = false;
+bool LineOpen() {
+    return TcpSelected ? TcpConnected : ComPortOpen();
 }

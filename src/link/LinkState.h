@@ -1,5 +1,5 @@
 #pragma once
-// What opening and losing the link do to the receive side, and whether the link is lost.
+// What opening and losing the link do to the receive side, and whether a line is open.
 // Both transports call these; the window thread runs them.
 
 /// A port or connection has just been opened: the bytes the old line left queued are
@@ -14,9 +14,7 @@ void LinkGone();
 /// nothing known.
 void LineLost();
 inline constexpr const char* LineLostText = "Связь со станцией потеряна";
-/// True from the loss of the link until a port or connection is opened again. A program
-/// that never had a link has not lost one.
-bool LinkLost();
-/// Forgets a lost link: a main window made again in the same process starts as if none
-/// had been open.
-void ForgetLostLink();
+/// True while the line of the chosen interface is open: the serial port, or the TCP
+/// connection when that interface is chosen. Without it nothing reaches the station and no
+/// answer can come, however the line was closed or whether one was ever open.
+bool LineOpen();

@@ -1,4 +1,6 @@
 // State routines and simple commands of the main window.
+#include "Station.h"
+
 #include "app/TAboutBox.h"
 #include "app/TGauge.h"
 #include "app/TMainForm.h"
@@ -58,6 +60,8 @@ protected:
         TAppFixture::SetUp();
         clock_.SetNow(QDateTime(QDate(2026, 3, 1), QTime(10, 0, 0)));
         SetClock(&clock_);
+        // A line open to a station that says nothing: the test commands follow it.
+        ASSERT_TRUE(line_.StartSerial(root_.path().toStdString())) << line_.Error();
         Start();
     }
     void addRows(int n) {
@@ -65,6 +69,7 @@ protected:
             MainForm->AddMessageRow("Строка", false);
     }
     QString cell(int row, int column) const { return GridCell(MainForm->StringGrid1, row, column); }
+    vesksim::TStation line_;
     TFakeClock clock_;
 };
 
@@ -194,7 +199,8 @@ TEST_F(MainFormTest, TestAndLinkSwitchesWorkByToolBarPosition) {
 TEST_F(MainFormTest, ResetCommandClearsErrorsGridMeasurementsAndWait) {
     DataErrorFlags = 0x0C;
     MainForm->LDataErr->show();
-    MainForm->Gauge2->SetProgress(50);
+    for (TGauge* g : {MainForm->Gauge2, MainForm->Gauge3, MainForm->Gauge4})
+        g->SetProgress(50);
     MainForm->ELevm->setText("3,5");
     MeasuredDeviation[1] = "35";
     SensMv = {'1', "12"};
@@ -207,7 +213,8 @@ TEST_F(MainFormTest, ResetCommandClearsErrorsGridMeasurementsAndWait) {
     MainForm->IResetClick();
     EXPECT_EQ(DataErrorFlags, 0u);
     EXPECT_FALSE(MainForm->LDataErr->isVisible());
-    EXPECT_EQ(MainForm->Gauge2->Progress(), 0);
+    for (TGauge* g : {MainForm->Gauge2, MainForm->Gauge3, MainForm->Gauge4})
+        EXPECT_EQ(g->Progress(), 0) << g->objectName().toStdString();
     EXPECT_TRUE(MainForm->ELevm->text().isEmpty());
     EXPECT_EQ(MeasuredDeviation[1], "00");
     EXPECT_EQ(QString(SensMv.Flag) + SensMv.Osl + SensGmv.Flag + SensGmv.Osl, "000000");

@@ -4,6 +4,7 @@
 #include "Station.h"
 
 #include "app/TMainForm.h"
+#include "app/TShape.h"
 #include "link/Transport.h"
 #include "link/TxBuffer.h"
 #include "platform/Clock.h"
@@ -22,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -316,8 +318,20 @@ TEST_F(MenuCommandsTest, ConnectAsksTheAddressAndCancelConnectsNowhere) {
     EXPECT_EQ(Use(Item(MainForm->iConnect)).Text(),
               "line D0 | dialog Enter IP: 192.168.0.100 | status Соединен с: 127.0.0.1");
     ASSERT_TRUE(TcpConnected);
+    EXPECT_EQ(MainForm->StatusText(1).toStdString(), "") << "the search is told on the link's panel";
+    tcp.Send({0xCA, 0xA1}); // working, МВ transmitter on
+    ASSERT_TRUE(PumpUntil([] { return MainForm->Shape2->BrushColor() == QColor(Qt::red); }));
     EXPECT_EQ(Use(Item(MainForm->iDisconnect)).Text(), "line - | status ");
     EXPECT_FALSE(TcpConnected);
+    for (TShape* lamp : {MainForm->shPusk, MainForm->Shape2})
+        EXPECT_EQ(lamp->BrushColor().name().toStdString(), "#ffffff") << "disconnected: nothing known";
+    // An address where nothing listens: the link's panel says so.
+    QTcpServer gone;
+    ASSERT_TRUE(gone.listen(QHostAddress::LocalHost));
+    DeviceTcpPort = gone.serverPort();
+    gone.close();
+    EXPECT_EQ(Use(Item(MainForm->iConnect)).Text(),
+              "line - | dialog Enter IP: 192.168.0.100 | status Соединение не установлено");
 
     // Back on the serial interface, the port chosen takes the commands again.
     EXPECT_EQ(Use(Item(MainForm->iComSelect)).Text(), "line -");
@@ -325,7 +339,7 @@ TEST_F(MenuCommandsTest, ConnectAsksTheAddressAndCancelConnectsNowhere) {
     MainForm->IPort->hide();
     QAction* port = MainForm->inom->findChild<QAction*>("port_ttyUSB0");
     ASSERT_NE(port, nullptr);
-    EXPECT_EQ(Use(Item(port)).Text(), "line D0 | port Порт ttyUSB0");
+    EXPECT_EQ(Use(Item(port)).Text(), "line D0 | port Порт ttyUSB0 | status ");
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 // The main window under a fast stream: the message grid keeps its header, fits its panel
 // and reaches its view once a frame; the bars follow busy and free at the frame rate.
+#include "Station.h"
+
 #include "app/TGauge.h"
 #include "app/TMainForm.h"
 #include "app/TMessageGrid.h"
@@ -14,6 +16,7 @@
 #include "voice/TFCall.h"
 
 #include <QAbstractItemModel>
+#include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -25,8 +28,21 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolBar>
+#include <cstring>
+#include <memory>
 
 namespace {
+
+// What Qt's model checker finds wrong in a model (rows announced that it does not have,
+// indexes out of range), each finding a line.
+QStringList modelFaults;
+QtMessageHandler passOn = nullptr;
+void TakeModelFaults(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (context.category && std::strcmp(context.category, "qt.modeltest") == 0)
+        modelFaults << text;
+    else if (passOn)
+        passOn(type, context, text);
+}
 
 class ScreenRateTest : public TAppFixture {
 protected:
@@ -34,10 +50,20 @@ protected:
         TAppFixture::SetUp();
         clock_.SetNow(QDateTime(QDate(2026, 3, 1), QTime(10, 0, 0)));
         SetClock(&clock_);
+        // A line open to a station that says nothing: the test commands follow it.
+        ASSERT_TRUE(line_.StartSerial(root_.path().toStdString())) << line_.Error();
         Start();
         grid_ = MainForm->StringGrid1;
+        // The view is told of every change of the grid's model exactly as the model makes it.
+        modelFaults.clear();
+        passOn = qInstallMessageHandler(TakeModelFaults);
+        modelCheck_ = std::make_unique<QAbstractItemModelTester>(
+            grid_->model(), QAbstractItemModelTester::FailureReportingMode::Warning);
     }
     void TearDown() override {
+        modelCheck_.reset();
+        qInstallMessageHandler(passOn);
+        EXPECT_TRUE(modelFaults.isEmpty()) << modelFaults.join('\n').toStdString();
         SetClock(nullptr);
         TAppFixture::TearDown();
     }
@@ -52,8 +78,10 @@ protected:
             QCoreApplication::processEvents();
     }
     int columnsWidth() const { return grid_->columnWidth(0) + grid_->columnWidth(1) + grid_->columnWidth(2); }
+    vesksim::TStation line_;
     TFakeClock clock_;
     TMessageGrid* grid_ = nullptr;
+    std::unique_ptr<QAbstractItemModelTester> modelCheck_;
 };
 
 TEST_F(ScreenRateTest, GridKeepsItsHeaderAndFitsItsPanel) {

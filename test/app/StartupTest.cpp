@@ -46,6 +46,9 @@ TEST_F(StartupTest, EmptyFolderWithoutAdapterStartsSilentlyWithNoLink) {
     EXPECT_TRUE(PortName.isEmpty());
     EXPECT_EQ(MainForm->IPort->title(), QString("Порт "));
 
+    // No line, no test: the end of a wait or the station's free report asks in vain for the
+    // commands that need the station's answer.
+    MainForm->EnableTestControls(true);
     EXPECT_TRUE(menuEnabled(MainForm->IPort));
     EXPECT_TRUE(menuEnabled(MainForm->IDB));
     EXPECT_TRUE(menuEnabled(MainForm->N4));
@@ -56,6 +59,7 @@ TEST_F(StartupTest, EmptyFolderWithoutAdapterStartsSilentlyWithNoLink) {
         EXPECT_FALSE(MainForm->ToolPositionEnabled(pos)) << pos;
     EXPECT_TRUE(MainForm->ToolPositionEnabled(9));
     EXPECT_TRUE(MainForm->ToolPositionEnabled(10));
+    EXPECT_FALSE(MainForm->N9->isEnabled());
 
     // The access rule at first show: nothing privileged, the hourly items hidden.
     EXPECT_FALSE(MainForm->mPeriodicTest2->isVisible());

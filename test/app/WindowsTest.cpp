@@ -57,11 +57,12 @@ protected:
         SetClock(&clock_);
         Start();
     }
-    /// Shows a window, checks its texts and saves its picture as <name>.png.
+    /// Shows a window, checks its texts and that none of its controls stands on another,
+    /// and saves its picture as <name>.png.
     QStringList Look(QWidget* w, const QString& name, const QSet<QString>& skip = {}) {
         w->show();
         QCoreApplication::processEvents();
-        QStringList wrong = TextsThatDoNotFit(w, skip);
+        QStringList wrong = TextsThatDoNotFit(w, skip) + OverlappingChildren(w);
         for (QString& line : wrong)
             line.prepend(name + ": ");
         EXPECT_TRUE(w->grab().save(QString(VESK_BINARY_DIR) + "/window-" + name + ".png"))

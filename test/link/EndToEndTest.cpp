@@ -423,7 +423,8 @@ TEST_F(LinkEndToEnd, PortMenuListsChoosesAndCloses) {
     emit MainForm->IPort->aboutToShow();
     for (QAction* a : MainForm->inom->actions())
         EXPECT_FALSE(a->isChecked()) << "no port is open: none is ticked";
-    EXPECT_TRUE(MainForm->ITest->menuAction()->isEnabled()) << "the menus stay as they were";
+    EXPECT_TRUE(MainForm->N5->menuAction()->isEnabled()) << "the other menus stay as they were";
+    EXPECT_FALSE(MainForm->ITest->menuAction()->isEnabled()) << "no test without a line";
 
     // A closed port leaves the terminal free: with its exclusive flag left set, a user
     // without root rights could not open the station's terminal again.
@@ -473,6 +474,7 @@ TEST_F(LinkEndToEnd, ScriptedSessionIsLoggedAndDecoded) {
     EXPECT_EQ(TrainNumber, "1234");
 
     Fevery->bCloseFileIn->click();
+    EXPECT_FALSE(RxLog.IsOpen());
     EXPECT_EQ(ReadFile("receive.txt"),
               "C9 92 BC B4 EC 80 80 81 82 83 \n84 80 80 ED CC EA 80 83 80 82 \n83 85 81 89 EB CB C0 ");
 

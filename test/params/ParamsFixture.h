@@ -14,9 +14,6 @@
 
 class TParamsFixture : public TTestRunFixture {
 protected:
-    void BeforeStart() override {
-        ASSERT_TRUE(station_.StartSerial(root_.path().toStdString())) << station_.Error();
-    }
     void SetUp() override {
         TTestRunFixture::SetUp();
         ASSERT_TRUE(ComPortOpen());
@@ -73,6 +70,4 @@ protected:
         combo->setCurrentIndex(item);
         emit combo->activated(item);
     }
-
-    vesksim::TStation station_;
 };

@@ -7,8 +7,11 @@
 #include "support/TestUtil.h"
 
 #include "app/TGauge.h"
+#include "app/TShape.h"
 #include "link/Transport.h"
 
+#include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QTextEdit>
@@ -37,9 +40,6 @@ private:
 
 class SimulatorRunTest : public TTestRunFixture {
 protected:
-    void BeforeStart() override {
-        ASSERT_TRUE(station_.StartSerial(root_.path().toStdString())) << station_.Error();
-    }
     void SetUp() override {
         TTestRunFixture::SetUp();
         ASSERT_TRUE(ComPortOpen());
@@ -54,7 +54,6 @@ protected:
         ResetToneFlags();
     }
     bool Sent(const char* hex) const { return station_.WaitFor(FromHex(hex), std::chrono::seconds(5)); }
-    TStation station_;
 };
 
 TEST_F(SimulatorRunTest, TestTwoOnChannelThreeForLocomotiveSendsTheCommandAndWritesTheRow) {
@@ -285,6 +284,65 @@ TEST_F(SimulatorRunTest, LostLineEndsTheTestWithoutAVerdict) {
     EXPECT_LT(clock.MonotonicMs() - start, 70'000);
     EXPECT_EQ(MainForm->StatusText(1), "Тест прерван: связь со станцией потеряна");
     EXPECT_EQ(RunningTest, 0);
+}
+
+// No line is open after the operator's port commands: a restart on an adapter that has gone,
+// or "Прервать соединение". The caption and the lamps say so, as after a lost line, and nothing
+// the operator can reach starts a test that would wait for an answer that cannot come and then
+// journal the radio as faulty.
+TEST_F(SimulatorRunTest, NoTestStartsWhileNoLineIsOpen) {
+    clock_.SetStep(1000); // a test that did start runs out its time at once
+    // The commands that need the station's answer, as far as the operator can reach them.
+    const auto reachable = [] {
+        QStringList names;
+        for (QAction* a :
+             {MainForm->N14, MainForm->ITest1, MainForm->ITest2, MainForm->ITest3, MainForm->N9,
+              MainForm->IReset, MainForm->ToolButton1, MainForm->ToolButton2, MainForm->ToolButton3})
+            if (Reachable(a))
+                names << a->objectName();
+        return names.join(' ').toStdString();
+    };
+    const std::string all = "N14 ITest1 ITest2 ITest3 N9 IReset ToolButton1 ToolButton2 ToolButton3";
+    // A port that cannot be opened leaves the link menus off, as at start-up; the operator's
+    // close leaves the other menus as they were.
+    const struct {
+        QAction* item;
+        bool deviceGone;
+        const char* caption;
+        bool tools;
+    } ways[] = {{MainForm->N8, true, "Порт ", false}, {MainForm->mClosePort, false, "Порт", true}};
+    for (const auto& w : ways) {
+        SCOPED_TRACE(w.item->text().toStdString());
+        station_.Send(FromHex("CA A1 C0"));
+        ASSERT_TRUE(PumpUntil([] { return MainForm->Shape2->BrushColor() == QColor(Qt::red); }));
+        if (w.deviceGone)
+            QFile::remove(dev_ + "/ttyUSB0");
+        dialogs_.clear();
+        Choose(w.item);
+        EXPECT_FALSE(ComPortOpen());
+        EXPECT_EQ(dialogs_.size(), w.deviceGone ? 1 : 0);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "no wait cursor once the command is done";
+        EXPECT_EQ(MainForm->IPort->title().toStdString(), w.caption);
+        EXPECT_EQ(MainForm->Label7->text(), "ВЕСК свободен");
+        for (TShape* lamp : {MainForm->shPusk, MainForm->Shape2, MainForm->Shape3})
+            EXPECT_EQ(lamp->BrushColor().name().toStdString(), "#ffffff") << lamp->objectName().toStdString();
+        EXPECT_EQ(reachable(), "");
+        EXPECT_TRUE(Reachable(MainForm->N8)) << "the port can be opened again";
+        EXPECT_EQ(MainForm->N5->menuAction()->isEnabled(), w.tools);
+        if (Reachable(MainForm->ITest2)) {
+            AnswerDialog(1, "1234567", 2);
+            MainForm->ITest2->trigger();
+        }
+        EXPECT_TRUE(Rows23().isEmpty()) << "no БРАК for a radio that was never tested";
+
+        // The line back through "Перезапуск": the station answers the reset, the tests follow.
+        ASSERT_TRUE(station_.StartSerial(root_.path().toStdString())) << station_.Error();
+        Choose(MainForm->N8);
+        ASSERT_TRUE(ComPortOpen());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "no wait cursor once the port is open";
+        EXPECT_EQ(MainForm->IPort->title(), "Порт ttyUSB0");
+        EXPECT_TRUE(PumpUntil([&] { return reachable() == all; })) << reachable();
+    }
 }
 
 } // namespace

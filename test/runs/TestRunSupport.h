@@ -1,6 +1,9 @@
 #pragma once
-// A started program with a driven clock, the journal in the test's folder and helpers
-// that answer the test dialog and deliver result frames while a wait runs.
+// A started program with a driven clock, a station on its line (silent unless a test
+// gives it answers), the journal in the test's folder and helpers that answer the test
+// dialog and deliver result frames while a wait runs.
+
+#include "Station.h"
 
 #include "app/TMainForm.h"
 #include "journal/TfBlockNum.h"
@@ -36,7 +39,8 @@ protected:
         clock_.SetNow(QDateTime(QDate(2026, 3, 1), QTime(10, 0, 0)));
         clock_.SetStep(1000); // every reading of the wait clock moves one second on
         SetClock(&clock_);
-        BeforeStart();
+        // The station found on the fake serial port: a test runs only over an open line.
+        ASSERT_TRUE(station_.StartSerial(root_.path().toStdString())) << station_.Error();
         Start(false);
         journal_ = work_ + "/journal/";
         QDir().mkpath(journal_);
@@ -51,8 +55,6 @@ protected:
         MainForm->EnableTestControls(true);
         dialogs_.clear();
     }
-    /// Runs before the program starts (a station to be found on the fake serial port).
-    virtual void BeforeStart() {}
     void TearDown() override {
         timers_.clear();
         TAppFixture::TearDown();
@@ -84,6 +86,25 @@ protected:
                  FTestDlg->ComboBox1->setCurrentIndex(channelItem);
                  (ok ? FTestDlg->BitBtn1 : FTestDlg->BitBtn2)->click();
              });
+    }
+    /// A menu item or tool button the operator can use: it and every menu above it shown
+    /// and enabled.
+    static bool Reachable(QAction* a) {
+        for (QAction* step = a; step;) {
+            if (!step->isVisible() || !step->isEnabled())
+                return false;
+            QAction* up = nullptr;
+            for (QObject* o : step->associatedObjects())
+                if (auto* menu = qobject_cast<QMenu*>(o))
+                    up = menu->menuAction();
+            step = up;
+        }
+        return true;
+    }
+    /// Chooses a menu item as the operator does; a failure when it cannot be reached.
+    static void Choose(QAction* a) {
+        ASSERT_TRUE(Reachable(a)) << "not reachable: " << a->text().toStdString();
+        a->trigger();
     }
     /// A complete frame as the byte receiver hands it to the decoder.
     static TFrame MakeFrame(uint8_t code, std::initializer_list<uint8_t> nibbles) {
@@ -124,6 +145,7 @@ protected:
     /// The message grid's last row text.
     static QString LastGridText() { return GridCell(MainForm->StringGrid1, MessageCount, 2); }
 
+    vesksim::TStation station_;
     TFakeClock clock_;
     QString journal_;
     std::vector<std::unique_ptr<QTimer>> timers_;

@@ -368,7 +368,9 @@ TEST_F(TestRunTest, TestOneRunsSeventySecondsAndEndsWithTheResetByte) {
     LocoNumber = "1234567";
     AnswerDialog(1, "1234567", 0);
     int gaugeAfterNoConfirmation = -1;
+    bool testsOffMeanwhile = false;
     WhileWaiting([&] {
+        testsOffMeanwhile = !MainForm->ITest->menuAction()->isEnabled() && !MainForm->ToolPositionEnabled(0);
         Handle(0xEA, {0, 3, 0, 2, 3, 5, 1, 9}); // the deviation measured during the test
         Deliver("0000012", 1);                  // taken by no wait: named when the next test starts
         EndWaitRequest = true;
@@ -382,6 +384,7 @@ TEST_F(TestRunTest, TestOneRunsSeventySecondsAndEndsWithTheResetByte) {
     MainForm->ToolButton1Click();
     EXPECT_GE(clock_.MonotonicMs() - start, 70'000) << "0xAB does not end test 1";
     EXPECT_EQ(gaugeAfterNoConfirmation, 60);
+    EXPECT_TRUE(testsOffMeanwhile) << "no second test while test 1 runs";
     EXPECT_EQ(Sent(1), "D0");
     EXPECT_TRUE(Rows1().isEmpty());
     EXPECT_TRUE(Rows23().isEmpty());
