@@ -1,5 +1,6 @@
 // vesk-sim as a maintainer runs it: a signal ends it at any line of a script, after the
 // script the line stays up with the station answering, and it leaves no folder behind.
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -66,6 +67,24 @@ protected:
         out_ += QString::fromUtf8(sim_.readAllStandardOutput());
         return ended;
     }
+    /// Opens the program's end of the line, raw; -1 when it cannot.
+    int OpenLine() {
+        const int fd = ::open(QDir(dir_.filePath("line/dev")).filePath("ttyUSB0").toLocal8Bit().constData(),
+                              O_RDWR | O_NOCTTY | O_NONBLOCK);
+        termios tio{};
+        if (fd >= 0 && ::tcgetattr(fd, &tio) == 0) {
+            ::cfmakeraw(&tio);
+            ::tcsetattr(fd, TCSANOW, &tio);
+        }
+        return fd;
+    }
+    /// What the station has sent within 100 ms.
+    static QByteArray ReadLine(int fd) {
+        pollfd p{fd, POLLIN, 0};
+        char buf[256];
+        const ssize_t n = ::poll(&p, 1, 100) > 0 ? ::read(fd, buf, sizeof buf) : 0;
+        return n > 0 ? QByteArray(buf, n) : QByteArray();
+    }
     QTemporaryDir dir_;
     QProcess sim_;
     QString out_;
@@ -99,13 +118,8 @@ TEST_F(SimulatorToolTest, AfterTheScriptTheLineStaysUpAndTheStationAnswers) {
 
     // The program's end of the line: a reset byte is answered with "free", "working" and
     // the heartbeat, and the heartbeat comes again while the line is held.
-    const int fd = ::open(QDir(dir_.filePath("line/dev")).filePath("ttyUSB0").toLocal8Bit().constData(),
-                          O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const int fd = OpenLine();
     ASSERT_GE(fd, 0);
-    termios tio{};
-    ASSERT_EQ(::tcgetattr(fd, &tio), 0);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(fd, TCSANOW, &tio);
     const unsigned char reset = 0xD0;
     ASSERT_EQ(::write(fd, &reset, 1), 1);
     QByteArray got;
@@ -113,21 +127,50 @@ TEST_F(SimulatorToolTest, AfterTheScriptTheLineStaysUpAndTheStationAnswers) {
         const qsizetype at = got.indexOf("\xC0\xCA\xCB");
         return at >= 0 && got.indexOf('\xCB', at + 3) >= 0;
     };
-    for (int i = 0; i < 200 && !answeredAndBeatAgain(); ++i) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 100) > 0) {
-            char buf[64];
-            const ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n > 0)
-                got.append(buf, n);
-        }
-    }
+    for (int i = 0; i < 200 && !answeredAndBeatAgain(); ++i)
+        got += ReadLine(fd);
     ::close(fd);
     EXPECT_TRUE(answeredAndBeatAgain()) << got.toHex(' ').toStdString();
     ASSERT_TRUE(StopWith(SIGTERM));
     EXPECT_EQ(sim_.exitCode(), 0);
     EXPECT_TRUE(out_.endsWith("# stopped\n"))
         << "a signal while answering is told too: " << out_.toStdString();
+}
+
+// A test the program starts is answered in pieces; the heartbeat, due every two seconds,
+// used to land between them and break the frame it fell in (a result lost).
+TEST_F(SimulatorToolTest, TheHeartbeatNeverFallsInsideAFrame) {
+    Start(QString());
+    ASSERT_TRUE(WaitForOutput("# answering as a station")) << out_.toStdString();
+    const int fd = OpenLine();
+    ASSERT_GE(fd, 0);
+    // Test starts one after another, so that the station is always sending a reply, until
+    // five heartbeats have come.
+    const QByteArray start = QByteArray::fromHex("E280808080808080 82E3");
+    int started = 0, ended = 0, beats = 0;
+    bool inFrame = false;
+    QByteArray got, broken;
+    for (QDeadlineTimer deadline(60000); beats < 5 && !deadline.hasExpired();) {
+        while (started < ended + 2) {
+            ASSERT_EQ(::write(fd, start.constData(), size_t(start.size())), start.size());
+            ++started;
+        }
+        for (const char c : ReadLine(fd)) {
+            const auto b = uchar(c);
+            got += c;
+            beats += b == 0xCB;
+            ended += b == 0xC0;
+            if (b == 0xCB && inFrame)
+                broken = got.right(12);
+            if (b >= 0xE0)
+                inFrame = !(b & 1);
+            else if (b < 0x80 || b > 0x8F)
+                inFrame = false;
+        }
+    }
+    ::close(fd);
+    EXPECT_EQ(beats, 5) << ended << " replies";
+    EXPECT_TRUE(broken.isEmpty()) << "a heartbeat inside a frame: " << broken.toHex(' ').toStdString();
 }
 
 TEST_F(SimulatorToolTest, ArgumentsAreTakenAsDocumented) {

@@ -271,8 +271,31 @@ int TStation::peerFd() const {
 
 bool TStation::Send(const TBytes& bytes) {
     std::lock_guard lock(sendMutex_);
+    return writeLocked(bytes);
+}
+
+bool TStation::SendBetweenFrames(const TBytes& bytes, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(sendMutex_);
+    if (!frameClosed_.wait_for(lock, timeout, [&] { return !frameOpen_; }))
+        return false;
+    return writeLocked(bytes);
+}
+
+bool TStation::writeLocked(const TBytes& bytes) {
     const int fd = peerFd();
-    return fd >= 0 && WriteAll(fd, bytes.data(), bytes.size());
+    const bool ok = fd >= 0 && WriteAll(fd, bytes.data(), bytes.size());
+    // An opening byte begins a frame; any byte but a digit ends it, closing or breaking it.
+    for (uint8_t b : bytes)
+        if (IsOpener(b))
+            frameOpen_ = true;
+        else if (!IsDigit(b))
+            frameOpen_ = false;
+    // Where a failed write stopped is not known: nothing waits for that frame to close.
+    if (!ok)
+        frameOpen_ = false;
+    if (!frameOpen_)
+        frameClosed_.notify_all();
+    return ok;
 }
 
 bool TStation::SendSplit(const TBytes& bytes, size_t chunk, std::chrono::milliseconds pause) {
@@ -290,6 +313,10 @@ bool TStation::SendSplit(const TBytes& bytes, size_t chunk, std::chrono::millise
 void TStation::HangUp(bool abortive) {
     // A send in progress ends within its own 5 s; the hang-up waits for it no longer.
     std::unique_lock send(sendMutex_, std::chrono::seconds(6));
+    if (send.owns_lock()) {
+        frameOpen_ = false; // a frame cut by the hang-up is never closed
+        frameClosed_.notify_all();
+    }
     std::unique_lock lock(mutex_);
     // The station's thread closes the descriptors: it may be polling them right now.
     hangup_ = abortive ? 2 : 1;
