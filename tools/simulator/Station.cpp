@@ -276,8 +276,7 @@ bool TStation::Send(const TBytes& bytes) {
 
 bool TStation::SendBetweenFrames(const TBytes& bytes, std::chrono::milliseconds timeout) {
     std::unique_lock lock(sendMutex_);
-    if (!frameClosed_.wait_for(lock, timeout, [&] { return !frameOpen_; }))
-        return false;
+    frameClosed_.wait_for(lock, timeout, [&] { return !frameOpen_; });
     return writeLocked(bytes);
 }
 
@@ -290,9 +289,6 @@ bool TStation::writeLocked(const TBytes& bytes) {
             frameOpen_ = true;
         else if (!IsDigit(b))
             frameOpen_ = false;
-    // Where a failed write stopped is not known: nothing waits for that frame to close.
-    if (!ok)
-        frameOpen_ = false;
     if (!frameOpen_)
         frameClosed_.notify_all();
     return ok;
@@ -313,10 +309,6 @@ bool TStation::SendSplit(const TBytes& bytes, size_t chunk, std::chrono::millise
 void TStation::HangUp(bool abortive) {
     // A send in progress ends within its own 5 s; the hang-up waits for it no longer.
     std::unique_lock send(sendMutex_, std::chrono::seconds(6));
-    if (send.owns_lock()) {
-        frameOpen_ = false; // a frame cut by the hang-up is never closed
-        frameClosed_.notify_all();
-    }
     std::unique_lock lock(mutex_);
     // The station's thread closes the descriptors: it may be polling them right now.
     hangup_ = abortive ? 2 : 1;

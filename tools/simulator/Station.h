@@ -63,9 +63,9 @@ public:
 
     /// Sends bytes to the program at once.
     bool Send(const TBytes& bytes);
-    /// Sends bytes at once unless a frame that a send has begun is still open (a reply going
-    /// out in pieces): then waits for its closing byte, at most timeout. False when the frame
-    /// stays open that long or the bytes cannot be sent.
+    /// Sends bytes between frames: while a frame that a send has begun is open (a reply going
+    /// out in pieces), waits for its closing byte first, at most timeout (a frame open longer
+    /// has been given up). False when the bytes cannot be sent.
     bool SendBetweenFrames(const TBytes& bytes, std::chrono::milliseconds timeout);
     /// Sends bytes in pieces of at most chunk bytes with a pause between, so that the
     /// program reads them across several reads.

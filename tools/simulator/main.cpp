@@ -163,16 +163,12 @@ int main(int argc, char** argv) {
     std::printf("# answering as a station; Ctrl+C ends\n");
     std::fflush(stdout);
     int tick = 0;
-    bool beatDue = false;
     while (!stopped()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         // A heartbeat every two seconds while the program holds the line, between the frames
-        // of a reply going out in pieces: inside one it would break the frame. A beat that a
-        // frame holds back goes at the next tick.
-        if (++tick % 20 == 0)
-            beatDue = station.PeerConnected();
-        if (beatDue && station.SendBetweenFrames({0xCB}, std::chrono::seconds(1)))
-            beatDue = false;
+        // of a reply going out in pieces: inside one it would break the frame.
+        if (++tick % 20 == 0 && station.PeerConnected())
+            station.SendBetweenFrames({0xCB}, std::chrono::seconds(1));
     }
     std::printf("# stopped\n");
     return 0;
