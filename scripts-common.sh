@@ -1,4 +1,4 @@
-# Shared by run.sh and test.sh: installs what is missing and builds.
+# Shared by run.sh and test.sh (and the fuzzing script): installs what is missing and builds.
 set -euo pipefail
 # The folder the user ran the script from: the program is started there (its "current
 # folder", where Options.dat, params.txt and the hex logs are kept).
@@ -11,9 +11,13 @@ PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev libqt
     fonts-dejavu-core fonts-liberation2 qt6-translations-l10n poppler-utils sqlite3 xvfb xauth
     libxcb1-dev pkgconf x11-apps)
 
+# install_missing [PACKAGE...]: installs those of the packages named (the scripts' own when
+# none are) that are not installed yet.
 install_missing() {
+    local wanted=("$@")
+    [ $# -eq 0 ] && wanted=("${PACKAGES[@]}")
     local missing=()
-    for p in "${PACKAGES[@]}"; do
+    for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0

@@ -1,6 +1,8 @@
 // vesk-sim as a maintainer runs it: a signal ends it at any line of a script, after the
 // script the line stays up with the station answering, and it leaves no folder behind.
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -66,6 +68,24 @@ protected:
         out_ += QString::fromUtf8(sim_.readAllStandardOutput());
         return ended;
     }
+    /// Opens the program's end of the line, raw; -1 when it cannot.
+    int OpenLine() {
+        const int fd = ::open(QDir(dir_.filePath("line/dev")).filePath("ttyUSB0").toLocal8Bit().constData(),
+                              O_RDWR | O_NOCTTY | O_NONBLOCK);
+        termios tio{};
+        if (fd >= 0 && ::tcgetattr(fd, &tio) == 0) {
+            ::cfmakeraw(&tio);
+            ::tcsetattr(fd, TCSANOW, &tio);
+        }
+        return fd;
+    }
+    /// What the station has sent within 100 ms.
+    static QByteArray ReadLine(int fd) {
+        pollfd p{fd, POLLIN, 0};
+        char buf[256];
+        const ssize_t n = ::poll(&p, 1, 100) > 0 ? ::read(fd, buf, sizeof buf) : 0;
+        return n > 0 ? QByteArray(buf, n) : QByteArray();
+    }
     QTemporaryDir dir_;
     QProcess sim_;
     QString out_;
@@ -99,13 +119,8 @@ TEST_F(SimulatorToolTest, AfterTheScriptTheLineStaysUpAndTheStationAnswers) {
 
     // The program's end of the line: a reset byte is answered with "free", "working" and
     // the heartbeat, and the heartbeat comes again while the line is held.
-    const int fd = ::open(QDir(dir_.filePath("line/dev")).filePath("ttyUSB0").toLocal8Bit().constData(),
-                          O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const int fd = OpenLine();
     ASSERT_GE(fd, 0);
-    termios tio{};
-    ASSERT_EQ(::tcgetattr(fd, &tio), 0);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(fd, TCSANOW, &tio);
     const unsigned char reset = 0xD0;
     ASSERT_EQ(::write(fd, &reset, 1), 1);
     QByteArray got;
@@ -113,21 +128,63 @@ TEST_F(SimulatorToolTest, AfterTheScriptTheLineStaysUpAndTheStationAnswers) {
         const qsizetype at = got.indexOf("\xC0\xCA\xCB");
         return at >= 0 && got.indexOf('\xCB', at + 3) >= 0;
     };
-    for (int i = 0; i < 200 && !answeredAndBeatAgain(); ++i) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 100) > 0) {
-            char buf[64];
-            const ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n > 0)
-                got.append(buf, n);
-        }
-    }
+    for (int i = 0; i < 200 && !answeredAndBeatAgain(); ++i)
+        got += ReadLine(fd);
     ::close(fd);
     EXPECT_TRUE(answeredAndBeatAgain()) << got.toHex(' ').toStdString();
     ASSERT_TRUE(StopWith(SIGTERM));
     EXPECT_EQ(sim_.exitCode(), 0);
     EXPECT_TRUE(out_.endsWith("# stopped\n"))
         << "a signal while answering is told too: " << out_.toStdString();
+}
+
+// A test the program starts is answered in pieces; the heartbeat, due every two seconds,
+// used to land between them and break the frame it fell in (a result lost).
+TEST_F(SimulatorToolTest, TheHeartbeatNeverFallsInsideAFrame) {
+    Start(QString());
+    ASSERT_TRUE(WaitForOutput("# answering as a station")) << out_.toStdString();
+    const int fd = OpenLine();
+    ASSERT_GE(fd, 0);
+    // Starts of test 3 a few ahead, so that the station is always sending a reply (a slow
+    // reader here leaves it no pause between two), until five heartbeats have come.
+    const QByteArray start = QByteArray::fromHex("E280808080808080 83E3");
+    int started = 0, ended = 0, beats = 0;
+    bool inFrame = false;
+    QByteArray got, broken;
+    QElapsedTimer clock;
+    qint64 shortestGap = LLONG_MAX;
+    for (QDeadlineTimer deadline(60000); beats < 5 && !deadline.hasExpired();) {
+        while (started < ended + 4) {
+            ASSERT_EQ(::write(fd, start.constData(), size_t(start.size())), start.size());
+            ++started;
+        }
+        for (const char c : ReadLine(fd)) {
+            const auto b = uchar(c);
+            got += c;
+            ended += b == 0xC0;
+            if (b == 0xCB) {
+                ++beats;
+                if (inFrame)
+                    broken = got.right(12);
+                if (clock.isValid())
+                    shortestGap = std::min(shortestGap, clock.restart());
+                else
+                    clock.start();
+            }
+            if (b >= 0xE0)
+                inFrame = !(b & 1);
+            else if (b < 0x80 || b > 0x8F)
+                inFrame = false;
+        }
+    }
+    ::close(fd);
+    ASSERT_EQ(beats, 5) << ended << " replies";
+    EXPECT_TRUE(broken.isEmpty()) << "a heartbeat inside a frame: " << broken.toHex(' ').toStdString();
+    // Every reply is test 3's (its result frame is the start's bytes). The beats keep their
+    // two seconds: load only stretches them, and a beat that a frame held back shortens the
+    // next gap by no more than that frame took.
+    EXPECT_TRUE(ended > 0 && got.count(start) >= ended) << ended << " replies";
+    EXPECT_GT(shortestGap, 500);
 }
 
 TEST_F(SimulatorToolTest, ArgumentsAreTakenAsDocumented) {

@@ -16,18 +16,23 @@ if ! why=$("$server" start 2>&1); then
     [ "$skip" = skip ] && exit 77
     exit 1
 fi
-"$server" stop >/dev/null
-rm -rf "$VESK_SOUND_DIR"
 failed=0
 fail() {
     echo "FAILED: $*"
     failed=1
 }
+left() { ls -A "$VESK_SOUND_DIR" | tr '\n' ' '; }
+
+# "stop" ends the daemon and leaves nothing of it.
+"$server" stop >/dev/null || fail "stop failed"
+"$server" check && fail "the daemon still answers after stop"
+[ -e "$VESK_SOUND_DIR" ] && fail "stop left its folder: $(left)"
+rm -rf "$VESK_SOUND_DIR"
 
 # Started by the run: it answers to the command, and is gone with its folder afterwards.
 "$server" run "$server" check || fail "the command did not find the server answering"
 "$server" check && fail "the daemon the run started still answers"
-[ -e "$VESK_SOUND_DIR" ] && fail "its folder is left: $(ls -A "$VESK_SOUND_DIR" | tr '\n' ' ')"
+[ -e "$VESK_SOUND_DIR" ] && fail "its folder is left: $(left)"
 
 # The command's failure is the run's, and the daemon is stopped all the same.
 "$server" run sh -c 'exit 3'

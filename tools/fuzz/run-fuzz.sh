@@ -1,14 +1,19 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Fuzzes the byte receiver and its decoders with libFuzzer for a set time.
 #   tools/fuzz/run-fuzz.sh [SECONDS] [JOBS]       (default 600 s, 1 job)
-# Configures a clang build in build-fuzz/ with the whole core instrumented (address and
-# undefined-behaviour sanitizers, fuzzer coverage), then runs the fuzzer on a copy of the
-# seed corpus; new inputs it finds go to build-fuzz/corpus, crashes to build-fuzz/.
-set -eu
+# Installs clang and its sanitizer and fuzzer runtimes when missing, as run.sh and test.sh
+# install what they need, then configures a clang build in build-fuzz/ with the whole core
+# instrumented (address and undefined-behaviour sanitizers, fuzzer coverage) and runs the
+# fuzzer on a copy of the seed corpus; new inputs it finds go to build-fuzz/corpus, crashes
+# to build-fuzz/.
 seconds=${1:-600}
 jobs=${2:-1}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
+source "$root/scripts-common.sh"
+install_missing clang
+# The runtimes come in a package of clang's own version.
+install_missing "libclang-rt-$(clang -dumpversion | cut -d. -f1)-dev"
 build="$root/build-fuzz"
 flags="-fsanitize=address,undefined -fsanitize=fuzzer-no-link -fno-omit-frame-pointer -g -O1"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

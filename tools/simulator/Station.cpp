@@ -271,8 +271,27 @@ int TStation::peerFd() const {
 
 bool TStation::Send(const TBytes& bytes) {
     std::lock_guard lock(sendMutex_);
+    return writeLocked(bytes);
+}
+
+bool TStation::SendBetweenFrames(const TBytes& bytes, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(sendMutex_);
+    frameClosed_.wait_for(lock, timeout, [&] { return !frameOpen_; });
+    return writeLocked(bytes);
+}
+
+bool TStation::writeLocked(const TBytes& bytes) {
     const int fd = peerFd();
-    return fd >= 0 && WriteAll(fd, bytes.data(), bytes.size());
+    const bool ok = fd >= 0 && WriteAll(fd, bytes.data(), bytes.size());
+    // An opening byte begins a frame; any byte but a digit ends it, closing or breaking it.
+    for (uint8_t b : bytes)
+        if (IsOpener(b))
+            frameOpen_ = true;
+        else if (!IsDigit(b))
+            frameOpen_ = false;
+    if (!frameOpen_)
+        frameClosed_.notify_all();
+    return ok;
 }
 
 bool TStation::SendSplit(const TBytes& bytes, size_t chunk, std::chrono::milliseconds pause) {

@@ -63,6 +63,10 @@ public:
 
     /// Sends bytes to the program at once.
     bool Send(const TBytes& bytes);
+    /// Sends bytes between frames: while a frame that a send has begun is open (a reply going
+    /// out in pieces), waits for its closing byte first, at most timeout (a frame open longer
+    /// has been given up). False when the bytes cannot be sent.
+    bool SendBetweenFrames(const TBytes& bytes, std::chrono::milliseconds timeout);
     /// Sends bytes in pieces of at most chunk bytes with a pause between, so that the
     /// program reads them across several reads.
     bool SendSplit(const TBytes& bytes, size_t chunk, std::chrono::milliseconds pause);
@@ -90,6 +94,7 @@ private:
     void ioLoop();
     void doHangUp();
     void onBytes(const uint8_t* data, size_t count);
+    bool writeLocked(const TBytes& bytes);
     int peerFd() const;
 
     std::string root_;
@@ -110,6 +115,8 @@ private:
     TBytes pending_; // bytes of an unfinished unit
     THandler handler_;
     std::timed_mutex sendMutex_;
+    bool frameOpen_ = false; // the bytes sent so far end inside a frame; under sendMutex_
+    std::condition_variable_any frameClosed_;
 };
 
 } // namespace vesksim

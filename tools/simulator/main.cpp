@@ -165,9 +165,10 @@ int main(int argc, char** argv) {
     int tick = 0;
     while (!stopped()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        // A heartbeat every two seconds while the program holds the line.
+        // A heartbeat every two seconds while the program holds the line, between the frames
+        // of a reply going out in pieces: inside one it would break the frame.
         if (++tick % 20 == 0 && station.PeerConnected())
-            station.Send({0xCB});
+            station.SendBetweenFrames({0xCB}, std::chrono::seconds(1));
     }
     std::printf("# stopped\n");
     return 0;

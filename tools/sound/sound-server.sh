@@ -6,7 +6,7 @@
 #
 #   tools/sound/sound-server.sh start   start it unless it answers (waits until it does)
 #   tools/sound/sound-server.sh check   exit 0 when it answers
-#   tools/sound/sound-server.sh stop    ask it to exit
+#   tools/sound/sound-server.sh stop    stop it (waits until it has) and remove its files
 #   tools/sound/sound-server.sh env     print the variables a test run exports
 #   tools/sound/sound-server.sh run CMD...  start it, run CMD and, when this started it,
 #                                       stop it and remove its folder (./test.sh)
@@ -68,18 +68,48 @@ start() {
     return 1
 }
 
-# Stops the daemon this script started (a run that reused it meanwhile loses it) and,
-# when the folder was made here, removes it with the daemon's log.
+# Asks the daemon to exit and waits until it no longer answers; false when it still does.
+exit_daemon() {
+    answers || return 0
+    pactl exit >/dev/null 2>&1 || true
+    for _ in $(seq 50); do
+        answers || return 0
+        sleep 0.1
+    done
+    echo "sound-server: the daemon on $socket did not exit" >&2
+    return 1
+}
+
+# Removes what "start" makes in the folder, and the folder once that has left it empty (a
+# folder named by VESK_SOUND_DIR may hold more: that stays).
+remove_files() {
+    rm -rf "$dir/run" "$dir/config" "$dir/state"
+    rm -f "$socket" "$dir/log" "$dir/lock"
+    rmdir "$dir" 2>/dev/null || true
+}
+
+stop() {
+    [ -d "$dir" ] || return 0
+    # Not while a starter is at work in the folder.
+    exec 9>"$dir/lock"
+    if ! flock -w 30 9; then
+        echo "sound-server: a start in $dir has not ended in 30 s" >&2
+        return 1
+    fi
+    exit_daemon || return 1
+    remove_files
+}
+
+# Stops the daemon this script started (a run that reused it meanwhile loses it) and removes
+# its files: the whole folder when it was made here.
 stop_started() {
     [ -n "$started" ] || return 0
     started=
-    pactl exit >/dev/null 2>&1 || true
-    for _ in $(seq 50); do
-        answers || break
-        sleep 0.1
-    done
+    exit_daemon || return 0
     if [ -n "$made_dir" ]; then
         rm -rf "$dir"
+    else
+        remove_files
     fi
     echo "sound-server: stopped the daemon this run started"
 }
@@ -100,7 +130,7 @@ run() {
 case ${1:-start} in
 start) start ;;
 check) answers ;;
-stop) answers && pactl exit || true ;;
+stop) stop ;;
 run)
     shift
     run "$@"

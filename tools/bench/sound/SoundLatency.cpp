@@ -331,11 +331,18 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(3, atoi(argv[1])) : 6;
     const int rounds = argc > 2 ? std::max(1, atoi(argv[2])) : 3;
-    QByteArray ownServer;
+    // A sound server of its own is stopped, and its folder removed, however the tool ends.
+    struct TOwnServer {
+        QByteArray Command;
+        ~TOwnServer() {
+            if (!Command.isEmpty()) [[maybe_unused]]
+                const int stopped = std::system((Command + " stop >/dev/null").constData());
+        }
+    } ownServer;
     if (qEnvironmentVariableIsEmpty("PULSE_SERVER")) {
-        ownServer = "VESK_SOUND_DIR=/tmp/vesk-sound-latency-" + QByteArray::number(getuid()) +
-                    " " VESK_SOURCE_DIR "/tools/sound/sound-server.sh";
-        if (std::system((ownServer + " start >/dev/null").constData()) != 0) {
+        ownServer.Command = "VESK_SOUND_DIR=/tmp/vesk-sound-latency-" + QByteArray::number(getuid()) +
+                            " " VESK_SOURCE_DIR "/tools/sound/sound-server.sh";
+        if (std::system((ownServer.Command + " start >/dev/null").constData()) != 0) {
             std::fprintf(stderr, "no sound server of its own could be started\n");
             return 1;
         }
@@ -377,8 +384,6 @@ int main(int argc, char** argv) {
     }
     DestroySoundDevices();
     CloseComPort();
-    if (!ownServer.isEmpty()) [[maybe_unused]]
-        const int stopped = std::system((ownServer + " stop").constData());
     if (foreign)
         std::printf("WARNING: other sound was heard in the sink: the wire-to-ear figures are not "
                     "trustworthy (run on a sound server of its own)\n");
