@@ -7,9 +7,12 @@
 #include "support/TestUtil.h"
 
 #include "app/TGauge.h"
+#include "link/RxPump.h"
 #include "link/Transport.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QTextEdit>
 #include <atomic>
@@ -293,9 +296,12 @@ namespace {
 
 // 1,200 results written to the line at once: the backlog takes 1,000 of them and the rest
 // are named in a dialog, which comes between two results, not once the backlog is written
-// (on a loaded machine the waits follow one another without a gap a timer finds). While
-// the operator reads it the journal goes on writing, and what comes meanwhile is named in
-// one more dialog, never in one over another.
+// (on a loaded machine the waits follow one another without a gap a timer finds). The
+// dialogs are real message boxes, each closed with its button once read: while the first is
+// open the journal goes on writing, and what the station reports meanwhile is named in one
+// more dialog, never in one over another. The program has read each burst whole before it
+// decodes any of it (a loaded machine hands a line's bytes on slowly), so that the first
+// one overflows the backlog whatever the load.
 TEST_F(SimulatorRunTest, JournalGoesOnWritingWhileTheOperatorReadsADialog) {
     constexpr int count = 1200, more = 20;
     const auto rows = [this] {
@@ -305,37 +311,80 @@ TEST_F(SimulatorRunTest, JournalGoesOnWritingWhileTheOperatorReadsADialog) {
         t.Open();
         return qsizetype(t.Select(QString("SELECT count(*) FROM Test23")).value(0).value(0).toLongLong());
     };
+    const auto sendWhole = [this](const vesksim::TBytes& bytes) {
+        const size_t before = PendingByteCount();
+        station_.Send(bytes);
+        QElapsedTimer t;
+        t.start();
+        while (PendingByteCount() < before + bytes.size() && t.elapsed() < 60000)
+            QThread::msleep(2);
+        return PendingByteCount() >= before + bytes.size();
+    };
     int open = 0, deepest = 0, named = 0, dropped = -1, waitingAtOpen = 0;
-    bool openedInAWait = false, grewWhileOpen = false;
-    SetDialogHook([&](const TDialogRecord& d, QWidget*) {
-        dialogs_.append(d);
-        deepest = std::max(deepest, ++open);
-        openedInAWait = openedInAWait || TestWaitRunning();
-        const QRegularExpressionMatch m =
-            QRegularExpression("Не записаны в журнал \\((\\d+)\\)").match(d.Text);
-        named += m.hasMatch() ? m.captured(1).toInt() : 0;
-        if (dropped < 0) {
-            // The station reports more while the operator reads the first dialog: they are
-            // journalled meanwhile, whatever of the burst the journal had taken by then (on
-            // a loaded machine it may have taken all of it before the dialog came).
+    bool openedInAWait = false, grewWhileOpen = false, sentWhileOpen = false;
+    QMessageBox* shown = nullptr;
+    SetDialogHook(nullptr);
+    SetDialogPresenter(
+        [&](const TDialogRecord& d, QWidget*) {
+            dialogs_.append(d);
+            deepest = std::max(deepest, ++open);
+            openedInAWait = openedInAWait || TestWaitRunning();
+            const QRegularExpressionMatch m =
+                QRegularExpression("Не записаны в журнал \\((\\d+)\\)").match(d.Text);
+            named += m.hasMatch() ? m.captured(1).toInt() : 0;
+            QMessageBox box(QMessageBox::Critical, d.Caption, d.Text, QMessageBox::Ok, MainForm);
+            shown = &box;
+            box.exec();
+            shown = nullptr;
+            --open;
+            return int(mrOk);
+        },
+        nullptr);
+    struct TRestore {
+        ~TRestore() { SetDialogPresenter(nullptr, nullptr); }
+    } restore;
+    // The operator reads the first dialog while the station reports more and the journal
+    // goes on, and closes it once every byte is decoded; a later one is closed at once.
+    qsizetype rowsAtOpen = -1;
+    bool read = false;
+    QElapsedTimer reading;
+    QTimer eye;
+    QObject::connect(&eye, &QTimer::timeout, [&] {
+        if (!shown)
+            return;
+        if (rowsAtOpen < 0) {
             waitingAtOpen = int(ResultBacklog.size());
-            const qsizetype before = rows();
-            station_.Send(ResultBurst(more));
-            grewWhileOpen = PumpUntil([&] { return rows() >= before + more; }, 60000);
-            // What still waits is left out, so that the test need not journal it all.
-            dropped = int(ResultBacklog.size());
-            for (int i = 0; i < ResultCount; ++i)
-                dropped += ResultQueue[i].State == 2 ? 1 : 0;
-            ResultBacklog.clear();
-            ClearResultQueue();
+            rowsAtOpen = rows();
+            sentWhileOpen = sendWhole(ResultBurst(more));
+            reading.start();
+            return;
         }
-        --open;
-        return int(mrOk);
+        if (!read) {
+            grewWhileOpen = rows() >= rowsAtOpen + more;
+            if (!(grewWhileOpen && PendingByteCount() == 0) && reading.elapsed() < 60000)
+                return;
+            read = true;
+        }
+        shown->button(QMessageBox::Ok)->click();
     });
-    station_.Send(ResultBurst(count));
-    ASSERT_TRUE(PumpUntil([&] { return dropped >= 0 && RunningTest == 0 && !TestWaitRunning(); }, 60000));
-    PumpUntil([&] { return named + dropped + rows() >= count + more; }, 60000);
+    eye.start(10);
+    ASSERT_TRUE(sendWhole(ResultBurst(count)));
+    ASSERT_TRUE(PumpUntil([&] { return read && !shown; }, 60000))
+        << "dialogs " << dialogs_.size() << ", rows " << rows() << ", waiting " << ResultBacklog.size();
+    // What still waits is left out, so that the test need not journal it all; nothing
+    // more comes, and no wait runs out here.
+    dropped = int(ResultBacklog.size());
+    for (int i = 0; i < ResultCount; ++i)
+        dropped += ResultQueue[i].State == 2 ? 1 : 0;
+    ClearResultQueue();
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            return named + dropped + rows() >= count + more && !shown && RunningTest == 0 &&
+                   !TestWaitRunning();
+        },
+        60000));
     EXPECT_FALSE(openedInAWait) << "a dialog inside a wait holds the results behind it";
+    EXPECT_TRUE(sentWhileOpen);
     EXPECT_TRUE(grewWhileOpen);
     EXPECT_GT(waitingAtOpen, count / 2) << "told at once, not once the whole backlog is journalled";
     EXPECT_EQ(deepest, 1) << "no dialog over another";

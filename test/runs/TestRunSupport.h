@@ -46,7 +46,6 @@ protected:
         ResetTestState();
         RunningTest = 0;
         ClearResultQueue();
-        ResultBacklog.clear();
         ClearBlockNumDigits();
         MainForm->EnableTestControls(true);
         dialogs_.clear();
