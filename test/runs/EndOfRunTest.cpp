@@ -79,8 +79,8 @@ void Spoil(const QString& path) {
     f.write(QByteArray(4096, 'x'));
 }
 
-// How the run is ended: the signal, the table file spoilt before the start (Test23.DB: one
-// of other columns, which refuses every row), when the signal is sent, the results the
+// How the run is ended: the signal (none: the main window is closed), the table file spoilt before the start
+// (Test23.DB: one of other columns, which refuses every row), when the signal is sent, the results the
 // station reports and the direction their rows take. AnswerBehindTheAboutBox: the operator
 // (the test's second process, driving the program's own windows) starts test 2 from the
 // menu and opens "О программе" while the station answers.
@@ -126,8 +126,8 @@ TEST_P(EndOfRunTest, ResultsStillWaitingAreJournalledOrNamedBeforeTheProgramEnds
     env.insert("VESK_PROGRAM_DIR", r.filePath("prog"));
     env.insert("QT_QPA_PLATFORM", "offscreen");
     const bool operatorRun = c.When == TEnding::AnswerBehindTheAboutBox;
-    if (operatorRun)
-        env.insert(OperatorVariable, "1");
+    if (operatorRun) // no signal: the operator's side closes the main window itself
+        env.insert(OperatorVariable, c.Signal ? "signal" : "close");
     program.setProcessEnvironment(env);
     program.setWorkingDirectory(r.filePath("work"));
     if (operatorRun)
@@ -159,7 +159,8 @@ TEST_P(EndOfRunTest, ResultsStillWaitingAreJournalledOrNamedBeforeTheProgramEnds
         },
         60000))
         << log.toStdString();
-    ::kill(program.processId(), c.Signal);
+    if (c.Signal)
+        ::kill(program.processId(), c.Signal);
     ASSERT_TRUE(program.waitForFinished(60000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "ended, not killed, by the signal";
     EXPECT_EQ(program.exitCode(), 0) << QString::fromLocal8Bit(program.readAllStandardOutput()).toStdString();
@@ -199,14 +200,15 @@ INSTANTIATE_TEST_SUITE_P(
                               1050, "От РВ"},
                       TEnding{"SigtermWhileRowsAreRefused", SIGTERM, nullptr, TEnding::RowsRefused, 1200, ""},
                       TEnding{"SigtermWithTheAnswerToAPcTestBehindTheAboutBox", SIGTERM, nullptr,
+                              TEnding::AnswerBehindTheAboutBox, 1, "От ВЕСК"},
+                      TEnding{"MainWindowClosedWithTheAnswerToAPcTestBehindTheAboutBox", 0, nullptr,
                               TEnding::AnswerBehindTheAboutBox, 1, "От ВЕСК"}),
     [](const ::testing::TestParamInfo<TEnding>& info) { return std::string(info.param.Name); });
 
 // The operator's side of AnswerBehindTheAboutBox, run in a process of its own started by
-// the case above (skipped otherwise): the program starts as its main() starts it, the
-// operator starts test 2 from the menu and opens "О программе" while it waits; once the
-// station's answer waits behind the box, the case sends the signal. The program then ends
-// as its main() ends it.
+// the case above (skipped otherwise): the program runs as its main() runs it, the operator
+// starts test 2 from the menu and opens "О программе" while it waits; once the station's
+// answer waits behind the box, the case sends the signal, or the main window is closed.
 TEST(OperatorAtTheProgram, StartsTestTwoAndReadsTheAboutBoxWhileTheAnswerComes) {
     if (qEnvironmentVariableIsEmpty(OperatorVariable))
         GTEST_SKIP() << "a part of EndOfRunTest";
@@ -235,10 +237,14 @@ TEST(OperatorAtTheProgram, StartsTestTwoAndReadsTheAboutBoxWhileTheAnswerComes) 
             told = true;
             std::fprintf(stderr, "%s\n", AnswerWaits);
             std::fflush(stderr);
+            // The desktop session ends: the window system closes the main window.
+            if (qEnvironmentVariable(OperatorVariable) == "close")
+                MainForm->close();
         }
     });
     operatorHand.start(20);
-    MainForm->ITest2->trigger();
+    QTimer::singleShot(10, MainForm->ITest2, &QAction::trigger);
+    EXPECT_EQ(QCoreApplication::exec(), 0);
     operatorHand.stop();
     EXPECT_TRUE(told);
     FinishRun();
