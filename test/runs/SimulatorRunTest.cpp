@@ -119,8 +119,13 @@ TEST_F(SimulatorRunTest, SilentStationGivesTheNoAnswerRowAndAnAbEndsTheWait) {
 TEST_F(SimulatorRunTest, CancelWritesNothingAndALateAnswerComesFromTheStation) {
     station_.SetHandler(nullptr);
     AnswerDialog(1, "1234567", 0);
-    WhileWaiting([] { MainForm->BitBtn4->click(); });
+    QString button;
+    WhileWaiting([&] {
+        button = MainForm->BitBtn4->text();
+        MainForm->BitBtn4->click();
+    });
     MainForm->ITest2->trigger();
+    EXPECT_EQ(button, "Отмена") << "the panel's button cancels during the wait";
     EXPECT_TRUE(Rows23().isEmpty());
     EXPECT_EQ(MessageCount, 0);
     EXPECT_TRUE(MainForm->Panel5->isHidden());
