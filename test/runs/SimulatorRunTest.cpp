@@ -167,7 +167,7 @@ TEST_F(SimulatorRunTest, StationStartedSelfTestAndTestsTwoAndThreeWriteTheirRows
 
 TEST_F(SimulatorRunTest, TenTestsInARowEachFindTheirOwnAnswer) {
     for (int i = 0; i < 10; ++i) {
-        // A stale entry left from before the start must not be taken.
+        // A stale entry left from before the start is not taken, but named.
         ResultQueue[0] = ResultFrame("FFFFFFF", 2);
         ResultCount = 1;
         AnswerDialog(1, "1234567", 0);
@@ -177,6 +177,8 @@ TEST_F(SimulatorRunTest, TenTestsInARowEachFindTheirOwnAnswer) {
     ASSERT_EQ(rows.size(), 10);
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(RowFields(rows[i], {2, 8}), i % 2 ? "Тест 3|0000000" : "Тест 2|0000000") << i;
+    ASSERT_TRUE(PumpUntil([this] { return !dialogs_.isEmpty(); }));
+    EXPECT_EQ(dialogs_[0].Text.count("Тест 2 код FFFFFFF"), 10) << dialogs_[0].Text.toStdString();
 }
 
 TEST_F(SimulatorRunTest, EveryTestRunsFromTheMenus) {
