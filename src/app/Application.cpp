@@ -266,7 +266,12 @@ void EndRun() {
 } // namespace
 
 void InstallEndOfRun() {
-    QObject::connect(qApp, &QGuiApplication::lastWindowClosed, qApp, [] { TestWaiting = false; });
+    // The main window closed during a wait ends the run there as a signal does (a start-up
+    // dialog closed, with no wait to end, is no end of the run).
+    QObject::connect(qApp, &QGuiApplication::lastWindowClosed, qApp, [] {
+        endRequested = endRequested || TestWaitRunning();
+        TestWaiting = false;
+    });
     if (signalPipe[0] >= 0)
         return;
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {

@@ -30,7 +30,8 @@ void DestroyForms();
 /// window is made.
 void InstallEndOfRun();
 /// The end of the run has been asked for (a signal, perhaps while start-up showed a
-/// dialog): the main event loop is not to be entered.
+/// dialog, or the main window closed during a test wait): the main event loop is not to be
+/// entered, and the wait it ends hands nothing on to another.
 bool EndOfRunRequested();
 /// After the event loop: decodes what was read from the line, journals the results still
 /// waiting, or names them in the log. No dialog is shown from here on.

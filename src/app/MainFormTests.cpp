@@ -1,5 +1,6 @@
 // Test runs of the main window: the device self-test, test 1, tests 2 and 3, the results
 // the device starts by itself, the hourly tests, technological mode 1 and the journal rows.
+#include "app/Application.h"
 #include "app/TGauge.h"
 #include "app/TMainForm.h"
 #include "link/Builders.h"
@@ -90,9 +91,10 @@ bool RefusedWhenBusy(QWidget* parent) {
 }
 
 // A result that came while a wait was ending is handed to the next wait as one the
-// station started; RunningTest stays set until that wait has taken it.
+// station started; RunningTest stays set until that wait has taken it. A wait ended by the
+// end of the run hands nothing to a wait: what it did not take is journalled as it came.
 void HandOnQueuedResults() {
-    RunningTest = uint8_t(NextQueuedTest());
+    RunningTest = uint8_t(NextQueuedTest(EndOfRunRequested()));
     if (RunningTest != 0)
         PostMainFormMessage(RunningTest == 1 ? WM_DEVICE_TEST1 : WM_DEVICE_TEST23);
 }

@@ -39,6 +39,7 @@ struct TResultContext {
     QString Deviation[3];            // MeasuredDeviation
     QString ToneD, ToneG, ToneM;     // the tone flags of the session
     TBlockNumDigits BlockNums;       // factory numbers reported since the last result
+    bool FromPc = false;             // the answer to a test started from the PC ("От ВЕСК")
 };
 extern TResultContext ResultContexts[ResultQueueSize];
 /// The shared state a result would take at this moment.
@@ -46,9 +47,9 @@ TResultContext SessionContext();
 /// True while the queue's run was started by the station: results of its other tests are
 /// then queued too instead of being dropped.
 extern bool ResultQueueFromStation;
-/// Empties the queue (every test started from the PC does so when it sets RunningTest).
-/// tell: results still waiting in it or in the backlog (they came during test 1, which
-/// takes none) are named to the operator as not journalled.
+/// Empties the queue and the backlog (every test started from the PC does so when it sets
+/// RunningTest). tell: results still waiting in them (they came during test 1, which takes
+/// none) are named to the operator as not journalled.
 void ClearResultQueue(bool tell = false);
 
 /// A station result that found the queue full, with what came with it.

@@ -38,8 +38,8 @@ void ClearResultQueue(bool tell) {
                 LoseResult(ResultQueue[i]);
         for (const TPendingResult& p : ResultBacklog)
             LoseResult(p.Frame);
-        ResultBacklog.clear();
     }
+    ResultBacklog.clear();
     ResultCount = 0;
     ResultQueueFromStation = false;
 }
@@ -170,15 +170,19 @@ void QueueResult(const TFrame& f, int index) {
     // The station's own results keep their order behind those already waiting; a test
     // started from the PC has its queue to itself.
     const bool behind = ResultQueueFromStation && !ResultBacklog.empty();
+    if ((index >= ResultQueueSize || behind) && int(ResultBacklog.size()) >= ResultBacklogLimit) {
+        LoseResult(f);
+        return;
+    }
+    TResultContext context = SessionContext();
+    // A result that comes while a test started from the PC waits for it is that test's
+    // answer, whenever its wait takes it (at the end of the run too).
+    context.FromPc = !ResultQueueFromStation;
     if (index >= ResultQueueSize || behind) {
-        if (int(ResultBacklog.size()) >= ResultBacklogLimit) {
-            LoseResult(f);
-            return;
-        }
-        ResultBacklog.push_back({f, SessionContext()});
+        ResultBacklog.push_back({f, std::move(context)});
     } else {
         ResultQueue[index] = f;
-        ResultContexts[index] = SessionContext();
+        ResultContexts[index] = std::move(context);
         ResultCount = index + 1;
     }
     ResetToneFlags();
@@ -429,9 +433,12 @@ void HandleFrame(TFrame& f) {
     // Results of the running test go to the queue whatever else is going on.
     if (RunningTest != 0 && f.Code == 0xE2) {
         // While the station's own results are handled, a result of its next test waits
-        // its turn; a test started from the PC takes its own results only.
+        // its turn; a test started from the PC takes its own results only, and the
+        // operator is told of a result of another test that it leaves out.
         if (IsResult(f) && (f.Nibbles[7] == RunningTest || ResultQueueFromStation))
             QueueResult(f, ResultCount);
+        else if (IsResult(f))
+            LoseResult(f);
         return;
     }
     bool refreshDataError = true;

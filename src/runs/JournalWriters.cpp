@@ -263,7 +263,7 @@ QString Compose(TNotice kind, const QStringList& items) {
             list += QStringLiteral(" и ещё %1 (названы в журнале работы программы)")
                         .arg(items.size() - MaxResultsListed);
         return QStringLiteral("Станция сообщила результаты, которые программа не смогла принять (их пришло "
-                              "слишком много подряд или они пришли во время теста 1). "
+                              "слишком много подряд или они пришли, когда шёл другой тест). "
                               "Не записаны в журнал (%1):\n%2")
             .arg(items.size())
             .arg(list);
@@ -356,8 +356,6 @@ int JournalWaitingResults(const QString& folder) {
     ResultCount = 0;
     ResultBacklog.clear();
 
-    const QString direction =
-        ResultQueueFromStation || TestDirection.isEmpty() ? QStringLiteral("От РВ") : TestDirection;
     QList<TRow> rows1, rows23;
     QStringList names1, names23;
     QSet<QStringList> savedSets;
@@ -377,6 +375,9 @@ int JournalWaitingResults(const QString& folder) {
                 savedSets.insert(set);
                 FlushBlockNumDigits(w.Context);
             }
+            // Each result keeps the direction it came with: an answer to a test started from
+            // the PC that its wait had no time to take is still that test's.
+            const QString direction = w.Context.FromPc ? QStringLiteral("От ВЕСК") : QStringLiteral("От РВ");
             rows23.append(
                 Test23Row(event, code, RadioTestNorma(test, code) ? "Норма" : "Брак", direction, &w.Context));
             names23.append(event + QStringLiteral(" код ") + code);

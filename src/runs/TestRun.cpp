@@ -73,7 +73,7 @@ const TResultContext* QueuedResultContext(int test) {
     return i >= 0 ? &ResultContexts[i] : nullptr;
 }
 
-int NextQueuedTest() {
+int NextQueuedTest(bool keepDirections) {
     const int count = std::clamp(ResultCount, 0, ResultQueueSize);
     int kept = 0;
     for (int i = 0; i < count; ++i) {
@@ -90,8 +90,15 @@ int NextQueuedTest() {
     RefillResultQueue();
     if (ResultCount == 0)
         return 0;
-    // What is left is the station's own: the waits that take it take its other tests too.
+    // What is left is the station's own: the waits that take it take its other tests too,
+    // and journal it as the station's.
     ResultQueueFromStation = true;
+    if (!keepDirections) {
+        for (int i = 0; i < ResultCount; ++i)
+            ResultContexts[i].FromPc = false;
+        for (TPendingResult& p : ResultBacklog)
+            p.Context.FromPc = false;
+    }
     return ResultQueue[0].Nibbles[7];
 }
 

@@ -29,7 +29,9 @@ bool QueueHoldsResult(int test);
 const TResultContext* QueuedResultContext(int test);
 /// At the end of a wait: drops the consumed entries and returns the test of the first
 /// result still queued (it arrived while the wait was ending), or 0 when none is left.
-int NextQueuedTest();
+/// What is left is handed on as the station's own; keepDirections (the run is ending and
+/// no wait will take them) leaves the answers to a test from the PC marked as such.
+int NextQueuedTest(bool keepDirections = false);
 
 /// Self-test verdict: НОРМА when digits 1 to 5 of the code are all zero.
 bool SelfTestNorma(const QString& code);

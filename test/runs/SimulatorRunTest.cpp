@@ -8,11 +8,14 @@
 
 #include "app/TGauge.h"
 #include "app/TShape.h"
+#include "link/RxPump.h"
 #include "link/Transport.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QTextEdit>
 #include <atomic>
@@ -115,8 +118,13 @@ TEST_F(SimulatorRunTest, SilentStationGivesTheNoAnswerRowAndAnAbEndsTheWait) {
 TEST_F(SimulatorRunTest, CancelWritesNothingAndALateAnswerComesFromTheStation) {
     station_.SetHandler(nullptr);
     AnswerDialog(1, "1234567", 0);
-    WhileWaiting([] { MainForm->BitBtn4->click(); });
+    QString button;
+    WhileWaiting([&] {
+        button = MainForm->BitBtn4->text();
+        MainForm->BitBtn4->click();
+    });
     MainForm->ITest2->trigger();
+    EXPECT_EQ(button, "Отмена") << "the panel's button cancels during the wait";
     EXPECT_TRUE(Rows23().isEmpty());
     EXPECT_EQ(MessageCount, 0);
     EXPECT_TRUE(MainForm->Panel5->isHidden());
@@ -158,7 +166,7 @@ TEST_F(SimulatorRunTest, StationStartedSelfTestAndTestsTwoAndThreeWriteTheirRows
 
 TEST_F(SimulatorRunTest, TenTestsInARowEachFindTheirOwnAnswer) {
     for (int i = 0; i < 10; ++i) {
-        // A stale entry left from before the start must not be taken.
+        // A stale entry left from before the start is not taken, but named.
         ResultQueue[0] = ResultFrame("FFFFFFF", 2);
         ResultCount = 1;
         AnswerDialog(1, "1234567", 0);
@@ -168,6 +176,8 @@ TEST_F(SimulatorRunTest, TenTestsInARowEachFindTheirOwnAnswer) {
     ASSERT_EQ(rows.size(), 10);
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(RowFields(rows[i], {2, 8}), i % 2 ? "Тест 3|0000000" : "Тест 2|0000000") << i;
+    ASSERT_TRUE(PumpUntil([this] { return !dialogs_.isEmpty(); }));
+    EXPECT_EQ(dialogs_[0].Text.count("Тест 2 код FFFFFFF"), 10) << dialogs_[0].Text.toStdString();
 }
 
 TEST_F(SimulatorRunTest, EveryTestRunsFromTheMenus) {
@@ -351,9 +361,12 @@ namespace {
 
 // 1,200 results written to the line at once: the backlog takes 1,000 of them and the rest
 // are named in a dialog, which comes between two results, not once the backlog is written
-// (on a loaded machine the waits follow one another without a gap a timer finds). While
-// the operator reads it the journal goes on writing, and what comes meanwhile is named in
-// one more dialog, never in one over another.
+// (on a loaded machine the waits follow one another without a gap a timer finds). The
+// dialogs are real message boxes, each closed with its button once read: while the first is
+// open the journal goes on writing, and what the station reports meanwhile is named in one
+// more dialog, never in one over another. The program has read each burst whole before it
+// decodes any of it (a loaded machine hands a line's bytes on slowly), so that the first
+// one overflows the backlog whatever the load.
 TEST_F(SimulatorRunTest, JournalGoesOnWritingWhileTheOperatorReadsADialog) {
     constexpr int count = 1200, more = 20;
     const auto rows = [this] {
@@ -363,37 +376,80 @@ TEST_F(SimulatorRunTest, JournalGoesOnWritingWhileTheOperatorReadsADialog) {
         t.Open();
         return qsizetype(t.Select(QString("SELECT count(*) FROM Test23")).value(0).value(0).toLongLong());
     };
+    const auto sendWhole = [this](const vesksim::TBytes& bytes) {
+        const size_t before = PendingByteCount();
+        station_.Send(bytes);
+        QElapsedTimer t;
+        t.start();
+        while (PendingByteCount() < before + bytes.size() && t.elapsed() < 60000)
+            QThread::msleep(2);
+        return PendingByteCount() >= before + bytes.size();
+    };
     int open = 0, deepest = 0, named = 0, dropped = -1, waitingAtOpen = 0;
-    bool openedInAWait = false, grewWhileOpen = false;
-    SetDialogHook([&](const TDialogRecord& d, QWidget*) {
-        dialogs_.append(d);
-        deepest = std::max(deepest, ++open);
-        openedInAWait = openedInAWait || TestWaitRunning();
-        const QRegularExpressionMatch m =
-            QRegularExpression("Не записаны в журнал \\((\\d+)\\)").match(d.Text);
-        named += m.hasMatch() ? m.captured(1).toInt() : 0;
-        if (dropped < 0) {
-            // The station reports more while the operator reads the first dialog: they are
-            // journalled meanwhile, whatever of the burst the journal had taken by then (on
-            // a loaded machine it may have taken all of it before the dialog came).
+    bool openedInAWait = false, grewWhileOpen = false, sentWhileOpen = false;
+    QMessageBox* shown = nullptr;
+    SetDialogHook(nullptr);
+    SetDialogPresenter(
+        [&](const TDialogRecord& d, QWidget*) {
+            dialogs_.append(d);
+            deepest = std::max(deepest, ++open);
+            openedInAWait = openedInAWait || TestWaitRunning();
+            const QRegularExpressionMatch m =
+                QRegularExpression("Не записаны в журнал \\((\\d+)\\)").match(d.Text);
+            named += m.hasMatch() ? m.captured(1).toInt() : 0;
+            QMessageBox box(QMessageBox::Critical, d.Caption, d.Text, QMessageBox::Ok, MainForm);
+            shown = &box;
+            box.exec();
+            shown = nullptr;
+            --open;
+            return int(mrOk);
+        },
+        nullptr);
+    struct TRestore {
+        ~TRestore() { SetDialogPresenter(nullptr, nullptr); }
+    } restore;
+    // The operator reads the first dialog while the station reports more and the journal
+    // goes on, and closes it once every byte is decoded; a later one is closed at once.
+    qsizetype rowsAtOpen = -1;
+    bool read = false;
+    QElapsedTimer reading;
+    QTimer eye;
+    QObject::connect(&eye, &QTimer::timeout, [&] {
+        if (!shown)
+            return;
+        if (rowsAtOpen < 0) {
             waitingAtOpen = int(ResultBacklog.size());
-            const qsizetype before = rows();
-            station_.Send(ResultBurst(more));
-            grewWhileOpen = PumpUntil([&] { return rows() >= before + more; }, 60000);
-            // What still waits is left out, so that the test need not journal it all.
-            dropped = int(ResultBacklog.size());
-            for (int i = 0; i < ResultCount; ++i)
-                dropped += ResultQueue[i].State == 2 ? 1 : 0;
-            ResultBacklog.clear();
-            ClearResultQueue();
+            rowsAtOpen = rows();
+            sentWhileOpen = sendWhole(ResultBurst(more));
+            reading.start();
+            return;
         }
-        --open;
-        return int(mrOk);
+        if (!read) {
+            grewWhileOpen = rows() >= rowsAtOpen + more;
+            if (!(grewWhileOpen && PendingByteCount() == 0) && reading.elapsed() < 60000)
+                return;
+            read = true;
+        }
+        shown->button(QMessageBox::Ok)->click();
     });
-    station_.Send(ResultBurst(count));
-    ASSERT_TRUE(PumpUntil([&] { return dropped >= 0 && RunningTest == 0 && !TestWaitRunning(); }, 60000));
-    PumpUntil([&] { return named + dropped + rows() >= count + more; }, 60000);
+    eye.start(10);
+    ASSERT_TRUE(sendWhole(ResultBurst(count)));
+    ASSERT_TRUE(PumpUntil([&] { return read && !shown; }, 60000))
+        << "dialogs " << dialogs_.size() << ", rows " << rows() << ", waiting " << ResultBacklog.size();
+    // What still waits is left out, so that the test need not journal it all; nothing
+    // more comes, and no wait runs out here.
+    dropped = int(ResultBacklog.size());
+    for (int i = 0; i < ResultCount; ++i)
+        dropped += ResultQueue[i].State == 2 ? 1 : 0;
+    ClearResultQueue();
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            return named + dropped + rows() >= count + more && !shown && RunningTest == 0 &&
+                   !TestWaitRunning();
+        },
+        60000));
     EXPECT_FALSE(openedInAWait) << "a dialog inside a wait holds the results behind it";
+    EXPECT_TRUE(sentWhileOpen);
     EXPECT_TRUE(grewWhileOpen);
     EXPECT_GT(waitingAtOpen, count / 2) << "told at once, not once the whole backlog is journalled";
     EXPECT_EQ(deepest, 1) << "no dialog over another";

@@ -50,7 +50,6 @@ protected:
         ResetTestState();
         RunningTest = 0;
         ClearResultQueue();
-        ResultBacklog.clear();
         ClearBlockNumDigits();
         MainForm->EnableTestControls(true);
         dialogs_.clear();

@@ -323,6 +323,19 @@ TEST_F(TestRunTest, LateAnswerToAPcTestIsHandledAsTheStationsOwn) {
     EXPECT_TRUE(numbers.AllRows().isEmpty()) << "no factory numbers came: none are saved";
 }
 
+// The run ends before the station's wait takes such an answer: it is still the station's.
+TEST_F(TestRunTest, LateAnswerLeftWaitingAtTheEndIsTheStationsOwnToo) {
+    AnswerDialog(1, "1234567", 0);
+    WhileWaiting([] { Deliver("0000000", 2); });
+    When([this] { return TestWaitRunning() && Rows23().size() == 1; }, [] { Deliver("0000001", 2); });
+    MainForm->ITest2Click();
+    ASSERT_EQ(JournalWaitingResults(journal_), 1);
+    const QList<TRow> rows = Rows23();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(RowFields(rows[0], {3, 8}), "От ВЕСК|0000000");
+    EXPECT_EQ(RowFields(rows[1], {3, 8}), "От РВ|0000001");
+}
+
 TEST_F(TestRunTest, PostedResultMessagesWithoutTheirResultDoNothing) {
     PostMainFormMessage(WM_DEVICE_TEST23);
     PostMainFormMessage(WM_DEVICE_TEST1);

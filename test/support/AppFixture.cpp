@@ -4,6 +4,7 @@
 #include "app/TMainForm.h"
 #include "platform/Clock.h"
 #include "runs/JournalWriters.h"
+#include "state/UVesk.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -24,6 +25,9 @@ void TAppFixture::SetUp() {
     oldCwd_ = QDir::currentPath();
     QDir::setCurrent(work_);
     dialogs_.clear();
+    // A start has no test running and no result waiting, whatever a test before left.
+    RunningTest = 0;
+    ClearResultQueue();
     SetDialogHook([this](const TDialogRecord& d, QWidget*) {
         dialogs_.append(d);
         return dialogAnswer_;
