@@ -159,7 +159,7 @@ TfBlockNum::TfBlockNum(QWidget* parent) : QDialog(parent) {
 
     model_ = new TBlockNumModel(tblBlockNum, grid_, this);
     model_->setObjectName("DataSource1"); // the grid's data source
-    DBGrid1 = new QTableView(this);
+    DBGrid1 = new TGridView(grid_, this);
     DBGrid1->setObjectName("DBGrid1");
     DBGrid1->setModel(model_);
     DBGrid1->setItemDelegate(new TGuardDelegate(grid_, this));
