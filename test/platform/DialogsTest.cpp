@@ -78,6 +78,8 @@ TEST_F(DialogsTest, WithoutPresenterFirstButtonAnswers) {
     EndDialogs();
     EXPECT_EQ(MessageDlg("x", TMsgDlgType::Confirmation, mbYes | mbNo | mbCancel), mrCancel);
     EXPECT_EQ(MessageDlg("x", TMsgDlgType::Confirmation, mbYes | mbNo), mrNo);
+    EXPECT_EQ(MessageDlgEscapeCloses("x", TMsgDlgType::Confirmation, mbYes | mbNo), mrNo)
+        << "nobody is there to be asked again";
     EndDialogs(false);
     EXPECT_EQ(MessageDlg("x", TMsgDlgType::Confirmation, mbYes | mbNo), mrYes);
 }
