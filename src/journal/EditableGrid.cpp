@@ -240,12 +240,10 @@ void TGridView::keyPressEvent(QKeyEvent* e) {
 }
 
 void TGridView::mousePressEvent(QMouseEvent* e) {
-    // The click took the focus from a value the row refused (the refusal is shown): the
-    // click goes no further and the keys stay with that value.
-    if (holding()) {
-        held_->setFocus(Qt::MouseFocusReason);
+    // The click took the focus from a value the row refused (the refusal is shown and the
+    // keys went back to it): the click goes no further.
+    if (holding())
         e->accept();
-        return;
-    }
-    QTableView::mousePressEvent(e);
+    else
+        QTableView::mousePressEvent(e);
 }
