@@ -389,7 +389,8 @@ bool SaveBlockNums(const QString& loko, int kind, const QDateTime& when, const Q
     TBlockNumTable* t = BlockNumTable();
     // A row the operator is changing is finished first, by the operator's choice.
     while (t && (t->State() == TDataState::Edit || t->State() == TDataState::Insert)) {
-        const int answer = MessageDlg(
+        // Only Yes or No settles it: Esc or the close box asks again, the edit kept.
+        const int answer = MessageDlgEscapeCloses(
             "Получены данные со ВЕСК. Необходимо завершить редактирование строки. Сохранить изменения?",
             TMsgDlgType::Warning, mbYes | mbNo);
         try {

@@ -5,8 +5,9 @@
 
 #include <QAbstractItemDelegate>
 #include <QItemSelectionModel>
-#include <QPointer>
-#include <QTableView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <algorithm>
 
 TEditableGrid::TEditableGrid(std::unique_ptr<IEditableRows> rows, QWidget* owner, QString deleteQuestion,
                              bool deleteNeedsRow)
@@ -55,11 +56,13 @@ bool TEditableGrid::CommitEditor() {
         return true;
     // As the editor's own Tab does: the view hands the text to the model, then closes it.
     QAbstractItemDelegate* delegate = grid_->itemDelegateForIndex(cell);
-    refused_ = false;
+    const int refusals = refusals_;
     emit delegate->commitData(editor);
-    if (editor && grid_->indexWidget(cell) == editor) // an error box taking the focus closes it
+    if (refusals_ != refusals)
+        return false; // the refused text stays in its cell to be put right
+    if (editor && grid_->indexWidget(cell) == editor)
         emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
-    return !refused_;
+    return true;
 }
 
 void TEditableGrid::dropEditor() {
@@ -151,13 +154,8 @@ bool TEditableGrid::SetCell(int row, int column, const QVariant& value) {
         rows_->SetValue(column, value);
         return true;
     } catch (const std::exception& e) {
-        refused_ = true;
-        const bool typed = grid_ && grid_->indexWidget(grid_->currentIndex());
+        ++refusals_;
         ShowError(ExceptionText(e));
-        // Whatever the error box did to the cell editor, the keys that follow go to the
-        // grid again, not to the window's first button.
-        if (typed)
-            grid_->setFocus(Qt::OtherFocusReason);
         return false;
     }
 }
@@ -194,4 +192,58 @@ bool TEditableGrid::FormCloseQuery() {
         return true;
     }
     return false;
+}
+
+TGridView::TGridView(TEditableGrid* rows, QWidget* parent) : QTableView(parent), rows_(rows) {}
+
+bool TGridView::holding() const {
+    return held_ && state() == EditingState;
+}
+
+void TGridView::commitData(QWidget* editor) {
+    const int refusals = rows_->Refusals();
+    QTableView::commitData(editor);
+    if (rows_->Refusals() == refusals) {
+        if (held_ == editor)
+            held_ = nullptr;
+        return;
+    }
+    held_ = editor;
+    // The error box had the keys; they come back to the text that is to be put right.
+    editor->setFocus(Qt::OtherFocusReason);
+}
+
+void TGridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    if (editor && editor == held_) {
+        if (hint != QAbstractItemDelegate::RevertModelCache)
+            return;
+        held_ = nullptr;
+    }
+    QTableView::closeEditor(editor, hint);
+}
+
+void TGridView::keyPressEvent(QKeyEvent* e) {
+    // An arrow or a page key that the cell editor leaves to the grid would move the cursor:
+    // what was typed goes to the row first, once, and a refused value keeps the cursor.
+    static constexpr int moves[] = {Qt::Key_Up,   Qt::Key_Down,  Qt::Key_PageUp, Qt::Key_PageDown,
+                                    Qt::Key_Left, Qt::Key_Right, Qt::Key_Home,   Qt::Key_End};
+    QWidget* editor = state() == EditingState ? indexWidget(currentIndex()) : nullptr;
+    if (editor && std::find(std::begin(moves), std::end(moves), e->key()) != std::end(moves)) {
+        commitData(editor);
+        if (holding()) {
+            e->accept();
+            return;
+        }
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+    QTableView::keyPressEvent(e);
+}
+
+void TGridView::mousePressEvent(QMouseEvent* e) {
+    // The click took the focus from a value the row refused (the refusal is shown and the
+    // keys went back to it): the click goes no further.
+    if (holding())
+        e->accept();
+    else
+        QTableView::mousePressEvent(e);
 }

@@ -7,11 +7,12 @@
 #include "journal/DBNavigator.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QTableView>
 #include <QVariant>
 #include <memory>
 
-class QTableView;
 class QWidget;
 
 /// What the grid and its navigator do with a table's rows.
@@ -85,6 +86,8 @@ public:
     bool StartCellEdit(int row);
     /// The question on leaving an unfinished edit: true when the window may close.
     bool FormCloseQuery();
+    /// How many values SetCell has refused so far.
+    int Refusals() const { return refusals_; }
 
 private:
     // The open cell editor closes without giving its text to the row.
@@ -97,5 +100,27 @@ private:
     QString deleteQuestion_;
     bool deleteNeedsRow_;
     QTableView* grid_ = nullptr;
-    bool refused_ = false; // the last value given to SetCell was refused
+    int refusals_ = 0;
+};
+
+/// The grid of an editable table. A value its row refuses stays in the open cell editor with
+/// the keys, so that the operator puts it right where it was typed: neither Tab, Enter, an
+/// arrow nor a click elsewhere leaves that cell (and so stores the row without it) until the
+/// value is taken or given up (Esc, the navigator's cancel).
+class TGridView : public QTableView {
+public:
+    TGridView(TEditableGrid* rows, QWidget* parent);
+
+protected:
+    void commitData(QWidget* editor) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+
+private:
+    // The open editor holds a value its row refused.
+    bool holding() const;
+
+    TEditableGrid* rows_;
+    QPointer<QWidget> held_;
 };

@@ -77,7 +77,7 @@ TFDBRV::TFDBRV(QWidget* parent) : QDialog(parent) {
 
     model_ = new TAttenuationModel(Table1, grid_, this);
     model_->setObjectName("DataSource1");
-    DBGrid1 = new QTableView(this);
+    DBGrid1 = new TGridView(grid_, this);
     DBGrid1->setObjectName("DBGrid1");
     DBGrid1->setModel(model_);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);

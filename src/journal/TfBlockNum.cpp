@@ -159,7 +159,7 @@ TfBlockNum::TfBlockNum(QWidget* parent) : QDialog(parent) {
 
     model_ = new TBlockNumModel(tblBlockNum, grid_, this);
     model_->setObjectName("DataSource1"); // the grid's data source
-    DBGrid1 = new QTableView(this);
+    DBGrid1 = new TGridView(grid_, this);
     DBGrid1->setObjectName("DBGrid1");
     DBGrid1->setModel(model_);
     DBGrid1->setItemDelegate(new TGuardDelegate(grid_, this));
@@ -336,7 +336,12 @@ void TfBlockNum::closeEvent(QCloseEvent* e) {
 
 void TfBlockNum::FormDeactivate() {
     const TDataState s = tblBlockNum->State();
-    // A dialog over the window (an error, a question) is not the operator leaving it.
+    // A dialog over the window (an error, a question) is not the operator leaving it. The
+    // window system may tell of the activation before the box counts as modal: a window
+    // owned by this one is such a box.
+    for (const QWidget* w = QApplication::activeWindow(); w; w = w->parentWidget())
+        if (w == this)
+            return;
     if (asking_ || QApplication::activeModalWidget() || (s != TDataState::Edit && s != TDataState::Insert))
         return;
     const TDataState before = s;

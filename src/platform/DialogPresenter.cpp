@@ -3,9 +3,11 @@
 #include "platform/Dialogs.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -56,6 +58,30 @@ QMessageBox::Icon Icon(TMsgDlgType type) {
     }
     return QMessageBox::NoIcon;
 }
+
+// A message box that Esc and its close box may close without pressing any of its buttons
+// (which Qt's own box never does while it has a button for Esc to press).
+class TMessageBox : public QMessageBox {
+public:
+    TMessageBox(QWidget* parent, bool escapeCloses) : QMessageBox(parent), escapeCloses_(escapeCloses) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        if (escapeCloses_ && e->matches(QKeySequence::Cancel))
+            reject();
+        else
+            QMessageBox::keyPressEvent(e);
+    }
+    void closeEvent(QCloseEvent* e) override {
+        if (escapeCloses_)
+            QDialog::closeEvent(e);
+        else
+            QMessageBox::closeEvent(e);
+    }
+
+private:
+    bool escapeCloses_;
+};
 
 QWidget* Owner(QWidget* parent) {
     return parent ? parent : QApplication::activeWindow();
@@ -127,7 +153,7 @@ void FitTheScreen(QMessageBox& box, const QString& text) {
 
 int ShowMessage(const TDialogRecord& record, QWidget* parent) {
     QWidget* owner = Owner(parent);
-    QMessageBox box(owner);
+    TMessageBox box(owner, record.EscapeCloses);
     box.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
     box.setWindowTitle(record.Caption.isEmpty() ? QApplication::applicationDisplayName() : record.Caption);
     box.setIcon(Icon(record.Type));
@@ -145,7 +171,7 @@ int ShowMessage(const TDialogRecord& record, QWidget* parent) {
         return qobject_cast<QPushButton*>(buttons.key(wanted, nullptr));
     };
     // Enter presses the button asked for, else OK, else Yes, else Retry, else the first button; Esc means
-    // Cancel, else No, else OK.
+    // Cancel, else No, else OK, unless it only closes the box.
     QPushButton* def = record.DefaultButton ? find(TMsgDlgBtn(record.DefaultButton)) : nullptr;
     if (!def)
         def = find(mbOK);
@@ -154,20 +180,25 @@ int ShowMessage(const TDialogRecord& record, QWidget* parent) {
     if (!def)
         def = find(mbRetry);
     box.setDefaultButton(def ? def : first);
-    QPushButton* esc = find(mbCancel);
-    if (!esc)
-        esc = find(mbNo);
-    if (!esc)
-        esc = find(mbOK);
-    if (esc)
-        box.setEscapeButton(esc);
+    QPushButton* esc = nullptr;
+    if (!record.EscapeCloses) {
+        esc = find(mbCancel);
+        if (!esc)
+            esc = find(mbNo);
+        if (!esc)
+            esc = find(mbOK);
+        if (esc)
+            box.setEscapeButton(esc);
+    }
     FitTheScreen(box, record.Text);
 
     box.exec();
     QAbstractButton* clicked = box.clickedButton();
     if (!clicked)
         clicked = esc;
-    return clicked && buttons.contains(clicked) ? ButtonResult(buttons.value(clicked)) : int(mrCancel);
+    if (clicked && buttons.contains(clicked))
+        return ButtonResult(buttons.value(clicked));
+    return record.EscapeCloses ? int(mrNone) : int(mrCancel);
 }
 
 bool AskText(const QString& caption, const QString& prompt, QString& value, QWidget* parent) {

@@ -103,19 +103,33 @@ void EndDialogs(bool end) {
     ended = end;
 }
 
-int MessageDlg(const QString& text, TMsgDlgType type, int buttons, QWidget* parent, int defaultButton) {
-    const TDialogRecord record{type, DialogCaption(type), text, buttons, defaultButton};
+namespace {
+
+int Ask(const TDialogRecord& record, QWidget* parent) {
+    const int buttons = record.Buttons;
     if (hook)
         return hook(record, parent);
     if (presenter && !ended)
         return presenter(record, parent);
-    qCWarning(lcDialogs).noquote() << record.Caption << text;
-    if (ended) // the operator's way out of a dialog: Esc
+    qCWarning(lcDialogs).noquote() << record.Caption << record.Text;
+    // The operator's way out of a dialog: Esc. A question that Esc only closes gets the same
+    // answer here, or it would be asked again for ever with nobody there.
+    if (ended)
         for (TMsgDlgBtn b : {mbCancel, mbNo, mbOK})
             if (buttons & b)
                 return ButtonResult(b);
     const QList<TMsgDlgBtn> list = DialogButtons(buttons);
     return list.isEmpty() ? int(mrNone) : ButtonResult(list.first());
+}
+
+} // namespace
+
+int MessageDlg(const QString& text, TMsgDlgType type, int buttons, QWidget* parent, int defaultButton) {
+    return Ask({type, DialogCaption(type), text, buttons, defaultButton}, parent);
+}
+
+int MessageDlgEscapeCloses(const QString& text, TMsgDlgType type, int buttons, QWidget* parent) {
+    return Ask({type, DialogCaption(type), text, buttons, 0, true}, parent);
 }
 
 void ShowError(const QString& message, QWidget* parent) {

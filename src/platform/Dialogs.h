@@ -48,6 +48,9 @@ struct TDialogRecord {
     int Buttons;
     /// The button Enter presses; 0 for the usual choice (OK, else Yes, else Retry).
     int DefaultButton = 0;
+    /// Esc and the close box close the dialog without pressing any of its buttons (mrNone),
+    /// where they would otherwise press Cancel, else No, else OK.
+    bool EscapeCloses = false;
 };
 
 /// Caption of a dialog kind; empty for Custom.
@@ -63,9 +66,13 @@ QList<TMsgDlgBtn> DialogButtons(int buttons);
 /// defaultButton: the button Enter presses (a question that deletes names its "No").
 int MessageDlg(const QString& text, TMsgDlgType type, int buttons, QWidget* parent = nullptr,
                int defaultButton = 0);
+/// As MessageDlg, for a question that only its buttons answer: Esc and the close box close it
+/// with mrNone, and the caller asks again.
+int MessageDlgEscapeCloses(const QString& text, TMsgDlgType type, int buttons, QWidget* parent = nullptr);
 /// From now on no dialog is shown: the end of the run must not wait for the operator. Each
 /// dialog asked for later goes to the log and is answered as if closed by Esc (Cancel,
-/// else No, else OK). A test hook still sees them; false shows dialogs again.
+/// else No, else OK), a question that Esc only closes too. A test hook still sees them; false
+/// shows dialogs again.
 void EndDialogs(bool end = true);
 /// The application's error display: an error dialog with the message and OK.
 void ShowError(const QString& message, QWidget* parent = nullptr);

@@ -9,7 +9,9 @@
 #include "platform/DbAlias.h"
 #include "state/Options.h"
 #include "support/AppFixture.h"
+#include "support/TestUtil.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -112,6 +114,19 @@ TEST_F(BlockNumWindowTest, ClosingWithAPendingEditAsksYesNoCancel) {
     ASSERT_EQ(dialogs_.size(), 1);
     EXPECT_EQ(t_->State(), TDataState::Browse);
     EXPECT_EQ(t_->Value(bnBlock1).toString(), "8");
+
+    // A box of the window's own in front, though the window system told of it before it
+    // counted as modal, is no leaving.
+    t_->Edit();
+    dialogs_.clear();
+    w_->activateWindow();
+    ASSERT_TRUE(PumpUntil([this] { return QApplication::activeWindow() == w_; }));
+    QDialog box(w_); // not modal yet
+    box.show();
+    box.activateWindow();
+    ASSERT_TRUE(PumpUntil([&] { return QApplication::activeWindow() == &box; }));
+    EXPECT_TRUE(dialogs_.isEmpty());
+    EXPECT_EQ(t_->State(), TDataState::Edit);
 }
 
 TEST_F(BlockNumWindowTest, GridEditsAHandRowAndLeavingTheRowSavesIt) {

@@ -169,6 +169,14 @@ TEST_F(EditableGridTest, CloseQuestionSavesDropsOrStays) {
 // buttons and the grid's cells, and what reached the table file read back afresh.
 namespace {
 
+// A value the table refuses, typed into a grid column, and one it takes there.
+struct TRefusedValue {
+    int Column;
+    const char* Typed;
+    const char* Right;
+    const char* Stored; // the row once put right and posted
+};
+
 struct TGridWindow {
     const char* Name;
     QDialog* (*Window)();
@@ -177,6 +185,7 @@ struct TGridWindow {
     const char* Select;    // the key and those two values of every row
     const char* StoredKey; // the key typed as 456, as stored
     void (*AddRow)(const QString& loco);
+    QList<TRefusedValue> Refused;
 };
 
 void PrintTo(const TGridWindow& w, std::ostream* os) {
@@ -189,20 +198,26 @@ template <class Table> void AddRow(Table* t, const QString& loco) {
     t->Post();
 }
 
-const TGridWindow attenuation{"Attenuation",
-                              [] { return static_cast<QDialog*>(FDBRV); },
-                              1,
-                              [] { return JournalFolder() + "РВ.db"; },
-                              "SELECT Lokomotiv, OslablenieM, OslablenieG FROM \"РВ\" ORDER BY 1",
-                              "0000456",
-                              [](const QString& loco) { AddRow(FDBRV->Table1, loco); }};
-const TGridWindow blockNum{"BlockNum",
-                           [] { return static_cast<QDialog*>(fBlockNum); },
-                           int(TfBlockNum::GridColumns().indexOf(bnBlock1)),
-                           [] { return fBlockNum->tblBlockNum->FilePath(); },
-                           "SELECT Loko, Block1, Block2 FROM BlockNum ORDER BY 1",
-                           "456",
-                           [](const QString& loco) { AddRow(fBlockNum->tblBlockNum, loco); }};
+const TGridWindow attenuation{
+    "Attenuation",
+    [] { return static_cast<QDialog*>(FDBRV); },
+    1,
+    [] { return JournalFolder() + "РВ.db"; },
+    "SELECT Lokomotiv, OslablenieM, OslablenieG FROM \"РВ\" ORDER BY 1",
+    "0000456",
+    [](const QString& loco) { AddRow(FDBRV->Table1, loco); },
+    {{0, "12345678", "456", "0000456||"}, {1, "abc", "5", "0000456|5|"}, {2, "70000", "7", "0000456||7"}}};
+const TGridWindow blockNum{
+    "BlockNum",
+    [] { return static_cast<QDialog*>(fBlockNum); },
+    int(TfBlockNum::GridColumns().indexOf(bnBlock1)),
+    [] { return fBlockNum->tblBlockNum->FilePath(); },
+    "SELECT Loko, Block1, Block2 FROM BlockNum ORDER BY 1",
+    "456",
+    [](const QString& loco) { AddRow(fBlockNum->tblBlockNum, loco); },
+    {{0, "123456789", "456", "456||"},
+     {int(TfBlockNum::GridColumns().indexOf(bnBlock1)), "12345678901234567", "5", "456|5|"},
+     {int(TfBlockNum::GridColumns().indexOf(bnLastD)), "30.02.2026", "01.03.2026", "456||"}}};
 
 // A message box that the operator answers as soon as it is in front.
 class TBox : public QDialog {
@@ -265,7 +280,21 @@ protected:
     }
     static void Type(const QString& text) {
         for (const QChar c : text)
-            Press(Qt::Key(c.unicode()));
+            if (QWidget* focus = QApplication::focusWidget())
+                QTest::keyClick(focus, c.toLatin1());
+            else
+                ADD_FAILURE() << "no widget has the focus";
+    }
+    // "row,column text" of the open cell editor that has the keys; empty when none has them.
+    QString KeysAt() const {
+        const QModelIndex cell = grid_->currentIndex();
+        QWidget* editor = grid_->indexWidget(cell);
+        if (!editor || QApplication::focusWidget() != editor)
+            return {};
+        return QString("%1,%2 %3")
+            .arg(cell.row())
+            .arg(cell.column())
+            .arg(editor->property("text").toString());
     }
     void Click(TNavButton b) {
         QTest::mouseClick(w_->findChild<TDBNavigator*>("DBNavigator1")->Button(b), Qt::LeftButton);
@@ -376,6 +405,44 @@ TEST_P(GridWindowTest, ARefusedValueStopsThePostAndTheClosing) {
     Type("456");
     Click(TNavButton::Post);
     EXPECT_EQ(Stored(), QString(GetParam().StoredKey) + "||");
+}
+
+// A refused value stays in its cell with the keys, whatever ended it, and nothing is stored
+// until it is put right: the last column's Tab, which goes on to the next row, too.
+TEST_P(GridWindowTest, ARefusedValueKeepsItsCellAndTheFocusUntilPutRight) {
+    GetParam().AddRow("9999999"); // row 0, the new rows come after it
+    for (const TRefusedValue& r : GetParam().Refused) {
+        SCOPED_TRACE(r.Typed);
+        Click(TNavButton::Insert);
+        Type(r.Column > 0 ? "456" : "");
+        for (int i = 0; i < 20 && grid_->currentIndex().column() < r.Column; ++i)
+            Press(Qt::Key_Tab);
+        Press(Qt::Key_A, Qt::ControlModifier);
+        Type(r.Typed);
+        const QString typed = KeysAt();
+        ASSERT_TRUE(typed.endsWith(QString(",%1 %2").arg(r.Column).arg(r.Typed))) << typed.toStdString();
+        for (const int leave :
+             std::initializer_list<int>{Qt::Key_Tab, Qt::Key_Return, Qt::Key_Backtab, Qt::Key_Up, 0}) {
+            SCOPED_TRACE(leave ? QKeySequence(leave).toString().toStdString() : "a click on row 0");
+            dialogs_.clear();
+            leave ? Press(Qt::Key(leave)) : ClickCell(0, 0);
+            ASSERT_TRUE(PumpUntil([this] { return !dialogs_.isEmpty(); }, 5000)) << "no refusal";
+            Activate(w_); // back from the box, as the window manager does
+            EXPECT_EQ(dialogs_.size(), 1);
+            EXPECT_EQ(Stored(), "9999999||");
+            EXPECT_EQ(KeysAt(), typed);
+        }
+        Press(Qt::Key_A, Qt::ControlModifier);
+        Type(r.Right);
+        Press(Qt::Key_Tab);
+        EXPECT_NE(KeysAt().section(' ', 0, 0), typed.section(' ', 0, 0)) << "a right value goes on";
+        Click(TNavButton::Post);
+        EXPECT_EQ(Stored(), QString(r.Stored) + ";9999999||");
+        dialogAnswer_ = mrOk;
+        Click(TNavButton::First);
+        Click(TNavButton::Delete);
+        Activate(w_);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothWindows, GridWindowTest, ::testing::Values(attenuation, blockNum),

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -78,6 +79,8 @@ TEST_F(DialogsTest, WithoutPresenterFirstButtonAnswers) {
     EndDialogs();
     EXPECT_EQ(MessageDlg("x", TMsgDlgType::Confirmation, mbYes | mbNo | mbCancel), mrCancel);
     EXPECT_EQ(MessageDlg("x", TMsgDlgType::Confirmation, mbYes | mbNo), mrNo);
+    EXPECT_EQ(MessageDlgEscapeCloses("x", TMsgDlgType::Confirmation, mbYes | mbNo), mrNo)
+        << "nobody is there to be asked again";
     EndDialogs(false);
     EXPECT_EQ(MessageDlg("x", TMsgDlgType::Confirmation, mbYes | mbNo), mrYes);
 }
@@ -106,6 +109,8 @@ TEST_F(DialogsTest, PresenterShowsRussianMessageBox) {
 
     WhenShown<QMessageBox>([](QMessageBox* box) { box->close(); }); // the close box, as Esc
     EXPECT_EQ(MessageDlg("?", TMsgDlgType::Confirmation, mbYes | mbNo), mrNo);
+    WhenShown<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
+    EXPECT_EQ(MessageDlg("?", TMsgDlgType::Confirmation, mbYes | mbNo | mbCancel), mrCancel);
 
     WhenShown<QInputDialog>([](QInputDialog* d) {
         d->setTextValue("5678");

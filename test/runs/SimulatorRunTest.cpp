@@ -10,14 +10,18 @@
 #include "app/TShape.h"
 #include "link/RxPump.h"
 #include "link/Transport.h"
+#include "platform/DialogPresenter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTextEdit>
+#include <QToolButton>
 #include <atomic>
 #include <thread>
 
@@ -87,6 +91,45 @@ TEST_F(SimulatorRunTest, TestTwoOnChannelThreeForLocomotiveSendsTheCommandAndWri
     EXPECT_EQ(RowFields(t.AllRows()[0], {bnLoko, bnBlock1, bnKind}),
               QString("1234567|1234567800000000|%1").arg(KindFromDevice));
     EXPECT_TRUE(BlockNumDigits.IsEmpty());
+}
+
+// The factory numbers of a test the station started come while the operator types a row of
+// the factory-numbers window: Esc or the close box on the question asks it again, the row
+// kept; "Да" (Enter) saves the row, then the station's set.
+TEST_F(SimulatorRunTest, EscOnTheFactoryNumbersQuestionAsksAgainAndKeepsTheOperatorsRow) {
+    fBlockNum->show();
+    fBlockNum->activateWindow();
+    ASSERT_TRUE(PumpUntil([] { return QApplication::activeWindow() == fBlockNum; }));
+    QTest::mouseClick(fBlockNum->NavigatorButton(TNavButton::Insert), Qt::LeftButton);
+    QTest::keyClicks(QApplication::focusWidget(), "1111111\t");
+    ASSERT_EQ(fBlockNum->tblBlockNum->State(), TDataState::Insert);
+    SetDialogHook(nullptr);
+    InstallDialogPresenter();
+    QStringList asked;
+    QTimer operatorAt;
+    QObject::connect(&operatorAt, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        asked << box->text();
+        if (asked.size() == 1)
+            QTest::keyClick(box, Qt::Key_Escape);
+        else if (asked.size() == 2)
+            box->close(); // its close box
+        else
+            QTest::keyClick(box, Qt::Key_Return);
+    });
+    operatorAt.start(10);
+    station_.Send(FromHex("EE 81 87 86 85 84 83 82 81 EF")); // locomotive 7654321
+    station_.Send(vesksim::TestSession(2));
+    ASSERT_TRUE(PumpUntil([this] { return Rows23().size() == 1; }));
+    PumpUntil([] { return RunningTest == 0 && !TestWaitRunning(); });
+    EXPECT_EQ(asked, QStringList(3, "Получены данные со ВЕСК. Необходимо завершить редактирование строки. "
+                                    "Сохранить изменения?"));
+    QStringList rows; // by hand, then from the station
+    for (const TRow& row : Rows(BlockNumFileName, TBlockNumTable::Fields()))
+        rows << RowFields(row, {bnLoko, bnBlock1, bnKind});
+    EXPECT_EQ(rows.join(';').toStdString(), "1111111||1;7654321|1234567800000000|2");
 }
 
 TEST_F(SimulatorRunTest, SilentStationGivesTheNoAnswerRowAndAnAbEndsTheWait) {
