@@ -4,7 +4,7 @@
 # Installs clang and its sanitizer and fuzzer runtimes when missing, as run.sh and test.sh
 # install what they need, then configures a clang build in build-fuzz/ with the whole core
 # instrumented (address and undefined-behaviour sanitizers, fuzzer coverage) and runs the
-# fuzzer on a copy of the seed corpus; new inputs it finds go to build-fuzz/corpus, crashes
+# fuzzer on a copy of the checked-in corpus; new inputs it finds go to build-fuzz/corpus, crashes
 # to build-fuzz/.
 seconds=${1:-600}
 jobs=${2:-1}
