@@ -39,12 +39,7 @@ TfAnsu::TfAnsu(QWidget* parent) : QDialog(parent) {
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(260);
 
-    f2_ = new TPushKey(
-        this, Qt::Key_F2, [this] { return sbTg->isChecked(); },
-        [this](bool down) {
-            sbTg->setChecked(down);
-            sbTgClick();
-        });
+    f2_ = new TPushKey(this, sbTg, Qt::Key_F2, [this] { sbTgClick(); });
     connect(cbDiap, &QComboBox::currentIndexChanged, this, &TfAnsu::cbDiapChanhe);
     connect(sbTg, &QPushButton::clicked, this, &TfAnsu::sbTgClick);
     connect(Timer1, &QTimer::timeout, this, &TfAnsu::Timer1Timer);

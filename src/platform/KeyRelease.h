@@ -10,6 +10,7 @@
 #include <QtGlobal>
 #include <functional>
 
+class QAbstractButton;
 class QTimer;
 class QWidget;
 
@@ -38,29 +39,41 @@ private:
 
 /// A push button worked by a key held down: the window passes the key's press and release
 /// (auto-repeats already left out); a release is held back by TKeyRelease and runs from a
-/// single-shot timer ("F2ReleaseTimer") once it is due. setDown changes the button and runs
-/// what its click runs. While the button is down the key is also taken where it reaches a
+/// single-shot timer ("F2ReleaseTimer") once it is due. A change of the button runs clicked,
+/// as a click on it does. While the button is down the key is also taken where it reaches a
 /// widget outside the window (a message box opened over it has the focus): the key let go
 /// there still lets the button go.
+/// A press made by the key ends when the window loses the keyboard focus, since the key's
+/// release then goes to another window; a press made by a click stays. Once a press has been
+/// ended by anything but the key going up (a click, a time limit, the focus), the key still
+/// held presses nothing more: its repeats may come unmarked, and only a press after the key
+/// has gone up is a new one.
 class TPushKey : public QObject {
 public:
-    TPushKey(QWidget* window, int key, std::function<bool()> isDown, std::function<void(bool)> setDown);
+    TPushKey(QWidget* window, QAbstractButton* button, int key, std::function<void()> clicked);
     void Press();
-    /// Ignored while the button is up.
+    /// The key went up, or a repeat's release whose press follows.
     void Release();
-    /// Forgets a held-back release (the window closes).
+    /// Forgets the key (the window closes).
     void Cancel();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    void setDown(bool down);
     void releaseDue();
+    /// The key has gone up; letGo: the button goes up with it.
+    void keyUp(bool letGo);
+    void focusLost();
 
     QWidget* window_;
+    QAbstractButton* button_;
     int keyCode_;
     TKeyRelease key_;
     QTimer* timer_;
-    std::function<bool()> isDown_;
-    std::function<void(bool)> setDown_;
+    std::function<void()> clicked_;
+    bool held_ = false;   // the key is down as far as the window has seen
+    bool byKey_ = false;  // the button is down by a press of the key
+    bool letsGo_ = false; // the held-back release came with the button down
 };

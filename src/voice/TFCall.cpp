@@ -29,11 +29,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <algorithm>
 
 TFCall* FCall = nullptr;
 
 namespace {
 constexpr int ChartPoints = 1025;
+constexpr int TalkLimitMs = 60000; // a press of push-to-talk lasts at most this long
 
 QComboBox* MakeCombo(QWidget* parent, const char* name, const QStringList& items) {
     auto* c = new QComboBox(parent);
@@ -164,14 +166,10 @@ TFCall::TFCall(QWidget* parent) : QDialog(parent) {
     Timer1->setProperty("tag", 0);
     Timer2 = new QTimer(this);
     Timer2->setObjectName("Timer2");
-    Timer2->setInterval(60000);
+    Timer2->setInterval(TalkLimitMs);
+    Timer2->setTimerType(Qt::PreciseTimer); // a coarse one may end a press seconds late
 
-    f2_ = new TPushKey(
-        this, Qt::Key_F2, [this] { return sbTg->isChecked(); },
-        [this](bool down) {
-            sbTg->setChecked(down);
-            sbTgClick();
-        });
+    f2_ = new TPushKey(this, sbTg, Qt::Key_F2, [this] { sbTgClick(); });
     connect(bCall, &QPushButton::clicked, this, &TFCall::bCallClick);
     connect(sbTg, &QToolButton::clicked, this, &TFCall::sbTgClick);
     connect(Timer1, &QTimer::timeout, this, &TFCall::Timer1Timer);
@@ -257,7 +255,8 @@ void TFCall::PressSequence() {
     SendCmdSnd(0);
     SoundFlags = SoundSending;
     SetChartTitle("Микрофон");
-    Timer2->start();
+    talkEndsAt_ = Clock().MonotonicMs() + TalkLimitMs;
+    Timer2->start(TalkLimitMs);
     // A recorder that cannot be opened has told the operator why once; the press goes on
     // silent, and the window says so for as long as the microphone does not work.
     micOn_ = true;
@@ -299,10 +298,16 @@ void TFCall::ReleaseSequence() {
 }
 
 void TFCall::Timer2Timer() {
-    if (sbTg->isChecked()) {
-        sbTg->setChecked(false);
-        sbTgClick();
+    if (!sbTg->isChecked())
+        return;
+    // The limit is kept on the program's clock; a timer that comes due before waits the rest.
+    const qint64 left = talkEndsAt_ - Clock().MonotonicMs();
+    if (left > 0) {
+        Timer2->start(int(std::min<qint64>(left, TalkLimitMs)));
+        return;
     }
+    sbTg->setChecked(false);
+    sbTgClick();
 }
 
 bool TFCall::eventFilter(QObject* watched, QEvent* e) {

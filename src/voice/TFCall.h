@@ -54,6 +54,7 @@ public:
     /// ended, so the line always sees press and release in turn.
     void sbTgClick();
     void Timer1Timer();
+    /// Ends a press once 60 s have passed on Clock() since it began.
     void Timer2Timer();
     /// 0 ГМВ, 1 МВ: the band of the channel list that is shown.
     int TakeDiapPSH() const;
@@ -98,6 +99,7 @@ private:
     bool inSequence_ = false;   // a press or release sequence is running (its waits pump events)
     bool pressWaiting_ = false; // the press sequence waits its 200 ms
     bool micOn_ = false;        // the press has asked the recorder to run
+    qint64 talkEndsAt_ = 0;     // on Clock(): when the running press reaches the 60 s limit
     TPushKey* f2_ = nullptr;    // F2 works sbTg; its releases are held back to tell a repeat
     QList<QPointF> points_;
 };

@@ -294,6 +294,12 @@ TEST_F(AntennaDialogTest, EveryHoldTheFirstIncludedIsOnePressAndOneRelease) {
 
     w_->sbTg->click();
     EXPECT_EQ(Got(4), "91 D3 91 D3");
+    Key(MainForm, QEvent::KeyPress, Qt::Key_F2); // tapped where another window has the keys
+    Key(MainForm, QEvent::KeyRelease, Qt::Key_F2);
+    EXPECT_TRUE(PumpUntil([this] { return !w_->sbTg->isChecked(); }, 5000)) << "F2 let go anywhere lets go";
+    EXPECT_EQ(Got(4), "91 D4 91 D4");
+    w_->sbTg->click();
+    EXPECT_EQ(Got(4), "91 D3 91 D3");
     w_->hide();
     Key(MainForm, QEvent::KeyRelease, Qt::Key_F2); // F2 elsewhere is not this dialog's
     EXPECT_TRUE(NothingSent()) << "closing sends nothing";

@@ -89,6 +89,14 @@ QImage XwdPixels(const QWidget* window, QString* error) {
     return out;
 }
 
+void GiveFocus(const QWidget* window) {
+    TConnection x;
+    if (!x.Ok() || !window)
+        return;
+    xcb_set_input_focus(x.c, XCB_INPUT_FOCUS_POINTER_ROOT, xcb_window_t(window->winId()), XCB_CURRENT_TIME);
+    std::free(xcb_get_input_focus_reply(x.c, xcb_get_input_focus(x.c), nullptr));
+}
+
 double SameShare(const QImage& a, const QImage& b) {
     if (a.isNull() || a.size() != b.size())
         return 0;
@@ -137,6 +145,17 @@ void TForeignWindow::TakeFocus() {
     std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
     xcb_set_input_focus(c_, XCB_INPUT_FOCUS_POINTER_ROOT, id_, XCB_CURRENT_TIME);
     std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+}
+
+bool TForeignWindow::GrabKeyboard() {
+    if (!id_)
+        return false;
+    xcb_map_window(c_, id_);
+    std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+    TReply<xcb_grab_keyboard_reply_t> r{xcb_grab_keyboard_reply(
+        c_, xcb_grab_keyboard(c_, 0, id_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+        nullptr)};
+    return r && r->status == XCB_GRAB_STATUS_SUCCESS;
 }
 
 } // namespace x11

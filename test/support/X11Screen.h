@@ -18,6 +18,10 @@ bool OnX11();
 QImage ScreenPixels(const QWidget* window);
 /// The window as `xwd -id` reads it; null, with the reason in *error, when it cannot.
 QImage XwdPixels(const QWidget* window, QString* error);
+/// Gives the keyboard focus to a window of the program from a connection of the test's own,
+/// as a window manager does on a click (the program's own request may carry a time older than
+/// another client's focus change, which the server then ignores).
+void GiveFocus(const QWidget* window);
 /// Share (0-1) of the pixels that are the same in both images (0 for images of other sizes).
 double SameShare(const QImage& a, const QImage& b);
 /// Share (0-1) of pure black pixels.
@@ -33,6 +37,9 @@ public:
     TForeignWindow& operator=(const TForeignWindow&) = delete;
     /// Maps the window and gives it the keyboard focus.
     void TakeFocus();
+    /// Maps the window and grabs the whole keyboard on it, as a screen locker does; false
+    /// when the server refuses the grab. It ends with this object.
+    bool GrabKeyboard();
 
 private:
     xcb_connection_t* c_ = nullptr;
