@@ -137,27 +137,12 @@ TEST_F(LinkTest, OverTcpRepliesWaitForTheSocketAndFollowInOrder) {
     ConnectStation();
     station_.Clear();
     station_.SetReading(false);
-    // The socket's buffers hold megabytes: fill them without pausing while they take bytes.
     TBytes expected;
-    const auto fill = [&] {
-        int stalled = 0;
-        for (int tick = 0; tick < 100000 && stalled < 5; ++tick) {
-            TxBuffer.Len = 1024;
-            for (int i = 0; i < 1024; ++i)
-                TxBuffer.Data[i] = uint8_t((expected.size() + size_t(i)) % 127);
-            SendBuffer(TxBuffer, TxSent, false);
-            expected.insert(expected.end(), TxBuffer.Data, TxBuffer.Data + std::max(TxSent, 0));
-            stalled = TxSent <= 0 ? stalled + 1 : 0;
-            if (TxSent <= 0)
-                QThread::msleep(20);
-        }
-        return stalled == 5;
-    };
     // The kernel frees room on its own time (a late acknowledgement on a loaded machine), so
     // replies may still go straight out: fill again until they wait.
     bool waited = false;
     for (int round = 0; round < 50 && !waited; ++round) {
-        ASSERT_TRUE(fill()) << "the socket has filled";
+        ASSERT_TRUE(FillLineAgain(expected)) << "the socket has filled";
         for (int i = 0; i < 3; ++i) {
             Feed("CC");
             for (uint8_t b : FromHex(NotFoundReply))
