@@ -5,6 +5,7 @@
 #include "app/TMainForm.h"
 #include "journal/TFDB23.h"
 #include "journal/TFSelectDlg.h"
+#include "journal/TfBlockNum.h"
 #include "params/TFParam.h"
 #include "platform/DialogPresenter.h"
 #include "support/AppFixture.h"
@@ -92,6 +93,14 @@ const TBoxCase boxCases[] = {
      [] {
          OpenBrowser();
          QTest::mouseClick(FDB23->BitBtn1, Qt::LeftButton);
+     }},
+    {"RefusedLocomotiveOverTheFactoryNumbers",
+     [] {
+         fBlockNum->show();
+         fBlockNum->activateWindow();
+         PumpUntil([] { return QApplication::activeWindow() == fBlockNum; });
+         QTest::mouseClick(fBlockNum->NavigatorButton(TNavButton::Insert), Qt::LeftButton);
+         QTest::keyClicks(QApplication::focusWidget(), "123456789\t"); // one digit too many
      }},
     {"CloseQuestionOfTheParametersWindow",
      [] {
